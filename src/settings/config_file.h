@@ -1,0 +1,28 @@
+// "Tarnwick.cfg": the settings record written raw, no header, no checksum.
+#pragma once
+
+#include <string>
+
+#include "platform/message_box.h"
+#include "settings/settings.h"
+
+namespace tarnwick {
+
+inline constexpr const char* kConfigFileName = "Tarnwick.cfg";
+
+// The configuration file's path inside the directory that was current at
+// start-up.
+std::string ConfigFilePath(const std::string& startDir);
+
+// Reads up to the record's size from the start of the file into the record. A
+// shorter file overwrites only the leading bytes; bytes past the record are
+// ignored. Returns false, after the warning box, when the file cannot be opened.
+bool LoadConfig(SETTINGS& settings, const std::string& startDir, MessageBoxes& boxes);
+
+// Replaces the file with the record. The record goes to a temporary file in the
+// same directory that is renamed over the old one only once it is complete, so
+// a failed write (a full disk) leaves the previous configuration intact.
+// Returns false, after the warning box, when the file cannot be written.
+bool SaveConfig(const SETTINGS& settings, const std::string& startDir, MessageBoxes& boxes);
+
+}  // namespace tarnwick
