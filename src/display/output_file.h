@@ -1,0 +1,38 @@
+// An append-only log file: received bytes (raw log) or closed display lines
+// (text log). Created when missing, never truncated; every Append is in the
+// file when it returns. A path that cannot be opened costs that call's data,
+// silently, and is tried again at the next call.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace tarnwick {
+
+class OutputFile {
+ public:
+  OutputFile() = default;
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  // Appends length bytes to the file named by path (NUL-terminated, as stored
+  // in the settings). The file stays open between calls while the path is
+  // unchanged; it is reopened when the path changes or a write fails.
+  // Returns true when every byte was written.
+  bool Append(const char* path, const std::uint8_t* data, std::size_t length);
+
+  // Creates the file when missing without writing to it.
+  bool Touch(const char* path);
+
+  void Close();
+
+ private:
+  bool OpenFor(const char* path);
+
+  int m_fd = -1;
+  std::string m_strOpenPath;
+};
+
+}  // namespace tarnwick
