@@ -1,0 +1,69 @@
+// The port worker: owns the serial line on its own thread, feeds received bytes
+// to the counters, the raw log and the screen model, and sends the transmit
+// block handed over by the Send data dialog.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+
+#include "display/output_file.h"
+#include "display/repaint_sink.h"
+#include "display/screen_model.h"
+#include "port/serial_line.h"
+#include "settings/settings.h"
+
+namespace tarnwick {
+
+class PortWorker {
+ public:
+  // settings: the live record; view: the screen model (may be null); sink: where
+  // state changes and transmitted bytes ask for repaints (may be null).
+  PortWorker(const SETTINGS& settings, SerialBackend& backend, ScreenModel* view,
+             RepaintSink* sink);
+  ~PortWorker();  // stops the thread if still running
+
+  void Start();  // PortThreadProc on a new thread
+  // The view's stop protocol: clear m_bRunning, wake the worker, wait for it
+  // through m_csWorker, join, clear m_pView. Returns at once in every state.
+  void Stop();
+  // m_bReopenPort = 1 and wake the worker (Port Settings OK).
+  void RequestReopen();
+  // The Send data dialog's hand-over: length, position 0, then the pointer
+  // (release), then wake the worker. The block must stay untouched until
+  // TxBuffer() reads null.
+  void HandOver(const std::uint8_t* block, std::int32_t length);
+  // Ends the pending block after one more byte (the dialog's abort).
+  void SetTxLength(std::int32_t length);
+  const std::uint8_t* TxBuffer() const { return m_pTxBuffer.load(std::memory_order_acquire); }
+  std::int32_t TxPos() const { return m_nTxPos.load(std::memory_order_relaxed); }
+
+  // Clear's counter reset.
+  void ResetCounters();
+
+  int RunPortWorker();
+
+  SerialLine& Line() { return m_line; }
+
+  // Shared words, read by the view and the dialog without a lock.
+  std::atomic<bool> m_bRunning{true};
+  std::atomic<bool> m_bReopenPort{false};
+  std::atomic<bool> m_bPortOpen{false};
+  std::atomic<std::int32_t> m_nBytesRead{0};
+  std::atomic<std::int32_t> m_nBytesWritten{0};
+  std::atomic<const std::uint8_t*> m_pTxBuffer{nullptr};
+  std::atomic<std::int32_t> m_nTxLength{0};
+  std::atomic<std::int32_t> m_nTxPos{0};
+  std::atomic<ScreenModel*> m_pView{nullptr};
+
+ private:
+  const SETTINGS& m_settings;
+  SerialLine m_line;
+  RepaintSink* m_sink;
+  OutputFile m_rawLog;
+  std::mutex m_csWorker;  // held by the worker for its whole run
+  std::thread m_thread;
+};
+
+}  // namespace tarnwick

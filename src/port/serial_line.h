@@ -1,0 +1,57 @@
+// Opening the port from the settings record: the DCB, the timeouts, the
+// device, and the text that says why it failed.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "port/dcb.h"
+#include "port/serial_device.h"
+#include "settings/settings.h"
+
+namespace tarnwick {
+
+class SerialLine {
+ public:
+  SerialLine(const SETTINGS& settings, SerialBackend& backend);
+
+  // Worker thread. Closes the previous device, opens "\\.\COM%d" of
+  // nPortIndex + 1 and configures it. On failure the reason is in the status
+  // text and no device is held.
+  bool OpenPort();
+  // Fills m_dcb from the settings.
+  void BuildDcb();
+  // Stores text followed by the platform's message for code (0: the device's
+  // or backend's last error) as the status text; returns false.
+  bool ReportError(const std::string& text, int code);
+  // Closes the device, if any.
+  void ClosePort();
+
+  // Any thread. The last failure text; kept after a successful open.
+  std::string Status() const;
+  void SetStatus(const std::string& text);
+  // Any thread. The device name of the last open, "COM1" before it.
+  std::string PortName() const;
+
+  SerialDevice* Device() const { return m_hPort.get(); }
+  SerialBackend& Backend() const { return m_backend; }
+  const DCB& Dcb() const { return m_dcb; }
+
+  static COMMTIMEOUTS PortTimeouts();
+
+ private:
+  const SETTINGS& m_settings;
+  SerialBackend& m_backend;
+  std::unique_ptr<SerialDevice> m_hPort;
+  DCB m_dcb{};
+  mutable std::mutex m_csStrings;  // guards the two strings across threads
+  std::string m_strPortName = "COM1";
+  std::string m_strStatus;
+};
+
+// The one-line summary of the line settings shown in the caption: "COM%d" of
+// nPortIndex + 1, then ";9600;8 bits;1 stop;PARITY=NO;..." as the settings say.
+std::string BuildLineSummary(const SETTINGS& settings);
+
+}  // namespace tarnwick
