@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace tarnwick {
 
@@ -20,16 +21,25 @@ class OutputFile {
   // Appends length bytes to the file named by path (NUL-terminated, as stored
   // in the settings). The file stays open between calls while the path is
   // unchanged; it is reopened when the path changes or a write fails.
-  // Returns true when every byte was written.
+  // Returns true when every byte was written. length 0 only opens (creates)
+  // the file and reports whether that worked.
   bool Append(const char* path, const std::uint8_t* data, std::size_t length);
+  // The same for a path given with its length (a settings buffer that may
+  // lack its terminating NUL).
+  bool Append(std::string_view path, const std::uint8_t* data, std::size_t length);
 
   // Creates the file when missing without writing to it.
   bool Touch(const char* path);
 
   void Close();
 
+  bool IsOpen() const { return m_fd >= 0; }
+
  private:
   bool OpenFor(const char* path);
+  bool OpenFor(std::string_view path);
+  bool StillLinked() const;
+  bool WriteAll(const std::uint8_t* data, std::size_t length);
 
   int m_fd = -1;
   std::string m_strOpenPath;

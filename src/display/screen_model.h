@@ -2,9 +2,9 @@
 // display lines. The view owns it and draws from it; the port worker feeds it.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -18,6 +18,29 @@ namespace tarnwick {
 
 // One display line: bytes with an explicit length; any byte value may occur.
 using DisplayLine = std::string;
+
+// The display lines, oldest first, in a ring of reusable strings: dropping the
+// oldest line keeps its storage for the next new line, so a screen that scrolls
+// at a steady size allocates nothing.
+class LineRing {
+ public:
+  std::size_t size() const { return m_count; }
+  bool empty() const { return m_count == 0; }
+  const DisplayLine& operator[](std::size_t i) const { return m_slots[(m_head + i) & m_mask]; }
+  DisplayLine& back() { return m_slots[(m_head + m_count - 1) & m_mask]; }
+  const DisplayLine& back() const { return m_slots[(m_head + m_count - 1) & m_mask]; }
+  void pop_front();
+  DisplayLine& push_back_empty();
+  void clear();
+
+ private:
+  void Grow();
+
+  std::vector<DisplayLine> m_slots;  // size is zero or a power of two
+  std::size_t m_mask = 0;
+  std::size_t m_head = 0;
+  std::size_t m_count = 0;
+};
 
 class ScreenModel {
  public:
@@ -53,8 +76,51 @@ class ScreenModel {
   Rect LastLineRect() const;
   void SetLastLineRect(const Rect& rect);
 
+  // Bytes of the unit being assembled and units on the last line, for tests.
+  std::int32_t UnitFill() const { return m_nUnitFill.load(std::memory_order_relaxed); }
+  std::int32_t UnitsOnLine() const;
+
  private:
-  // implementation members go here
+  // The display fields of the settings as one complete unit sees them,
+  // corrected into the ranges the formatter needs.
+  struct UnitSettings {
+    int nUnitLength;  // 1..4 bytes
+    std::int32_t nFormat;
+    bool bReverse;
+    std::int32_t nColumns;
+    std::int32_t nRows;  // at least 1
+    bool bLineMode;
+    bool bSaveText;
+  };
+  // What a run of units asks for once the lock is released, and whether it
+  // closed lines for the text log.
+  struct RunEffects {
+    bool bWholeView = false;
+    bool bLastLine = false;
+    bool bTextLogTouched = false;
+  };
+
+  static UnitSettings ReadUnitSettings(const SETTINGS& settings);
+  void ConsumeUnit(const UnitSettings& s, std::uint8_t b, RunEffects& fx);
+  void TrimLines(const UnitSettings& s, RunEffects& fx);
+  void WriteTextLine(RunEffects& fx);
+  void FlushTextLog(const RunEffects& fx);
+  void RequestRepaint(const RunEffects& fx, const Rect& lastLine);
+
+  const SETTINGS* m_pSettings;
+  RepaintSink* m_pSink;
+
+  mutable std::mutex m_csLines;  // guards m_lines, m_nUnitsOnLine, m_rcLastLine, the text log
+  LineRing m_lines;
+  std::int32_t m_nUnitsOnLine = 0;
+  Rect m_rcLastLine{0, 0, 1000, 1000};
+
+  // Worker only, except that Clear resets m_nUnitFill under m_csLines.
+  std::uint8_t m_unitBytes[4] = {};
+  std::atomic<std::int32_t> m_nUnitFill{0};
+
+  OutputFile m_textLog;
+  std::string m_textPending;  // closed lines of the current run, not yet in the file
 };
 
 }  // namespace tarnwick

@@ -1,0 +1,273 @@
+#include "display/screen_model.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <string_view>
+
+#include "display/unit_formatter.h"
+
+namespace tarnwick {
+namespace {
+
+constexpr std::uint8_t kCarriageReturn = 0x0D;
+constexpr std::uint8_t kLineFeed = 0x0A;
+
+std::string_view TextFilePath(const SETTINGS& settings) {
+  // Bounded: a hand-edited record may hold a path without its NUL.
+  return {settings.szTextFile, ::strnlen(settings.szTextFile, kPathBufferSize)};
+}
+
+}  // namespace
+
+// ---- LineRing ---------------------------------------------------------------
+
+void LineRing::pop_front() {
+  m_slots[m_head].clear();  // keeps the capacity for a later line
+  m_head = (m_head + 1) & m_mask;
+  --m_count;
+}
+
+DisplayLine& LineRing::push_back_empty() {
+  if (m_count == m_slots.size()) Grow();
+  DisplayLine& line = m_slots[(m_head + m_count) & m_mask];
+  line.clear();
+  ++m_count;
+  return line;
+}
+
+void LineRing::clear() {
+  for (DisplayLine& line : m_slots) line.clear();
+  m_head = 0;
+  m_count = 0;
+}
+
+void LineRing::Grow() {
+  const std::size_t capacity = m_slots.empty() ? 8 : 2 * m_slots.size();
+  std::vector<DisplayLine> slots(capacity);
+  for (std::size_t i = 0; i < m_count; ++i) slots[i] = std::move(m_slots[(m_head + i) & m_mask]);
+  m_slots = std::move(slots);
+  m_mask = capacity - 1;
+  m_head = 0;
+}
+
+// ---- ScreenModel ------------------------------------------------------------
+
+ScreenModel::ScreenModel(const SETTINGS& settings, RepaintSink* sink)
+    : m_pSettings(&settings), m_pSink(sink) {}
+
+ScreenModel::UnitSettings ScreenModel::ReadUnitSettings(const SETTINGS& settings) {
+  UnitSettings s;
+  // A unit holds 1 to 4 bytes (m_unitBytes has four): a length index from a
+  // hand-edited record outside 0..3 is clamped into that range.
+  s.nUnitLength = std::clamp<std::int32_t>(settings.nUnitLengthIndex, 0, 3) + 1;
+  s.nFormat = settings.nUnitFormatIndex;
+  s.bReverse = settings.bReverseBytes != 0;
+  s.nColumns = settings.nColumns;
+  // The trimming loop removes lines while there are at least nRows of them;
+  // with nRows below 1 it would run on an empty list. Such a value keeps one line.
+  s.nRows = std::max<std::int32_t>(settings.nRows, 1);
+  s.bLineMode = s.nFormat == kFormatText && s.nColumns == 0;
+  s.bSaveText = settings.bSaveText != 0;
+  return s;
+}
+
+void ScreenModel::AddReceivedByte(std::uint8_t b) { AddReceivedBytes(&b, 1); }
+
+void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length) {
+  if (length == 0) return;
+  const UnitSettings s = ReadUnitSettings(*m_pSettings);
+  int fill = m_nUnitFill.load(std::memory_order_relaxed);
+
+  // Bytes that do not complete a unit cost no lock, no formatting, no repaint.
+  const std::size_t toComplete = static_cast<std::size_t>(std::max(1, s.nUnitLength - fill));
+  if (length < toComplete) {
+    for (std::size_t i = 0; i < length; ++i) m_unitBytes[fill++] = data[i];
+    m_nUnitFill.store(fill, std::memory_order_relaxed);
+    return;
+  }
+
+  RunEffects fx;
+  Rect lastLine;
+  {
+    std::lock_guard<std::mutex> lock(m_csLines);
+    // A Clear may have dropped the partial unit since it was read above.
+    fill = m_nUnitFill.load(std::memory_order_relaxed);
+    for (std::size_t i = 0; i < length; ++i) {
+      const std::uint8_t b = data[i];
+      m_unitBytes[fill++] = b;
+      if (fill < s.nUnitLength) continue;
+      fill = 0;
+      ConsumeUnit(s, b, fx);
+    }
+    m_nUnitFill.store(fill, std::memory_order_relaxed);
+    FlushTextLog(fx);
+    // The paint writes m_rcLastLine under the lock; take it while we hold it.
+    lastLine = m_rcLastLine;
+  }
+  RequestRepaint(fx, lastLine);
+}
+
+void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, RunEffects& fx) {
+  bool lineBoundary = false;
+
+  // Line full: a negative column count is always reached, so every unit gets
+  // a line of its own.
+  if (s.nColumns != 0 && m_nUnitsOnLine >= s.nColumns) {
+    m_nUnitsOnLine = 0;
+    lineBoundary = true;
+    TrimLines(s, fx);
+  }
+
+  if (m_nUnitsOnLine == 0) {
+    lineBoundary = true;
+    if (s.bSaveText) WriteTextLine(fx);
+    m_lines.push_back_empty();
+  }
+
+  DisplayLine& line = m_lines.back();
+  char text[kUnitTextCapacity];
+  switch (s.nFormat) {
+    case kFormatText:
+      if (s.bLineMode && b == kCarriageReturn) {
+        lineBoundary = true;
+        TrimLines(s, fx);
+        m_nUnitsOnLine = -1;  // the increment below makes it 0: next unit starts a line
+      } else if (!(s.bLineMode && b == kLineFeed)) {
+        line.push_back(static_cast<char>(b));
+      }
+      break;
+    case kFormatHex:
+      line.append(text, FormatHexUnit(UnitValue(m_unitBytes, s.nUnitLength, s.bReverse),
+                                      s.nUnitLength, text));
+      break;
+    case kFormatBinary:
+      line.append(text, FormatBinaryUnit(m_unitBytes, s.nUnitLength, text));
+      break;
+    case kFormatDec:
+      line.append(text, FormatDecUnit(UnitValue(m_unitBytes, s.nUnitLength, s.bReverse),
+                                      s.nUnitLength, text));
+      break;
+    case kFormatFloat:
+      line.append(text, FormatFloatUnit(UnitValue(m_unitBytes, s.nUnitLength, s.bReverse), text));
+      break;
+    default:
+      line.assign(kUnknownFormatText);
+      break;
+  }
+
+  // Saturates: with no column limit a line may take more units than an int32
+  // counts, and the count must not wrap round to 0 or below.
+  if (m_nUnitsOnLine < std::numeric_limits<std::int32_t>::max()) ++m_nUnitsOnLine;
+
+  if (lineBoundary) {
+    fx.bWholeView = true;
+  } else {
+    fx.bLastLine = true;
+  }
+}
+
+void ScreenModel::TrimLines(const UnitSettings& s, RunEffects& fx) {
+  while (m_lines.size() >= static_cast<std::size_t>(s.nRows)) {
+    // With a single row the trimming would drop the line that is just being
+    // closed before it reaches the text log. Write it first; the new line's
+    // WriteTextLine then finds no line, so nothing is written twice.
+    if (m_lines.size() == 1 && s.bSaveText) WriteTextLine(fx);
+    m_lines.pop_front();
+  }
+}
+
+void ScreenModel::WriteTextLine(RunEffects& fx) {
+  // The file is created even when there is no line to write.
+  fx.bTextLogTouched = true;
+  if (!m_lines.empty()) m_textPending.append(m_lines.back());
+}
+
+void ScreenModel::FlushTextLog(const RunEffects& fx) {
+  if (!fx.bTextLogTouched) return;
+  // A log that cannot be opened or written costs this data, silently; the
+  // display carries on and the next line tries again.
+  m_textLog.Append(TextFilePath(*m_pSettings),
+                   reinterpret_cast<const std::uint8_t*>(m_textPending.data()),
+                   m_textPending.size());
+  m_textPending.clear();
+}
+
+void ScreenModel::RequestRepaint(const RunEffects& fx, const Rect& lastLine) {
+  if (!m_pSink) return;
+  if (fx.bWholeView) m_pSink->InvalidateAll();
+  if (fx.bLastLine) {
+    m_pSink->InvalidateRect(lastLine);
+    // The header strip with the byte counters, as tall as the last line.
+    m_pSink->InvalidateRect(Rect{0, 0, lastLine.right, lastLine.bottom - lastLine.top});
+  }
+}
+
+void ScreenModel::Clear(const std::function<void()>& underLock) {
+  {
+    std::lock_guard<std::mutex> lock(m_csLines);
+    if (m_pSettings->bSaveText != 0) {
+      // The line being filled has not been written by anything else yet.
+      RunEffects fx;
+      WriteTextLine(fx);
+      FlushTextLog(fx);
+    }
+    m_nUnitsOnLine = 0;
+    m_nUnitFill.store(0, std::memory_order_relaxed);
+    m_lines.clear();
+    if (underLock) underLock();
+  }
+  if (m_pSink) m_pSink->InvalidateAll();
+}
+
+std::string ScreenModel::CopyAllText() const {
+  std::lock_guard<std::mutex> lock(m_csLines);
+  std::size_t total = 0;
+  for (std::size_t i = 0; i < m_lines.size(); ++i) total += m_lines[i].size() + 2;
+  std::string text;
+  text.reserve(total);
+  for (std::size_t i = 0; i < m_lines.size(); ++i) {
+    text.append(m_lines[i]);
+    text.append("\r\n");
+  }
+  return text;
+}
+
+void ScreenModel::VisitLines(const std::function<void(const DisplayLine&)>& visit,
+                             const std::function<Rect()>& lastLine) {
+  std::lock_guard<std::mutex> lock(m_csLines);
+  if (visit) {
+    for (std::size_t i = 0; i < m_lines.size(); ++i) visit(m_lines[i]);
+  }
+  if (lastLine) m_rcLastLine = lastLine();
+}
+
+std::size_t ScreenModel::LineCount() const {
+  std::lock_guard<std::mutex> lock(m_csLines);
+  return m_lines.size();
+}
+
+std::vector<DisplayLine> ScreenModel::Lines() const {
+  std::lock_guard<std::mutex> lock(m_csLines);
+  std::vector<DisplayLine> lines;
+  lines.reserve(m_lines.size());
+  for (std::size_t i = 0; i < m_lines.size(); ++i) lines.push_back(m_lines[i]);
+  return lines;
+}
+
+Rect ScreenModel::LastLineRect() const {
+  std::lock_guard<std::mutex> lock(m_csLines);
+  return m_rcLastLine;
+}
+
+void ScreenModel::SetLastLineRect(const Rect& rect) {
+  std::lock_guard<std::mutex> lock(m_csLines);
+  m_rcLastLine = rect;
+}
+
+std::int32_t ScreenModel::UnitsOnLine() const {
+  std::lock_guard<std::mutex> lock(m_csLines);
+  return m_nUnitsOnLine;
+}
+
+}  // namespace tarnwick
