@@ -1,0 +1,114 @@
+#include "app/app_icons.h"
+
+#include <QIconEngine>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+
+namespace tarnwick {
+namespace {
+
+// Pictures are drawn on a 32 x 32 grid and scaled to the requested rectangle.
+using Drawing = void (*)(QPainter&);
+
+class PaintedIconEngine : public QIconEngine {
+ public:
+  explicit PaintedIconEngine(Drawing drawing) : m_drawing(drawing) {}
+
+  void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) override {
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->translate(rect.topLeft());
+    painter->scale(rect.width() / 32.0, rect.height() / 32.0);
+    if (mode == QIcon::Disabled) painter->setOpacity(0.35);
+    m_drawing(*painter);
+    painter->restore();
+  }
+
+  QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+    QPixmap pixmap(size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    paint(&painter, QRect(QPoint(0, 0), size), mode, state);
+    return pixmap;
+  }
+
+  QIconEngine* clone() const override { return new PaintedIconEngine(m_drawing); }
+
+  QString key() const override { return QStringLiteral("tarnwick-painted"); }
+
+ private:
+  Drawing m_drawing;
+};
+
+// A small monitor screen with a square wave: a serial line being watched.
+void DrawProgram(QPainter& p) {
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(0x2b, 0x3a, 0x4a));
+  p.drawRoundedRect(QRectF(1.5, 3, 29, 21), 3, 3);
+  p.setBrush(QColor(0x10, 0x1c, 0x24));
+  p.drawRoundedRect(QRectF(4, 5.5, 24, 16), 1.5, 1.5);
+  // Stand
+  p.setBrush(QColor(0x2b, 0x3a, 0x4a));
+  p.drawRect(QRectF(13, 24, 6, 3));
+  p.drawRoundedRect(QRectF(8, 26.5, 16, 3), 1.2, 1.2);
+  // Signal
+  QPainterPath wave;
+  wave.moveTo(5.5, 17);
+  wave.lineTo(9, 17);
+  wave.lineTo(9, 9.5);
+  wave.lineTo(13, 9.5);
+  wave.lineTo(13, 17);
+  wave.lineTo(15.5, 17);
+  wave.lineTo(15.5, 9.5);
+  wave.lineTo(21, 9.5);
+  wave.lineTo(21, 17);
+  wave.lineTo(26.5, 17);
+  QPen pen(QColor(0x4c, 0xe0, 0x7a), 2.0);
+  pen.setJoinStyle(Qt::MiterJoin);
+  p.setPen(pen);
+  p.setBrush(Qt::NoBrush);
+  p.drawPath(wave);
+}
+
+// A screen of text lines with an eraser wiping it.
+void DrawClear(QPainter& p) {
+  p.setPen(QPen(QColor(0x55, 0x60, 0x6c), 1.5));
+  p.setBrush(QColor(0xfa, 0xfb, 0xfc));
+  p.drawRoundedRect(QRectF(2, 3, 24, 22), 2, 2);
+  p.setPen(QPen(QColor(0x8a, 0x96, 0xa3), 2.0, Qt::SolidLine, Qt::RoundCap));
+  p.drawLine(QPointF(6, 8.5), QPointF(21, 8.5));
+  p.drawLine(QPointF(6, 13), QPointF(17, 13));
+  p.drawLine(QPointF(6, 17.5), QPointF(11, 17.5));
+  // Eraser, tilted, over the lower right corner.
+  p.save();
+  p.translate(21.5, 22.5);
+  p.rotate(-40);
+  p.setPen(QPen(QColor(0x7a, 0x2a, 0x2a), 1.2));
+  p.setBrush(QColor(0xe8, 0x5d, 0x5d));
+  p.drawRoundedRect(QRectF(-4, -9, 8, 11), 1.2, 1.2);
+  p.setBrush(QColor(0xf2, 0xf2, 0xf2));
+  p.drawRoundedRect(QRectF(-4, 2, 8, 6), 1.2, 1.2);
+  p.restore();
+}
+
+// The usual information sign.
+void DrawAbout(QPainter& p) {
+  p.setPen(QPen(QColor(0x1c, 0x4f, 0x8c), 1.2));
+  p.setBrush(QColor(0x2f, 0x7b, 0xd6));
+  p.drawEllipse(QRectF(2.5, 2.5, 27, 27));
+  p.setPen(Qt::NoPen);
+  p.setBrush(Qt::white);
+  p.drawEllipse(QRectF(14, 7, 4, 4));
+  p.drawRoundedRect(QRectF(14, 13, 4, 12.5), 1, 1);
+  p.drawRoundedRect(QRectF(11.5, 13, 5, 2.5), 0.8, 0.8);
+  p.drawRoundedRect(QRectF(11.5, 23.5, 9, 2.5), 0.8, 0.8);
+}
+
+}  // namespace
+
+QIcon ProgramIcon() { return QIcon(new PaintedIconEngine(&DrawProgram)); }
+QIcon ClearIcon() { return QIcon(new PaintedIconEngine(&DrawClear)); }
+QIcon AboutIcon() { return QIcon(new PaintedIconEngine(&DrawAbout)); }
+
+}  // namespace tarnwick

@@ -1,0 +1,13 @@
+// The program's pictures, painted as vectors at whatever size and pixel
+// density they are asked for, so they stay sharp on high-DPI screens.
+#pragma once
+
+#include <QIcon>
+
+namespace tarnwick {
+
+QIcon ProgramIcon();  // window, About box
+QIcon ClearIcon();    // toolbar: Clear
+QIcon AboutIcon();    // toolbar: About
+
+}  // namespace tarnwick

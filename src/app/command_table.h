@@ -1,0 +1,44 @@
+// The program's commands: numeric ids, menu texts, status-bar prompts,
+// tooltips and keys, kept in one table so menus, toolbar and accelerators
+// agree. Plain data, no Qt.
+#pragma once
+
+#include <span>
+#include <string_view>
+
+namespace tarnwick {
+
+enum CommandId : int {
+  ID_SEND = 138,
+  ID_HELP_TARNWICK = 139,
+  ID_SCREEN_SETTINGS = 142,
+  ID_PORT_SETTINGS = 146,
+  ID_CLEAR_SCREEN = 147,
+  ID_COPY_ALL = 151,
+  ID_APP_ABOUT = 57664,
+  ID_APP_EXIT = 57665,
+  ID_VIEW_TOOLBAR = 59392,
+  ID_VIEW_STATUS_BAR = 59393,
+};
+
+struct CommandInfo {
+  int id;
+  std::string_view text;     // menu entry, '&' marks the mnemonic
+  std::string_view prompt;   // status-bar prompt; empty when the string table has none
+  std::string_view tooltip;  // toolbar tooltip; empty when none
+  std::string_view key;      // portable key text as QKeySequence reads it; empty when none
+};
+
+// Every command the program knows, including those whose menu entries join later.
+std::span<const CommandInfo> Commands();
+
+// The entry for id, or nullptr.
+const CommandInfo* FindCommand(int id);
+
+// The idle text of the status bar's message pane.
+inline constexpr std::string_view kReadyPrompt = "Ready";
+
+// Window-title part of the caption, after the document title and " - ".
+inline constexpr std::string_view kAppTitle = "Tarnwick";
+
+}  // namespace tarnwick

@@ -1,0 +1,201 @@
+#include "app/main_frame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+
+#include "app/app_icons.h"
+#include "app/command_table.h"
+#include "app/lock_key_state.h"
+#include "display/view/zerik_view.h"
+
+namespace tarnwick {
+namespace {
+
+QString Text(std::string_view text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+bool IsLockKey(int key) {
+  return key == Qt::Key_CapsLock || key == Qt::Key_NumLock || key == Qt::Key_ScrollLock;
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
+  setObjectName(QStringLiteral("mainFrame"));
+  setWindowIcon(ProgramIcon());
+  CreateAction(ID_APP_EXIT);
+  CreateAction(ID_COPY_ALL);
+  CreateAction(ID_CLEAR_SCREEN);
+  CreateAction(ID_APP_ABOUT);
+  CreateAction(ID_HELP_TARNWICK);
+  m_actions.at(ID_CLEAR_SCREEN)->setIcon(ClearIcon());
+  m_actions.at(ID_APP_ABOUT)->setIcon(AboutIcon());
+  connect(m_actions.at(ID_APP_EXIT), &QAction::triggered, this, &QWidget::close);
+
+  CreateToolBar();
+  CreateStatusBar();
+  CreateMenus();
+  resize(640, 420);
+
+  // Lock keys change outside our windows too; key events and activation are
+  // when the state is worth reading again.
+  qApp->installEventFilter(this);
+  UpdateIndicators();
+}
+
+QAction* CMainFrame::CreateAction(int id) {
+  const CommandInfo* command = FindCommand(id);
+  auto* action = new QAction(Text(command->text), this);
+  action->setObjectName(QStringLiteral("command%1").arg(id));
+  action->setData(id);
+  action->setStatusTip(Text(command->prompt));
+  // Without a tooltip in the string table Qt would show the menu text.
+  action->setToolTip(command->tooltip.empty() ? QString() : Text(command->tooltip));
+  if (!command->key.empty()) {
+    action->setShortcut(QKeySequence(Text(command->key), QKeySequence::PortableText));
+    // The keys work wherever focus is inside the frame, as accelerators do.
+    action->setShortcutContext(Qt::WindowShortcut);
+    addAction(action);
+  }
+  m_actions[id] = action;
+  return action;
+}
+
+void CMainFrame::CreateMenus() {
+  QMenu* main = menuBar()->addMenu(QStringLiteral("&Main"));
+  main->addSeparator();
+  main->addAction(m_actions.at(ID_APP_EXIT));
+
+  QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+  edit->addAction(m_actions.at(ID_COPY_ALL));
+
+  QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+  view->addAction(m_actions.at(ID_VIEW_TOOLBAR));
+  view->addAction(m_actions.at(ID_VIEW_STATUS_BAR));
+  view->addAction(m_actions.at(ID_CLEAR_SCREEN));
+
+  QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+  help->addAction(m_actions.at(ID_APP_ABOUT));
+  help->addAction(m_actions.at(ID_HELP_TARNWICK));
+}
+
+bool CMainFrame::CreateToolBar() {
+  m_wndToolBar = new QToolBar(QStringLiteral("Toolbar"), this);
+  m_wndToolBar->setObjectName(QStringLiteral("toolBar"));
+  m_wndToolBar->setIconSize(QSize(32, 32));
+  m_wndToolBar->setMovable(true);
+  m_wndToolBar->setFloatable(true);
+  m_wndToolBar->setAllowedAreas(Qt::AllToolBarAreas);
+  m_wndToolBar->addAction(m_actions.at(ID_CLEAR_SCREEN));
+  m_wndToolBar->addAction(m_actions.at(ID_APP_ABOUT));
+  addToolBar(Qt::TopToolBarArea, m_wndToolBar);
+
+  // The bar's own show/hide action keeps its check mark in step with the bar.
+  QAction* toggle = m_wndToolBar->toggleViewAction();
+  const CommandInfo* command = FindCommand(ID_VIEW_TOOLBAR);
+  toggle->setText(Text(command->text));
+  toggle->setObjectName(QStringLiteral("command%1").arg(ID_VIEW_TOOLBAR));
+  toggle->setData(ID_VIEW_TOOLBAR);
+  m_actions[ID_VIEW_TOOLBAR] = toggle;
+  return true;
+}
+
+bool CMainFrame::CreateStatusBar() {
+  m_wndStatusBar = new QStatusBar(this);
+  m_wndStatusBar->setObjectName(QStringLiteral("statusBar"));
+  setStatusBar(m_wndStatusBar);
+
+  // A normal widget: Qt hides it while a prompt is shown and shows it again
+  // when the prompt goes, which is the "Ready" behaviour.
+  m_pMessagePane = new QLabel(Text(kReadyPrompt), m_wndStatusBar);
+  m_pMessagePane->setObjectName(QStringLiteral("messagePane"));
+  m_wndStatusBar->addWidget(m_pMessagePane, 1);
+
+  auto indicator = [this](const char* text) {
+    auto* label = new QLabel(QString::fromLatin1(text), m_wndStatusBar);
+    label->setObjectName(QStringLiteral("indicator") + QString::fromLatin1(text));
+    label->setFrameShape(QFrame::Panel);
+    label->setFrameShadow(QFrame::Sunken);
+    label->setAlignment(Qt::AlignCenter);
+    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("SCRL")) + 10);
+    label->setEnabled(false);
+    m_wndStatusBar->addPermanentWidget(label);
+    return label;
+  };
+  m_pCapIndicator = indicator("CAP");
+  m_pNumIndicator = indicator("NUM");
+  m_pScrlIndicator = indicator("SCRL");
+
+  auto* toggle = new QAction(Text(FindCommand(ID_VIEW_STATUS_BAR)->text), this);
+  toggle->setObjectName(QStringLiteral("command%1").arg(ID_VIEW_STATUS_BAR));
+  toggle->setData(ID_VIEW_STATUS_BAR);
+  toggle->setCheckable(true);
+  toggle->setChecked(true);
+  connect(toggle, &QAction::toggled, m_wndStatusBar, &QWidget::setVisible);
+  m_actions[ID_VIEW_STATUS_BAR] = toggle;
+  return true;
+}
+
+void CMainFrame::SetTitle(const std::string& title) {
+  setWindowTitle(QString::fromLatin1(title.data(), static_cast<qsizetype>(title.size())) +
+                 QStringLiteral(" - ") + Text(kAppTitle));
+}
+
+void CMainFrame::SetView(CZerikView* view) {
+  m_pView = view;
+  setCentralWidget(view);
+  connect(m_actions.at(ID_COPY_ALL), &QAction::triggered, view, &CZerikView::OnCopyAll);
+  connect(m_actions.at(ID_CLEAR_SCREEN), &QAction::triggered, view, &CZerikView::OnClearScreen);
+}
+
+QAction* CMainFrame::Action(int id) const {
+  const auto found = m_actions.find(id);
+  return found == m_actions.end() ? nullptr : found->second;
+}
+
+QLabel* CMainFrame::Indicator(const char* text) const {
+  const QString name = QString::fromLatin1(text);
+  if (name == QLatin1String("CAP")) return m_pCapIndicator;
+  if (name == QLatin1String("NUM")) return m_pNumIndicator;
+  if (name == QLatin1String("SCRL")) return m_pScrlIndicator;
+  return nullptr;
+}
+
+void CMainFrame::UpdateIndicators() {
+  const std::optional<LockKeyState> state = QueryLockKeyState();
+  m_pCapIndicator->setEnabled(state && state->bCapsLock);
+  m_pNumIndicator->setEnabled(state && state->bNumLock);
+  m_pScrlIndicator->setEnabled(state && state->bScrollLock);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  // The view's destruction step runs while the frame closes, before the
+  // event loop ends and the application saves and closes the port.
+  if (m_pView != nullptr) m_pView->OnDestroy();
+  event->accept();
+}
+
+void CMainFrame::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) UpdateIndicators();
+  QMainWindow::changeEvent(event);
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyRelease || event->type() == QEvent::KeyPress) {
+    // The windowing system updates its indicators after delivering the key.
+    if (IsLockKey(static_cast<QKeyEvent*>(event)->key())) {
+      QTimer::singleShot(30, this, &CMainFrame::UpdateIndicators);
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace tarnwick

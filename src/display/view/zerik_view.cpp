@@ -1,0 +1,229 @@
+#include "display/view/zerik_view.h"
+
+#include <QClipboard>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "port/port_worker.h"
+
+namespace tarnwick {
+namespace {
+
+// Beyond this a "line" would be larger than any screen; a hand-edited
+// configuration file must not make every paint build a gigantic font.
+constexpr int kMaxLineHeight = 1024;
+// Requests gathered for one frame at 60 Hz.
+constexpr int kRepaintIntervalMs = 16;
+
+QColor FromColorRef(COLORREF color) {
+  return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
+                static_cast<int>((color >> 16) & 0xFF));
+}
+
+int AbsHeight(std::int32_t lfHeight) {
+  const long long height = std::llabs(static_cast<long long>(lfHeight));
+  return static_cast<int>(std::min<long long>(height, kMaxLineHeight));
+}
+
+QString FromBytes(const std::string& bytes) {
+  // One glyph per byte, whatever the byte.
+  return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+}  // namespace
+
+CZerikView::CZerikView(SETTINGS& settings, ViewHost& host, QWidget* parent)
+    : QAbstractScrollArea(parent), m_pSettings(&settings), m_host(host), m_model(settings, this) {
+  setObjectName(QStringLiteral("zerikView"));
+  viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+  m_repaintTimer.setSingleShot(true);
+  m_repaintTimer.setInterval(kRepaintIntervalMs);
+  connect(&m_repaintTimer, &QTimer::timeout, this, &CZerikView::FlushRepaint);
+  m_host.SetView(this);
+  m_pWorker = &m_host.StartWorker(m_model, *this);
+}
+
+CZerikView::~CZerikView() { OnDestroy(); }
+
+QFont CZerikView::DisplayFont() const {
+  const LOGFONT& lf = m_pSettings->lfFont;
+  const QString face = QString::fromLatin1(
+      lf.lfFaceName, static_cast<qsizetype>(strnlen(lf.lfFaceName, sizeof lf.lfFaceName)));
+  QFont font = face.isEmpty() ? QFontDatabase::systemFont(QFontDatabase::FixedFont) : QFont(face);
+  if (!face.isEmpty()) font.setStyleHint(QFont::TypeWriter);
+  const int height = AbsHeight(lf.lfHeight);
+  if (height > 0) font.setPixelSize(height);
+  if (lf.lfWeight > 0) font.setWeight(static_cast<QFont::Weight>(std::clamp(lf.lfWeight, 1, 1000)));
+  font.setItalic(lf.lfItalic != 0);
+  font.setUnderline(lf.lfUnderline != 0);
+  font.setStrikeOut(lf.lfStrikeOut != 0);
+  return font;
+}
+
+int CZerikView::LineHeight() const {
+  const int height = AbsHeight(m_pSettings->lfFont.lfHeight);
+  if (height > 0) return height;
+  // lfHeight 0 asks for the font's default size; its line spacing keeps the
+  // lines apart instead of drawing them all over the header.
+  return std::max(1, QFontMetrics(DisplayFont()).lineSpacing());
+}
+
+QString CZerikView::HeaderText() const {
+  if (m_pWorker == nullptr) return {};
+  if (m_pWorker->m_bPortOpen.load()) {
+    return QString::asprintf("Bytes Read %d / Write %d", m_pWorker->m_nBytesRead.load(),
+                             m_pWorker->m_nBytesWritten.load());
+  }
+  return FromBytes(m_pWorker->Line().Status());
+}
+
+void CZerikView::paintEvent(QPaintEvent* event) {
+  QPainter painter(viewport());
+  OnDraw(painter, event->rect());
+}
+
+void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
+  painter.fillRect(exposed, FromColorRef(m_pSettings->crBackground));
+  const QFont font = DisplayFont();
+  painter.setFont(font);
+  const QFontMetrics metrics = painter.fontMetrics();
+  const int h = LineHeight();
+  const int ascent = metrics.ascent();
+  painter.setPen(FromColorRef(m_pSettings->crText));
+
+  // Document coordinates from here on.
+  const QPoint scroll(horizontalScrollBar()->value(), verticalScrollBar()->value());
+  painter.translate(-scroll);
+  const QRect visible = exposed.translated(scroll);
+
+  // Texts are placed by the top of their cell, as the lines' layout counts.
+  painter.drawText(QPoint(0, ascent), HeaderText());
+
+  int y = h;
+  int widest = 0;
+  int lastHeight = 0;
+  bool anyLine = false;
+  const Rect previous = m_model.LastLineRect();
+  m_model.VisitLines(
+      [&](const DisplayLine& line) {
+        const QString text = FromBytes(line);
+        if (y + metrics.height() >= visible.top() && y <= visible.bottom()) {
+          painter.drawText(QPoint(10, y + ascent), text);
+        }
+        const QSize extent = m_measure ? m_measure(metrics, text)
+                                       : QSize(metrics.horizontalAdvance(text), metrics.height());
+        widest = std::max(widest, extent.width());
+        lastHeight = extent.height();
+        anyLine = true;
+        y += h;
+      },
+      [&]() -> Rect {
+        if (!anyLine) return previous;
+        const int top = y - h;
+        return Rect{10, top, 2 * widest, top + h + lastHeight};
+      });
+
+  SetScrollSizes(QSize(widest + 20, y));
+}
+
+void CZerikView::SetScrollSizes(QSize size) {
+  if (size == m_scrollSize) return;
+  m_scrollSize = size;
+  UpdateScrollBars();
+}
+
+void CZerikView::UpdateScrollBars() {
+  const QSize page = viewport()->size();
+  horizontalScrollBar()->setRange(0, std::max(0, m_scrollSize.width() - page.width()));
+  horizontalScrollBar()->setPageStep(std::max(1, page.width()));
+  horizontalScrollBar()->setSingleStep(std::max(1, page.width() / 10));
+  verticalScrollBar()->setRange(0, std::max(0, m_scrollSize.height() - page.height()));
+  verticalScrollBar()->setPageStep(std::max(1, page.height()));
+  verticalScrollBar()->setSingleStep(std::max(1, page.height() / 10));
+}
+
+void CZerikView::resizeEvent(QResizeEvent* event) {
+  QAbstractScrollArea::resizeEvent(event);
+  UpdateScrollBars();
+}
+
+void CZerikView::scrollContentsBy(int, int) { viewport()->update(); }
+
+void CZerikView::InvalidateAll() { PostRepaint(nullptr); }
+
+void CZerikView::InvalidateRect(const Rect& rect) {
+  const QRect area(QPoint(rect.left, rect.top), QPoint(rect.right - 1, rect.bottom - 1));
+  PostRepaint(&area);
+}
+
+void CZerikView::PostRepaint(const QRect* area) {
+  std::lock_guard lock(m_csRepaint);
+  if (area != nullptr) {
+    m_pendingArea |= *area;
+  } else {
+    m_bRepaintAll = true;
+  }
+  if (m_bRepaintPosted) return;
+  m_bRepaintPosted = true;
+  // The worker never touches the widget: the timer starts on this thread.
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        if (!m_repaintTimer.isActive()) m_repaintTimer.start();
+      },
+      Qt::QueuedConnection);
+}
+
+void CZerikView::FlushRepaint() {
+  bool all = false;
+  QRect area;
+  {
+    std::lock_guard lock(m_csRepaint);
+    all = m_bRepaintAll;
+    area = m_pendingArea;
+    m_bRepaintAll = false;
+    m_pendingArea = QRect();
+    m_bRepaintPosted = false;
+  }
+  if (all) {
+    viewport()->update();
+  } else if (!area.isEmpty()) {
+    // The model's rectangles are in document coordinates; a scrolled view
+    // shows them shifted.
+    const QPoint scroll(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    viewport()->update(area.translated(-scroll));
+  }
+}
+
+void CZerikView::OnCopyAll() {
+  std::string text = m_model.CopyAllText();
+  // A text reader stops at the first zero byte; so does the clipboard text.
+  const std::size_t zero = text.find('\0');
+  if (zero != std::string::npos) text.resize(zero);
+  QGuiApplication::clipboard()->setText(FromBytes(text));
+}
+
+void CZerikView::OnClearScreen() {
+  m_model.Clear([this] {
+    if (m_pWorker != nullptr) m_pWorker->ResetCounters();
+  });
+}
+
+void CZerikView::OnDestroy() {
+  if (m_bDestroyed) return;
+  m_bDestroyed = true;
+  // The worker goes first: bytes it reads until it stops still reach the
+  // model, and the clear below then writes the complete pending line.
+  if (m_pWorker != nullptr) m_pWorker->Stop();
+  OnClearScreen();
+  m_host.SetView(nullptr);
+}
+
+}  // namespace tarnwick

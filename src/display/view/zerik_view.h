@@ -1,0 +1,96 @@
+// The one view: paints the header line and the screen model's lines with the
+// font and colours of the settings, sizes the scroll area to what it painted,
+// and owns the screen model. Constructing it starts the port worker;
+// OnDestroy stops it.
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QRect>
+#include <QSize>
+#include <QTimer>
+#include <functional>
+#include <mutex>
+
+#include "display/repaint_sink.h"
+#include "display/screen_model.h"
+#include "settings/settings.h"
+
+namespace tarnwick {
+
+class PortWorker;
+
+// Where the view finds the worker it starts and stops: the application.
+class ViewHost {
+ public:
+  virtual ~ViewHost() = default;
+  // Creates and starts the port worker feeding model and repainting through sink.
+  virtual PortWorker& StartWorker(ScreenModel& model, RepaintSink& sink) = 0;
+  // The view registers itself (m_pView) and unregisters with nullptr.
+  virtual void SetView(class CZerikView* view) = 0;
+};
+
+class CZerikView : public QAbstractScrollArea, public RepaintSink {
+  Q_OBJECT
+ public:
+  CZerikView(SETTINGS& settings, ViewHost& host, QWidget* parent = nullptr);
+  ~CZerikView() override;
+
+  // Draws what paintEvent draws: background, header and lines, in viewport
+  // coordinates, then records the last line's rectangle and the scroll size.
+  void OnDraw(QPainter& painter, const QRect& exposed);
+
+  // Stops the worker and waits for it, then clears the screen so the pending
+  // line reaches the text log. Runs once; later calls do nothing.
+  void OnDestroy();
+
+  // "Bytes Read %d / Write %d" while the port is open, the status text otherwise.
+  QString HeaderText() const;
+  // The line height h in pixels (see LineHeight in the .cpp for lfHeight 0).
+  int LineHeight() const;
+  QFont DisplayFont() const;
+  // The document size the last paint computed: (W + 20) x ((lines + 1) h).
+  QSize ScrollSize() const { return m_scrollSize; }
+
+  ScreenModel& Model() { return m_model; }
+
+  // Measures one line as the paint does (width, height); tests replace it.
+  using TextMeasure = std::function<QSize(const QFontMetrics&, const QString&)>;
+  void SetTextMeasure(TextMeasure measure) { m_measure = std::move(measure); }
+
+  // RepaintSink, callable from any thread: requests are gathered and applied
+  // on this thread at most once per frame.
+  void InvalidateAll() override;
+  void InvalidateRect(const Rect& rect) override;
+
+ public slots:
+  void OnCopyAll();
+  void OnClearScreen();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void scrollContentsBy(int dx, int dy) override;
+
+ private:
+  void PostRepaint(const QRect* area);
+  void FlushRepaint();
+  void SetScrollSizes(QSize size);
+  void UpdateScrollBars();
+
+  SETTINGS* m_pSettings;
+  ViewHost& m_host;
+  ScreenModel m_model;
+  PortWorker* m_pWorker = nullptr;
+  bool m_bDestroyed = false;
+  QSize m_scrollSize{100, 100};
+  TextMeasure m_measure;
+
+  // Repaint requests waiting for the next frame, in document coordinates.
+  std::mutex m_csRepaint;
+  bool m_bRepaintPosted = false;
+  bool m_bRepaintAll = false;
+  QRect m_pendingArea;
+  QTimer m_repaintTimer;
+};
+
+}  // namespace tarnwick
