@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <thread>
@@ -42,6 +43,8 @@ class PortWorker {
   // Clear's counter reset.
   void ResetCounters();
 
+  // The thread entry: runs the worker on app and returns its result.
+  static int PortThreadProc(PortWorker* app);
   int RunPortWorker();
 
   SerialLine& Line() { return m_line; }
@@ -58,9 +61,24 @@ class PortWorker {
   std::atomic<ScreenModel*> m_pView{nullptr};
 
  private:
+  enum class TransferEnd { kStopped, kReopen, kLost };
+  enum class TxOutcome { kWritten, kHeld, kLost };
+
+  void WaitForReopenRequest();
+  bool RecoverLostPort();
+  TransferEnd TransferLoop(int* lostError);
+  void DeliverReceived(const std::uint8_t* data, std::size_t length);
+  TxOutcome TransmitOne(int* lostError);
+  void ReportLoss(int error);
+  void RepaintAll();
+  void RepaintCounters();
+
   const SETTINGS& m_settings;
   SerialLine m_line;
   RepaintSink* m_sink;
+  // Size of the handed-over block: the worker never reads past it, whatever
+  // m_nTxLength says.
+  std::atomic<std::int32_t> m_nTxBlockSize{0};
   OutputFile m_rawLog;
   std::mutex m_csWorker;  // held by the worker for its whole run
   std::thread m_thread;

@@ -1,0 +1,267 @@
+#include "port/port_worker.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <string_view>
+
+namespace tarnwick {
+
+namespace {
+
+// Retry period of the wait phase and of a lost port's recovery.
+constexpr int kRetryMs = 500;
+// Back-off when the device says "ready" but nothing could be moved, so a
+// misreporting driver cannot turn the loop into a busy wait.
+constexpr int kNothingMovedBackoffMs = 10;
+// Everything that arrived is taken in one read.
+constexpr std::size_t kReadChunk = 16 * 1024;
+
+// The error shown for a hang-up that came without an error code.
+#ifdef _WIN32
+constexpr int kHangUpError = 1167;  // ERROR_DEVICE_NOT_CONNECTED
+#else
+constexpr int kHangUpError = EIO;
+#endif
+
+// The settings path up to its NUL, or the whole buffer when the NUL is missing.
+template <std::size_t N>
+std::string_view PathOf(const char (&buffer)[N]) {
+  const void* nul = std::memchr(buffer, 0, N);
+  return {buffer, nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - buffer) : N};
+}
+
+}  // namespace
+
+PortWorker::PortWorker(const SETTINGS& settings, SerialBackend& backend, ScreenModel* view,
+                       RepaintSink* sink)
+    : m_settings(settings), m_line(settings, backend), m_sink(sink) {
+  m_pView.store(view);
+}
+
+PortWorker::~PortWorker() { Stop(); }
+
+void PortWorker::Start() { m_thread = std::thread(&PortWorker::PortThreadProc, this); }
+
+int PortWorker::PortThreadProc(PortWorker* app) { return app->RunPortWorker(); }
+
+void PortWorker::Stop() {
+  m_bRunning.store(false);
+  m_line.Backend().Wake();
+  // The worker holds m_csWorker for its whole run: taking it waits for the end.
+  m_csWorker.lock();
+  m_csWorker.unlock();
+  if (m_thread.joinable()) m_thread.join();
+  m_pView.store(nullptr);
+}
+
+void PortWorker::RequestReopen() {
+  m_bReopenPort.store(true);
+  m_line.Backend().Wake();
+}
+
+void PortWorker::HandOver(const std::uint8_t* block, std::int32_t length) {
+  // An empty block has no byte at position 0 to send.
+  if (block == nullptr || length <= 0) return;
+  m_nTxBlockSize.store(length, std::memory_order_relaxed);
+  m_nTxLength.store(length, std::memory_order_relaxed);
+  m_nTxPos.store(0, std::memory_order_relaxed);
+  m_pTxBuffer.store(block, std::memory_order_release);
+  m_line.Backend().Wake();
+}
+
+void PortWorker::SetTxLength(std::int32_t length) {
+  m_nTxLength.store(length, std::memory_order_relaxed);
+  m_line.Backend().Wake();
+}
+
+void PortWorker::ResetCounters() {
+  m_nBytesRead.store(0, std::memory_order_relaxed);
+  m_nBytesWritten.store(0, std::memory_order_relaxed);
+}
+
+int PortWorker::RunPortWorker() {
+  std::lock_guard<std::mutex> lifetime(m_csWorker);
+  bool openNeeded = true;
+  while (m_bRunning.load()) {
+    if (openNeeded) {
+      m_bReopenPort.store(false);
+      m_bPortOpen.store(m_line.OpenPort());
+      if (!m_bPortOpen.load()) WaitForReopenRequest();
+      if (!m_bRunning.load()) break;
+    }
+    RepaintAll();  // the header now shows the counters
+    int lostError = 0;
+    switch (TransferLoop(&lostError)) {
+      case TransferEnd::kStopped:
+        openNeeded = true;
+        break;
+      case TransferEnd::kReopen:
+        openNeeded = true;
+        break;
+      case TransferEnd::kLost:
+        ReportLoss(lostError);
+        openNeeded = !RecoverLostPort();
+        break;
+    }
+  }
+  // The port stays open; the owner closes it when the program ends.
+  return 0;
+}
+
+// The port could not be opened: show why, and try again only once a reopen
+// request was made, then every 500 ms (the request stays set, so the port is
+// opened once more right after it succeeds).
+void PortWorker::WaitForReopenRequest() {
+  while (m_bRunning.load() && !m_bPortOpen.load()) {
+    RepaintAll();
+    while (m_bRunning.load()) {
+      m_line.Backend().Sleep(kRetryMs);
+      if (m_bRunning.load() && m_bReopenPort.load()) {
+        m_bPortOpen.store(m_line.OpenPort());
+        break;
+      }
+    }
+  }
+}
+
+// A port that vanished is tried again every 500 ms without being asked, so
+// reception resumes when the adapter comes back. A reopen request hands over
+// to the ordinary reopen cycle. True when the port is open again.
+bool PortWorker::RecoverLostPort() {
+  const std::string lostText = m_line.Status();
+  while (m_bRunning.load()) {
+    m_line.Backend().Sleep(kRetryMs);
+    if (!m_bRunning.load() || m_bReopenPort.load()) return false;
+    if (m_line.OpenPort()) {
+      m_bPortOpen.store(true);
+      return true;
+    }
+    // Still absent: the loss stays the reason shown.
+    m_line.SetStatus(lostText);
+  }
+  return false;
+}
+
+void PortWorker::ReportLoss(int error) {
+  m_line.ClosePort();
+  m_bPortOpen.store(false);
+  m_line.ReportError("Port LOST !", error);
+  RepaintAll();
+}
+
+PortWorker::TransferEnd PortWorker::TransferLoop(int* lostError) {
+  SerialDevice* device = m_line.Device();
+  SerialBackend& backend = m_line.Backend();
+  if (device == nullptr) {
+    *lostError = kHangUpError;
+    return TransferEnd::kLost;
+  }
+  std::uint8_t buffer[kReadChunk];
+  bool lastWaitReady = false;
+  while (m_bRunning.load()) {
+    bool moved = false;
+    const IoResult in = device->Read(buffer, sizeof buffer);
+    if (in.count > 0) {
+      DeliverReceived(buffer, in.count);
+      moved = true;
+    } else if (in.error != 0 && backend.IsDeviceGone(in.error)) {
+      *lostError = in.error;
+      return TransferEnd::kLost;
+    }
+
+    bool txHeld = false;
+    if (m_pTxBuffer.load(std::memory_order_acquire) != nullptr) {
+      switch (TransmitOne(lostError)) {
+        case TxOutcome::kWritten:
+          moved = true;
+          break;
+        case TxOutcome::kHeld:
+          txHeld = true;
+          break;
+        case TxOutcome::kLost:
+          return TransferEnd::kLost;
+      }
+    }
+
+    if (m_bReopenPort.load()) return TransferEnd::kReopen;
+
+    const bool txPending = m_pTxBuffer.load(std::memory_order_acquire) != nullptr;
+    // A full read may have left more behind; a block goes on one byte per turn.
+    if (in.count == sizeof buffer || (txPending && !txHeld)) {
+      lastWaitReady = false;
+      continue;
+    }
+    if (lastWaitReady && !moved) {
+      lastWaitReady = false;
+      backend.Sleep(kNothingMovedBackoffMs);
+      continue;
+    }
+    // Idle, or the line holds the next byte: sleep until input arrives, the
+    // byte can go, or Stop / RequestReopen / HandOver wake us.
+    switch (device->Wait(txPending && txHeld, -1)) {
+      case WaitResult::kReady:
+        lastWaitReady = true;
+        break;
+      case WaitResult::kHangUp:
+        *lostError = kHangUpError;
+        return TransferEnd::kLost;
+      case WaitResult::kWoken:
+      case WaitResult::kTimeout:
+        lastWaitReady = false;
+        break;
+    }
+  }
+  return TransferEnd::kStopped;
+}
+
+// Per byte: counted, then in the raw log, then in the screen model. A whole
+// read is taken at once: all of it is counted and logged before the model
+// sees any of it.
+void PortWorker::DeliverReceived(const std::uint8_t* data, std::size_t length) {
+  m_nBytesRead.fetch_add(static_cast<std::int32_t>(length), std::memory_order_relaxed);
+  if (m_settings.bSaveRaw != 0) m_rawLog.Append(PathOf(m_settings.szRawFile), data, length);
+  if (ScreenModel* view = m_pView.load()) view->AddReceivedBytes(data, length);
+}
+
+// One byte of the pending block. The end test follows the write whether or
+// not the byte went, so a length set to 0 sends exactly one more byte.
+PortWorker::TxOutcome PortWorker::TransmitOne(int* lostError) {
+  const std::uint8_t* block = m_pTxBuffer.load(std::memory_order_acquire);
+  std::int32_t pos = m_nTxPos.load(std::memory_order_relaxed);
+  TxOutcome outcome = TxOutcome::kHeld;
+  if (pos >= 0 && pos < m_nTxBlockSize.load(std::memory_order_relaxed)) {
+    const IoResult out = m_line.Device()->Write(block + pos, 1);
+    if (out.count == 1) {
+      ++pos;
+      m_nTxPos.store(pos, std::memory_order_relaxed);
+      m_nBytesWritten.fetch_add(1, std::memory_order_relaxed);
+      RepaintCounters();
+      outcome = TxOutcome::kWritten;
+    } else if (out.error != 0 && m_line.Backend().IsDeviceGone(out.error)) {
+      // The block stays pending for the port that comes back.
+      *lostError = out.error;
+      return TxOutcome::kLost;
+    }
+  } else {
+    pos = INT_MAX;  // outside the block: end it rather than read past it
+  }
+  if (pos >= m_nTxLength.load(std::memory_order_relaxed)) {
+    m_pTxBuffer.store(nullptr, std::memory_order_release);
+    m_nTxPos.store(0, std::memory_order_relaxed);
+  }
+  return outcome;
+}
+
+void PortWorker::RepaintAll() {
+  if (m_sink != nullptr) m_sink->InvalidateAll();
+}
+
+void PortWorker::RepaintCounters() {
+  if (m_sink == nullptr) return;
+  const std::int32_t height = m_settings.lfFont.lfHeight;
+  const std::int32_t bottom = height == INT_MIN ? INT_MAX : (height < 0 ? -height : height);
+  m_sink->InvalidateRect(Rect{0, 0, 1000, bottom});
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,72 @@
+// A port worker on the scripted fake device, with a thread-safe record of the
+// repaint requests it makes.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <future>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "port/port_worker.h"
+#include "settings/settings.h"
+#include "worker/fake_serial.h"
+
+namespace tarnwick::testing {
+
+// Polls pred every millisecond until it holds or limit passed.
+inline bool Eventually(const std::function<bool()>& pred,
+                       std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!pred()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+class CountingSink : public RepaintSink {
+ public:
+  void InvalidateAll() override {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_nAll;
+  }
+  void InvalidateRect(const Rect& rect) override {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_rects.push_back(rect);
+  }
+  int AllCount() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_nAll;
+  }
+  std::vector<Rect> Rects() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_rects;
+  }
+
+ private:
+  mutable std::mutex m_mutex;
+  int m_nAll = 0;
+  std::vector<Rect> m_rects;
+};
+
+struct WorkerRig {
+  explicit WorkerRig(int timeDivisor = 50, ScreenModel* view = nullptr)
+      : serial(timeDivisor), worker(settings, serial, view, &sink) {}
+  ~WorkerRig() { worker.Stop(); }
+
+  // Stop() on another thread: false when it has not returned within 5 s.
+  bool StopReturns() {
+    auto done = std::async(std::launch::async, [this] { worker.Stop(); });
+    return done.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+  }
+
+  SETTINGS settings = DefaultSettings();
+  FakeSerial serial;
+  CountingSink sink;
+  PortWorker worker;
+};
+
+}  // namespace tarnwick::testing
