@@ -44,6 +44,7 @@ class SerialLine {
   const SETTINGS& m_settings;
   SerialBackend& m_backend;
   std::unique_ptr<SerialDevice> m_hPort;
+  int m_nLastError = 0;  // error of the last failing open step, for ReportError(text, 0)
   DCB m_dcb{};
   mutable std::mutex m_csStrings;  // guards the two strings across threads
   std::string m_strPortName = "COM1";

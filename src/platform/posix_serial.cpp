@@ -1,0 +1,267 @@
+#include "platform/posix_serial.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "platform/com_names.h"
+#include "platform/posix_arbitrary_baud.h"
+#include "platform/posix_line_settings.h"
+
+namespace tarnwick {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Milliseconds left until deadline, rounded up so a wait never ends early; 0
+// once it has passed.
+int MillisecondsUntil(Clock::time_point deadline) {
+  const auto left = deadline - Clock::now();
+  if (left <= Clock::duration::zero()) return 0;
+  return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
+}
+
+// Consumes a pending wake-up; true when there was one.
+bool ConsumeWake(int wakeFd) {
+  std::uint64_t count = 0;
+  return wakeFd >= 0 && ::read(wakeFd, &count, sizeof count) == sizeof count;
+}
+
+// strerror_r comes as the GNU variant (returns the text) or the XSI one
+// (fills the buffer, returns 0); overloads pick whichever this libc has.
+[[maybe_unused]] const char* StrerrorResult(const char* text, const char*) { return text; }
+[[maybe_unused]] const char* StrerrorResult(int rc, const char* buffer) {
+  return rc == 0 ? buffer : nullptr;
+}
+
+// Default write timeouts until SetCommTimeouts gives others.
+constexpr std::uint32_t kWriteMsPerByte = 10;
+constexpr std::uint32_t kWriteMsConstant = 10;
+// How often a write looks at DSR again while it holds the output back.
+constexpr int kDsrPollMs = 2;
+
+}  // namespace
+
+PosixSerialDevice::PosixSerialDevice(int fd, int wakeFd) : m_fd(fd), m_wakeFd(wakeFd) {
+  m_timeouts.ReadIntervalTimeout = 0xFFFFFFFF;
+  m_timeouts.WriteTotalTimeoutMultiplier = kWriteMsPerByte;
+  m_timeouts.WriteTotalTimeoutConstant = kWriteMsConstant;
+}
+
+PosixSerialDevice::~PosixSerialDevice() {
+  // The exclusive flag outlives this descriptor while anyone else holds the
+  // terminal open; clear it so the next open by an ordinary user succeeds.
+  ::ioctl(m_fd, TIOCNXCL);
+  ::close(m_fd);
+}
+
+bool PosixSerialDevice::Fail(int error) {
+  m_lastError = error;
+  return false;
+}
+
+bool PosixSerialDevice::SetCommState(const DCB& dcb) {
+  struct termios tio;
+  if (::tcgetattr(m_fd, &tio) != 0) return Fail(errno);  // ENOTTY: not a serial device
+  bool needsArbitraryRate = false;
+  if (const int error = ApplyDcbToTermios(dcb, tio, &needsArbitraryRate); error != 0) {
+    return Fail(error);
+  }
+  if (::tcsetattr(m_fd, TCSANOW, &tio) != 0) return Fail(errno);
+  if (needsArbitraryRate) {
+    if (const int error = SetArbitraryBaudRate(m_fd, dcb.BaudRate); error != 0) {
+      return Fail(error);
+    }
+  }
+  m_dcb = dcb;
+  ApplyModemLines();
+  return true;
+}
+
+bool PosixSerialDevice::SetCommTimeouts(const COMMTIMEOUTS& timeouts) {
+  // Reads always return at once (the MAXDWORD interval semantics); the write
+  // limits are kept for Write.
+  if (::fcntl(m_fd, F_GETFD) < 0) return Fail(errno);
+  m_timeouts = timeouts;
+  return true;
+}
+
+bool PosixSerialDevice::ModemLineHigh(int line) const {
+  int status = 0;
+  if (::ioctl(m_fd, TIOCMGET, &status) != 0) return true;
+  return (status & line) != 0;
+}
+
+void PosixSerialDevice::SetModemLine(int line, bool high) const {
+  ::ioctl(m_fd, high ? TIOCMBIS : TIOCMBIC, &line);
+}
+
+void PosixSerialDevice::ApplyModemLines() const {
+  // HANDSHAKE keeps the line raised: input is drained at once, so the buffer
+  // never has to ask the peer to stop. TOGGLE keeps RTS low between writes.
+  SetModemLine(TIOCM_DTR, m_dcb.fDtrControl != kDtrControlDisable);
+  SetModemLine(TIOCM_RTS,
+               m_dcb.fRtsControl == kRtsControlEnable || m_dcb.fRtsControl == kRtsControlHandshake);
+}
+
+IoResult PosixSerialDevice::Read(std::uint8_t* buffer, std::size_t capacity) {
+  if (capacity == 0) return {};
+  for (;;) {
+    const ssize_t n = ::read(m_fd, buffer, capacity);
+    if (n > 0) {
+      // DSR sensitivity: what arrives while DSR is low is dropped.
+      if (m_dcb.fDsrSensitivity && !ModemLineHigh(TIOCM_DSR)) return {};
+      return {static_cast<std::size_t>(n), 0};
+    }
+    if (n == 0) {
+      // End of file on a terminal means it has hung up.
+      m_lastError = EIO;
+      return {0, EIO};
+    }
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return {};
+    m_lastError = errno;
+    return {0, errno};
+  }
+}
+
+IoResult PosixSerialDevice::Write(const std::uint8_t* data, std::size_t length) {
+  if (length == 0) return {};
+  const auto budget = std::chrono::milliseconds(
+      static_cast<std::uint64_t>(m_timeouts.WriteTotalTimeoutMultiplier) * length +
+      m_timeouts.WriteTotalTimeoutConstant);
+  const Clock::time_point deadline = Clock::now() + budget;
+  const bool toggleRts = m_dcb.fRtsControl == kRtsControlToggle;
+  if (toggleRts) SetModemLine(TIOCM_RTS, true);
+
+  std::size_t done = 0;
+  int error = 0;
+  while (done < length) {
+    if (m_dcb.fOutxDsrFlow && !ModemLineHigh(TIOCM_DSR)) {
+      const int left = MillisecondsUntil(deadline);
+      if (left == 0) break;
+      ::poll(nullptr, 0, left < kDsrPollMs ? left : kDsrPollMs);
+      continue;
+    }
+    const ssize_t n = ::write(m_fd, data + done, length - done);
+    if (n > 0) {
+      done += static_cast<std::size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+      error = errno;
+      break;
+    }
+    const int left = MillisecondsUntil(deadline);
+    if (left == 0) break;
+    struct pollfd p {
+      m_fd, POLLOUT, 0
+    };
+    ::poll(&p, 1, left);
+  }
+
+  if (toggleRts) {
+    ::tcdrain(m_fd);  // RTS drops only once the bytes have left
+    SetModemLine(TIOCM_RTS, false);
+  }
+  if (error != 0) m_lastError = error;
+  return {done, error};
+}
+
+WaitResult PosixSerialDevice::Wait(bool wantWrite, int timeoutMs) {
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    struct pollfd fds[2] = {
+        {m_fd, static_cast<short>(POLLIN | (wantWrite ? POLLOUT : 0)), 0},
+        {m_wakeFd, POLLIN, 0},
+    };
+    const int ready = ::poll(fds, 2, timeoutMs < 0 ? -1 : MillisecondsUntil(deadline));
+    if (ready < 0) {
+      if (errno == EINTR) continue;
+      m_lastError = errno;
+      return WaitResult::kTimeout;
+    }
+    if (ready == 0) return WaitResult::kTimeout;
+    if ((fds[1].revents & POLLIN) && ConsumeWake(m_wakeFd)) return WaitResult::kWoken;
+    if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) return WaitResult::kHangUp;
+    if (fds[0].revents & (POLLIN | POLLOUT)) return WaitResult::kReady;
+  }
+}
+
+PosixSerialBackend::PosixSerialBackend() : m_wakeFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
+PosixSerialBackend::~PosixSerialBackend() {
+  if (m_wakeFd >= 0) ::close(m_wakeFd);
+}
+
+std::unique_ptr<SerialDevice> PosixSerialBackend::Open(const std::string& portName, int* error) {
+  *error = 0;
+  const std::string path = ResolvePortPath(portName);
+  if (path.empty()) {
+    *error = ENOENT;
+    return nullptr;
+  }
+  // O_NONBLOCK: neither a modem device waiting for carrier nor a FIFO without
+  // a writer may hold the worker here.
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    *error = errno;
+    return nullptr;
+  }
+  // One opener at a time, as Windows allows: the lock keeps out other
+  // programs that lock too, TIOCEXCL keeps out the rest (but not root).
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    ::close(fd);
+    *error = EBUSY;
+    return nullptr;
+  }
+  ::ioctl(fd, TIOCEXCL);  // fails on what is no terminal; SetCommState says so
+  return std::make_unique<PosixSerialDevice>(fd, m_wakeFd);
+}
+
+std::string PosixSerialBackend::ErrorText(int error) const {
+  char buffer[256] = {};
+  const char* text = StrerrorResult(::strerror_r(error, buffer, sizeof buffer), buffer);
+  return text != nullptr ? std::string(text) : std::string();
+}
+
+bool PosixSerialBackend::IsDeviceGone(int error) const {
+  return error == EIO || error == ENXIO || error == ENODEV;
+}
+
+WaitResult PosixSerialBackend::Sleep(int timeoutMs) {
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    struct pollfd p {
+      m_wakeFd, POLLIN, 0
+    };
+    const int ready = ::poll(&p, 1, timeoutMs < 0 ? -1 : MillisecondsUntil(deadline));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready > 0 && ConsumeWake(m_wakeFd)) return WaitResult::kWoken;
+    if (ready > 0) continue;  // another thread consumed it first
+    return WaitResult::kTimeout;
+  }
+}
+
+void PosixSerialBackend::Wake() {
+  if (m_wakeFd < 0) return;
+  const std::uint64_t one = 1;
+  // Only a counter at its maximum refuses, and that is a pending wake-up too.
+  [[maybe_unused]] const ssize_t written = ::write(m_wakeFd, &one, sizeof one);
+}
+
+std::unique_ptr<SerialBackend> CreatePlatformSerialBackend() {
+  return std::make_unique<PosixSerialBackend>();
+}
+
+}  // namespace tarnwick

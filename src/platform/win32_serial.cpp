@@ -1,0 +1,164 @@
+#include "platform/win32_serial.h"
+
+#include <string>
+
+namespace tarnwick {
+
+namespace {
+
+// A synchronous COM handle cannot be waited on beside the wake-up event, so
+// Wait looks at the input queue this often while it waits for the event.
+constexpr DWORD kQueuePollMs = 10;
+
+// Consumes a pending wake-up; true when there was one.
+bool ConsumeWake(HANDLE wakeEvent) {
+  if (wakeEvent == nullptr || ::WaitForSingleObject(wakeEvent, 0) != WAIT_OBJECT_0) return false;
+  ::ResetEvent(wakeEvent);
+  return true;
+}
+
+// Milliseconds left of a wait that started at start; INFINITE for no limit.
+DWORD MillisecondsLeft(int timeoutMs, ULONGLONG start) {
+  if (timeoutMs < 0) return INFINITE;
+  const ULONGLONG elapsed = ::GetTickCount64() - start;
+  const ULONGLONG limit = static_cast<ULONGLONG>(timeoutMs);
+  return elapsed >= limit ? 0 : static_cast<DWORD>(limit - elapsed);
+}
+
+}  // namespace
+
+Win32SerialDevice::Win32SerialDevice(HANDLE port, HANDLE wakeEvent)
+    : m_hPort(port), m_hWakeEvent(wakeEvent) {}
+
+Win32SerialDevice::~Win32SerialDevice() { ::CloseHandle(m_hPort); }
+
+bool Win32SerialDevice::Fail() {
+  m_lastError = static_cast<int>(::GetLastError());
+  return false;
+}
+
+bool Win32SerialDevice::SetCommState(const DCB& dcb) {
+  DCB copy = dcb;  // the call takes a non-const pointer
+  return ::SetCommState(m_hPort, &copy) ? true : Fail();
+}
+
+bool Win32SerialDevice::SetCommTimeouts(const COMMTIMEOUTS& timeouts) {
+  COMMTIMEOUTS copy = timeouts;
+  return ::SetCommTimeouts(m_hPort, &copy) ? true : Fail();
+}
+
+IoResult Win32SerialDevice::Read(std::uint8_t* buffer, std::size_t capacity) {
+  if (capacity == 0) return {};
+  const DWORD wanted = capacity > MAXDWORD ? MAXDWORD : static_cast<DWORD>(capacity);
+  DWORD got = 0;
+  if (!::ReadFile(m_hPort, buffer, wanted, &got, nullptr)) {
+    Fail();
+    return {got, m_lastError};
+  }
+  return {got, 0};
+}
+
+IoResult Win32SerialDevice::Write(const std::uint8_t* data, std::size_t length) {
+  if (length == 0) return {};
+  const DWORD wanted = length > MAXDWORD ? MAXDWORD : static_cast<DWORD>(length);
+  DWORD written = 0;
+  if (!::WriteFile(m_hPort, data, wanted, &written, nullptr)) {
+    Fail();
+    return {written, m_lastError};
+  }
+  return {written, 0};  // fewer than asked: the write timeout ran out
+}
+
+WaitResult Win32SerialDevice::Wait(bool wantWrite, int timeoutMs) {
+  const ULONGLONG start = ::GetTickCount64();
+  for (;;) {
+    if (ConsumeWake(m_hWakeEvent)) return WaitResult::kWoken;
+    COMSTAT status{};
+    DWORD errors = 0;
+    if (!::ClearCommError(m_hPort, &errors, &status)) {
+      Fail();
+      return WaitResult::kHangUp;  // the driver no longer answers: unplugged
+    }
+    // Writes are bounded by the write timeout, so output can always be taken.
+    if (status.cbInQue > 0 || wantWrite) return WaitResult::kReady;
+    const DWORD left = MillisecondsLeft(timeoutMs, start);
+    if (left == 0) return WaitResult::kTimeout;
+    const DWORD pause = left < kQueuePollMs ? left : kQueuePollMs;
+    if (m_hWakeEvent != nullptr) {
+      ::WaitForSingleObject(m_hWakeEvent, pause);
+    } else {
+      ::Sleep(pause);
+    }
+  }
+}
+
+Win32SerialBackend::Win32SerialBackend()
+    : m_hWakeEvent(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+
+Win32SerialBackend::~Win32SerialBackend() {
+  if (m_hWakeEvent != nullptr) ::CloseHandle(m_hWakeEvent);
+}
+
+std::unique_ptr<SerialDevice> Win32SerialBackend::Open(const std::string& portName, int* error) {
+  *error = 0;
+  // No sharing, synchronous: a second opener is refused with access denied.
+  const HANDLE port = ::CreateFileA(portName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+  if (port == INVALID_HANDLE_VALUE) {
+    *error = static_cast<int>(::GetLastError());
+    return nullptr;
+  }
+  return std::make_unique<Win32SerialDevice>(port, m_hWakeEvent);
+}
+
+std::string Win32SerialBackend::ErrorText(int error) const {
+  char* message = nullptr;
+  const DWORD length = ::FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, static_cast<DWORD>(error), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+      reinterpret_cast<LPSTR>(&message), 0, nullptr);
+  std::string text;
+  if (length != 0 && message != nullptr) text.assign(message, length);
+  if (message != nullptr) ::LocalFree(message);
+  // The system's sentence ends in CR LF; the status is drawn as one line.
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+bool Win32SerialBackend::IsDeviceGone(int error) const {
+  switch (error) {
+    case ERROR_ACCESS_DENIED:  // what a removed USB adapter's handle answers
+    case ERROR_BAD_COMMAND:
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_GEN_FAILURE:
+    case ERROR_OPERATION_ABORTED:
+    case ERROR_INVALID_HANDLE:
+      return true;
+    default:
+      return false;
+  }
+}
+
+WaitResult Win32SerialBackend::Sleep(int timeoutMs) {
+  if (m_hWakeEvent == nullptr) {
+    ::Sleep(timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs));
+    return WaitResult::kTimeout;
+  }
+  const DWORD wait = timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs);
+  if (::WaitForSingleObject(m_hWakeEvent, wait) == WAIT_OBJECT_0) {
+    ::ResetEvent(m_hWakeEvent);
+    return WaitResult::kWoken;
+  }
+  return WaitResult::kTimeout;
+}
+
+void Win32SerialBackend::Wake() {
+  if (m_hWakeEvent != nullptr) ::SetEvent(m_hWakeEvent);
+}
+
+std::unique_ptr<SerialBackend> CreatePlatformSerialBackend() {
+  return std::make_unique<Win32SerialBackend>();
+}
+
+}  // namespace tarnwick
