@@ -48,6 +48,9 @@ constexpr std::uint32_t kWriteMsPerByte = 10;
 constexpr std::uint32_t kWriteMsConstant = 10;
 // How often a write looks at DSR again while it holds the output back.
 constexpr int kDsrPollMs = 2;
+// How often RTS toggling looks whether the output queue has emptied.
+constexpr int kDrainPollMs = 1;
+constexpr int kDrainMarginMs = 20;
 
 }  // namespace
 
@@ -103,6 +106,23 @@ bool PosixSerialDevice::ModemLineHigh(int line) const {
 
 void PosixSerialDevice::SetModemLine(int line, bool high) const {
   ::ioctl(m_fd, high ? TIOCMBIS : TIOCMBIC, &line);
+}
+
+bool PosixSerialDevice::OutputDrained() const {
+  int queued = 0;
+  if (::ioctl(m_fd, TIOCOUTQ, &queued) != 0 || queued <= 0) return true;
+  // Twice the time the queued characters take on the line (at most 12 bits
+  // each), plus a margin: enough while the line moves, bounded when it stops.
+  const std::uint64_t baud = m_dcb.BaudRate != 0 ? m_dcb.BaudRate : 9600;
+  const auto limit = std::chrono::milliseconds(
+      2 * 12 * 1000 * static_cast<std::uint64_t>(queued) / baud + kDrainMarginMs);
+  const Clock::time_point deadline = Clock::now() + limit;
+  for (;;) {
+    const int left = MillisecondsUntil(deadline);
+    if (left == 0) return false;
+    ::poll(nullptr, 0, left < kDrainPollMs ? left : kDrainPollMs);
+    if (::ioctl(m_fd, TIOCOUTQ, &queued) != 0 || queued <= 0) return true;
+  }
 }
 
 void PosixSerialDevice::ApplyModemLines() const {
@@ -171,7 +191,10 @@ IoResult PosixSerialDevice::Write(const std::uint8_t* data, std::size_t length) 
   }
 
   if (toggleRts) {
-    ::tcdrain(m_fd);  // RTS drops only once the bytes have left
+    // RTS drops once the bytes have left. tcdrain alone could wait for ever
+    // on output held back by CTS, so the queue must empty in its line time
+    // first; what flow control still holds then is not waited for.
+    if (OutputDrained()) ::tcdrain(m_fd);
     SetModemLine(TIOCM_RTS, false);
   }
   if (error != 0) m_lastError = error;

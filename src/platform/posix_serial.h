@@ -33,6 +33,8 @@ class PosixSerialDevice final : public SerialDevice {
   // Errors are ignored for the same reason.
   void SetModemLine(int line, bool high) const;
   void ApplyModemLines() const;
+  // Waits until the output queue is empty; false when it stopped moving.
+  bool OutputDrained() const;
 
   int m_fd;
   int m_wakeFd;
