@@ -12,6 +12,7 @@ namespace {
 
 constexpr std::uint8_t kCarriageReturn = 0x0D;
 constexpr std::uint8_t kLineFeed = 0x0A;
+constexpr std::size_t kPendingTextCapacity = 1024;
 
 std::string_view TextFilePath(const SETTINGS& settings) {
   // Bounded: a hand-edited record may hold a path without its NUL.
@@ -68,6 +69,7 @@ ScreenModel::UnitSettings ScreenModel::ReadUnitSettings(const SETTINGS& settings
   // with nRows below 1 it would run on an empty list. Such a value keeps one line.
   s.nRows = std::max<std::int32_t>(settings.nRows, 1);
   s.bLineMode = s.nFormat == kFormatText && s.nColumns == 0;
+  s.bPlainFormat = s.nFormat >= kFormatText && s.nFormat <= kFormatFloat;
   s.bSaveText = settings.bSaveText != 0;
   return s;
 }
@@ -93,13 +95,32 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length)
     std::lock_guard<std::mutex> lock(m_csLines);
     // A Clear may have dropped the partial unit since it was read above.
     fill = m_nUnitFill.load(std::memory_order_relaxed);
+    // Units that join the last line gather here and reach the line in one
+    // append; anything that looks at or changes the lines flushes them first.
+    char pending[kPendingTextCapacity];
+    std::size_t pendingLength = 0;
     for (std::size_t i = 0; i < length; ++i) {
       const std::uint8_t b = data[i];
       m_unitBytes[fill++] = b;
       if (fill < s.nUnitLength) continue;
       fill = 0;
+      const bool joinsLine = m_nUnitsOnLine > 0 && (s.nColumns == 0 || m_nUnitsOnLine < s.nColumns);
+      if (joinsLine && s.bPlainFormat && !(s.bLineMode && b == kCarriageReturn)) {
+        pendingLength += UnitText(s, b, pending + pendingLength);
+        CountUnit(false, fx);
+        if (pendingLength > kPendingTextCapacity - kUnitTextCapacity) {
+          m_lines.back().append(pending, pendingLength);
+          pendingLength = 0;
+        }
+        continue;
+      }
+      if (pendingLength > 0) {
+        m_lines.back().append(pending, pendingLength);
+        pendingLength = 0;
+      }
       ConsumeUnit(s, b, fx);
     }
+    if (pendingLength > 0) m_lines.back().append(pending, pendingLength);
     m_nUnitFill.store(fill, std::memory_order_relaxed);
     FlushTextLog(fx);
     // The paint writes m_rcLastLine under the lock; take it while we hold it.
@@ -125,41 +146,43 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, RunEffects&
     m_lines.push_back_empty();
   }
 
-  DisplayLine& line = m_lines.back();
-  char text[kUnitTextCapacity];
+  if (s.bLineMode && b == kCarriageReturn) {
+    // Ends the line: nothing is appended, and the next unit starts a new line.
+    lineBoundary = true;
+    TrimLines(s, fx);
+    m_nUnitsOnLine = -1;  // CountUnit brings it to 0
+  } else if (s.bPlainFormat) {
+    char text[kUnitTextCapacity];
+    m_lines.back().append(text, UnitText(s, b, text));
+  } else {
+    m_lines.back().assign(kUnknownFormatText);
+  }
+  CountUnit(lineBoundary, fx);
+}
+
+std::size_t ScreenModel::UnitText(const UnitSettings& s, std::uint8_t b, char* out) const {
+  const int n = s.nUnitLength;
   switch (s.nFormat) {
     case kFormatText:
-      if (s.bLineMode && b == kCarriageReturn) {
-        lineBoundary = true;
-        TrimLines(s, fx);
-        m_nUnitsOnLine = -1;  // the increment below makes it 0: next unit starts a line
-      } else if (!(s.bLineMode && b == kLineFeed)) {
-        line.push_back(static_cast<char>(b));
-      }
-      break;
+      // Line mode drops LF; every other byte, zero included, is one character.
+      if (s.bLineMode && b == kLineFeed) return 0;
+      out[0] = static_cast<char>(b);
+      return 1;
     case kFormatHex:
-      line.append(text, FormatHexUnit(UnitValue(m_unitBytes, s.nUnitLength, s.bReverse),
-                                      s.nUnitLength, text));
-      break;
+      return FormatHexUnit(UnitValue(m_unitBytes, n, s.bReverse), n, out);
     case kFormatBinary:
-      line.append(text, FormatBinaryUnit(m_unitBytes, s.nUnitLength, text));
-      break;
+      return FormatBinaryUnit(m_unitBytes, n, out);
     case kFormatDec:
-      line.append(text, FormatDecUnit(UnitValue(m_unitBytes, s.nUnitLength, s.bReverse),
-                                      s.nUnitLength, text));
-      break;
-    case kFormatFloat:
-      line.append(text, FormatFloatUnit(UnitValue(m_unitBytes, s.nUnitLength, s.bReverse), text));
-      break;
+      return FormatDecUnit(UnitValue(m_unitBytes, n, s.bReverse), n, out);
     default:
-      line.assign(kUnknownFormatText);
-      break;
+      return FormatFloatUnit(UnitValue(m_unitBytes, n, s.bReverse), out);
   }
+}
 
+void ScreenModel::CountUnit(bool lineBoundary, RunEffects& fx) {
   // Saturates: with no column limit a line may take more units than an int32
   // counts, and the count must not wrap round to 0 or below.
   if (m_nUnitsOnLine < std::numeric_limits<std::int32_t>::max()) ++m_nUnitsOnLine;
-
   if (lineBoundary) {
     fx.bWholeView = true;
   } else {

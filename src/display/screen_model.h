@@ -89,7 +89,8 @@ class ScreenModel {
     bool bReverse;
     std::int32_t nColumns;
     std::int32_t nRows;  // at least 1
-    bool bLineMode;
+    bool bLineMode;      // TEXT with no column count: CR ends lines, LF is dropped
+    bool bPlainFormat;   // one of the five formats, not "Unknown Format"
     bool bSaveText;
   };
   // What a run of units asks for once the lock is released, and whether it
@@ -102,6 +103,8 @@ class ScreenModel {
 
   static UnitSettings ReadUnitSettings(const SETTINGS& settings);
   void ConsumeUnit(const UnitSettings& s, std::uint8_t b, RunEffects& fx);
+  std::size_t UnitText(const UnitSettings& s, std::uint8_t b, char* out) const;
+  void CountUnit(bool lineBoundary, RunEffects& fx);
   void TrimLines(const UnitSettings& s, RunEffects& fx);
   void WriteTextLine(RunEffects& fx);
   void FlushTextLog(const RunEffects& fx);
