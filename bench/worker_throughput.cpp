@@ -1,0 +1,285 @@
+// Whole-path throughput of the port worker: a feeder pushes N MiB of a known
+// pattern into a pseudo-terminal as fast as it is drained; the worker reads it
+// into a screen model (1-byte HEX, 16 columns, 25 rows) with the raw and text
+// logs on. Reports the rate against `cat`-style draining of the same kind of
+// pty, the worker's CPU time, peak memory, lost or changed bytes, idle
+// wake-ups of the open port and the latency from the far side to the raw log.
+//
+// Usage: worker_throughput [MiB] [work-directory]
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "display/screen_model.h"
+#include "port/port_worker.h"
+#include "port/serial_device.h"
+#include "settings/settings.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::uint8_t PatternByte(std::uint64_t i) {
+  return static_cast<std::uint8_t>((static_cast<std::uint32_t>(i) * 2654435761u) >> 24);
+}
+
+class Pty {
+ public:
+  Pty() {
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) return;
+    m_slavePath = ::ptsname(m_master);
+    // Raw on both sides, so no byte is translated on the way.
+    struct termios raw;
+    if (::tcgetattr(m_master, &raw) == 0) {
+      ::cfmakeraw(&raw);
+      ::tcsetattr(m_master, TCSANOW, &raw);
+    }
+  }
+  ~Pty() {
+    if (m_master >= 0) ::close(m_master);
+  }
+  bool ok() const { return m_master >= 0; }
+  int master() const { return m_master; }
+  const std::string& slavePath() const { return m_slavePath; }
+
+ private:
+  int m_master = -1;
+  std::string m_slavePath;
+};
+
+// Writes total pattern bytes to fd as fast as the other side takes them.
+void Feed(int fd, std::uint64_t total) {
+  std::vector<std::uint8_t> chunk(64 * 1024);
+  std::uint64_t sent = 0;
+  while (sent < total) {
+    const std::size_t n =
+        static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), total - sent));
+    for (std::size_t i = 0; i < n; ++i) chunk[i] = PatternByte(sent + i);
+    std::size_t done = 0;
+    while (done < n) {
+      const ssize_t w = ::write(fd, chunk.data() + done, n - done);
+      if (w > 0) {
+        done += static_cast<std::size_t>(w);
+      } else {
+        struct pollfd p {
+          fd, POLLOUT, 0
+        };
+        ::poll(&p, 1, 1000);
+      }
+    }
+    sent += n;
+  }
+}
+
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+double ThreadCpuSeconds(pid_t tid) {
+  // The kernel's per-thread CPU clock id, as pthread_getcpuclockid makes it.
+  const clockid_t clock = static_cast<clockid_t>((~static_cast<unsigned>(tid) << 3) | 6);
+  timespec ts{};
+  if (::clock_gettime(clock, &ts) != 0) return -1;
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+long VoluntarySwitches(pid_t tid) {
+  std::ifstream status("/proc/self/task/" + std::to_string(tid) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("voluntary_ctxt_switches:", 0) == 0) return std::stol(line.substr(24));
+  }
+  return -1;
+}
+
+// The one thread of this process that is not in known.
+pid_t OtherThread(const std::vector<pid_t>& known) {
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+    const pid_t tid = static_cast<pid_t>(std::stol(entry.path().filename().string()));
+    if (std::find(known.begin(), known.end(), tid) == known.end()) return tid;
+  }
+  return -1;
+}
+
+pid_t CurrentTid() { return static_cast<pid_t>(::syscall(SYS_gettid)); }
+
+// The `cat <slave >/dev/null` reference: one reader, 64 KiB reads.
+double CatRate(std::uint64_t total) {
+  Pty pty;
+  const int slave = ::open(pty.slavePath().c_str(), O_RDONLY | O_NOCTTY);
+  struct termios raw;
+  if (::tcgetattr(slave, &raw) == 0) {
+    ::cfmakeraw(&raw);
+    ::tcsetattr(slave, TCSANOW, &raw);
+  }
+  const auto start = Clock::now();
+  std::thread reader([&] {
+    std::vector<std::uint8_t> buffer(64 * 1024);
+    std::uint64_t got = 0;
+    while (got < total) {
+      const ssize_t n = ::read(slave, buffer.data(), buffer.size());
+      if (n <= 0) break;
+      got += static_cast<std::uint64_t>(n);
+    }
+  });
+  Feed(pty.master(), total);
+  reader.join();
+  const double rate = static_cast<double>(total) / (1 << 20) / Seconds(Clock::now() - start);
+  ::close(slave);
+  return rate;
+}
+
+// Compares the raw log with the pattern: bytes missing and bytes different.
+void CompareRawLog(const std::string& path, std::uint64_t total, std::uint64_t* lost,
+                   std::uint64_t* changed) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> buffer(1 << 20);
+  std::uint64_t pos = 0;
+  *changed = 0;
+  while (in) {
+    in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    const auto n = static_cast<std::uint64_t>(in.gcount());
+    for (std::uint64_t i = 0; i < n; ++i) {
+      if (static_cast<std::uint8_t>(buffer[i]) != PatternByte(pos + i)) ++*changed;
+    }
+    pos += n;
+  }
+  *lost = pos < total ? total - pos : 0;
+}
+
+class NullSink : public tarnwick::RepaintSink {
+ public:
+  void InvalidateAll() override { m_nRequests.fetch_add(1, std::memory_order_relaxed); }
+  void InvalidateRect(const tarnwick::Rect&) override {
+    m_nRequests.fetch_add(1, std::memory_order_relaxed);
+  }
+  std::atomic<long> m_nRequests{0};
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::uint64_t mib = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 16;
+  const std::filesystem::path work =
+      argc > 2 ? std::filesystem::path(argv[2])
+               : std::filesystem::temp_directory_path() / "tarnwick-bench";
+  std::filesystem::create_directories(work);
+  const std::uint64_t total = mib << 20;
+  const std::string rawPath = (work / "raw.bin").string();
+  const std::string textPath = (work / "text.txt").string();
+  std::filesystem::remove(rawPath);
+  std::filesystem::remove(textPath);
+
+  const double catRate = CatRate(total);
+
+  Pty pty;
+  if (!pty.ok()) {
+    std::fprintf(stderr, "no pseudo-terminal\n");
+    return 1;
+  }
+  ::setenv("TARNWICK_COM1", pty.slavePath().c_str(), 1);
+
+  tarnwick::SETTINGS settings = tarnwick::DefaultSettings();
+  settings.nPortIndex = 0;
+  settings.nUnitFormatIndex = 1;  // HEX
+  settings.nUnitLengthIndex = 0;  // 1 byte
+  settings.nColumns = 16;
+  settings.nRows = 25;
+  settings.bSaveRaw = 1;
+  settings.bSaveText = 1;
+  std::snprintf(settings.szRawFile, sizeof settings.szRawFile, "%s", rawPath.c_str());
+  std::snprintf(settings.szTextFile, sizeof settings.szTextFile, "%s", textPath.c_str());
+
+  auto backend = tarnwick::CreatePlatformSerialBackend();
+  NullSink sink;
+  tarnwick::ScreenModel model(settings, &sink);
+  tarnwick::PortWorker worker(settings, *backend, &model, &sink);
+  worker.Start();
+  while (!worker.m_bPortOpen.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  const pid_t mainTid = CurrentTid();
+  const pid_t workerTid = OtherThread({mainTid});
+
+  // Throughput.
+  const double cpuBefore = ThreadCpuSeconds(workerTid);
+  const auto start = Clock::now();
+  std::thread feeder([&] { Feed(pty.master(), total); });
+  const auto deadline = start + std::chrono::seconds(120);
+  while (static_cast<std::uint32_t>(worker.m_nBytesRead.load()) < total &&
+         Clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  const double elapsed = Seconds(Clock::now() - start);
+  feeder.join();
+  const double workerCpu = ThreadCpuSeconds(workerTid) - cpuBefore;
+  const double rate = static_cast<double>(total) / (1 << 20) / elapsed;
+
+  // Idle wake-ups of the open port.
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const long switchesBefore = VoluntarySwitches(workerTid);
+  const int idleSeconds = 3;
+  std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
+  const double idleWakeups =
+      static_cast<double>(VoluntarySwitches(workerTid) - switchesBefore) / idleSeconds;
+
+  // Latency: one byte on the far side until the raw log has it.
+  const int rawFd = ::open(rawPath.c_str(), O_RDONLY);
+  std::vector<double> latencies;
+  for (int i = 0; i < 300; ++i) {
+    struct stat st {};
+    ::fstat(rawFd, &st);
+    const off_t before = st.st_size;
+    const std::uint8_t byte = PatternByte(total + static_cast<std::uint64_t>(i));
+    const auto sent = Clock::now();
+    if (::write(pty.master(), &byte, 1) != 1) break;
+    do {
+      ::fstat(rawFd, &st);
+    } while (st.st_size == before && Clock::now() - sent < std::chrono::seconds(1));
+    latencies.push_back(Seconds(Clock::now() - sent) * 1e3);
+    std::this_thread::sleep_for(std::chrono::milliseconds(3));
+  }
+  ::close(rawFd);
+  worker.Stop();
+  std::sort(latencies.begin(), latencies.end());
+
+  std::uint64_t lost = 0;
+  std::uint64_t changed = 0;
+  CompareRawLog(rawPath, total + latencies.size(), &lost, &changed);
+  struct rusage usage {};
+  ::getrusage(RUSAGE_SELF, &usage);
+
+  std::printf("MiB fed:                    %llu\n", static_cast<unsigned long long>(mib));
+  std::printf("worker rate:                %.1f MiB/s (%.2f s)\n", rate, elapsed);
+  std::printf("cat rate (same pty kind):   %.1f MiB/s\n", catRate);
+  std::printf("worker / cat:               %.0f %%\n", 100.0 * rate / catRate);
+  std::printf("worker CPU:                 %.2f s\n", workerCpu);
+  std::printf("peak memory (ru_maxrss):    %ld KiB\n", usage.ru_maxrss);
+  std::printf("bytes lost / changed:       %llu / %llu\n", static_cast<unsigned long long>(lost),
+              static_cast<unsigned long long>(changed));
+  std::printf("idle wake-ups (open port):  %.2f /s\n", idleWakeups);
+  if (!latencies.empty()) {
+    std::printf("latency far side -> raw log: median %.3f ms, p99 %.3f ms (%zu samples)\n",
+                latencies[latencies.size() / 2], latencies[latencies.size() * 99 / 100],
+                latencies.size());
+  }
+  std::printf("repaint requests:           %ld\n", sink.m_nRequests.load());
+  std::filesystem::remove(rawPath);
+  std::filesystem::remove(textPath);
+  return lost == 0 && changed == 0 ? 0 : 2;
+}
