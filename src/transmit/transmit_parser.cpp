@@ -166,7 +166,8 @@ bool TransmitParser::ParseAscii() {
 }
 
 bool TransmitParser::ParseTokens() {
-  if (m_nFormat == kFormatFloat && UnitLength() < 4) {
+  // Every FLOAT unit is 4 bytes; an index outside the list is put right too.
+  if (m_nFormat == kFormatFloat && m_nUnitIndex != 3) {
     m_nUnitIndex = 3;
     if (m_showMembers) m_showMembers();
   }

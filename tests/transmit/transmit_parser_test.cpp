@@ -171,6 +171,10 @@ TEST(ParseInput, FloatMovesLengthToFourAndAsksForARefresh) {
   parser.m_strText = "1";
   EXPECT_TRUE(parser.ParseInput());
   EXPECT_EQ(refreshes, 1);  // already 4 bytes: nothing to refresh
+  parser.m_nUnitIndex = 4;  // no list entry: put right as well
+  EXPECT_TRUE(parser.ParseInput());
+  EXPECT_EQ(parser.m_nUnitIndex, 3);
+  EXPECT_EQ(refreshes, 2);
 }
 
 TEST(ParseInput, FailedParseKeepsTheUnitsAlreadyAppendedButStartsOverNextTime) {
