@@ -13,6 +13,9 @@ namespace {
 constexpr std::uint8_t kCarriageReturn = 0x0D;
 constexpr std::uint8_t kLineFeed = 0x0A;
 constexpr std::size_t kPendingTextCapacity = 1024;
+// With no column limit a line may take more units than an int32 counts: the
+// count saturates instead of wrapping round to 0 or below.
+constexpr std::int32_t kMaxUnitsOnLine = std::numeric_limits<std::int32_t>::max();
 
 std::string_view TextFilePath(const SETTINGS& settings) {
   // Bounded: a hand-edited record may hold a path without its NUL.
@@ -74,6 +77,25 @@ ScreenModel::UnitSettings ScreenModel::ReadUnitSettings(const SETTINGS& settings
   return s;
 }
 
+inline std::size_t ScreenModel::UnitText(const UnitSettings& s, std::uint8_t b, char* out) const {
+  const int n = s.nUnitLength;
+  switch (s.nFormat) {
+    case kFormatText:
+      // Line mode drops LF; every other byte, zero included, is one character.
+      if (s.bLineMode && b == kLineFeed) return 0;
+      out[0] = static_cast<char>(b);
+      return 1;
+    case kFormatHex:
+      return FormatHexUnit(UnitValue(m_unitBytes, n, s.bReverse), n, out);
+    case kFormatBinary:
+      return FormatBinaryUnit(m_unitBytes, n, out);
+    case kFormatDec:
+      return FormatDecUnit(UnitValue(m_unitBytes, n, s.bReverse), n, out);
+    default:
+      return FormatFloatUnit(UnitValue(m_unitBytes, n, s.bReverse), out);
+  }
+}
+
 void ScreenModel::AddReceivedByte(std::uint8_t b) { AddReceivedBytes(&b, 1); }
 
 void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length) {
@@ -99,15 +121,18 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length)
     // append; anything that looks at or changes the lines flushes them first.
     char pending[kPendingTextCapacity];
     std::size_t pendingLength = 0;
+    // m_nUnitsOnLine in a register while units join the line.
+    std::int32_t units = m_nUnitsOnLine;
     for (std::size_t i = 0; i < length; ++i) {
       const std::uint8_t b = data[i];
       m_unitBytes[fill++] = b;
       if (fill < s.nUnitLength) continue;
       fill = 0;
-      const bool joinsLine = m_nUnitsOnLine > 0 && (s.nColumns == 0 || m_nUnitsOnLine < s.nColumns);
+      const bool joinsLine = units > 0 && (s.nColumns == 0 || units < s.nColumns);
       if (joinsLine && s.bPlainFormat && !(s.bLineMode && b == kCarriageReturn)) {
         pendingLength += UnitText(s, b, pending + pendingLength);
-        CountUnit(false, fx);
+        if (units < kMaxUnitsOnLine) ++units;
+        fx.bLastLine = true;
         if (pendingLength > kPendingTextCapacity - kUnitTextCapacity) {
           m_lines.back().append(pending, pendingLength);
           pendingLength = 0;
@@ -118,9 +143,12 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length)
         m_lines.back().append(pending, pendingLength);
         pendingLength = 0;
       }
+      m_nUnitsOnLine = units;
       ConsumeUnit(s, b, fx);
+      units = m_nUnitsOnLine;
     }
     if (pendingLength > 0) m_lines.back().append(pending, pendingLength);
+    m_nUnitsOnLine = units;
     m_nUnitFill.store(fill, std::memory_order_relaxed);
     FlushTextLog(fx);
     // The paint writes m_rcLastLine under the lock; take it while we hold it.
@@ -160,29 +188,8 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, RunEffects&
   CountUnit(lineBoundary, fx);
 }
 
-std::size_t ScreenModel::UnitText(const UnitSettings& s, std::uint8_t b, char* out) const {
-  const int n = s.nUnitLength;
-  switch (s.nFormat) {
-    case kFormatText:
-      // Line mode drops LF; every other byte, zero included, is one character.
-      if (s.bLineMode && b == kLineFeed) return 0;
-      out[0] = static_cast<char>(b);
-      return 1;
-    case kFormatHex:
-      return FormatHexUnit(UnitValue(m_unitBytes, n, s.bReverse), n, out);
-    case kFormatBinary:
-      return FormatBinaryUnit(m_unitBytes, n, out);
-    case kFormatDec:
-      return FormatDecUnit(UnitValue(m_unitBytes, n, s.bReverse), n, out);
-    default:
-      return FormatFloatUnit(UnitValue(m_unitBytes, n, s.bReverse), out);
-  }
-}
-
 void ScreenModel::CountUnit(bool lineBoundary, RunEffects& fx) {
-  // Saturates: with no column limit a line may take more units than an int32
-  // counts, and the count must not wrap round to 0 or below.
-  if (m_nUnitsOnLine < std::numeric_limits<std::int32_t>::max()) ++m_nUnitsOnLine;
+  if (m_nUnitsOnLine < kMaxUnitsOnLine) ++m_nUnitsOnLine;
   if (lineBoundary) {
     fx.bWholeView = true;
   } else {

@@ -84,7 +84,7 @@ inline std::size_t FormatHexUnit(std::uint32_t value, int n, char* out) {
 inline std::size_t FormatBinaryUnit(const std::uint8_t* bytes, int n, char* out) {
   char* p = out;
   *p++ = ' ';
-  for (int i = 0; i < n; ++i) {
+  for (int i = 0; i < n && i < 4; ++i) {  // a unit has at most four bytes
     std::memcpy(p, &detail::kBitOctets[8 * bytes[i]], 8);
     p += 8;
   }

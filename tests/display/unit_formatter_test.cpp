@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <random>
@@ -138,6 +139,46 @@ TEST(UnitFormatter, ExtremeValuesMatchPrintf) {
   char out[kUnitTextCapacity];
   // FLT_MAX and -FLT_MAX in fixed notation are the longest texts there are.
   EXPECT_EQ(FormatFloatUnit(0xFF7FFFFF, out), 48u);
+}
+
+// FLOAT is formatted without printf: every exponent, both signs, the mantissas
+// at the ends of the range, halfway cases and many random ones.
+TEST(UnitFormatter, FloatEveryExponentMatchesPrintf) {
+  std::mt19937 random(77);
+  for (std::uint32_t sign = 0; sign < 2; ++sign) {
+    for (std::uint32_t exponent = 0; exponent < 256; ++exponent) {
+      std::vector<std::uint32_t> mantissas = {0, 1, 2, 0x400000, 0x7FFFFF, 0x7FFFFE};
+      for (int i = 0; i < 1500; ++i) mantissas.push_back(random() & 0x7FFFFF);
+      for (int low = 1; low < 24; ++low)
+        mantissas.push_back((random() & 0x7FFFFF) & ~((1u << low) - 1));
+      for (std::uint32_t mantissa : mantissas) {
+        const std::uint32_t value = (sign << 31) | (exponent << 23) | mantissa;
+        const std::vector<std::uint8_t> bytes = {
+            static_cast<std::uint8_t>(value >> 24), static_cast<std::uint8_t>(value >> 16),
+            static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)};
+        ASSERT_EQ(FormatterText(kFormatFloat, bytes, false),
+                  ReferenceText(kFormatFloat, bytes, false))
+            << std::hex << "bits 0x" << value;
+      }
+    }
+  }
+}
+
+// Values whose seventh decimal is exactly 5: printf rounds these half to even.
+TEST(UnitFormatter, FloatHalfwayCasesMatchPrintf) {
+  for (int k = 1; k <= 30; ++k) {
+    for (std::uint32_t m = 1; m < 4096; ++m) {
+      const float number = std::ldexp(static_cast<float>(m), -k);
+      std::uint32_t value;
+      std::memcpy(&value, &number, 4);
+      const std::vector<std::uint8_t> bytes = {
+          static_cast<std::uint8_t>(value >> 24), static_cast<std::uint8_t>(value >> 16),
+          static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)};
+      ASSERT_EQ(FormatterText(kFormatFloat, bytes, false),
+                ReferenceText(kFormatFloat, bytes, false))
+          << m << " / 2^" << k;
+    }
+  }
 }
 
 // The screen shows what the formatter gives: all 256 units of each kind on one

@@ -221,8 +221,8 @@ void CZerikView::OnDestroy() {
   m_bDestroyed = true;
   // The worker goes first: bytes it reads until it stops still reach the
   // model, and the clear below then writes the complete pending line.
-  OnClearScreen();
   if (m_pWorker != nullptr) m_pWorker->Stop();
+  OnClearScreen();
   m_host.SetView(nullptr);
 }
 
