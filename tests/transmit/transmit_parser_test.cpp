@@ -340,5 +340,24 @@ TEST(ParseFile, FileLargerThanTheBlockCanGrowIsRefusedAndOldBlockKept) {
   EXPECT_EQ(std::memcmp(parser.m_pBuffer, "AB", 2), 0);
 }
 
+// Sparse files: the length is what counts, no disk space or memory is used.
+TEST(ParseFile, FilesPastThe32BitLengthAreRefusedWithoutAllocating) {
+  TempDir dir;
+  for (std::uintmax_t size : {std::uintmax_t{3} << 30, (std::uintmax_t{4} << 30) + 10}) {
+    const std::string path = dir.File("huge.bin");
+    WriteBytes(path, {1});
+    std::filesystem::resize_file(path, size);
+    RecordingMessageBoxes boxes;
+    TransmitParser parser(boxes);
+    parser.m_bSendFile = 1;
+    parser.m_strFilePath = path;
+    EXPECT_FALSE(parser.ParseInput());
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, "Can not allocate memory !");
+    EXPECT_EQ(boxes.shown[0].caption, "FAILED");
+    EXPECT_EQ(parser.m_nCapacity, 1024u);
+  }
+}
+
 }  // namespace
 }  // namespace tarnwick
