@@ -65,8 +65,8 @@ void AppendBigEndian(std::vector<std::uint8_t>& out, std::uint32_t value) {
     out.push_back(static_cast<std::uint8_t>(value >> shift));
 }
 
-// The device's messages. Every message is a multiple of four bytes long, so a
-// display set to 4-byte units stays aligned with the frames' float fields.
+// The device's messages. Every message is a multiple of 16 bytes long, so a
+// display of 4-byte units, 4 to a line, shows each frame's floats in columns.
 class MessageSource {
  public:
   std::vector<std::uint8_t> Next() {
@@ -81,7 +81,7 @@ class MessageSource {
       const int length = std::snprintf(line, sizeof line, "SEQ %05u TEMP %+6.2f C HUM %5.1f %%",
                                        m_sequence, temperature, humidity);
       std::string text(line, static_cast<std::size_t>(length));
-      while ((text.size() + 2) % 4 != 0) text.push_back(' ');
+      while ((text.size() + 2) % 16 != 0) text.push_back(' ');
       text += "\r\n";
       out.assign(text.begin(), text.end());
     } else {

@@ -43,7 +43,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   CreateToolBar();
   CreateStatusBar();
   CreateMenus();
-  resize(640, 420);
+  resize(760, 520);
 
   // Lock keys change outside our windows too; key events and activation are
   // when the state is worth reading again.

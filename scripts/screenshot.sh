@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# Runs Tarnwick under Xvfb on the device simulator and saves PNGs of what it
+# shows: the first start (no configuration file), TEXT, HEX and FLOAT views,
+# the About box. Usage: scripts/screenshot.sh [BUILD_DIR] [OUT_DIR]
+set -euo pipefail
+
+repo="$(cd "$(dirname "$0")/.." && pwd)"
+build="${1:-build}"
+case "$build" in /*) ;; *) build="$repo/$build" ;; esac
+out="${2:-$build/screenshots}"
+mkdir -p "$out"
+out="$(cd "$out" && pwd)"
+
+bash "$repo/scripts/install-deps.sh" --gui-tools
+cmake --build "$build" --target tarnwick tarnwick-sim
+
+if command -v import >/dev/null; then
+  snap() { import -window root "$out/$1.png"; echo "saved $out/$1.png"; }
+elif command -v xwd >/dev/null && command -v convert >/dev/null; then
+  snap() { xwd -root -silent | convert xwd:- "$out/$1.png"; echo "saved $out/$1.png"; }
+else
+  echo "screenshot.sh: needs ImageMagick (import) or xwd + convert" >&2
+  exit 1
+fi
+
+work="$(mktemp -d)"
+xvfb_pid="" sim_pid="" app_pid=""
+cleanup() {
+  for pid in $app_pid $sim_pid $xvfb_pid; do kill -TERM "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+display=":$((90 + RANDOM % 9))"
+Xvfb "$display" -screen 0 1024x700x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY="$display"
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+cp "$repo/resources/help.html" "$work/"
+
+# A fresh simulator for every run: Tarnwick then reads its stream from the
+# first byte, and 4-byte units line up with the frames' fields.
+start_tarnwick() {
+  rm -f "$work/sim.out"
+  "$build/tools/tarnwick-sim" --rate 300 >"$work/sim.out" &
+  sim_pid=$!
+  for _ in $(seq 50); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
+  (cd "$work" && TARNWICK_COM1="$(head -n1 "$work/sim.out")" exec "$build/src/app/tarnwick") &
+  app_pid=$!
+  sleep "${1:-3}"
+}
+stop_tarnwick() {
+  kill -TERM "$app_pid"
+  wait "$app_pid" || { echo "screenshot.sh: tarnwick exited with $?" >&2; exit 1; }
+  app_pid=""
+  kill -TERM "$sim_pid"
+  wait "$sim_pid" || true
+  sim_pid=""
+}
+# Without a window manager nothing gives the window the keyboard by itself.
+focus_tarnwick() {
+  xdotool search --sync --name ' - Tarnwick$' windowfocus --sync >/dev/null 2>&1 || true
+}
+# Writes a little-endian int32 into the configuration record at an offset.
+set_field() {
+  local offset=$1 value=$2
+  printf "$(printf '\\x%02x\\x%02x\\x%02x\\x%02x' $((value & 255)) $(((value >> 8) & 255)) \
+    $(((value >> 16) & 255)) $(((value >> 24) & 255)))" |
+    dd of="$work/Tarnwick.cfg" bs=1 seek="$offset" conv=notrunc status=none
+}
+
+# First start: no configuration file, the warning box comes first.
+start_tarnwick 2
+snap first-start
+xdotool key Return
+sleep 3
+snap text
+stop_tarnwick
+
+# HEX, 16 units a line, 20 rows.
+set_field 116 16; set_field 120 20; set_field 128 0; set_field 132 1
+start_tarnwick 4
+snap hex
+focus_tarnwick
+xdotool key alt+h Return
+sleep 1
+snap about
+xdotool key Return
+sleep 0.5
+stop_tarnwick
+
+# FLOAT: 4-byte units, 4 to a line, the frames' fields line up.
+set_field 116 4; set_field 128 3; set_field 132 4
+start_tarnwick 4
+snap float
+stop_tarnwick

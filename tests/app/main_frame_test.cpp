@@ -1,0 +1,196 @@
+#include "app/main_frame.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolBar>
+
+#include "app/app_icons.h"
+#include "app/command_table.h"
+#include "app_fixture.h"
+#include "port/serial_line.h"
+
+namespace tarnwick {
+namespace {
+
+using testing::AppFixture;
+
+struct MenuEntry {
+  int id;  // 0: separator
+  const char* text;
+};
+
+TEST(MainFrame, MenusHoldTheirEntriesInOrder) {
+  CMainFrame frame;
+  const QList<QAction*> menus = frame.menuBar()->actions();
+  ASSERT_EQ(menus.size(), 4);
+  const char* titles[] = {"&Main", "&Edit", "&View", "&Help"};
+  const std::vector<std::vector<MenuEntry>> expected = {
+      {{0, nullptr}, {ID_APP_EXIT, "E&xit"}},
+      {{ID_COPY_ALL, "Copy All"}},
+      {{ID_VIEW_TOOLBAR, "&Toolbar"},
+       {ID_VIEW_STATUS_BAR, "&Status Bar"},
+       {ID_CLEAR_SCREEN, "Clear"}},
+      {{ID_APP_ABOUT, "&About Tarnwick..."}, {ID_HELP_TARNWICK, "Tarnwick HELP"}},
+  };
+  for (int m = 0; m < 4; ++m) {
+    EXPECT_EQ(menus[m]->text().toStdString(), titles[m]);
+    QMenu* menu = menus[m]->menu();
+    ASSERT_NE(menu, nullptr);
+    const QList<QAction*> actions = menu->actions();
+    ASSERT_EQ(actions.size(), static_cast<qsizetype>(expected[m].size())) << titles[m];
+    for (std::size_t i = 0; i < expected[m].size(); ++i) {
+      QAction* action = actions[static_cast<qsizetype>(i)];
+      if (expected[m][i].id == 0) {
+        EXPECT_TRUE(action->isSeparator());
+        continue;
+      }
+      EXPECT_EQ(action->data().toInt(), expected[m][i].id);
+      EXPECT_EQ(action->text().toStdString(), expected[m][i].text);
+    }
+  }
+}
+
+TEST(MainFrame, DialogCommandsHaveNoEntryYet) {
+  CMainFrame frame;
+  for (int id : {ID_PORT_SETTINGS, ID_SCREEN_SETTINGS, ID_SEND}) {
+    EXPECT_EQ(frame.Action(id), nullptr) << id;
+    for (QAction* action : frame.findChildren<QAction*>()) {
+      EXPECT_NE(action->data().toInt(), id);
+    }
+  }
+}
+
+TEST(MainFrame, ToolBarHasClearAndAboutAsLargeIcons) {
+  CMainFrame frame;
+  QToolBar* bar = frame.ToolBar();
+  const QList<QAction*> buttons = bar->actions();
+  ASSERT_EQ(buttons.size(), 2);
+  EXPECT_EQ(buttons[0]->data().toInt(), ID_CLEAR_SCREEN);
+  EXPECT_EQ(buttons[1]->data().toInt(), ID_APP_ABOUT);
+  EXPECT_EQ(bar->iconSize(), QSize(32, 32));
+  EXPECT_TRUE(bar->isMovable());
+  EXPECT_TRUE(bar->isFloatable());
+  EXPECT_EQ(bar->allowedAreas(), Qt::AllToolBarAreas);
+  EXPECT_EQ(frame.toolBarArea(bar), Qt::TopToolBarArea);
+  frame.addToolBar(Qt::LeftToolBarArea, bar);
+  EXPECT_EQ(frame.toolBarArea(bar), Qt::LeftToolBarArea);
+}
+
+// Painted icons are drawn at the pixel size asked for, so a 2x screen gets a
+// 64-pixel picture, not a blown-up 32-pixel one.
+TEST(MainFrame, IconsArePaintedAtTheScreensDensity) {
+  for (const QIcon& icon : {ProgramIcon(), ClearIcon(), AboutIcon()}) {
+    const QImage image = icon.pixmap(QSize(32, 32), 2.0).toImage();
+    EXPECT_EQ(image.size(), QSize(64, 64));
+    int opaque = 0;
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x) opaque += qAlpha(image.pixel(x, y)) > 0 ? 1 : 0;
+    }
+    EXPECT_GT(opaque, 64 * 64 / 5);
+  }
+}
+
+TEST(MainFrame, ActionsCarryPromptsTooltipsAndKeys) {
+  CMainFrame frame;
+  for (const CommandInfo& command : Commands()) {
+    QAction* action = frame.Action(command.id);
+    if (action == nullptr) continue;
+    if (command.id != ID_VIEW_TOOLBAR && command.id != ID_VIEW_STATUS_BAR) {
+      EXPECT_EQ(action->statusTip().toStdString(), command.prompt) << command.id;
+      if (!command.tooltip.empty()) {
+        EXPECT_EQ(action->toolTip().toStdString(), command.tooltip);
+      }
+    }
+    const QKeySequence key(QString::fromLatin1(command.key.data(), command.key.size()));
+    EXPECT_EQ(action->shortcut(), key) << command.id;
+  }
+  EXPECT_EQ(frame.Action(ID_COPY_ALL)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
+  EXPECT_EQ(frame.Action(ID_HELP_TARNWICK)->shortcut(), QKeySequence(Qt::Key_F1));
+}
+
+TEST(MainFrame, StatusBarShowsReadyPromptsAndDimIndicators) {
+  CMainFrame frame;
+  frame.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+  EXPECT_EQ(frame.MessagePane()->text(), "Ready");
+  EXPECT_TRUE(frame.MessagePane()->isVisible());
+
+  // Hovering a command shows its prompt in place of "Ready", which returns after.
+  QWidget* button = frame.ToolBar()->widgetForAction(frame.Action(ID_CLEAR_SCREEN));
+  QTest::mouseMove(button);
+  EXPECT_EQ(frame.statusBar()->currentMessage(), "Clear screen");
+  EXPECT_FALSE(frame.MessagePane()->isVisible());
+  frame.statusBar()->clearMessage();
+  EXPECT_TRUE(frame.MessagePane()->isVisible());
+
+  // The offscreen platform reports no lock keys: the indicators stay dim.
+  for (const char* name : {"CAP", "NUM", "SCRL"}) {
+    QLabel* indicator = frame.Indicator(name);
+    ASSERT_NE(indicator, nullptr);
+    EXPECT_EQ(indicator->text(), name);
+    EXPECT_FALSE(indicator->isEnabled());
+  }
+}
+
+TEST(MainFrame, ViewMenuHidesAndRestoresTheBarsWithCheckMarks) {
+  CMainFrame frame;
+  frame.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+  struct Bar {
+    int id;
+    QWidget* widget;
+  };
+  for (const Bar& bar :
+       {Bar{ID_VIEW_TOOLBAR, frame.ToolBar()}, Bar{ID_VIEW_STATUS_BAR, frame.statusBar()}}) {
+    QAction* toggle = frame.Action(bar.id);
+    ASSERT_TRUE(toggle->isCheckable());
+    EXPECT_TRUE(toggle->isChecked());
+    toggle->trigger();
+    EXPECT_FALSE(toggle->isChecked());
+    EXPECT_FALSE(bar.widget->isVisible());
+    toggle->trigger();
+    EXPECT_TRUE(toggle->isChecked());
+    EXPECT_TRUE(bar.widget->isVisible());
+  }
+}
+
+TEST(MainFrame, CaptionIsTheLineSummaryAndFollowsIt) {
+  AppFixture fixture(false);
+  fixture.Start();
+  EXPECT_EQ(fixture.Frame().windowTitle().toStdString(),
+            "COM1;9600;8 bits;1 stop;PARITY=NO;DTR=DISABLE;RTS=DISABLE;use DSR=no;use CTS=no"
+            " - Tarnwick");
+  fixture.app->m_Settings.nPortIndex = 9;
+  fixture.app->m_Settings.nBaudIndex = 12;
+  fixture.app->m_Settings.nParityIndex = 4;
+  fixture.app->UpdateLineSummary();
+  EXPECT_EQ(fixture.Frame().windowTitle().toStdString(),
+            BuildLineSummary(fixture.app->m_Settings) + " - Tarnwick");
+  EXPECT_NE(fixture.Frame().windowTitle().indexOf(";115200"), -1);
+}
+
+TEST(MainFrame, AcceleratorsReachCopyAllAndHelp) {
+  AppFixture fixture(false);
+  fixture.Start();
+  fixture.View().Model().AddReceivedBytes(reinterpret_cast<const std::uint8_t*>("Hi"), 2);
+  QApplication::clipboard()->clear();
+  fixture.Frame().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&fixture.Frame()));
+  QTest::keyClick(&fixture.Frame(), Qt::Key_C, Qt::ControlModifier);
+  EXPECT_FALSE(QApplication::clipboard()->text().isEmpty());
+
+  testing::WriteBytes(fixture.dir.File("help.html"), {'<', 'p', '>'});
+  QTest::keyClick(&fixture.Frame(), Qt::Key_F1);
+  EXPECT_EQ(fixture.openedUrls.size(), 1u);
+}
+
+}  // namespace
+}  // namespace tarnwick

@@ -1,0 +1,80 @@
+// The device simulator as make run and the screenshots use it.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <bit>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "child_process.h"
+#include "support/temp_dir.h"
+
+namespace tarnwick {
+namespace {
+
+using testing::ChildProcess;
+
+std::vector<std::uint8_t> ReadAtLeast(int fd, std::size_t count, int timeoutMs) {
+  std::vector<std::uint8_t> out;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (out.size() < count && std::chrono::steady_clock::now() < deadline) {
+    std::uint8_t buffer[512];
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+      out.insert(out.end(), buffer, buffer + n);
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+  return out;
+}
+
+TEST(Simulator, SendsTextAndFloatFramesEchoesAndStopsOnSigterm) {
+  testing::TempDir dir;
+  const std::string link = dir.File("port");
+  ChildProcess sim(TARNWICK_SIMULATOR, {"--link", link, "--rate", "20000"}, {}, "", true);
+  ASSERT_TRUE(sim.started());
+  const std::string path = sim.ReadLine(5000);
+  ASSERT_FALSE(path.empty());
+  EXPECT_EQ(std::filesystem::read_symlink(link).string(), path);
+
+  const int fd = ::open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
+  const std::vector<std::uint8_t> stream = ReadAtLeast(fd, 64, 5000);
+  ASSERT_GE(stream.size(), 64u);
+  // First a text line padded to 48 bytes, then a 16-byte frame.
+  const std::string line(stream.begin(), stream.begin() + 48);
+  EXPECT_EQ(line.rfind("SEQ 00000 TEMP", 0), 0u) << line;
+  EXPECT_EQ(line.substr(46), "\r\n");
+  EXPECT_EQ(stream[48], 0xA5);
+  EXPECT_EQ(stream[49], 0x5A);
+  EXPECT_EQ(stream[51], 1);  // sequence number
+  std::uint32_t bits = 0;
+  for (int i = 0; i < 4; ++i) bits = (bits << 8) | stream[52 + i];
+  const float temperature = std::bit_cast<float>(bits);
+  EXPECT_GT(temperature, 15.0f);
+  EXPECT_LT(temperature, 30.0f);
+
+  const std::string ping = "PING-1234";
+  ASSERT_EQ(::write(fd, ping.data(), ping.size()), static_cast<ssize_t>(ping.size()));
+  const std::vector<std::uint8_t> more = ReadAtLeast(fd, 2000, 3000);
+  const std::string text(more.begin(), more.end());
+  EXPECT_NE(text.find(ping), std::string::npos);
+  ::close(fd);
+
+  sim.Signal(SIGTERM);
+  const int status = sim.Wait(5000);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_FALSE(std::filesystem::is_symlink(link));
+}
+
+}  // namespace
+}  // namespace tarnwick

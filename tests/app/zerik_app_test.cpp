@@ -1,0 +1,154 @@
+#include "app/zerik_app.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QTimer>
+#include <atomic>
+#include <cstring>
+#include <thread>
+
+#include "app/about_dlg.h"
+#include "app/command_table.h"
+#include "app_fixture.h"
+
+namespace tarnwick {
+namespace {
+
+using testing::AppFixture;
+using testing::ReadBytes;
+using testing::WaitFor;
+
+TEST(ZerikApp, FirstStartWarnsAndOpensWithTheDefaults) {
+  AppFixture fixture(false);
+  fixture.Start();
+  ASSERT_EQ(fixture.boxes.shown.size(), 1u);
+  EXPECT_EQ(fixture.boxes.shown[0].text, "Configuration file not found !");
+  EXPECT_EQ(fixture.boxes.shown[0].caption, "Tarnwick initialization");
+  EXPECT_EQ(fixture.boxes.shown[0].icon, MessageIcon::kWarning);
+  EXPECT_EQ(testing::RecordBytes(fixture.app->m_Settings), testing::RecordBytes(DefaultSettings()));
+  EXPECT_TRUE(fixture.Frame().isVisible());
+  EXPECT_EQ(fixture.app->m_szStartDir, fixture.dir.path().string());
+
+  // Exit asks nothing and leaves a default configuration behind.
+  fixture.Frame().Action(ID_APP_EXIT)->trigger();
+  EXPECT_FALSE(fixture.Frame().isVisible());
+  fixture.app->ExitInstance();
+  EXPECT_EQ(fixture.boxes.shown.size(), 1u);
+  EXPECT_EQ(ReadBytes(fixture.dir.File("Tarnwick.cfg")), testing::RecordBytes(DefaultSettings()));
+}
+
+TEST(ZerikApp, LoadsTheConfigurationOfTheStartDirectory) {
+  AppFixture fixture(false);
+  SETTINGS settings = DefaultSettings();
+  settings.nBaudIndex = 12;
+  settings.dwReserved[2] = 0x5A;
+  fixture.WriteConfig(settings);
+  fixture.Start();
+  EXPECT_TRUE(fixture.boxes.shown.empty());
+  EXPECT_EQ(fixture.app->m_Settings.nBaudIndex, 12);
+  EXPECT_NE(fixture.app->m_strLineSummary.find(";115200;"), std::string::npos);
+}
+
+// Closing the window stops the worker with the view and leaves the port to
+// the exit step; the line being filled reaches the text log.
+TEST(ZerikApp, ShutdownStopsTheWorkerThenSavesAndClosesThePort) {
+  AppFixture fixture(true);
+  SETTINGS settings = DefaultSettings();
+  settings.nUnitFormatIndex = kFormatHex;
+  settings.bSaveText = 1;
+  const std::string log = fixture.dir.File("text.log");
+  std::snprintf(settings.szTextFile, sizeof settings.szTextFile, "%s", log.c_str());
+  fixture.WriteConfig(settings);
+  fixture.Start();
+  ASSERT_TRUE(fixture.WaitForPortOpen());
+  ASSERT_TRUE(fixture.Pty().Write(std::vector<std::uint8_t>{0xAB, 0xCD}));
+  ASSERT_TRUE(WaitFor([&] { return fixture.Worker().m_nBytesRead.load() == 2; }));
+  EXPECT_FALSE(std::filesystem::exists(log) && !ReadBytes(log).empty());
+
+  fixture.Frame().close();
+  EXPECT_EQ(fixture.Worker().m_pView.load(), nullptr);   // stopped and joined
+  EXPECT_NE(fixture.Worker().Line().Device(), nullptr);  // the port is still open
+  EXPECT_EQ(fixture.app->m_pView, nullptr);
+  EXPECT_EQ(ReadBytes(log), (std::vector<unsigned char>{' ', 'A', 'B', ' ', 'C', 'D'}));
+
+  std::filesystem::remove(fixture.dir.File("Tarnwick.cfg"));
+  fixture.app->ExitInstance();
+  EXPECT_EQ(fixture.Worker().Line().Device(), nullptr);
+  EXPECT_EQ(ReadBytes(fixture.dir.File("Tarnwick.cfg")), testing::RecordBytes(settings));
+  EXPECT_TRUE(fixture.boxes.shown.empty());
+}
+
+// Bytes arriving while the window closes are logged raw; stopping the worker
+// before the final clear puts every one of them in the text log as well.
+TEST(ZerikApp, EveryByteReadBeforeShutdownReachesTheTextLog) {
+  AppFixture fixture(true);
+  SETTINGS settings = DefaultSettings();
+  settings.nUnitFormatIndex = kFormatHex;
+  settings.bSaveText = 1;
+  settings.bSaveRaw = 1;
+  const std::string textLog = fixture.dir.File("text.log");
+  const std::string rawLog = fixture.dir.File("raw.log");
+  std::snprintf(settings.szTextFile, sizeof settings.szTextFile, "%s", textLog.c_str());
+  std::snprintf(settings.szRawFile, sizeof settings.szRawFile, "%s", rawLog.c_str());
+  fixture.WriteConfig(settings);
+  fixture.Start();
+  ASSERT_TRUE(fixture.WaitForPortOpen());
+
+  std::atomic<bool> sending{true};
+  std::thread sender([&] {
+    const std::vector<std::uint8_t> chunk(4096, 0x5A);
+    while (sending.load()) fixture.Pty().Write(chunk);
+  });
+  ASSERT_TRUE(WaitFor([&] { return fixture.Worker().m_nBytesRead.load() > 2000; }));
+  fixture.Frame().close();
+  sending.store(false);
+  sender.join();
+
+  const std::size_t raw = ReadBytes(rawLog).size();
+  EXPECT_GT(raw, 2000u);
+  EXPECT_EQ(ReadBytes(textLog).size(), 3 * raw);  // " 5A" per byte
+}
+
+TEST(ZerikApp, HelpOpensTheStartDirectorysPageAndIsSilentWithoutIt) {
+  AppFixture fixture(false);
+  fixture.Start();
+  QAction* help = fixture.Frame().Action(ID_HELP_TARNWICK);
+  help->trigger();
+  EXPECT_TRUE(fixture.openedUrls.empty());
+  EXPECT_EQ(fixture.boxes.shown.size(), 1u);  // only the first-start warning
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+  testing::WriteBytes(fixture.dir.File("help.html"), {'<', 'p', '>'});
+  help->trigger();
+  ASSERT_EQ(fixture.openedUrls.size(), 1u);
+  EXPECT_EQ(fixture.openedUrls[0],
+            QUrl::fromLocalFile(QString::fromStdString(fixture.dir.File("help.html"))));
+}
+
+TEST(ZerikApp, AboutShowsCaptionVersionAndNotice) {
+  AppFixture fixture(false);
+  fixture.Start();
+  QString caption;
+  QStringList texts;
+  bool hasIcon = false;
+  QTimer::singleShot(0, [&] {
+    QWidget* box = QApplication::activeModalWidget();
+    if (box == nullptr) return;
+    caption = box->windowTitle();
+    for (QLabel* label : box->findChildren<QLabel*>()) {
+      if (!label->pixmap().isNull()) hasIcon = true;
+      if (!label->text().isEmpty()) texts << label->text();
+    }
+    box->close();
+  });
+  fixture.Frame().Action(ID_APP_ABOUT)->trigger();
+  EXPECT_EQ(caption, "About Zerik");
+  EXPECT_TRUE(hasIcon);
+  EXPECT_TRUE(texts.contains("Tarnwick Version 1.2"));
+  EXPECT_EQ(texts.size(), 2);
+}
+
+}  // namespace
+}  // namespace tarnwick

@@ -1,0 +1,235 @@
+#include "display/view/zerik_view.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QImage>
+#include <QPainter>
+#include <QScrollBar>
+#include <atomic>
+#include <thread>
+
+#include "app_fixture.h"
+#include "port/port_worker.h"
+
+namespace tarnwick {
+namespace {
+
+using testing::AppFixture;
+using testing::WaitFor;
+
+void Feed(CZerikView& view, const std::string& bytes) {
+  view.Model().AddReceivedBytes(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+}
+
+// Paints the view into an image, as a paint event would.
+QImage Paint(CZerikView& view) {
+  QImage image(400, 300, QImage::Format_RGB32);
+  QPainter painter(&image);
+  view.OnDraw(painter, image.rect());
+  return image;
+}
+
+// TEXT, one unit per line: every received byte is a line of its own.
+SETTINGS OneCharacterLines(std::int32_t lfHeight) {
+  SETTINGS settings = DefaultSettings();
+  settings.nColumns = 1;
+  settings.lfFont.lfHeight = lfHeight;
+  return settings;
+}
+
+// Widths by the line's only character, heights fixed, as the layout cases give them.
+QSize MeasureByLetter(const QFontMetrics&, const QString& text) {
+  const int width = text == "a" ? 40 : text == "b" ? 120 : text == "c" ? 80 : 0;
+  return {width, 7};
+}
+
+TEST(ZerikViewLayout, NoLinesGivesHeaderOnlyScrollSize) {
+  AppFixture fixture(false);
+  fixture.WriteConfig(OneCharacterLines(-16));
+  fixture.Start();
+  Paint(fixture.View());
+  EXPECT_EQ(fixture.View().ScrollSize(), QSize(20, 16));
+}
+
+TEST(ZerikViewLayout, ThreeLinesSizeTheScrollAreaAndTheLastLine) {
+  AppFixture fixture(false);
+  fixture.WriteConfig(OneCharacterLines(-16));
+  fixture.Start();
+  CZerikView& view = fixture.View();
+  view.SetTextMeasure(&MeasureByLetter);
+  Feed(view, "abc");
+  Paint(view);
+  EXPECT_EQ(view.ScrollSize(), QSize(140, 4 * 16));
+  // The last line: left 10, top 3h, right twice the widest, bottom top + h + c.
+  EXPECT_EQ(view.Model().LastLineRect(), (Rect{10, 48, 240, 48 + 16 + 7}));
+}
+
+TEST(ZerikViewLayout, NegativeAndPositiveHeightLayOutAlike) {
+  std::vector<QImage> images;
+  std::vector<QSize> sizes;
+  for (std::int32_t lfHeight : {-16, 16}) {
+    AppFixture fixture(false);
+    fixture.WriteConfig(OneCharacterLines(lfHeight));
+    fixture.Start();
+    CZerikView& view = fixture.View();
+    EXPECT_EQ(view.LineHeight(), 16);
+    // The header shows the status text, which names the device path; keep
+    // it out of the comparison.
+    ASSERT_TRUE(WaitFor([&] { return !fixture.Worker().Line().Status().empty(); }));
+    fixture.Worker().Line().SetStatus("");
+    Feed(view, "abc");
+    images.push_back(Paint(view));
+    sizes.push_back(view.ScrollSize());
+    EXPECT_EQ(sizes.back().height(), 4 * 16);
+    // Line i is drawn within [(i + 1) h, (i + 2) h): nothing is inked below 4h.
+    const QImage& image = images.back();
+    const QRgb background = image.pixel(image.width() - 1, image.height() - 1);
+    for (int y = 4 * 16 + 4; y < image.height(); ++y) {
+      for (int x = 0; x < 60; ++x) ASSERT_EQ(image.pixel(x, y), background) << x << "," << y;
+    }
+  }
+  EXPECT_EQ(sizes[0], sizes[1]);
+  EXPECT_EQ(images[0], images[1]);
+}
+
+// lfHeight 0 would stack every line on the header: the font's own line
+// spacing is used instead.
+TEST(ZerikViewLayout, ZeroHeightFallsBackToTheFontsLineSpacing) {
+  AppFixture fixture(false);
+  fixture.WriteConfig(OneCharacterLines(0));
+  fixture.Start();
+  CZerikView& view = fixture.View();
+  const int h = view.LineHeight();
+  EXPECT_EQ(h, QFontMetrics(view.DisplayFont()).lineSpacing());
+  EXPECT_GT(h, 0);
+  Feed(view, "ab");
+  Paint(view);
+  EXPECT_EQ(view.ScrollSize().height(), 3 * h);
+}
+
+TEST(ZerikViewLayout, FontAndColoursComeFromTheSettings) {
+  AppFixture fixture(false);
+  SETTINGS settings = DefaultSettings();
+  settings.crBackground = 0x00FF0000;  // blue, as 0x00BBGGRR
+  settings.lfFont.lfHeight = -20;
+  std::snprintf(settings.lfFont.lfFaceName, sizeof settings.lfFont.lfFaceName, "DejaVu Sans Mono");
+  fixture.WriteConfig(settings);
+  fixture.Start();
+  CZerikView& view = fixture.View();
+  EXPECT_EQ(view.DisplayFont().pixelSize(), 20);
+  EXPECT_EQ(view.DisplayFont().family(), "DejaVu Sans Mono");
+  const QImage image = Paint(view);
+  EXPECT_EQ(QColor(image.pixel(399, 299)), QColor(0, 0, 255));
+}
+
+TEST(ZerikViewHeader, ShowsTheStatusWhileThePortIsClosed) {
+  AppFixture fixture(false);
+  fixture.Start();
+  CZerikView& view = fixture.View();
+  ASSERT_TRUE(WaitFor([&] { return !view.HeaderText().isEmpty(); }));
+  EXPECT_TRUE(view.HeaderText().startsWith("Open Port FAILED !"))
+      << view.HeaderText().toStdString();
+  EXPECT_EQ(view.HeaderText().toStdString(), fixture.Worker().Line().Status());
+  EXPECT_EQ(view.HeaderText().indexOf("Bytes Read"), -1);
+}
+
+TEST(ZerikViewHeader, CountsBytesReadAndWrittenWhileThePortIsOpen) {
+  AppFixture fixture(true);
+  fixture.Start();
+  ASSERT_TRUE(fixture.WaitForPortOpen());
+  ASSERT_TRUE(fixture.Pty().Write(std::string("12345")));
+  ASSERT_TRUE(WaitFor([&] { return fixture.Worker().m_nBytesRead.load() == 5; }));
+  static const std::uint8_t block[] = {'x', 'y', 'z'};
+  fixture.Worker().HandOver(block, 3);
+  EXPECT_EQ(fixture.Pty().Read(3, 3000).size(), 3u);
+  ASSERT_TRUE(WaitFor([&] { return fixture.Worker().TxBuffer() == nullptr; }));
+  EXPECT_EQ(fixture.View().HeaderText(), "Bytes Read 5 / Write 3");
+}
+
+struct CopyCase {
+  const char* name;
+  std::string received;  // TEXT line mode: CR ends a line
+  QString clipboard;
+};
+
+TEST(ZerikViewCopyAll, PutsEveryLineWithCrLfOnTheClipboard) {
+  const CopyCase cases[] = {
+      {"empty screen", "", ""},
+      {"two lines", "AB\r\nPQ", "AB\r\nPQ\r\n"},
+      {"percent signs copied as they are", "100% and %s", "100% and %s\r\n"},
+      {"bytes above 127 one character each", "caf\xE9\xFF", QString::fromLatin1("caf\xE9\xFF\r\n")},
+      {"a zero byte ends the text", std::string("A\0B\r\nC", 6), "A"},
+  };
+  for (const CopyCase& c : cases) {
+    AppFixture fixture(false);
+    SETTINGS settings = DefaultSettings();
+    settings.nColumns = 0;
+    fixture.WriteConfig(settings);
+    fixture.Start();
+    Feed(fixture.View(), c.received);
+    QApplication::clipboard()->setText("stale");
+    fixture.View().OnCopyAll();
+    EXPECT_EQ(QApplication::clipboard()->text(), c.clipboard) << c.name;
+  }
+}
+
+TEST(ZerikViewClear, EmptiesTheScreenResetsCountersAndLogsThePendingLineOnce) {
+  AppFixture fixture(true);
+  SETTINGS settings = DefaultSettings();
+  settings.nUnitFormatIndex = kFormatHex;
+  settings.nColumns = 2;
+  settings.bSaveText = 1;
+  const std::string log = fixture.dir.File("text.log");
+  std::snprintf(settings.szTextFile, sizeof settings.szTextFile, "%s", log.c_str());
+  fixture.WriteConfig(settings);
+  fixture.Start();
+  ASSERT_TRUE(fixture.WaitForPortOpen());
+  ASSERT_TRUE(fixture.Pty().Write(std::vector<std::uint8_t>{0x01, 0x02, 0x03}));
+  CZerikView& view = fixture.View();
+  ASSERT_TRUE(WaitFor([&] { return view.Model().LineCount() == 2; }));
+  EXPECT_EQ(view.HeaderText(), "Bytes Read 3 / Write 0");
+
+  fixture.Frame().Action(147)->trigger();
+  EXPECT_EQ(view.Model().LineCount(), 0u);
+  EXPECT_EQ(view.HeaderText(), "Bytes Read 0 / Write 0");
+  const std::vector<unsigned char> expected = {' ', '0', '1', ' ', '0', '2', ' ', '0', '3'};
+  EXPECT_EQ(testing::ReadBytes(log), expected);
+
+  view.OnClearScreen();  // nothing pending: nothing written again
+  EXPECT_EQ(testing::ReadBytes(log), expected);
+}
+
+// The worker asks for repaints per unit; the view turns a flood of them into
+// a paint per frame.
+TEST(ZerikViewRepaint, AFloodOfRequestsCostsAFewPaints) {
+  AppFixture fixture(false);
+  fixture.Start();
+  CZerikView& view = fixture.View();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&fixture.Frame()));
+  WaitFor([] { return false; }, 100);  // let start-up paints settle
+
+  struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() == QEvent::Paint) ++paints;
+      return false;
+    }
+  } counter;
+  view.viewport()->installEventFilter(&counter);
+  std::thread worker([&view] {
+    for (int i = 0; i < 20000; ++i) {
+      view.InvalidateRect(Rect{10, 16, 200, 40});
+      if (i % 1000 == 0) view.InvalidateAll();
+    }
+  });
+  worker.join();
+  WaitFor([] { return false; }, 200);
+  view.viewport()->removeEventFilter(&counter);
+  EXPECT_GE(counter.paints, 1);
+  EXPECT_LE(counter.paints, 3);
+}
+
+}  // namespace
+}  // namespace tarnwick
