@@ -1,6 +1,7 @@
 // Turns one received unit (1 to 4 bytes) into the text the display appends for
 // it. Output matches the C runtime's " %0*X", " %d" and " %f" byte for byte;
-// the digits are produced by hand because printf dominates the receive path.
+// the digits are produced by hand because printf dominates the receive path
+// (only infinities and NaNs still go through printf, for its spelling).
 #pragma once
 
 #include <array>
@@ -30,9 +31,6 @@ inline std::uint32_t UnitValue(const std::uint8_t* bytes, int n, bool reverse) {
   return value;
 }
 
-// Each writes the unit text into out (kUnitTextCapacity bytes) and returns its
-// length. n is the unit length in bytes, 1..4. Inline: they sit on the receive
-// path, once per unit.
 namespace detail {
 
 constexpr std::array<char, 512> MakeHexPairs() {
@@ -68,6 +66,9 @@ inline constexpr auto kDecimalPairs = MakeDecimalPairs();
 
 }  // namespace detail
 
+// Each writes the unit text into out (kUnitTextCapacity bytes) and returns its
+// length. n is the unit length in bytes, 1..4. Inline: they sit on the receive
+// path, once per unit.
 inline std::size_t FormatHexUnit(std::uint32_t value, int n, char* out) {
   // The value of an n-byte unit never needs more than the 2n digits the
   // width asks for, so every byte gives exactly two digits.
@@ -124,6 +125,8 @@ inline std::size_t FormatDecUnit(std::uint32_t value, int n, char* out) {
   return static_cast<std::size_t>(q - out) + count;
 }
 
+// The value's bits as an IEEE single, widened to double, in fixed notation
+// with six decimals.
 std::size_t FormatFloatUnit(std::uint32_t value, char* out);
 
 }  // namespace tarnwick
