@@ -25,8 +25,8 @@ test: build
 run: build
 	bash scripts/run.sh "$(BUILD)" "$(PORT)"
 
-bench: build
-	bash scripts/bench.sh "$(BUILD)"
+bench: deps
+	bash scripts/bench.sh
 
 clean:
 	rm -rf $(BUILD)

@@ -10,7 +10,7 @@ packages=(
   fonts-dejavu-core
 )
 if [ "${1:-}" = "--gui-tools" ]; then
-  packages+=(xvfb x11-utils xdotool)
+  packages+=(xvfb x11-utils xdotool imagemagick)
 fi
 
 missing=()
