@@ -145,8 +145,9 @@ bool PortWorker::RecoverLostPort() {
 
 void PortWorker::ReportLoss(int error) {
   m_line.ClosePort();
-  m_bPortOpen.store(false);
+  // The reason first: whoever sees the port closed shows the status text.
   m_line.ReportError("Port LOST !", error);
+  m_bPortOpen.store(false);
   RepaintAll();
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <ostream>
 #include <string>
 #include <thread>
@@ -345,6 +346,34 @@ INSTANTIATE_TEST_SUITE_P(Cases, PortWorkerLoss,
                          ::testing::Values(LossCase{"ReadFails", true, "Port LOST !<error 19>"},
                                            LossCase{"HangUpOnly", false, "Port LOST !<error 5>"}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The view shows the status text as soon as the port reads closed, so the loss
+// text must be in place by then: the fake notes what a reader saw at the moment
+// the text was being composed.
+class StatusOrderSerial : public FakeSerial {
+ public:
+  using FakeSerial::FakeSerial;
+  std::string ErrorText(int error) const override {
+    if (error == kGoneError && portOpen != nullptr) closedBeforeText = !portOpen->load();
+    return FakeSerial::ErrorText(error);
+  }
+  const std::atomic<bool>* portOpen = nullptr;
+  mutable std::atomic<bool> closedBeforeText{false};
+};
+
+TEST(PortWorkerLossStatus, PortReadsClosedOnlyOnceTheLossTextIsSet) {
+  SETTINGS settings = DefaultSettings();
+  StatusOrderSerial serial(50);
+  PortWorker worker(settings, serial, nullptr, nullptr);
+  serial.portOpen = &worker.m_bPortOpen;
+  worker.Start();
+  ASSERT_TRUE(serial.WaitForCount("wait:read", 1));
+  serial.Vanish();
+  ASSERT_TRUE(serial.WaitForCount("open:fail", 1));
+  EXPECT_FALSE(serial.closedBeforeText.load());
+  EXPECT_EQ(worker.Line().Status(), "Port LOST !<error 19>");
+  worker.Stop();
+}
 
 TEST(PortWorkerLossDuringTransmit, BlockGoesOnAfterRecovery) {
   WorkerRig rig;
