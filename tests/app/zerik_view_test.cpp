@@ -231,5 +231,38 @@ TEST(ZerikViewRepaint, AFloodOfRequestsCostsAFewPaints) {
   EXPECT_LE(counter.paints, 3);
 }
 
+// Units that join the last line between two frames may carry it past the
+// rectangle the previous paint measured; the next frame still shows all of it.
+TEST(ZerikViewRepaint, ALineThatGrewBetweenFramesIsRepaintedToItsEnd) {
+  AppFixture fixture(false);
+  SETTINGS settings = DefaultSettings();
+  settings.nColumns = 0;  // TEXT line mode: one line that keeps growing
+  fixture.WriteConfig(settings);
+  fixture.Start();
+  CZerikView& view = fixture.View();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&fixture.Frame()));
+  Feed(view, "A");
+  WaitFor([] { return false; }, 100);  // the new line's whole-view paint
+
+  struct PaintRecorder : QObject {
+    QRegion painted;
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(event)->region();
+      return false;
+    }
+  } recorder;
+  view.viewport()->installEventFilter(&recorder);
+  Feed(view, "BCDEFGHIJKLMNOPQRSTU");
+  WaitFor([] { return false; }, 100);
+  view.viewport()->removeEventFilter(&recorder);
+
+  const QFontMetrics metrics(view.DisplayFont());
+  const int h = view.LineHeight();
+  const QRect line(10, h, metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTU"), h);
+  ASSERT_LE(line.right(), view.viewport()->width());
+  EXPECT_EQ(recorder.painted.intersected(line), QRegion(line))
+      << recorder.painted.boundingRect().right();
+}
+
 }  // namespace
 }  // namespace tarnwick

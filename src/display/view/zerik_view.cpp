@@ -194,11 +194,14 @@ void CZerikView::FlushRepaint() {
   }
   if (all) {
     viewport()->update();
-  } else if (!area.isEmpty()) {
-    // The model's rectangles are in document coordinates; a scrolled view
-    // shows them shifted.
-    const QPoint scroll(horizontalScrollBar()->value(), verticalScrollBar()->value());
-    viewport()->update(area.translated(-scroll));
+  } else if (!area.isNull()) {
+    // The rectangles are as wide as the last paint measured (and inverted
+    // when it measured nothing); units that came since may reach further
+    // along the line, longer counters further along the header. Their rows
+    // are repainted across the whole width, shifted as the view is scrolled.
+    area = area.normalized();
+    const int top = area.top() - verticalScrollBar()->value();
+    viewport()->update(QRect(0, top, viewport()->width(), area.height()));
   }
 }
 
