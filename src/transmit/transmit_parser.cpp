@@ -269,8 +269,9 @@ bool TransmitParser::LoadFile() {
   const std::string& path = m_strFilePath;
   std::error_code error;
   const std::filesystem::path fsPath(path);
-  // A directory opens for reading on some systems but has no bytes to send.
-  if (std::filesystem::is_directory(fsPath, error)) return Fail(path, kCannotOpenCaption);
+  // Only a regular file has a length to send. A directory opens for reading on
+  // some systems, and opening a FIFO would block until a writer appears.
+  if (!std::filesystem::is_regular_file(fsPath, error)) return Fail(path, kCannotOpenCaption);
   FileHandle file(std::fopen(path.c_str(), "rb"));
   if (!file) return Fail(path, kCannotOpenCaption);
   const std::uintmax_t size = std::filesystem::file_size(fsPath, error);

@@ -2,9 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <future>
 #include <string>
 #include <vector>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "support/recording_message_boxes.h"
 #include "support/temp_dir.h"
@@ -319,6 +327,30 @@ INSTANTIATE_TEST_SUITE_P(
                       FileCase{"Directory", FileCase::kDirectory, "Can not open file !"},
                       FileCase{"NotSelected", FileCase::kNotSelected, "Can not open file !"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+#ifndef _WIN32
+// Opening a FIFO for reading waits for a writer: the dialog must not hang on it.
+TEST(ParseFile, FifoIsRefusedWithoutWaitingForAWriter) {
+  TempDir dir;
+  const std::string path = dir.File("fifo");
+  ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+  RecordingMessageBoxes boxes;
+  TransmitParser parser(boxes);
+  parser.m_bSendFile = 1;
+  parser.m_strFilePath = path;
+  auto parsed = std::async(std::launch::async, [&] { return parser.ParseInput(); });
+  if (parsed.wait_for(std::chrono::seconds(2)) != std::future_status::ready) {
+    const int writer = ::open(path.c_str(), O_WRONLY);  // releases the blocked open
+    parsed.wait();
+    if (writer >= 0) ::close(writer);
+    FAIL() << "ParseInput blocked on the FIFO";
+  }
+  EXPECT_FALSE(parsed.get());
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0].text, path);
+  EXPECT_EQ(boxes.shown[0].caption, "Can not open file !");
+}
+#endif
 
 TEST(ParseFile, FileLargerThanTheBlockCanGrowIsRefusedAndOldBlockKept) {
   TempDir dir;
