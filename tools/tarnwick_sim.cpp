@@ -173,6 +173,7 @@ int main(int argc, char** argv) {
   // right after the current message so they never split one.
   std::deque<std::vector<std::uint8_t>> queue;
   std::size_t sentOfFirst = 0;
+  std::size_t echoEnd = 1;  // where the next echo goes: behind the earlier ones
   std::size_t queuedBytes = 0;
   double allowance = 0;  // bytes the rate allows to send now
   auto last = std::chrono::steady_clock::now();
@@ -205,7 +206,9 @@ int main(int argc, char** argv) {
       std::uint8_t buffer[4096];
       const ssize_t n = ::read(master, buffer, sizeof buffer);
       if (n > 0) {
-        queue.insert(queue.begin() + 1, std::vector<std::uint8_t>(buffer, buffer + n));
+        queue.insert(queue.begin() + static_cast<std::ptrdiff_t>(echoEnd),
+                     std::vector<std::uint8_t>(buffer, buffer + n));
+        ++echoEnd;
         queuedBytes += static_cast<std::size_t>(n);
       }
     }
@@ -235,6 +238,7 @@ int main(int argc, char** argv) {
           done -= rest;
           sentOfFirst = 0;
           queue.pop_front();
+          echoEnd = std::max<std::size_t>(1, echoEnd - 1);
         }
       }
     }

@@ -76,5 +76,29 @@ TEST(Simulator, SendsTextAndFloatFramesEchoesAndStopsOnSigterm) {
   EXPECT_FALSE(std::filesystem::is_symlink(link));
 }
 
+// Tarnwick sends one byte per write; the echo keeps their order even while
+// the device is still in the middle of one of its own messages.
+TEST(Simulator, EchoesBytesWrittenOneAtATimeInOrder) {
+  ChildProcess sim(TARNWICK_SIMULATOR, {"--rate", "200"}, {}, "", true);
+  ASSERT_TRUE(sim.started());
+  const std::string path = sim.ReadLine(5000);
+  ASSERT_FALSE(path.empty());
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
+  ASSERT_FALSE(ReadAtLeast(fd, 1, 5000).empty());  // a message has begun
+
+  const std::string sent = "ABCDEFGH";
+  for (char c : sent) {
+    ASSERT_EQ(::write(fd, &c, 1), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  const std::vector<std::uint8_t> more = ReadAtLeast(fd, 150, 3000);
+  const std::string text(more.begin(), more.end());
+  EXPECT_NE(text.find(sent), std::string::npos) << text;
+  ::close(fd);
+  sim.Signal(SIGTERM);
+  EXPECT_TRUE(WIFEXITED(sim.Wait(5000)));
+}
+
 }  // namespace
 }  // namespace tarnwick
