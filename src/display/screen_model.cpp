@@ -101,14 +101,16 @@ void ScreenModel::AddReceivedByte(std::uint8_t b) { AddReceivedBytes(&b, 1); }
 void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length) {
   if (length == 0) return;
   const UnitSettings s = ReadUnitSettings(*m_pSettings);
-  int fill = m_nUnitFill.load(std::memory_order_relaxed);
-
   // Bytes that do not complete a unit cost no lock, no formatting, no repaint.
-  const std::size_t toComplete = static_cast<std::size_t>(std::max(1, s.nUnitLength - fill));
-  if (length < toComplete) {
-    for (std::size_t i = 0; i < length; ++i) m_unitBytes[fill++] = data[i];
-    m_nUnitFill.store(fill, std::memory_order_relaxed);
-    return;
+  // A Clear on the other thread may reset the fill meanwhile; the exchange
+  // then fails and the bytes start the fresh unit instead of undoing the Clear.
+  int fill = m_nUnitFill.load(std::memory_order_relaxed);
+  while (length < static_cast<std::size_t>(std::max(1, s.nUnitLength - fill))) {
+    for (std::size_t i = 0; i < length; ++i) m_unitBytes[fill + i] = data[i];
+    if (m_nUnitFill.compare_exchange_strong(fill, fill + static_cast<int>(length),
+                                            std::memory_order_relaxed)) {
+      return;
+    }
   }
 
   RunEffects fx;
