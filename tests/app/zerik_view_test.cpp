@@ -66,6 +66,43 @@ TEST(ZerikViewLayout, ThreeLinesSizeTheScrollAreaAndTheLastLine) {
   EXPECT_EQ(view.Model().LastLineRect(), (Rect{10, 48, 240, 48 + 16 + 7}));
 }
 
+// A line that never breaks must not make every paint shape the whole of it:
+// past a few KiB it is sized by its character count and drawn only where seen.
+TEST(ZerikViewLayout, LongLinesAreSizedByCountWithoutMeasuringThemWhole) {
+  AppFixture fixture(false);
+  SETTINGS settings = DefaultSettings();
+  settings.nColumns = 0;  // TEXT line mode: no CR, no break
+  settings.lfFont.lfHeight = -16;
+  fixture.WriteConfig(settings);
+  fixture.Start();
+  CZerikView& view = fixture.View();
+  qsizetype longestMeasured = 0;
+  view.SetTextMeasure([&](const QFontMetrics&, const QString& text) {
+    longestMeasured = std::max(longestMeasured, text.size());
+    return QSize(5 * static_cast<int>(text.size()), 7);
+  });
+  Feed(view, "short\r");
+  Feed(view, std::string(200000, 'x'));
+  Paint(view);
+  EXPECT_LE(longestMeasured, 4096);
+  EXPECT_EQ(view.ScrollSize(), QSize(5 * 200000 + 20, 3 * 16));
+  EXPECT_EQ(view.Model().LastLineRect(), (Rect{10, 32, 2 * 5 * 200000, 32 + 16 + 7}));
+
+  // Scrolled far right, the stretch in sight is still drawn.
+  view.resize(400, 300);
+  view.horizontalScrollBar()->setValue(500000);
+  QImage image(400, 300, QImage::Format_RGB32);
+  QPainter painter(&image);
+  view.OnDraw(painter, image.rect());
+  painter.end();
+  const QRgb background = image.pixel(0, 299);
+  bool inked = false;
+  for (int x = 0; x < 400 && !inked; ++x) {
+    for (int y = 32; y < 48 && !inked; ++y) inked = image.pixel(x, y) != background;
+  }
+  EXPECT_TRUE(inked);
+}
+
 TEST(ZerikViewLayout, NegativeAndPositiveHeightLayOutAlike) {
   std::vector<QImage> images;
   std::vector<QSize> sizes;

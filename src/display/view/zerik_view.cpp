@@ -21,6 +21,10 @@ namespace {
 constexpr int kMaxLineHeight = 1024;
 // Requests gathered for one frame at 60 Hz.
 constexpr int kRepaintIntervalMs = 16;
+// Lines longer than this are measured by character count, not shaped whole.
+constexpr std::size_t kLongLineBytes = 4096;
+// Keeps twice the widest line and the scroll range inside int.
+constexpr long long kMaxDocumentWidth = 1LL << 29;
 
 QColor FromColorRef(COLORREF color) {
   return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
@@ -111,14 +115,40 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
   int lastHeight = 0;
   bool anyLine = false;
   const Rect previous = m_model.LastLineRect();
+  const auto measure = [&](const QString& text) {
+    return m_measure ? m_measure(metrics, text)
+                     : QSize(metrics.horizontalAdvance(text), metrics.height());
+  };
+  // A line without a break by count can grow without limit. Shaping and
+  // measuring all of it at every paint (under the lock the worker waits for)
+  // would make a paint cost the whole line, so a long line is measured by one
+  // character's advance and only its visible stretch is drawn.
+  const QSize oneCharacter = measure(QStringLiteral("0"));
+  const int advance = std::max(1, oneCharacter.width());
   m_model.VisitLines(
       [&](const DisplayLine& line) {
-        const QString text = FromBytes(line);
-        if (y + metrics.height() >= visible.top() && y <= visible.bottom()) {
-          painter.drawText(QPoint(10, y + ascent), text);
+        const bool rowVisible = y + metrics.height() >= visible.top() && y <= visible.bottom();
+        QSize extent;
+        if (line.size() <= kLongLineBytes) {
+          const QString text = FromBytes(line);
+          if (rowVisible) painter.drawText(QPoint(10, y + ascent), text);
+          extent = measure(text);
+        } else {
+          const long long width = static_cast<long long>(line.size()) * advance;
+          extent = QSize(static_cast<int>(std::min<long long>(width, kMaxDocumentWidth)),
+                         oneCharacter.height());
+          if (rowVisible) {
+            const std::size_t first =
+                static_cast<std::size_t>(std::max(0, (visible.left() - 10) / advance - 1));
+            if (first < line.size()) {
+              const std::size_t count = std::min<std::size_t>(
+                  line.size() - first, static_cast<std::size_t>(visible.width() / advance + 3));
+              const std::string slice = line.substr(first, count);
+              painter.drawText(QPoint(10 + static_cast<int>(first) * advance, y + ascent),
+                               FromBytes(slice));
+            }
+          }
         }
-        const QSize extent = m_measure ? m_measure(metrics, text)
-                                       : QSize(metrics.horizontalAdvance(text), metrics.height());
         widest = std::max(widest, extent.width());
         lastHeight = extent.height();
         anyLine = true;
