@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "child_process.h"
+#include "logging_settings.h"
 #include "settings/settings.h"
 #include "support/pseudo_terminal.h"
 #include "support/temp_dir.h"
@@ -34,20 +35,12 @@ TEST(ProgramEndToEnd, LogsEveryByteAndSavesTheConfigurationOnSigterm) {
   PseudoTerminal pty;
   ASSERT_TRUE(pty.ok());
 
-  SETTINGS settings = DefaultSettings();
-  settings.nUnitFormatIndex = kFormatHex;
-  settings.bSaveRaw = 1;
-  settings.bSaveText = 1;
-  std::snprintf(settings.szRawFile, sizeof settings.szRawFile, "%s", dir.File("raw.log").c_str());
-  std::snprintf(settings.szTextFile, sizeof settings.szTextFile, "%s",
-                dir.File("text.log").c_str());
+  SETTINGS settings = testing::HexLoggingSettings(dir, true, true);
   // Bytes the program never interprets must come back as they were.
   settings.dwReserved[1] = 0x77;
   settings.chPadding[0] = 0x11;
   settings.szTextFile[sizeof settings.szTextFile - 1] = 'Z';
-  std::vector<unsigned char> config(sizeof settings);
-  std::memcpy(config.data(), &settings, sizeof settings);
-  testing::WriteBytes(dir.File("Tarnwick.cfg"), config);
+  const std::vector<unsigned char> config = testing::WriteConfigFile(dir, settings);
 
   ChildProcess program(TARNWICK_PROGRAM, {},
                        {{"TARNWICK_COM1", pty.path()}, {"QT_QPA_PLATFORM", "offscreen"}},

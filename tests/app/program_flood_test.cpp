@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "child_process.h"
+#include "logging_settings.h"
 #include "settings/settings.h"
 #include "support/pseudo_terminal.h"
 #include "support/temp_dir.h"
@@ -30,18 +31,10 @@ TEST(ProgramFlood, StaysResponsiveAndLosesNoByte) {
   PseudoTerminal pty;
   ASSERT_TRUE(pty.ok());
 
-  SETTINGS settings = DefaultSettings();
-  settings.nUnitFormatIndex = kFormatHex;
+  SETTINGS settings = testing::HexLoggingSettings(dir, true, true);
   settings.nColumns = 16;
   settings.nRows = 25;
-  settings.bSaveRaw = 1;
-  settings.bSaveText = 1;
-  std::snprintf(settings.szRawFile, sizeof settings.szRawFile, "%s", dir.File("raw.log").c_str());
-  std::snprintf(settings.szTextFile, sizeof settings.szTextFile, "%s",
-                dir.File("text.log").c_str());
-  std::vector<unsigned char> config(sizeof settings);
-  std::memcpy(config.data(), &settings, sizeof settings);
-  testing::WriteBytes(dir.File("Tarnwick.cfg"), config);
+  testing::WriteConfigFile(dir, settings);
 
   ChildProcess program(TARNWICK_PROGRAM, {},
                        {{"TARNWICK_COM1", pty.path()}, {"QT_QPA_PLATFORM", "offscreen"}},

@@ -12,6 +12,7 @@
 #include "app/about_dlg.h"
 #include "app/command_table.h"
 #include "app_fixture.h"
+#include "logging_settings.h"
 
 namespace tarnwick {
 namespace {
@@ -55,11 +56,8 @@ TEST(ZerikApp, LoadsTheConfigurationOfTheStartDirectory) {
 // the exit step; the line being filled reaches the text log.
 TEST(ZerikApp, ShutdownStopsTheWorkerThenSavesAndClosesThePort) {
   AppFixture fixture(true);
-  SETTINGS settings = DefaultSettings();
-  settings.nUnitFormatIndex = kFormatHex;
-  settings.bSaveText = 1;
+  const SETTINGS settings = testing::HexLoggingSettings(fixture.dir, false, true);
   const std::string log = fixture.dir.File("text.log");
-  std::snprintf(settings.szTextFile, sizeof settings.szTextFile, "%s", log.c_str());
   fixture.WriteConfig(settings);
   fixture.Start();
   ASSERT_TRUE(fixture.WaitForPortOpen());
@@ -84,14 +82,9 @@ TEST(ZerikApp, ShutdownStopsTheWorkerThenSavesAndClosesThePort) {
 // before the final clear puts every one of them in the text log as well.
 TEST(ZerikApp, EveryByteReadBeforeShutdownReachesTheTextLog) {
   AppFixture fixture(true);
-  SETTINGS settings = DefaultSettings();
-  settings.nUnitFormatIndex = kFormatHex;
-  settings.bSaveText = 1;
-  settings.bSaveRaw = 1;
+  const SETTINGS settings = testing::HexLoggingSettings(fixture.dir, true, true);
   const std::string textLog = fixture.dir.File("text.log");
   const std::string rawLog = fixture.dir.File("raw.log");
-  std::snprintf(settings.szTextFile, sizeof settings.szTextFile, "%s", textLog.c_str());
-  std::snprintf(settings.szRawFile, sizeof settings.szRawFile, "%s", rawLog.c_str());
   fixture.WriteConfig(settings);
   fixture.Start();
   ASSERT_TRUE(fixture.WaitForPortOpen());

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "app_fixture.h"
+#include "logging_settings.h"
 #include "port/port_worker.h"
 
 namespace tarnwick {
@@ -214,12 +215,9 @@ TEST(ZerikViewCopyAll, PutsEveryLineWithCrLfOnTheClipboard) {
 
 TEST(ZerikViewClear, EmptiesTheScreenResetsCountersAndLogsThePendingLineOnce) {
   AppFixture fixture(true);
-  SETTINGS settings = DefaultSettings();
-  settings.nUnitFormatIndex = kFormatHex;
+  SETTINGS settings = testing::HexLoggingSettings(fixture.dir, false, true);
   settings.nColumns = 2;
-  settings.bSaveText = 1;
   const std::string log = fixture.dir.File("text.log");
-  std::snprintf(settings.szTextFile, sizeof settings.szTextFile, "%s", log.c_str());
   fixture.WriteConfig(settings);
   fixture.Start();
   ASSERT_TRUE(fixture.WaitForPortOpen());
