@@ -62,7 +62,8 @@ void FeedScreenModel(benchmark::State& state, std::int32_t format, std::int32_t 
   settings.nRows = 25;
   settings.bSaveText = saveText;
   std::snprintf(settings.szTextFile, sizeof settings.szTextFile, "%s", log.path().c_str());
-  ScreenModel model(settings, nullptr);
+  LiveSettings live(settings);
+  ScreenModel model(live, nullptr);
   for (auto _ : state) {
     for (std::size_t offset = 0; offset < data.size(); offset += kRunBytes) {
       model.AddReceivedBytes(data.data() + offset, kRunBytes);

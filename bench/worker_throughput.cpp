@@ -209,8 +209,9 @@ int main(int argc, char** argv) {
 
   auto backend = tarnwick::CreatePlatformSerialBackend();
   NullSink sink;
-  tarnwick::ScreenModel model(settings, &sink);
-  tarnwick::PortWorker worker(settings, *backend, &model, &sink);
+  const tarnwick::LiveSettings live(settings);
+  tarnwick::ScreenModel model(live, &sink);
+  tarnwick::PortWorker worker(live, *backend, &model, &sink);
   worker.Start();
   while (!worker.m_bPortOpen.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   const pid_t mainTid = CurrentTid();

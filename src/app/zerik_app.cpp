@@ -17,7 +17,6 @@ namespace tarnwick {
 
 CZerikApp::CZerikApp(std::unique_ptr<SerialBackend> backend, MessageBoxes& boxes, UrlOpener opener)
     : m_boxes(boxes), m_openUrl(std::move(opener)), m_pBackend(std::move(backend)) {
-  SetDefaultSettings(m_Settings);
   if (!m_openUrl) m_openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 }
 
@@ -31,6 +30,7 @@ bool CZerikApp::InitInstance() {
   m_szStartDir = std::filesystem::current_path(error).string();
   // A missing file has shown its warning; the program goes on with the defaults.
   LoadConfig(m_Settings, m_szStartDir, m_boxes);
+  PublishSettings();
 
   m_pMainFrame = std::make_unique<CMainFrame>();
   UpdateLineSummary();
@@ -46,7 +46,7 @@ bool CZerikApp::InitInstance() {
 }
 
 PortWorker& CZerikApp::StartWorker(ScreenModel& model, RepaintSink& sink) {
-  m_pWorker = std::make_unique<PortWorker>(m_Settings, *m_pBackend, &model, &sink);
+  m_pWorker = std::make_unique<PortWorker>(m_live, *m_pBackend, &model, &sink);
   m_pWorker->Start();
   return *m_pWorker;
 }

@@ -40,6 +40,10 @@ class CZerikApp : public QObject, public ViewHost {
   // Rebuilds m_strLineSummary and puts it into the caption.
   void UpdateLineSummary();
 
+  // Hands m_Settings as it now stands to the worker and the screen model.
+  // Every change of the record on this thread is followed by it.
+  void PublishSettings() { m_live.Publish(); }
+
   // Closes the main window as Exit does, from wherever the program is
   // (a modal box included), and ends the event loop.
   void CloseMainWindow();
@@ -50,18 +54,21 @@ class CZerikApp : public QObject, public ViewHost {
   // ViewHost
   PortWorker& StartWorker(ScreenModel& model, RepaintSink& sink) override;
   void SetView(CZerikView* view) override { m_pView = view; }
+  const LiveSettings& Live() const override { return m_live; }
 
  public slots:
   void OnAppAbout();
   void OnHelp();
 
  public:
-  SETTINGS m_Settings;
+  SETTINGS m_Settings = DefaultSettings();
   std::string m_szStartDir;
   std::string m_strLineSummary;
   CZerikView* m_pView = nullptr;
 
  private:
+  // m_Settings as the other threads see it; declared after it.
+  LiveSettings m_live{m_Settings};
   MessageBoxes& m_boxes;
   UrlOpener m_openUrl;
   // Declared in the order they must outlive one another: the worker reads the

@@ -57,8 +57,18 @@ void LineRing::Grow() {
 
 // ---- ScreenModel ------------------------------------------------------------
 
-ScreenModel::ScreenModel(const SETTINGS& settings, RepaintSink* sink)
-    : m_pSettings(&settings), m_pSink(sink) {}
+ScreenModel::ScreenModel(const LiveSettings& settings, RepaintSink* sink)
+    : m_live(settings), m_pSink(sink) {
+  m_live.Refresh(m_settings, m_nSettingsVersion);
+}
+
+// Takes the record the user-interface thread published last. A text log that
+// was switched off is closed; one whose path changed reopens at its next write.
+void ScreenModel::SyncSettings() {
+  if (!m_live.Refresh(m_settings, m_nSettingsVersion) || m_settings.bSaveText != 0) return;
+  std::lock_guard<std::mutex> lock(m_csLines);
+  m_textLog.Close();
+}
 
 ScreenModel::UnitSettings ScreenModel::ReadUnitSettings(const SETTINGS& settings) {
   UnitSettings s;
@@ -100,7 +110,8 @@ void ScreenModel::AddReceivedByte(std::uint8_t b) { AddReceivedBytes(&b, 1); }
 
 void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length) {
   if (length == 0) return;
-  const UnitSettings s = ReadUnitSettings(*m_pSettings);
+  SyncSettings();
+  const UnitSettings s = ReadUnitSettings(m_settings);
   // Bytes that do not complete a unit cost no lock, no formatting, no repaint.
   // A Clear on the other thread may reset the fill meanwhile; the exchange
   // then fails and the bytes start the fresh unit instead of undoing the Clear.
@@ -152,7 +163,7 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length)
     if (pendingLength > 0) m_lines.back().append(pending, pendingLength);
     m_nUnitsOnLine = units;
     m_nUnitFill.store(fill, std::memory_order_relaxed);
-    FlushTextLog(fx);
+    FlushTextLog(fx, m_settings);
     // The paint writes m_rcLastLine under the lock; take it while we hold it.
     lastLine = m_rcLastLine;
   }
@@ -215,11 +226,11 @@ void ScreenModel::WriteTextLine(RunEffects& fx) {
   if (!m_lines.empty()) m_textPending.append(m_lines.back());
 }
 
-void ScreenModel::FlushTextLog(const RunEffects& fx) {
+void ScreenModel::FlushTextLog(const RunEffects& fx, const SETTINGS& settings) {
   if (!fx.bTextLogTouched) return;
   // A log that cannot be opened or written costs this data, silently; the
   // display carries on and the next line tries again.
-  m_textLog.Append(TextFilePath(*m_pSettings),
+  m_textLog.Append(TextFilePath(settings),
                    reinterpret_cast<const std::uint8_t*>(m_textPending.data()),
                    m_textPending.size());
   m_textPending.clear();
@@ -236,13 +247,15 @@ void ScreenModel::RequestRepaint(const RunEffects& fx, const Rect& lastLine) {
 }
 
 void ScreenModel::Clear(const std::function<void()>& underLock) {
+  // The worker's copy is not ours to read; the published record is current.
+  const SETTINGS settings = m_live.Current();
   {
     std::lock_guard<std::mutex> lock(m_csLines);
-    if (m_pSettings->bSaveText != 0) {
+    if (settings.bSaveText != 0) {
       // The line being filled has not been written by anything else yet.
       RunEffects fx;
       WriteTextLine(fx);
-      FlushTextLog(fx);
+      FlushTextLog(fx, settings);
     }
     m_nUnitsOnLine = 0;
     m_nUnitFill.store(0, std::memory_order_relaxed);

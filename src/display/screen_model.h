@@ -12,7 +12,7 @@
 
 #include "display/output_file.h"
 #include "display/repaint_sink.h"
-#include "settings/settings.h"
+#include "settings/live_settings.h"
 
 namespace tarnwick {
 
@@ -44,8 +44,8 @@ class LineRing {
 
 class ScreenModel {
  public:
-  // settings is the live record, read at every complete unit; sink may be null.
-  ScreenModel(const SETTINGS& settings, RepaintSink* sink);
+  // settings: the published record, taken once per received run; sink may be null.
+  ScreenModel(const LiveSettings& settings, RepaintSink* sink);
   ScreenModel(const ScreenModel&) = delete;
   ScreenModel& operator=(const ScreenModel&) = delete;
 
@@ -106,11 +106,15 @@ class ScreenModel {
   std::size_t UnitText(const UnitSettings& s, std::uint8_t b, char* out) const;
   void CountUnit(bool lineBoundary, RunEffects& fx);
   void TrimLines(const UnitSettings& s, RunEffects& fx);
+  void SyncSettings();
   void WriteTextLine(RunEffects& fx);
-  void FlushTextLog(const RunEffects& fx);
+  void FlushTextLog(const RunEffects& fx, const SETTINGS& settings);
   void RequestRepaint(const RunEffects& fx, const Rect& lastLine);
 
-  const SETTINGS* m_pSettings;
+  const LiveSettings& m_live;
+  // The worker's copy of the record: written and read only by AddReceivedBytes.
+  SETTINGS m_settings;
+  std::uint64_t m_nSettingsVersion = 0;
   RepaintSink* m_pSink;
 
   mutable std::mutex m_csLines;  // guards m_lines, m_nUnitsOnLine, m_rcLastLine, the text log

@@ -33,9 +33,9 @@ std::string_view PathOf(const char (&buffer)[N]) {
 
 }  // namespace
 
-PortWorker::PortWorker(const SETTINGS& settings, SerialBackend& backend, ScreenModel* view,
+PortWorker::PortWorker(const LiveSettings& settings, SerialBackend& backend, ScreenModel* view,
                        RepaintSink* sink)
-    : m_settings(settings), m_line(settings, backend), m_sink(sink) {
+    : m_settings(settings), m_line(m_settings.Get(), backend), m_sink(sink) {
   m_pView.store(view);
 }
 
@@ -86,7 +86,7 @@ int PortWorker::RunPortWorker() {
   while (m_bRunning.load()) {
     if (openNeeded) {
       m_bReopenPort.store(false);
-      m_bPortOpen.store(m_line.OpenPort());
+      m_bPortOpen.store(OpenPort());
       if (!m_bPortOpen.load()) WaitForReopenRequest();
       if (!m_bRunning.load()) break;
     }
@@ -109,6 +109,18 @@ int PortWorker::RunPortWorker() {
   return 0;
 }
 
+// Takes the record the user-interface thread published last. A raw log that
+// was switched off is closed; one whose path changed reopens at its next write.
+void PortWorker::SyncSettings() {
+  if (m_settings.Refresh() && m_settings.Get().bSaveRaw == 0) m_rawLog.Close();
+}
+
+// Every open uses the line settings as they were last published.
+bool PortWorker::OpenPort() {
+  SyncSettings();
+  return m_line.OpenPort();
+}
+
 // The port could not be opened: show why, and try again only once a reopen
 // request was made, then every 500 ms (the request stays set, so the port is
 // opened once more right after it succeeds).
@@ -118,7 +130,7 @@ void PortWorker::WaitForReopenRequest() {
     while (m_bRunning.load()) {
       m_line.Backend().Sleep(kRetryMs);
       if (m_bRunning.load() && m_bReopenPort.load()) {
-        m_bPortOpen.store(m_line.OpenPort());
+        m_bPortOpen.store(OpenPort());
         break;
       }
     }
@@ -133,7 +145,7 @@ bool PortWorker::RecoverLostPort() {
   while (m_bRunning.load()) {
     m_line.Backend().Sleep(kRetryMs);
     if (!m_bRunning.load() || m_bReopenPort.load()) return false;
-    if (m_line.OpenPort()) {
+    if (OpenPort()) {
       m_bPortOpen.store(true);
       return true;
     }
@@ -220,8 +232,10 @@ PortWorker::TransferEnd PortWorker::TransferLoop(int* lostError) {
 // read is taken at once: all of it is counted and logged before the model
 // sees any of it.
 void PortWorker::DeliverReceived(const std::uint8_t* data, std::size_t length) {
+  SyncSettings();
+  const SETTINGS& settings = m_settings.Get();
   m_nBytesRead.fetch_add(static_cast<std::int32_t>(length), std::memory_order_relaxed);
-  if (m_settings.bSaveRaw != 0) m_rawLog.Append(PathOf(m_settings.szRawFile), data, length);
+  if (settings.bSaveRaw != 0) m_rawLog.Append(PathOf(settings.szRawFile), data, length);
   if (ScreenModel* view = m_pView.load()) view->AddReceivedBytes(data, length);
 }
 
@@ -260,7 +274,7 @@ void PortWorker::RepaintAll() {
 
 void PortWorker::RepaintCounters() {
   if (m_sink == nullptr) return;
-  const std::int32_t height = m_settings.lfFont.lfHeight;
+  const std::int32_t height = m_settings.Get().lfFont.lfHeight;
   const std::int32_t bottom = height == INT_MIN ? INT_MAX : (height < 0 ? -height : height);
   m_sink->InvalidateRect(Rect{0, 0, 1000, bottom});
 }

@@ -13,15 +13,16 @@
 #include "display/repaint_sink.h"
 #include "display/screen_model.h"
 #include "port/serial_line.h"
-#include "settings/settings.h"
+#include "settings/live_settings.h"
 
 namespace tarnwick {
 
 class PortWorker {
  public:
-  // settings: the live record; view: the screen model (may be null); sink: where
-  // state changes and transmitted bytes ask for repaints (may be null).
-  PortWorker(const SETTINGS& settings, SerialBackend& backend, ScreenModel* view,
+  // settings: the published record, taken once per batch and before each open;
+  // view: the screen model (may be null); sink: where state changes and
+  // transmitted bytes ask for repaints (may be null).
+  PortWorker(const LiveSettings& settings, SerialBackend& backend, ScreenModel* view,
              RepaintSink* sink);
   ~PortWorker();  // stops the thread if still running
 
@@ -64,6 +65,8 @@ class PortWorker {
   enum class TransferEnd { kStopped, kReopen, kLost };
   enum class TxOutcome { kWritten, kHeld, kLost };
 
+  void SyncSettings();
+  bool OpenPort();
   void WaitForReopenRequest();
   bool RecoverLostPort();
   TransferEnd TransferLoop(int* lostError);
@@ -73,7 +76,8 @@ class PortWorker {
   void RepaintAll();
   void RepaintCounters();
 
-  const SETTINGS& m_settings;
+  // The worker's own copy of the record; the line opens with it.
+  SettingsSnapshot m_settings;
   SerialLine m_line;
   RepaintSink* m_sink;
   // Size of the handed-over block: the worker never reads past it, whatever

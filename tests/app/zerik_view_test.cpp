@@ -198,6 +198,8 @@ TEST(ZerikViewCopyAll, PutsEveryLineWithCrLfOnTheClipboard) {
       {"two lines", "AB\r\nPQ", "AB\r\nPQ\r\n"},
       {"percent signs copied as they are", "100% and %s", "100% and %s\r\n"},
       {"bytes above 127 one character each", "caf\xE9\xFF", QString::fromLatin1("caf\xE9\xFF\r\n")},
+      {"the code page's own characters", "\x80\x93x\x94\x81",
+       QString::fromUtf8("\u20AC\u201Cx\u201D\u0081\r\n")},
       {"a zero byte ends the text", std::string("A\0B\r\nC", 6), "A"},
   };
   for (const CopyCase& c : cases) {

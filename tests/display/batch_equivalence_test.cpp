@@ -169,8 +169,10 @@ TEST(BatchIntake, MatchesByteByByteAndTheReferenceUnderChangingSettings) {
     std::snprintf(singleSettings.szTextFile, kPathBufferSize, "%s", dir.File("single").c_str());
     std::snprintf(batchSettings.szTextFile, kPathBufferSize, "%s", dir.File("batch").c_str());
     RecordingRepaintSink singleSink, batchSink;
-    ScreenModel single(singleSettings, &singleSink);
-    ScreenModel batch(batchSettings, &batchSink);
+    LiveSettings singleLive(singleSettings);
+    ScreenModel single(singleLive, &singleSink);
+    LiveSettings batchLive(batchSettings);
+    ScreenModel batch(batchLive, &batchSink);
     ReferenceModel reference(referenceSettings);
 
     for (int step = 0; step < 150; ++step) {
@@ -184,6 +186,8 @@ TEST(BatchIntake, MatchesByteByByteAndTheReferenceUnderChangingSettings) {
           s->nRows = referenceSettings.nRows;
           s->bSaveText = referenceSettings.bSaveText;
         }
+        singleLive.Publish();
+        batchLive.Publish();
       }
       if (random() % 5 == 0) {  // a paint in between
         const Rect rect{

@@ -36,7 +36,8 @@ TEST(ConcurrentIntake, ReadersAndClearSeeAConsistentModel) {
   settings.bSaveText = 1;
   std::snprintf(settings.szTextFile, sizeof settings.szTextFile, "%s",
                 dir.File("text.log").c_str());
-  ScreenModel model(settings, nullptr);
+  LiveSettings live(settings);
+  ScreenModel model(live, nullptr);
 
   std::atomic<bool> stop{false};
   std::atomic<int> runs{0};

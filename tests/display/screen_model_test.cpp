@@ -52,10 +52,12 @@ class LinesFromInput : public ::testing::TestWithParam<LinesCase> {};
 TEST_P(LinesFromInput, ByteByByteAndInOneRun) {
   const LinesCase& c = GetParam();
   SETTINGS settings = SettingsFor(c.display);
-  ScreenModel single(settings, nullptr);
+  LiveSettings singleLive(settings);
+  ScreenModel single(singleLive, nullptr);
   for (std::uint8_t b : c.input) single.AddReceivedByte(b);
   EXPECT_EQ(single.Lines(), c.expected);
-  ScreenModel batch(settings, nullptr);
+  LiveSettings batchLive(settings);
+  ScreenModel batch(batchLive, nullptr);
   batch.AddReceivedBytes(c.input.data(), c.input.size());
   EXPECT_EQ(batch.Lines(), c.expected);
 }
@@ -114,37 +116,45 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ScreenModel, UnknownFormatReplacesTheTextAlreadyOnTheLine) {
   SETTINGS settings = SettingsFor({H, 0, 0, 8, 8});
-  ScreenModel model(settings, nullptr);
+  LiveSettings live(settings);
+  ScreenModel model(live, nullptr);
   model.AddReceivedByte(0x01);
   settings.nUnitFormatIndex = 9;
+  live.Publish();
   model.AddReceivedByte(0x02);
   EXPECT_EQ(model.Lines(), Lines{"Unknown Format"});
   settings.nUnitFormatIndex = H;
+  live.Publish();
   model.AddReceivedByte(0x03);
   EXPECT_EQ(model.Lines(), Lines{"Unknown Format 03"});
 }
 
 TEST(ScreenModel, SettingChangesApplyFromTheNextCompleteUnit) {
   SETTINGS settings = SettingsFor({H, 1, 0, 8, 8});
-  ScreenModel model(settings, nullptr);
+  LiveSettings live(settings);
+  ScreenModel model(live, nullptr);
   model.AddReceivedByte(0x12);
   model.AddReceivedByte(0x34);
   settings.nUnitFormatIndex = D;
   settings.nUnitLengthIndex = 0;
+  live.Publish();
   model.AddReceivedByte(0xFF);
   settings.nUnitFormatIndex = T;
+  live.Publish();
   model.AddReceivedByte('x');
   EXPECT_EQ(model.Lines(), Lines{" 1234 -1x"});
 }
 
 TEST(ScreenModel, ShorterUnitLengthCompletesThePartialUnitAtTheNextByte) {
   SETTINGS settings = SettingsFor({H, 3, 0, 8, 8});
-  ScreenModel model(settings, nullptr);
+  LiveSettings live(settings);
+  ScreenModel model(live, nullptr);
   model.AddReceivedByte(0xAB);
   model.AddReceivedByte(0xCD);
   model.AddReceivedByte(0xEF);
   EXPECT_EQ(model.UnitFill(), 3);
   settings.nUnitLengthIndex = 0;
+  live.Publish();
   model.AddReceivedByte(0x01);  // completes at once; the unit is its first byte
   EXPECT_EQ(model.UnitFill(), 0);
   EXPECT_EQ(model.Lines(), Lines{" AB"});
@@ -152,7 +162,8 @@ TEST(ScreenModel, ShorterUnitLengthCompletesThePartialUnitAtTheNextByte) {
 
 TEST(ScreenModel, FullLineStaysUntilTheNextUnitArrives) {
   SETTINGS settings = SettingsFor({H, 0, 0, 2, 2});
-  ScreenModel model(settings, nullptr);
+  LiveSettings live(settings);
+  ScreenModel model(live, nullptr);
   for (std::uint8_t b : {1, 2, 3, 4}) model.AddReceivedByte(b);
   EXPECT_EQ(model.Lines(), (Lines{" 01 02", " 03 04"}));
   model.AddReceivedByte(5);
@@ -161,9 +172,11 @@ TEST(ScreenModel, FullLineStaysUntilTheNextUnitArrives) {
 
 TEST(ScreenModel, SmallerRowCountTakesEffectAtTheNextTrimming) {
   SETTINGS settings = SettingsFor({H, 0, 0, 1, 8});
-  ScreenModel model(settings, nullptr);
+  LiveSettings live(settings);
+  ScreenModel model(live, nullptr);
   for (std::uint8_t b : {1, 2, 3, 4, 5}) model.AddReceivedByte(b);
   settings.nRows = 2;
+  live.Publish();
   EXPECT_EQ(model.LineCount(), 5u);
   model.AddReceivedByte(6);
   EXPECT_EQ(model.Lines(), (Lines{" 05", " 06"}));
@@ -171,10 +184,12 @@ TEST(ScreenModel, SmallerRowCountTakesEffectAtTheNextTrimming) {
 
 TEST(ScreenModel, LinesScrollThroughManyRowsInOrder) {
   SETTINGS settings = SettingsFor({D, 0, 0, 1, 5});
-  ScreenModel model(settings, nullptr);
+  LiveSettings live(settings);
+  ScreenModel model(live, nullptr);
   for (int i = 0; i < 50; ++i) model.AddReceivedByte(static_cast<std::uint8_t>(i));
   EXPECT_EQ(model.Lines(), (Lines{" 45", " 46", " 47", " 48", " 49"}));
   settings.nRows = 40;  // the ring grows past its first size and keeps the order
+  live.Publish();
   for (int i = 50; i < 90; ++i) model.AddReceivedByte(static_cast<std::uint8_t>(i));
   const Lines lines = model.Lines();
   ASSERT_EQ(lines.size(), 40u);
@@ -184,7 +199,8 @@ TEST(ScreenModel, LinesScrollThroughManyRowsInOrder) {
 TEST(ScreenModel, PartialUnitLocksNothingAndRequestsNoRepaint) {
   SETTINGS settings = SettingsFor({H, 2, 0, 8, 8});
   RecordingRepaintSink sink;
-  ScreenModel model(settings, &sink);
+  LiveSettings live(settings);
+  ScreenModel model(live, &sink);
   model.AddReceivedByte(1);
   model.AddReceivedByte(2);
   EXPECT_TRUE(sink.requests.empty());
@@ -197,7 +213,8 @@ TEST(ScreenModel, PartialUnitLocksNothingAndRequestsNoRepaint) {
 TEST(ScreenModel, RepaintsWholeViewOnLineBoundaryElseLastLineAndHeaderStrip) {
   SETTINGS settings = SettingsFor({H, 0, 0, 2, 8});
   RecordingRepaintSink sink;
-  ScreenModel model(settings, &sink);
+  LiveSettings live(settings);
+  ScreenModel model(live, &sink);
   EXPECT_EQ(model.LastLineRect(), (Rect{0, 0, 1000, 1000}));
 
   model.AddReceivedByte(1);  // starts the first line
@@ -216,7 +233,8 @@ TEST(ScreenModel, RepaintsWholeViewOnLineBoundaryElseLastLineAndHeaderStrip) {
 TEST(ScreenModel, LineModeCarriageReturnRepaintsWholeViewAndLineFeedOnlyTheLine) {
   SETTINGS settings = SettingsFor({T, 0, 0, 0, 8});
   RecordingRepaintSink sink;
-  ScreenModel model(settings, &sink);
+  LiveSettings live(settings);
+  ScreenModel model(live, &sink);
   model.AddReceivedByte('A');
   sink.Reset();
   model.AddReceivedByte('\r');
@@ -231,7 +249,8 @@ TEST(ScreenModel, LineModeCarriageReturnRepaintsWholeViewAndLineFeedOnlyTheLine)
 
 TEST(ScreenModel, VisitLinesDrawsOldestFirstAndStoresTheLastLineRect) {
   SETTINGS settings = SettingsFor({T, 0, 0, 0, 8});
-  ScreenModel model(settings, nullptr);
+  LiveSettings live(settings);
+  ScreenModel model(live, nullptr);
   const Bytes input = Text("AB\r\nPQ");
   model.AddReceivedBytes(input.data(), input.size());
   Lines seen;
@@ -245,13 +264,15 @@ TEST(ScreenModel, VisitLinesDrawsOldestFirstAndStoresTheLastLineRect) {
 
 TEST(ScreenModel, CopyAllText) {
   SETTINGS settings = SettingsFor({T, 0, 0, 0, 8});
-  ScreenModel model(settings, nullptr);
+  LiveSettings live(settings);
+  ScreenModel model(live, nullptr);
   EXPECT_EQ(model.CopyAllText(), "");
   const Bytes input = Text("AB\r\nPQ");
   model.AddReceivedBytes(input.data(), input.size());
   EXPECT_EQ(model.CopyAllText(), "AB\r\nPQ\r\n");
 
-  ScreenModel percent(settings, nullptr);
+  LiveSettings percentLive(settings);
+  ScreenModel percent(percentLive, nullptr);
   const Bytes text = Text("100% and %s\r\n%n%d");
   percent.AddReceivedBytes(text.data(), text.size());
   EXPECT_EQ(percent.CopyAllText(), "100% and %s\r\n%n%d\r\n");
@@ -260,7 +281,8 @@ TEST(ScreenModel, CopyAllText) {
 TEST(ScreenModel, ClearDropsPartialUnitAndLinesAndRepaints) {
   SETTINGS settings = SettingsFor({H, 3, 0, 8, 8});
   RecordingRepaintSink sink;
-  ScreenModel model(settings, &sink);
+  LiveSettings live(settings);
+  ScreenModel model(live, &sink);
   for (std::uint8_t b : {0x11, 0x22, 0x33, 0x44, 0xAA, 0xBB}) model.AddReceivedByte(b);
   ASSERT_EQ(model.Lines(), Lines{" 11223344"});
   sink.Reset();
@@ -277,7 +299,8 @@ TEST(ScreenModel, ClearDropsPartialUnitAndLinesAndRepaints) {
 TEST(ScreenModel, ClearRunsItsCallbackUnderTheLockBeforeRepainting) {
   SETTINGS settings = SettingsFor({H, 0, 0, 8, 8});
   RecordingRepaintSink sink;
-  ScreenModel model(settings, &sink);
+  LiveSettings live(settings);
+  ScreenModel model(live, &sink);
   model.AddReceivedByte(1);
   sink.Reset();
   bool lockHeld = false;

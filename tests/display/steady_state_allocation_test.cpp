@@ -55,7 +55,8 @@ TEST(SteadyState, ReceivingAllocatesNothingOnceTheScreenIsFull) {
       settings.bSaveText = saveText;
       std::snprintf(settings.szTextFile, sizeof settings.szTextFile, "%s",
                     dir.File("text.log").c_str());
-      ScreenModel model(settings, nullptr);
+      LiveSettings live(settings);
+      ScreenModel model(live, nullptr);
       model.AddReceivedBytes(data.data(), data.size());  // fills the screen
       g_allocations = 0;
       g_counting = true;

@@ -41,7 +41,8 @@ TEST(TextLog, LinesAreWrittenWhenClosedAndThePendingLineByClear) {
   TempDir dir;
   const std::string path = dir.File("text.log");
   SETTINGS settings = TextLogSettings(kFormatHex, 2, 8, path);
-  ScreenModel model(settings, nullptr);
+  LiveSettings live(settings);
+  ScreenModel model(live, nullptr);
   model.AddReceivedByte(0x01);
   EXPECT_TRUE(std::filesystem::exists(path)) << "created empty by the first unit";
   EXPECT_EQ(FileText(path), "");
@@ -61,7 +62,8 @@ TEST(TextLog, ClearWritesOnlyTheLineNotWrittenYet) {
   TempDir dir;
   const std::string path = dir.File("text.log");
   SETTINGS settings = TextLogSettings(kFormatHex, 2, 8, path);
-  ScreenModel model(settings, nullptr);
+  LiveSettings live(settings);
+  ScreenModel model(live, nullptr);
   for (std::uint8_t b : {1, 2, 3}) model.AddReceivedByte(b);
   ASSERT_EQ(model.Lines(), (std::vector<std::string>{" 01 02", " 03"}));
   model.Clear();
@@ -85,7 +87,8 @@ TEST_P(TextLogContents, AfterInputAndClear) {
     TempDir dir;
     const std::string path = dir.File("text.log");
     SETTINGS settings = TextLogSettings(c.nFormat, c.nColumns, c.nRows, path);
-    ScreenModel model(settings, nullptr);
+    LiveSettings live(settings);
+    ScreenModel model(live, nullptr);
     const Bytes input = Text(c.input);
     if (oneRun) {
       model.AddReceivedBytes(input.data(), input.size());
@@ -116,7 +119,8 @@ TEST(TextLog, SingleRowHexWritesEveryLineOnce) {
   TempDir dir;
   const std::string path = dir.File("text.log");
   SETTINGS settings = TextLogSettings(kFormatHex, 2, 1, path);
-  ScreenModel model(settings, nullptr);
+  LiveSettings live(settings);
+  ScreenModel model(live, nullptr);
   for (std::uint8_t b : {1, 2, 3, 4, 5}) model.AddReceivedByte(b);
   EXPECT_EQ(model.Lines(), std::vector<std::string>{" 05"});
   EXPECT_EQ(FileText(path), " 01 02 03 04");
@@ -130,12 +134,14 @@ TEST(TextLog, AppendsToWhatTheFileHeldAcrossModels) {
   WriteBytes(path, Text("earlier run|"));
   SETTINGS settings = TextLogSettings(kFormatText, 0, 8, path);
   {
-    ScreenModel model(settings, nullptr);
+    LiveSettings live(settings);
+    ScreenModel model(live, nullptr);
     const Bytes input = Text("one\r\ntwo");
     model.AddReceivedBytes(input.data(), input.size());
     model.Clear();
   }
-  ScreenModel next(settings, nullptr);
+  LiveSettings nextLive(settings);
+  ScreenModel next(nextLive, nullptr);
   next.AddReceivedByte('3');
   next.Clear();
   EXPECT_EQ(FileText(path), "earlier run|onetwo3");
@@ -144,11 +150,13 @@ TEST(TextLog, AppendsToWhatTheFileHeldAcrossModels) {
 TEST(TextLog, FollowsAChangedPath) {
   TempDir dir;
   SETTINGS settings = TextLogSettings(kFormatText, 1, 8, dir.File("first.log"));
-  ScreenModel model(settings, nullptr);
+  LiveSettings live(settings);
+  ScreenModel model(live, nullptr);
   const Bytes input = Text("ABC");
   model.AddReceivedBytes(input.data(), input.size());  // A written when B started, B when C did
   std::snprintf(settings.szTextFile, sizeof settings.szTextFile, "%s",
                 dir.File("second.log").c_str());
+  live.Publish();
   model.AddReceivedByte('D');
   EXPECT_EQ(FileText(dir.File("first.log")), "AB");
   EXPECT_EQ(FileText(dir.File("second.log")), "C");
@@ -164,8 +172,10 @@ TEST_P(UnopenableTextLog, LeavesTheDisplayUnaffectedAndRetries) {
   SETTINGS settings = TextLogSettings(kFormatHex, 3, 4, path);
   SETTINGS plain = settings;
   plain.bSaveText = 0;
-  ScreenModel logged(settings, nullptr);
-  ScreenModel reference(plain, nullptr);
+  LiveSettings loggedLive(settings);
+  ScreenModel logged(loggedLive, nullptr);
+  LiveSettings referenceLive(plain);
+  ScreenModel reference(referenceLive, nullptr);
   for (int i = 0; i < 40; ++i) {
     logged.AddReceivedByte(static_cast<std::uint8_t>(i));
     reference.AddReceivedByte(static_cast<std::uint8_t>(i));
@@ -189,7 +199,8 @@ INSTANTIATE_TEST_SUITE_P(Paths, UnopenableTextLog,
 TEST(TextLog, PathWithoutTerminatingZeroIsNotReadPastItsBuffer) {
   SETTINGS settings = TextLogSettings(kFormatHex, 1, 4, "");
   std::memset(settings.szTextFile, 'a', sizeof settings.szTextFile);
-  ScreenModel model(settings, nullptr);
+  LiveSettings live(settings);
+  ScreenModel model(live, nullptr);
   for (std::uint8_t b : {1, 2, 3}) model.AddReceivedByte(b);
   model.Clear();
   EXPECT_EQ(model.LineCount(), 0u);
@@ -203,7 +214,8 @@ TEST(RawLog, GrowsByEveryByteBeforeTheUnitIsComplete) {
   SETTINGS settings = DefaultSettings();
   settings.nUnitFormatIndex = kFormatHex;
   settings.nUnitLengthIndex = 3;
-  ScreenModel model(settings, nullptr);
+  LiveSettings live(settings);
+  ScreenModel model(live, nullptr);
   OutputFile rawLog;
   const Bytes received = {0xA1, 0xA2, 0xA3};
   for (std::size_t i = 0; i < received.size(); ++i) {
@@ -221,7 +233,8 @@ TEST(RawLog, MissingFolderCostsTheDataButNotTheDisplay) {
   const std::string path = dir.File("missing/raw.bin");
   SETTINGS settings = DefaultSettings();
   settings.nUnitFormatIndex = kFormatHex;
-  ScreenModel model(settings, nullptr);
+  LiveSettings live(settings);
+  ScreenModel model(live, nullptr);
   OutputFile rawLog;
   for (std::uint8_t b : {1, 2}) {
     EXPECT_FALSE(rawLog.Append(path.c_str(), &b, 1));

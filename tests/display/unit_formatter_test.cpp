@@ -192,7 +192,8 @@ TEST(UnitFormatter, ScreenModelShowsTheSameUnitTexts) {
         settings.nUnitLengthIndex = n - 1;
         settings.bReverseBytes = reverse;
         settings.nColumns = 0;
-        ScreenModel model(settings, nullptr);
+        LiveSettings live(settings);
+        ScreenModel model(live, nullptr);
         std::string expected;
         for (int b = 0; b < 256; ++b) {
           const auto bytes = UnitStartingWith(b, n);

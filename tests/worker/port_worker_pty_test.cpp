@@ -65,7 +65,8 @@ class PortWorkerOnPty : public ::testing::Test {
 
   void StartOn(const std::string& devicePath) {
     ::setenv("TARNWICK_COM1", devicePath.c_str(), 1);
-    m_worker = std::make_unique<PortWorker>(m_settings, *m_backend, &m_model, &m_sink);
+    m_live.Publish();
+    m_worker = std::make_unique<PortWorker>(m_live, *m_backend, &m_model, &m_sink);
     m_worker->Start();
     ASSERT_TRUE(Eventually([&] { return m_worker->m_bPortOpen.load(); }))
         << m_worker->Line().Status();
@@ -76,7 +77,8 @@ class PortWorkerOnPty : public ::testing::Test {
   SETTINGS m_settings = DefaultSettings();
   std::unique_ptr<SerialBackend> m_backend = CreatePlatformSerialBackend();
   CountingSink m_sink;
-  ScreenModel m_model{m_settings, nullptr};
+  LiveSettings m_live{m_settings};
+  ScreenModel m_model{m_live, nullptr};
   std::unique_ptr<PortWorker> m_worker;
 };
 
@@ -151,7 +153,7 @@ TEST_F(PortWorkerOnPty, StopReturnsWhileOpenAndWhileMissing) {
   EXPECT_EQ(m_worker->m_pView.load(), nullptr);
 
   ::setenv("TARNWICK_COM1", m_dir.File("absent").c_str(), 1);
-  PortWorker missing(m_settings, *m_backend, nullptr, &m_sink);
+  PortWorker missing(m_live, *m_backend, nullptr, &m_sink);
   missing.Start();
   ASSERT_TRUE(
       Eventually([&] { return missing.Line().Status().rfind("Open Port FAILED !", 0) == 0; }));

@@ -101,6 +101,7 @@ TEST(PortWorkerStates, WakeWithNothingToDoReturnsToOneWait) {
 TEST(PortWorkerTransmit, ThreeByteBlockSendsRepaintsAndEnds) {
   WorkerRig rig;
   rig.settings.lfFont.lfHeight = -17;
+  rig.live.Publish();
   rig.worker.Start();
   ASSERT_TRUE(rig.serial.WaitForCount("wait:read", 1));
   const std::vector<std::uint8_t> block = {0x41, 0x00, 0xFF};
@@ -362,9 +363,10 @@ class StatusOrderSerial : public FakeSerial {
 };
 
 TEST(PortWorkerLossStatus, PortReadsClosedOnlyOnceTheLossTextIsSet) {
-  SETTINGS settings = DefaultSettings();
+  const SETTINGS settings = DefaultSettings();
+  LiveSettings live(settings);
   StatusOrderSerial serial(50);
-  PortWorker worker(settings, serial, nullptr, nullptr);
+  PortWorker worker(live, serial, nullptr, nullptr);
   serial.portOpen = &worker.m_bPortOpen;
   worker.Start();
   ASSERT_TRUE(serial.WaitForCount("wait:read", 1));

@@ -81,7 +81,8 @@ TEST(PortWorkerReceive, CounterAndRawLogLeadTheModelAtEveryStep) {
   UseHexScreen(rig.settings);
   rig.settings.bSaveRaw = 1;
   std::strcpy(rig.settings.szRawFile, rawPath.c_str());
-  ScreenModel model(rig.settings, &checker);
+  rig.live.Publish();
+  ScreenModel model(rig.live, &checker);
   workerSeen = &rig.worker;
   modelSeen = &model;
   rig.worker.m_pView.store(&model);
@@ -116,7 +117,8 @@ TEST(PortWorkerReceive, RawLogTakesBytesOfAnIncompleteUnit) {
   const std::string rawPath = dir.File("raw.bin");
   WriteBytes(rawPath, std::vector<unsigned char>(100, 'x'));
   std::strcpy(rig.settings.szRawFile, rawPath.c_str());
-  ScreenModel model(rig.settings, nullptr);
+  rig.live.Publish();
+  ScreenModel model(rig.live, nullptr);
   rig.worker.m_pView.store(&model);
   rig.worker.Start();
   rig.serial.Feed({1, 2, 3});
@@ -142,7 +144,8 @@ TEST(PortWorkerReceive, RawLogOffOrUnusablePathLeavesDisplayGoing) {
     } else {
       std::strcpy(rig.settings.szRawFile, dir.File("unused.bin").c_str());
     }
-    ScreenModel model(rig.settings, nullptr);
+    rig.live.Publish();
+    ScreenModel model(rig.live, nullptr);
     rig.worker.m_pView.store(&model);
     rig.worker.Start();
     rig.serial.Feed({0xAB, 0xCD});

@@ -54,7 +54,7 @@ class CountingSink : public RepaintSink {
 
 struct WorkerRig {
   explicit WorkerRig(int timeDivisor = 50, ScreenModel* view = nullptr)
-      : serial(timeDivisor), worker(settings, serial, view, &sink) {}
+      : serial(timeDivisor), worker(live, serial, view, &sink) {}
   ~WorkerRig() { worker.Stop(); }
 
   // Stop() on another thread: false when it has not returned within 5 s.
@@ -63,7 +63,9 @@ struct WorkerRig {
     return done.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
   }
 
+  // Changes to settings reach the worker once published.
   SETTINGS settings = DefaultSettings();
+  LiveSettings live{settings};
   FakeSerial serial;
   CountingSink sink;
   PortWorker worker;

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "display/view/ansi_text.h"
 #include "port/port_worker.h"
 
 namespace tarnwick {
@@ -36,15 +37,15 @@ int AbsHeight(std::int32_t lfHeight) {
   return static_cast<int>(std::min<long long>(height, kMaxLineHeight));
 }
 
-QString FromBytes(const std::string& bytes) {
-  // One glyph per byte, whatever the byte.
-  return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
+QString FromBytes(const std::string& bytes) { return AnsiToQString(bytes); }
 
 }  // namespace
 
 CZerikView::CZerikView(SETTINGS& settings, ViewHost& host, QWidget* parent)
-    : QAbstractScrollArea(parent), m_pSettings(&settings), m_host(host), m_model(settings, this) {
+    : QAbstractScrollArea(parent),
+      m_pSettings(&settings),
+      m_host(host),
+      m_model(host.Live(), this) {
   setObjectName(QStringLiteral("zerikView"));
   viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
   m_repaintTimer.setSingleShot(true);

@@ -13,7 +13,7 @@
 
 #include "display/repaint_sink.h"
 #include "display/screen_model.h"
-#include "settings/settings.h"
+#include "settings/live_settings.h"
 
 namespace tarnwick {
 
@@ -27,6 +27,8 @@ class ViewHost {
   virtual PortWorker& StartWorker(ScreenModel& model, RepaintSink& sink) = 0;
   // The view registers itself (m_pView) and unregisters with nullptr.
   virtual void SetView(class CZerikView* view) = 0;
+  // The record as published to the worker and the screen model.
+  virtual const LiveSettings& Live() const = 0;
 };
 
 class CZerikView : public QAbstractScrollArea, public RepaintSink {
