@@ -71,6 +71,60 @@ void DrawProgram(QPainter& p) {
   p.drawPath(wave);
 }
 
+// A nine-pin serial connector seen from the front.
+void DrawPortSettings(QPainter& p) {
+  QPainterPath shell;
+  shell.moveTo(2, 9);
+  shell.lineTo(30, 9);
+  shell.lineTo(26, 23);
+  shell.lineTo(6, 23);
+  shell.closeSubpath();
+  p.setPen(QPen(QColor(0x4a, 0x55, 0x60), 1.4));
+  p.setBrush(QColor(0xc9, 0xd1, 0xd9));
+  p.drawPath(shell);
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(0x2b, 0x3a, 0x4a));
+  for (int i = 0; i < 5; ++i) p.drawEllipse(QPointF(7.5 + 4.25 * i, 13.5), 1.5, 1.5);
+  for (int i = 0; i < 4; ++i) p.drawEllipse(QPointF(9.6 + 4.25 * i, 18.5), 1.5, 1.5);
+}
+
+// Display lines with a slider: how the received data is shown.
+void DrawScreenSettings(QPainter& p) {
+  p.setPen(QPen(QColor(0x55, 0x60, 0x6c), 1.5));
+  p.setBrush(QColor(0xfa, 0xfb, 0xfc));
+  p.drawRoundedRect(QRectF(2, 3, 28, 20), 2, 2);
+  p.setPen(QPen(QColor(0x2f, 0x7b, 0xd6), 2.0, Qt::SolidLine, Qt::RoundCap));
+  p.drawLine(QPointF(6, 8.5), QPointF(10, 8.5));
+  p.drawLine(QPointF(13, 8.5), QPointF(17, 8.5));
+  p.drawLine(QPointF(20, 8.5), QPointF(24, 8.5));
+  p.drawLine(QPointF(6, 13), QPointF(10, 13));
+  p.drawLine(QPointF(13, 13), QPointF(17, 13));
+  p.drawLine(QPointF(6, 17.5), QPointF(10, 17.5));
+  p.setPen(QPen(QColor(0x55, 0x60, 0x6c), 2.0, Qt::SolidLine, Qt::RoundCap));
+  p.drawLine(QPointF(4, 27.5), QPointF(28, 27.5));
+  p.setPen(QPen(QColor(0x1c, 0x4f, 0x8c), 1.2));
+  p.setBrush(QColor(0xf0, 0xa0, 0x30));
+  p.drawRoundedRect(QRectF(17, 24, 5, 7), 1.2, 1.2);
+}
+
+// An arrow leaving towards a line: data going out.
+void DrawSend(QPainter& p) {
+  p.setPen(QPen(QColor(0x55, 0x60, 0x6c), 2.0, Qt::SolidLine, Qt::RoundCap));
+  p.drawLine(QPointF(28, 5), QPointF(28, 27));
+  QPainterPath arrow;
+  arrow.moveTo(3, 12);
+  arrow.lineTo(14, 12);
+  arrow.lineTo(14, 6);
+  arrow.lineTo(25, 16);
+  arrow.lineTo(14, 26);
+  arrow.lineTo(14, 20);
+  arrow.lineTo(3, 20);
+  arrow.closeSubpath();
+  p.setPen(QPen(QColor(0x1f, 0x6e, 0x3a), 1.2));
+  p.setBrush(QColor(0x3c, 0xb3, 0x62));
+  p.drawPath(arrow);
+}
+
 // A screen of text lines with an eraser wiping it.
 void DrawClear(QPainter& p) {
   p.setPen(QPen(QColor(0x55, 0x60, 0x6c), 1.5));
@@ -108,6 +162,9 @@ void DrawAbout(QPainter& p) {
 }  // namespace
 
 QIcon ProgramIcon() { return QIcon(new PaintedIconEngine(&DrawProgram)); }
+QIcon PortSettingsIcon() { return QIcon(new PaintedIconEngine(&DrawPortSettings)); }
+QIcon ScreenSettingsIcon() { return QIcon(new PaintedIconEngine(&DrawScreenSettings)); }
+QIcon SendIcon() { return QIcon(new PaintedIconEngine(&DrawSend)); }
 QIcon ClearIcon() { return QIcon(new PaintedIconEngine(&DrawClear)); }
 QIcon AboutIcon() { return QIcon(new PaintedIconEngine(&DrawAbout)); }
 

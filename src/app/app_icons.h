@@ -6,8 +6,11 @@
 
 namespace tarnwick {
 
-QIcon ProgramIcon();  // window, About box
-QIcon ClearIcon();    // toolbar: Clear
-QIcon AboutIcon();    // toolbar: About
+QIcon ProgramIcon();         // window, About box
+QIcon PortSettingsIcon();    // toolbar: Port settings
+QIcon ScreenSettingsIcon();  // toolbar: Screen Settings
+QIcon SendIcon();            // toolbar: Send
+QIcon ClearIcon();           // toolbar: Clear
+QIcon AboutIcon();           // toolbar: About
 
 }  // namespace tarnwick

@@ -31,11 +31,17 @@ bool IsLockKey(int key) {
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("mainFrame"));
   setWindowIcon(ProgramIcon());
+  CreateAction(ID_PORT_SETTINGS);
+  CreateAction(ID_SCREEN_SETTINGS);
+  CreateAction(ID_SEND);
   CreateAction(ID_APP_EXIT);
   CreateAction(ID_COPY_ALL);
   CreateAction(ID_CLEAR_SCREEN);
   CreateAction(ID_APP_ABOUT);
   CreateAction(ID_HELP_TARNWICK);
+  m_actions.at(ID_PORT_SETTINGS)->setIcon(PortSettingsIcon());
+  m_actions.at(ID_SCREEN_SETTINGS)->setIcon(ScreenSettingsIcon());
+  m_actions.at(ID_SEND)->setIcon(SendIcon());
   m_actions.at(ID_CLEAR_SCREEN)->setIcon(ClearIcon());
   m_actions.at(ID_APP_ABOUT)->setIcon(AboutIcon());
   connect(m_actions.at(ID_APP_EXIT), &QAction::triggered, this, &QWidget::close);
@@ -71,6 +77,9 @@ QAction* CMainFrame::CreateAction(int id) {
 
 void CMainFrame::CreateMenus() {
   QMenu* main = menuBar()->addMenu(QStringLiteral("&Main"));
+  main->addAction(m_actions.at(ID_PORT_SETTINGS));
+  main->addAction(m_actions.at(ID_SCREEN_SETTINGS));
+  main->addAction(m_actions.at(ID_SEND));
   main->addSeparator();
   main->addAction(m_actions.at(ID_APP_EXIT));
 
@@ -94,8 +103,8 @@ bool CMainFrame::CreateToolBar() {
   m_wndToolBar->setMovable(true);
   m_wndToolBar->setFloatable(true);
   m_wndToolBar->setAllowedAreas(Qt::AllToolBarAreas);
-  m_wndToolBar->addAction(m_actions.at(ID_CLEAR_SCREEN));
-  m_wndToolBar->addAction(m_actions.at(ID_APP_ABOUT));
+  for (int id : {ID_PORT_SETTINGS, ID_SCREEN_SETTINGS, ID_SEND, ID_CLEAR_SCREEN, ID_APP_ABOUT})
+    m_wndToolBar->addAction(m_actions.at(id));
   addToolBar(Qt::TopToolBarArea, m_wndToolBar);
 
   // The bar's own show/hide action keeps its check mark in step with the bar.
