@@ -45,6 +45,8 @@ class FieldReader {
   bool Failed() const { return m_nFailedField >= 0; }
   // Position of the bad field in reading order (for the focus), -1 when none.
   int FailedField() const { return m_nFailedField; }
+  // Fields taken so far, the bad one and those after it included.
+  int FieldCount() const { return m_nFields; }
 
  private:
   MessageBoxes& m_boxes;
