@@ -1,0 +1,74 @@
+#include "dialogs/qt/font_chooser.h"
+
+#include <QDialogButtonBox>
+#include <QFontDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "dialogs/qt/color_chooser.h"
+
+namespace tarnwick {
+
+FontWithColorDialog::FontWithColorDialog(const QFont& font, const QColor& color,
+                                         ColorChooser& colors, QWidget* parent)
+    : QDialog(parent), m_colors(colors) {
+  setWindowTitle(tr("Font"));
+  setObjectName(QStringLiteral("fontDialog"));
+
+  m_pFontPart = new QFontDialog(this);
+  m_pFontPart->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog |
+                          QFontDialog::MonospacedFonts);
+  m_pFontPart->setWindowFlags(Qt::Widget);
+  m_pFontPart->setCurrentFont(font);
+  // Esc or Enter inside the embedded dialog ends the whole chooser.
+  connect(m_pFontPart, &QDialog::finished, this, &QDialog::done);
+
+  auto* colorLabel = new QLabel(tr("&Color:"), this);
+  m_wndColor = new QPushButton(this);
+  m_wndColor->setObjectName(QStringLiteral("textColor"));
+  m_wndColor->setAccessibleName(QStringLiteral("Color"));
+  m_wndColor->setAutoDefault(false);
+  colorLabel->setBuddy(m_wndColor);
+  connect(m_wndColor, &QPushButton::clicked, this, &FontWithColorDialog::OnColor);
+  SetColor(color);
+
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+  auto* colorRow = new QHBoxLayout;
+  colorRow->addWidget(colorLabel);
+  colorRow->addWidget(m_wndColor);
+  colorRow->addStretch(1);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(m_pFontPart, 1);
+  layout->addLayout(colorRow);
+  layout->addWidget(buttons);
+}
+
+QFont FontWithColorDialog::SelectedFont() const { return m_pFontPart->currentFont(); }
+
+void FontWithColorDialog::SetColor(const QColor& color) {
+  m_color = color;
+  QPixmap swatch(32, 14);
+  swatch.fill(color);
+  m_wndColor->setIcon(QIcon(swatch));
+  m_wndColor->setIconSize(swatch.size());
+  m_wndColor->setText(color.name(QColor::HexRgb).toUpper());
+}
+
+void FontWithColorDialog::OnColor() {
+  if (const std::optional<QColor> chosen = m_colors.ChooseColor(this, m_color)) SetColor(*chosen);
+}
+
+std::optional<FontChoice> QtFontChooser::ChooseFont(QWidget* parent, const QFont& font,
+                                                    const QColor& color) {
+  FontWithColorDialog dialog(font, color, m_colors, parent);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return FontChoice{dialog.SelectedFont(), dialog.SelectedColor()};
+}
+
+}  // namespace tarnwick
