@@ -3,6 +3,7 @@
 #include <QDialogButtonBox>
 #include <QFontDialog>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
@@ -23,8 +24,10 @@ FontWithColorDialog::FontWithColorDialog(const QFont& font, const QColor& color,
                           QFontDialog::MonospacedFonts);
   m_pFontPart->setWindowFlags(Qt::Widget);
   m_pFontPart->setCurrentFont(font);
-  // Esc or Enter inside the embedded dialog ends the whole chooser.
+  // Esc inside the embedded dialog ends the whole chooser; Enter, which it
+  // would swallow for want of a button, is OK.
   connect(m_pFontPart, &QDialog::finished, this, &QDialog::done);
+  m_pFontPart->installEventFilter(this);
 
   auto* colorLabel = new QLabel(tr("&Color:"), this);
   m_wndColor = new QPushButton(this);
@@ -47,6 +50,18 @@ FontWithColorDialog::FontWithColorDialog(const QFont& font, const QColor& color,
   layout->addWidget(m_pFontPart, 1);
   layout->addLayout(colorRow);
   layout->addWidget(buttons);
+}
+
+bool FontWithColorDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == m_pFontPart && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+        (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+      accept();
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
 }
 
 QFont FontWithColorDialog::SelectedFont() const { return m_pFontPart->currentFont(); }

@@ -44,6 +44,9 @@ class FontWithColorDialog : public QDialog {
   QFontDialog* FontPart() const { return m_pFontPart; }
   QPushButton* ColorButton() const { return m_wndColor; }
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void OnColor();
 

@@ -8,6 +8,7 @@
 #include <QFontDatabase>
 #include <QFontDialog>
 #include <QFontInfo>
+#include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
 #include <QTest>
@@ -84,6 +85,21 @@ TEST(FontChooser, OkReturnsFontAndColourCancelNothing) {
 
   AnswerNextModal([](QDialog& dialog) { dialog.reject(); });
   EXPECT_FALSE(chooser.ChooseFont(nullptr, Mono(17), Qt::blue).has_value());
+
+  // Enter in the size field is OK, Esc in it Cancel.
+  for (const auto& [key, accepted] : {std::pair{Qt::Key_Return, true}, {Qt::Key_Escape, false}}) {
+    AnswerNextModal([key](QDialog& dialog) {
+      QLineEdit* size = nullptr;  // the one edit that takes numbers only
+      for (QLineEdit* edit :
+           static_cast<FontWithColorDialog&>(dialog).FontPart()->findChildren<QLineEdit*>()) {
+        if (edit->validator() != nullptr) size = edit;
+      }
+      ASSERT_NE(size, nullptr);
+      QTest::keyClick(size, key);
+      if (dialog.isVisible()) dialog.reject();
+    });
+    EXPECT_EQ(chooser.ChooseFont(nullptr, Mono(17), Qt::blue).has_value(), accepted) << key;
+  }
 }
 
 TEST(ColorChooser, StartsWhereAskedAndReturnsTheChoice) {
