@@ -1,7 +1,9 @@
 #include "dialogs/qt/font_chooser.h"
 
 #include <QDialogButtonBox>
+#include <QFontDatabase>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -12,6 +14,25 @@
 #include "dialogs/qt/color_chooser.h"
 
 namespace tarnwick {
+namespace {
+
+// The font with the name of its style in its family ("Book" for a normal
+// weight, say): Qt's font dialog looks for the style by name and otherwise
+// selects the first one in its list, an oblique perhaps.
+QFont WithStyleName(QFont font) {
+  const QString family = QFontInfo(font).family();
+  for (const QString& style : QFontDatabase::styles(family)) {
+    const QFont candidate = QFontDatabase::font(family, style, 12);
+    if (candidate.weight() == font.weight() && candidate.italic() == font.italic()) {
+      font.setFamily(family);
+      font.setStyleName(style);
+      break;
+    }
+  }
+  return font;
+}
+
+}  // namespace
 
 FontWithColorDialog::FontWithColorDialog(const QFont& font, const QColor& color,
                                          ColorChooser& colors, QWidget* parent)
@@ -23,7 +44,7 @@ FontWithColorDialog::FontWithColorDialog(const QFont& font, const QColor& color,
   m_pFontPart->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog |
                           QFontDialog::MonospacedFonts);
   m_pFontPart->setWindowFlags(Qt::Widget);
-  m_pFontPart->setCurrentFont(font);
+  m_pFontPart->setCurrentFont(WithStyleName(font));
   // Esc inside the embedded dialog ends the whole chooser; Enter, which it
   // would swallow for want of a button, is OK.
   connect(m_pFontPart, &QDialog::finished, this, &QDialog::done);
@@ -39,6 +60,8 @@ FontWithColorDialog::FontWithColorDialog(const QFont& font, const QColor& color,
   SetColor(color);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  // Named default: otherwise the font part's hidden buttons may take the role.
+  buttons->button(QDialogButtonBox::Ok)->setDefault(true);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 

@@ -90,7 +90,10 @@ QFont FontFromLogFont(const LOGFONT& lf) {
     font.setStyleHint(QFont::TypeWriter);
     font.setFixedPitch(true);
   } else {
+    // The system's fixed font by the family it resolves to, so that a font
+    // chooser shows (and the record then stores) a real face name.
     font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setFamily(QFontInfo(font).family());
   }
   if (lf.lfWeight > 0) font.setWeight(static_cast<QFont::Weight>(std::clamp(lf.lfWeight, 1, 1000)));
   font.setItalic(lf.lfItalic != 0);
@@ -109,8 +112,10 @@ QFont FontFromLogFont(const LOGFONT& lf) {
 LOGFONT LogFontFromFont(const QFont& font, const LOGFONT& base) {
   LOGFONT lf = base;
   const QFont was = FontFromLogFont(base);
-  if (font.family() != was.family()) {
-    SetFaceName(lf, font.family());
+  // The face is always the one chosen: an empty one (the system's fixed
+  // font) becomes that font's name.
+  SetFaceName(lf, font.family());
+  if (std::memcmp(lf.lfFaceName, base.lfFaceName, sizeof lf.lfFaceName) != 0) {
     lf.lfCharSet = kAnsiCharset;
   }
   // Point sizes (a font chooser's) count at the screen's resolution.

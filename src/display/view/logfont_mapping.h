@@ -20,10 +20,11 @@ inline constexpr int kMaxFontHeight = 1024;
 // the display's code page, or as UTF-8 when the code page cannot hold them.
 QFont FontFromLogFont(const LOGFONT& lf);
 
-// The description of font, starting from base: what font has as
-// FontFromLogFont(base) has it keeps base's bytes (a cell height stays a cell
-// height); a changed size is stored as a character height; a changed face
-// comes with ANSI_CHARSET. Bytes Qt has no notion of stay as in base.
+// The description of font, starting from base. The face is font's family
+// (with ANSI_CHARSET when that changes the stored name). Otherwise what font
+// has as FontFromLogFont(base) has it keeps base's bytes (a cell height stays
+// a cell height); a changed size is stored as a character height. Bytes Qt
+// has no notion of stay as in base.
 LOGFONT LogFontFromFont(const QFont& font, const LOGFONT& base);
 
 // COLORREF is 0x00BBGGRR.

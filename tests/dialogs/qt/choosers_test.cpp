@@ -67,6 +67,23 @@ TEST(FontChooser, ListsFixedPitchFontsWithEffectsAndKeepsTheColour) {
   EXPECT_EQ(dialog.ColorButton()->accessibleName(), "Color");
 }
 
+// Opened and confirmed, the chooser gives the font it was shown.
+TEST(FontChooser, ShowsTheStyleItWasGiven) {
+  testing::ScriptedColorChooser colors;
+  for (const auto& [weight, italic] : {std::pair{QFont::Normal, false},
+                                       {QFont::Bold, false},
+                                       {QFont::Normal, true},
+                                       {QFont::Bold, true}}) {
+    QFont font = Mono(20);
+    font.setWeight(weight);
+    font.setItalic(italic);
+    FontWithColorDialog dialog(font, Qt::black, colors);
+    EXPECT_EQ(dialog.SelectedFont().weight(), weight) << weight << italic;
+    EXPECT_EQ(dialog.SelectedFont().italic(), italic) << weight << italic;
+    EXPECT_EQ(QFontInfo(dialog.SelectedFont()).pixelSize(), 20) << weight << italic;
+  }
+}
+
 TEST(FontChooser, OkReturnsFontAndColourCancelNothing) {
   QtFontChooser chooser;
   AnswerNextModal([](QDialog& dialog) {
@@ -100,6 +117,12 @@ TEST(FontChooser, OkReturnsFontAndColourCancelNothing) {
     });
     EXPECT_EQ(chooser.ChooseFont(nullptr, Mono(17), Qt::blue).has_value(), accepted) << key;
   }
+  // Enter on the colour button is OK too.
+  AnswerNextModal([](QDialog& dialog) {
+    QTest::keyClick(static_cast<FontWithColorDialog&>(dialog).ColorButton(), Qt::Key_Return);
+    if (dialog.isVisible()) dialog.reject();
+  });
+  EXPECT_TRUE(chooser.ChooseFont(nullptr, Mono(17), Qt::blue).has_value());
 }
 
 TEST(ColorChooser, StartsWhereAskedAndReturnsTheChoice) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <climits>
@@ -122,6 +123,13 @@ TEST(LogFontMapping, Faces) {
   for (const char* face : {"", "No Such Face", "Courier New"}) {
     EXPECT_TRUE(QFontInfo(FontFromLogFont(Font(-16, face))).fixedPitch()) << face;
   }
+  // The system's fixed font, once chosen, is stored by its real name.
+  const LOGFONT empty = Font(-16, "");
+  const LOGFONT named = LogFontFromFont(FontFromLogFont(empty), empty);
+  EXPECT_STRNE(named.lfFaceName, "");
+  EXPECT_TRUE(QFontDatabase::hasFamily(QString::fromLatin1(named.lfFaceName)));
+  EXPECT_EQ(named.lfHeight, -16);
+
   const struct {
     QString family;
     std::string stored;
