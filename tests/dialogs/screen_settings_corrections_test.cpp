@@ -16,13 +16,9 @@ TEST(ScreenSettingsCorrections, ForceLengthsAndColumns) {
     std::int32_t lengthAfter, columnsAfter;
   } cases[] = {
       {"FLOAT with 2 bytes takes 4", kFormatFloat, 1, 4, 3, 4},
-      {"FLOAT with Columns 0 gets 1", kFormatFloat, 3, 0, 3, 1},
       {"TEXT with 4 bytes takes 1", kFormatText, 3, 8, 0, 8},
       {"TEXT keeps Columns 0", kFormatText, 0, 0, 0, 0},
-      {"TEXT keeps negative Columns", kFormatText, 2, -3, 0, -3},
       {"HEX with Columns 0 gets 1", kFormatHex, 1, 0, 1, 1},
-      {"BINARY with Columns 0 gets 1", kFormatBinary, 0, 0, 0, 1},
-      {"DEC with Columns 0 gets 1", kFormatDec, 2, 0, 2, 1},
       {"DEC keeps its length and columns", kFormatDec, 2, 5, 2, 5},
       {"no format selected: only Columns", -1, 2, 0, 2, 1},
       {"format outside the list: only Columns", 7, 5, 0, 5, 1},
