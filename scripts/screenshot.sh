@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs Tarnwick under Xvfb on the device simulator and saves PNGs of what it
 # shows: the first start (no configuration file), TEXT, HEX and FLOAT views,
-# the About box. Usage: scripts/screenshot.sh [BUILD_DIR] [OUT_DIR]
+# the About box, the Screen Settings dialog with its font chooser, and the
+# view after a change of format, font and colours made there. Usage: scripts/screenshot.sh [BUILD_DIR] [OUT_DIR]
 set -euo pipefail
 
 repo="$(cd "$(dirname "$0")/.." && pwd)"
@@ -63,6 +64,11 @@ stop_tarnwick() {
 focus_tarnwick() {
   xdotool search --sync --name ' - Tarnwick$' windowfocus --sync >/dev/null 2>&1 || true
 }
+# Gives the keyboard to the window whose title is $1 (a closed dialog does
+# not hand it back by itself without a window manager).
+focus_window() {
+  xdotool search --sync --name "^$1\$" windowfocus --sync >/dev/null 2>&1 || true
+}
 # Writes a little-endian int32 into the configuration record at an offset.
 set_field() {
   local offset=$1 value=$2
@@ -95,4 +101,42 @@ stop_tarnwick
 set_field 116 4; set_field 128 3; set_field 132 4
 start_tarnwick 4
 snap float
+stop_tarnwick
+
+# Screen Settings from the Main menu: the dialog, its font chooser (size 16,
+# a yellow text colour), a dark background, then DEC in 2-byte units.
+set_field 116 8; set_field 128 0; set_field 132 1
+start_tarnwick 3
+focus_tarnwick
+xdotool key alt+m s Return  # two entries start with S: the first is chosen
+sleep 1
+snap screen-settings
+xdotool key Tab Tab space
+sleep 1
+snap font-chooser
+xdotool key alt+s ctrl+a
+xdotool type 16
+xdotool key alt+c
+sleep 1
+xdotool key alt+h ctrl+a
+xdotool type '#f0d060'
+xdotool key Return
+sleep 0.5
+focus_window Font
+xdotool key Return
+sleep 0.5
+focus_window 'Screen Settings'
+xdotool key Tab space
+sleep 1
+xdotool key alt+h ctrl+a
+xdotool type '#1c2833'
+xdotool key Return
+sleep 0.5
+focus_window 'Screen Settings'
+xdotool key Tab Tab 2 Tab d
+sleep 0.5
+snap screen-settings-changed
+xdotool key Return
+sleep 3
+snap view-after-settings
 stop_tarnwick

@@ -1,7 +1,10 @@
 #include "app/qt_message_boxes.h"
 
+#include <QApplication>
 #include <QMessageBox>
 #include <QString>
+
+#include "display/view/ansi_text.h"
 
 namespace tarnwick {
 namespace {
@@ -22,10 +25,9 @@ QMessageBox::Icon ToQtIcon(MessageIcon icon) {
   return QMessageBox::NoIcon;
 }
 
-// Texts are single-byte, as everywhere in the program.
-QString FromBytes(std::string_view text) {
-  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
+// Texts are single-byte in the display's code page, as everywhere in the
+// program (a typed item may be part of one).
+QString FromBytes(std::string_view text) { return AnsiToQString(text); }
 
 }  // namespace
 
@@ -33,7 +35,10 @@ MessageResult QtMessageBoxes::Show(std::string_view text, std::string_view capti
                                    MessageIcon icon, MessageButtons buttons) {
   const QMessageBox::StandardButtons qtButtons =
       buttons == MessageButtons::kYesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok;
-  QMessageBox box(ToQtIcon(icon), FromBytes(caption), FromBytes(text), qtButtons, m_pOwner);
+  // Without an owner of its own, a box asked for while a dialog runs stays
+  // over that dialog.
+  QWidget* owner = m_pOwner != nullptr ? m_pOwner : QApplication::activeModalWidget();
+  QMessageBox box(ToQtIcon(icon), FromBytes(caption), FromBytes(text), qtButtons, owner);
   const int chosen = box.exec();
   if (buttons == MessageButtons::kOk) return MessageResult::kOk;
   return chosen == QMessageBox::Yes ? MessageResult::kYes : MessageResult::kNo;

@@ -1,5 +1,5 @@
 // Message boxes shown with QMessageBox: the caller's caption, text and icon,
-// with no owner window unless one is given.
+// owned by the given window, else by the modal dialog running, else by none.
 #pragma once
 
 #include "platform/message_box.h"

@@ -10,6 +10,8 @@
 #include "app/about_dlg.h"
 #include "app/command_table.h"
 #include "app/main_frame.h"
+#include "dialogs/qt/settings_dialog.h"
+#include "dialogs/screen_settings_corrections.h"
 #include "port/serial_line.h"
 #include "settings/config_file.h"
 
@@ -38,6 +40,8 @@ bool CZerikApp::InitInstance() {
   m_pMainFrame->SetView(view);
   connect(m_pMainFrame->Action(ID_APP_ABOUT), &QAction::triggered, this, &CZerikApp::OnAppAbout);
   connect(m_pMainFrame->Action(ID_HELP_TARNWICK), &QAction::triggered, this, &CZerikApp::OnHelp);
+  connect(m_pMainFrame->Action(ID_SCREEN_SETTINGS), &QAction::triggered, this,
+          &CZerikApp::OnScreenSettings);
   m_pMainFrame->show();
   // A signal that came while start-up still ran (the warning box) is acted
   // on as soon as the event loop runs.
@@ -78,6 +82,23 @@ void CZerikApp::CloseMainWindow() {
 void CZerikApp::OnAppAbout() {
   CAboutDlg about(m_pMainFrame.get());
   about.exec();
+}
+
+void CZerikApp::SettingsChanged() {
+  PublishSettings();
+  if (m_pView != nullptr) m_pView->InvalidateAll();
+}
+
+void CZerikApp::OnScreenSettings() {
+  CSettingsDialog dialog(m_Settings,
+                         DialogServices{m_boxes, *m_choosers.file, *m_choosers.font,
+                                        *m_choosers.color, [this] { SettingsChanged(); }},
+                         m_pMainFrame.get());
+  dialog.exec();
+  // Whatever the dialog's end; the screen is neither cleared nor reformatted,
+  // new settings apply from the next unit.
+  CorrectScreenSettings(m_Settings);
+  SettingsChanged();
 }
 
 void CZerikApp::OnHelp() {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "dialogs/qt/dialog_services.h"
 #include "display/view/zerik_view.h"
 #include "platform/message_box.h"
 #include "port/port_worker.h"
@@ -48,6 +49,12 @@ class CZerikApp : public QObject, public ViewHost {
   // (a modal box included), and ends the event loop.
   void CloseMainWindow();
 
+  // Publishes the record and repaints the whole view: after a settings
+  // dialog or one of its handlers wrote it.
+  void SettingsChanged();
+  // The choosers the dialogs open; tests put scripted ones in.
+  DialogChoosers& Choosers() { return m_choosers; }
+
   CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
   PortWorker* Worker() const { return m_pWorker.get(); }
 
@@ -59,6 +66,7 @@ class CZerikApp : public QObject, public ViewHost {
  public slots:
   void OnAppAbout();
   void OnHelp();
+  void OnScreenSettings();
 
  public:
   SETTINGS m_Settings = DefaultSettings();
@@ -71,6 +79,7 @@ class CZerikApp : public QObject, public ViewHost {
   LiveSettings m_live{m_Settings};
   MessageBoxes& m_boxes;
   UrlOpener m_openUrl;
+  DialogChoosers m_choosers;
   // Declared in the order they must outlive one another: the worker reads the
   // settings and the backend; the frame's view stops the worker.
   bool m_bCloseRequested = false;

@@ -79,8 +79,10 @@ ScreenModel::UnitSettings ScreenModel::ReadUnitSettings(const SETTINGS& settings
   s.bReverse = settings.bReverseBytes != 0;
   s.nColumns = settings.nColumns;
   // The trimming loop removes lines while there are at least nRows of them;
-  // with nRows below 1 it would run on an empty list. Such a value keeps one line.
-  s.nRows = std::max<std::int32_t>(settings.nRows, 1);
+  // with nRows below 1 it would run on an empty list. Such a value keeps one
+  // line; a huge one keeps kMaxDisplayRows, so a long stream cannot take all
+  // memory. The record keeps what the user entered.
+  s.nRows = std::clamp<std::int32_t>(settings.nRows, 1, kMaxDisplayRows);
   s.bLineMode = s.nFormat == kFormatText && s.nColumns == 0;
   s.bPlainFormat = s.nFormat >= kFormatText && s.nFormat <= kFormatFloat;
   s.bSaveText = settings.bSaveText != 0;

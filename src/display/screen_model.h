@@ -16,6 +16,9 @@
 
 namespace tarnwick {
 
+// The most lines the screen keeps, whatever Rows says.
+inline constexpr std::int32_t kMaxDisplayRows = 1'000'000;
+
 // One display line: bytes with an explicit length; any byte value may occur.
 using DisplayLine = std::string;
 
@@ -88,7 +91,7 @@ class ScreenModel {
     std::int32_t nFormat;
     bool bReverse;
     std::int32_t nColumns;
-    std::int32_t nRows;  // at least 1
+    std::int32_t nRows;  // 1..kMaxDisplayRows
     bool bLineMode;      // TEXT with no column count: CR ends lines, LF is dropped
     bool bPlainFormat;   // one of the five formats, not "Unknown Format"
     bool bSaveText;

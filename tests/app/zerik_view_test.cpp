@@ -104,8 +104,8 @@ TEST(ZerikViewLayout, LongLinesAreSizedByCountWithoutMeasuringThemWhole) {
   EXPECT_TRUE(inked);
 }
 
+// The same layout either way: lines h apart, whatever the sign.
 TEST(ZerikViewLayout, NegativeAndPositiveHeightLayOutAlike) {
-  std::vector<QImage> images;
   std::vector<QSize> sizes;
   for (std::int32_t lfHeight : {-16, 16}) {
     AppFixture fixture(false);
@@ -113,23 +113,56 @@ TEST(ZerikViewLayout, NegativeAndPositiveHeightLayOutAlike) {
     fixture.Start();
     CZerikView& view = fixture.View();
     EXPECT_EQ(view.LineHeight(), 16);
-    // The header shows the status text, which names the device path; keep
-    // it out of the comparison.
     ASSERT_TRUE(WaitFor([&] { return !fixture.Worker().Line().Status().empty(); }));
     fixture.Worker().Line().SetStatus("");
     Feed(view, "abc");
-    images.push_back(Paint(view));
+    const QImage image = Paint(view);
     sizes.push_back(view.ScrollSize());
     EXPECT_EQ(sizes.back().height(), 4 * 16);
-    // Line i is drawn within [(i + 1) h, (i + 2) h): nothing is inked below 4h.
-    const QImage& image = images.back();
+    // Line i is drawn from (i + 1) h: nothing is inked well below 4h.
     const QRgb background = image.pixel(image.width() - 1, image.height() - 1);
     for (int y = 4 * 16 + 4; y < image.height(); ++y) {
       for (int x = 0; x < 60; ++x) ASSERT_EQ(image.pixel(x, y), background) << x << "," << y;
     }
   }
-  EXPECT_EQ(sizes[0], sizes[1]);
-  EXPECT_EQ(images[0], images[1]);
+  EXPECT_EQ(sizes[0].height(), sizes[1].height());
+}
+
+// A positive lfHeight is the cell: a line's glyphs, descenders included,
+// stay within its h rows. A negative one is the character height,
+// so the cell is taller and descenders reach into the next row.
+TEST(ZerikViewLayout, DrawnCellOfTwentyFitsTheLineAndOfMinusTwentyExceedsIt) {
+  for (const std::int32_t lfHeight : {20, -20}) {
+    AppFixture fixture(false);
+    SETTINGS settings = OneCharacterLines(lfHeight);
+    settings.nColumns = 0;  // line mode: the whole text on one line
+    std::snprintf(settings.lfFont.lfFaceName, sizeof settings.lfFont.lfFaceName,
+                  "DejaVu Sans Mono");
+    fixture.WriteConfig(settings);
+    fixture.Start();
+    CZerikView& view = fixture.View();
+    ASSERT_TRUE(WaitFor([&] { return !fixture.Worker().Line().Status().empty(); }));
+    fixture.Worker().Line().SetStatus("");
+    EXPECT_EQ(QFontMetrics(view.DisplayFont()).height(), lfHeight > 0 ? 20 : 24);
+    Feed(view, "Hgjy|_");
+    const QImage image = Paint(view);
+    const QRgb background = image.pixel(image.width() - 1, image.height() - 1);
+    int top = -1;
+    int bottom = -1;
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x) {
+        if (image.pixel(x, y) == background) continue;
+        if (top < 0) top = y;
+        bottom = y;
+      }
+    }
+    EXPECT_GE(top, 20) << lfHeight;  // nothing above the line's cell (the header is empty)
+    if (lfHeight > 0) {
+      EXPECT_LT(bottom, 40) << lfHeight;
+    } else {
+      EXPECT_GE(bottom, 40) << lfHeight;
+    }
+  }
 }
 
 // lfHeight 0 would stack every line on the header: the font's own line

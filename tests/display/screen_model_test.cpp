@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <future>
 #include <string>
 #include <vector>
@@ -194,6 +196,22 @@ TEST(ScreenModel, LinesScrollThroughManyRowsInOrder) {
   const Lines lines = model.Lines();
   ASSERT_EQ(lines.size(), 40u);
   for (int i = 0; i < 40; ++i) EXPECT_EQ(lines[i], " " + std::to_string(50 + i));
+}
+
+// Rows accepts any integer; what the screen keeps is bounded.
+TEST(ScreenModel, HugeRowCountsKeepAtMostTheBound) {
+  for (const std::int32_t rows : {kMaxDisplayRows, kMaxDisplayRows + 1, INT32_MAX}) {
+    SETTINGS settings = SettingsFor({T, 0, 0, 1, rows});
+    LiveSettings live(settings);
+    ScreenModel model(live, nullptr);
+    const std::string input = std::string(kMaxDisplayRows, 'a') + "bc";
+    model.AddReceivedBytes(reinterpret_cast<const std::uint8_t*>(input.data()), input.size());
+    const std::size_t expected =
+        std::min<std::size_t>(static_cast<std::size_t>(rows), kMaxDisplayRows);
+    EXPECT_EQ(model.LineCount(), expected) << rows;
+    EXPECT_EQ(model.Lines().back(), "c") << rows;
+    EXPECT_EQ(live.Current().nRows, rows);  // the record keeps what was entered
+  }
 }
 
 TEST(ScreenModel, PartialUnitLocksNothingAndRequestsNoRepaint) {

@@ -1,7 +1,6 @@
 #include "display/view/zerik_view.h"
 
 #include <QClipboard>
-#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QPaintEvent>
@@ -12,14 +11,12 @@
 #include <cstring>
 
 #include "display/view/ansi_text.h"
+#include "display/view/logfont_mapping.h"
 #include "port/port_worker.h"
 
 namespace tarnwick {
 namespace {
 
-// Beyond this a "line" would be larger than any screen; a hand-edited
-// configuration file must not make every paint build a gigantic font.
-constexpr int kMaxLineHeight = 1024;
 // Requests gathered for one frame at 60 Hz.
 constexpr int kRepaintIntervalMs = 16;
 // Lines longer than this are measured by character count, not shaped whole.
@@ -27,14 +24,9 @@ constexpr std::size_t kLongLineBytes = 4096;
 // Keeps twice the widest line and the scroll range inside int.
 constexpr long long kMaxDocumentWidth = 1LL << 29;
 
-QColor FromColorRef(COLORREF color) {
-  return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
-                static_cast<int>((color >> 16) & 0xFF));
-}
-
 int AbsHeight(std::int32_t lfHeight) {
   const long long height = std::llabs(static_cast<long long>(lfHeight));
-  return static_cast<int>(std::min<long long>(height, kMaxLineHeight));
+  return static_cast<int>(std::min<long long>(height, kMaxFontHeight));
 }
 
 QString FromBytes(const std::string& bytes) { return AnsiToQString(bytes); }
@@ -58,18 +50,15 @@ CZerikView::CZerikView(SETTINGS& settings, ViewHost& host, QWidget* parent)
 CZerikView::~CZerikView() { OnDestroy(); }
 
 QFont CZerikView::DisplayFont() const {
+  // Built again only when the record's font changed: a cell height costs a
+  // few metric look-ups, and every paint asks.
   const LOGFONT& lf = m_pSettings->lfFont;
-  const QString face = QString::fromLatin1(
-      lf.lfFaceName, static_cast<qsizetype>(strnlen(lf.lfFaceName, sizeof lf.lfFaceName)));
-  QFont font = face.isEmpty() ? QFontDatabase::systemFont(QFontDatabase::FixedFont) : QFont(face);
-  if (!face.isEmpty()) font.setStyleHint(QFont::TypeWriter);
-  const int height = AbsHeight(lf.lfHeight);
-  if (height > 0) font.setPixelSize(height);
-  if (lf.lfWeight > 0) font.setWeight(static_cast<QFont::Weight>(std::clamp(lf.lfWeight, 1, 1000)));
-  font.setItalic(lf.lfItalic != 0);
-  font.setUnderline(lf.lfUnderline != 0);
-  font.setStrikeOut(lf.lfStrikeOut != 0);
-  return font;
+  if (!m_bFontBuilt || std::memcmp(&m_fontBuiltFrom, &lf, sizeof lf) != 0) {
+    m_font = FontFromLogFont(lf);
+    m_fontBuiltFrom = lf;
+    m_bFontBuilt = true;
+  }
+  return m_font;
 }
 
 int CZerikView::LineHeight() const {
@@ -95,13 +84,13 @@ void CZerikView::paintEvent(QPaintEvent* event) {
 }
 
 void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
-  painter.fillRect(exposed, FromColorRef(m_pSettings->crBackground));
+  painter.fillRect(exposed, ColorFromColorRef(m_pSettings->crBackground));
   const QFont font = DisplayFont();
   painter.setFont(font);
   const QFontMetrics metrics = painter.fontMetrics();
   const int h = LineHeight();
   const int ascent = metrics.ascent();
-  painter.setPen(FromColorRef(m_pSettings->crText));
+  painter.setPen(ColorFromColorRef(m_pSettings->crText));
 
   // Document coordinates from here on.
   const QPoint scroll(horizontalScrollBar()->value(), verticalScrollBar()->value());

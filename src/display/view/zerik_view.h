@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QFont>
 #include <QRect>
 #include <QSize>
 #include <QTimer>
@@ -86,6 +87,10 @@ class CZerikView : public QAbstractScrollArea, public RepaintSink {
   bool m_bDestroyed = false;
   QSize m_scrollSize{100, 100};
   TextMeasure m_measure;
+  // The display font and the LOGFONT it was built from.
+  mutable QFont m_font;
+  mutable LOGFONT m_fontBuiltFrom{};
+  mutable bool m_bFontBuilt = false;
 
   // Repaint requests waiting for the next frame, in document coordinates.
   std::mutex m_csRepaint;
