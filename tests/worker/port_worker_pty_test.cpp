@@ -5,6 +5,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -144,6 +145,29 @@ TEST_F(PortWorkerOnPty, LostFarSideIsReportedWithoutSpinningAndRecovered) {
   EXPECT_EQ(ReadBytes(m_dir.File("raw.bin")), expected);
   EXPECT_EQ(HexLinesToBytes(m_model.Lines()),
             std::vector<std::uint8_t>(expected.begin(), expected.end()));
+}
+
+// The adapter is plugged in after the program started: its device is opened
+// as soon as it appears, without Port Settings being confirmed.
+TEST_F(PortWorkerOnPty, DeviceThatAppearsLaterIsOpenedWithoutARequest) {
+  const std::string link = m_dir.File("com1");
+  ::setenv("TARNWICK_COM1", link.c_str(), 1);
+  m_live.Publish();
+  m_worker = std::make_unique<PortWorker>(m_live, *m_backend, &m_model, &m_sink);
+  m_worker->Start();
+  ASSERT_TRUE(Eventually([&] {
+    return m_worker->Line().Status() == std::string("Open Port FAILED !") + std::strerror(ENOENT);
+  })) << m_worker->Line().Status();
+  EXPECT_FALSE(m_worker->m_bPortOpen.load());
+
+  Retarget(link, m_pty.path());
+  ASSERT_TRUE(Eventually([&] { return m_worker->m_bPortOpen.load(); }))
+      << m_worker->Line().Status();
+  EXPECT_FALSE(m_worker->m_bReopenPort.load());
+  ASSERT_TRUE(m_pty.Write(std::string("\x10\x20")));
+  ASSERT_TRUE(Eventually([&] { return m_worker->m_nBytesRead.load() == 2; }));
+  m_worker->Stop();
+  EXPECT_EQ(ReadBytes(m_dir.File("raw.bin")), (std::vector<unsigned char>{0x10, 0x20}));
 }
 
 TEST_F(PortWorkerOnPty, StopReturnsWhileOpenAndWhileMissing) {
