@@ -9,15 +9,21 @@
 #include <memory>
 #include <string>
 
+#include "dialogs/qt/file_chooser.h"
 #include "display/view/zerik_view.h"
 #include "platform/message_box.h"
 #include "port/port_worker.h"
 #include "port/serial_device.h"
 #include "settings/settings.h"
 
+class QDialog;
+
 namespace tarnwick {
 
 class CMainFrame;
+
+// Runs a dialog modally and returns its result; tests answer the dialogs.
+using ModalRunner = std::function<int(QDialog&)>;
 
 // Opens a file or URL with the desktop's handler; tests record the calls.
 using UrlOpener = std::function<bool(const QUrl&)>;
@@ -48,6 +54,11 @@ class CZerikApp : public QObject, public ViewHost {
   // (a modal box included), and ends the event loop.
   void CloseMainWindow();
 
+  // Seams for tests, set before InitInstance: how modal dialogs run
+  // (QDialog::exec otherwise) and the file chooser of the dialogs (Qt's).
+  void SetModalRunner(ModalRunner run) { m_runModal = std::move(run); }
+  void SetFileChooser(FileChooser* chooser) { m_pFileChooser = chooser; }
+
   CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
   PortWorker* Worker() const { return m_pWorker.get(); }
 
@@ -57,6 +68,7 @@ class CZerikApp : public QObject, public ViewHost {
   const LiveSettings& Live() const override { return m_live; }
 
  public slots:
+  void OnPortSettings();
   void OnAppAbout();
   void OnHelp();
 
@@ -71,6 +83,9 @@ class CZerikApp : public QObject, public ViewHost {
   LiveSettings m_live{m_Settings};
   MessageBoxes& m_boxes;
   UrlOpener m_openUrl;
+  ModalRunner m_runModal;
+  QtFileChooser m_qtFileChooser;
+  FileChooser* m_pFileChooser = &m_qtFileChooser;
   // Declared in the order they must outlive one another: the worker reads the
   // settings and the backend; the frame's view stops the worker.
   bool m_bCloseRequested = false;
