@@ -10,8 +10,10 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
 #include <QStylePainter>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstring>
 #include <span>
 #include <string_view>
@@ -207,16 +209,22 @@ void CStarDialog::FillPortList() {
   m_ports.clear();
   QFont present = m_pPort->font();
   present.setBold(true);
+  int widest = 0;
   for (int com = 1; com <= kPortCount; ++com) {
     m_ports.push_back(DescribeComPort(com));
     const ComPortInfo& info = m_ports.back();
-    m_pPort->addItem(QFile::decodeName(PortListEntry(info).c_str()));
+    const QString entry = QFile::decodeName(PortListEntry(info).c_str());
+    m_pPort->addItem(entry);
     const int index = m_pPort->count() - 1;
     m_pPort->setItemData(index, QFile::decodeName(PortDeviceLine(info).c_str()), Qt::ToolTipRole);
     if (info.bPresent) m_pPort->setItemData(index, present, Qt::FontRole);
+    widest = std::max(
+        widest, QFontMetrics(info.bPresent ? present : m_pPort->font()).horizontalAdvance(entry));
   }
   // The open list is wide enough for whole entries; the closed box shows "COMn".
-  m_pPort->view()->setMinimumWidth(m_pPort->view()->sizeHintForColumn(0) + 24);
+  const int margins = 4 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin) +
+                      style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 24;
+  m_pPort->view()->setMinimumWidth(widest + margins);
   m_pPort->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   m_pPort->setMinimumContentsLength(6);
 }
