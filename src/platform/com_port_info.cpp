@@ -8,6 +8,8 @@
 
 namespace tarnwick {
 
+// Linux only: Windows has neither device paths nor sysfs to look at.
+#ifndef _WIN32
 namespace {
 
 namespace fs = std::filesystem;
@@ -74,21 +76,16 @@ std::string DriverName(const fs::path& hardware) {
   return error ? std::string() : driver.filename().string();
 }
 
-}  // namespace
-
-ComPortInfo DescribeComPort(int comNumber, const std::string& sysRoot) {
-  ComPortInfo info;
-  info.nComNumber = comNumber;
-  info.strPath = ResolveComNumber(comNumber);
-  if (info.strPath.empty()) return info;
+// Whether info.strPath leads to a device, and what it is.
+void DescribeDevice(ComPortInfo& info, const std::string& sysRoot) {
   std::error_code error;
   // Through any links (/dev/serial/by-id/...) to the node itself.
   const fs::path device = fs::canonical(info.strPath, error);
-  if (error) return info;  // missing, or a link to nowhere
+  if (error) return;  // missing, or a link to nowhere
   info.bPresent = true;
   if (device.parent_path() == "/dev/pts") {
     info.strDescription = "pseudo-terminal";
-    return info;
+    return;
   }
   const fs::path ttyDir = fs::path(sysRoot) / "class" / "tty" / device.filename();
   // A legacy serial port's node exists whether or not a UART answers behind it.
@@ -96,14 +93,30 @@ ComPortInfo DescribeComPort(int comNumber, const std::string& sysRoot) {
   if (uartType == "0") {
     info.bPresent = false;
     info.strDescription = "no UART";
-    return info;
+    return;
   }
   const fs::path hardware = fs::canonical(ttyDir / "device", error);
-  if (error) return info;  // no sysfs entry, or a terminal without hardware
+  if (error) return;  // no sysfs entry, or a terminal without hardware
   info.strDescription = UsbProduct(hardware);
   if (info.strDescription.empty()) {
     info.strDescription = uartType.empty() ? DriverName(hardware) : UartName(uartType);
   }
+}
+
+}  // namespace
+#endif
+
+ComPortInfo DescribeComPort(int comNumber, const std::string& sysRoot) {
+  ComPortInfo info;
+  info.nComNumber = comNumber;
+#ifdef _WIN32
+  // Windows opens the COM name itself and has no sysfs to describe it.
+  static_cast<void>(sysRoot);
+  info.strPath = "\\\\.\\COM" + std::to_string(comNumber);
+#else
+  info.strPath = ResolveComNumber(comNumber);
+  if (!info.strPath.empty()) DescribeDevice(info, sysRoot);
+#endif
   return info;
 }
 

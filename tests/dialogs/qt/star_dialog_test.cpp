@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -390,6 +391,23 @@ TEST(StarDialog, EnterIsOkAndEscapeIsCancel) {
     EXPECT_EQ(rig.dialog->result(), ok ? QDialog::Accepted : QDialog::Rejected);
     EXPECT_FALSE(rig.dialog->isVisible());
     EXPECT_EQ(rig.settings.nBaudIndex, ok ? 12 : 6);
+  }
+}
+
+TEST(StarDialog, LabelMnemonicsMoveToTheirLists) {
+  DialogRig rig;
+  CStarDialog& dialog = rig.Open();
+  dialog.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+  const struct {
+    Qt::Key key;
+    const char* list;
+  } keys[] = {{Qt::Key_B, "Baud rate"}, {Qt::Key_A, "Parity"}, {Qt::Key_D, "Data bits"},
+              {Qt::Key_S, "Stop bits"}, {Qt::Key_T, "DTR"},    {Qt::Key_R, "RTS"},
+              {Qt::Key_P, "Port"}};
+  for (const auto& k : keys) {
+    QTest::keyClick(&dialog, k.key, Qt::AltModifier);
+    EXPECT_EQ(QApplication::focusWidget(), &rig.List(k.list)) << k.list;
   }
 }
 
