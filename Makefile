@@ -4,7 +4,7 @@ BUILD ?= build
 PORT ?=
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test run bench clean
+.PHONY: all deps configure build test run bench tsan clean
 
 all: build
 
@@ -27,6 +27,10 @@ run: build
 
 bench: deps
 	bash scripts/bench.sh
+
+# The threaded code and its tests under ThreadSanitizer, in build-tsan/.
+tsan: deps
+	bash scripts/tsan.sh
 
 clean:
 	rm -rf $(BUILD)

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Runs Tarnwick under Xvfb on the device simulator and saves PNGs of what it
-# shows: the first start (no configuration file), TEXT, HEX and FLOAT views,
-# the About box, the Screen Settings dialog with its font chooser, and the
-# view after a change of format, font and colours made there. Usage: scripts/screenshot.sh [BUILD_DIR] [OUT_DIR]
+# shows: the first start (no configuration file: the warning, then Port
+# Settings), TEXT, HEX and FLOAT views, Port Settings from the menu with its
+# port list open, the About box, the Screen Settings dialog with its font
+# chooser, and the view after a change of format, font and colours made there.
+# Usage: scripts/screenshot.sh [BUILD_DIR] [OUT_DIR]
 set -euo pipefail
 
 repo="$(cd "$(dirname "$0")/.." && pwd)"
@@ -77,9 +79,13 @@ set_field() {
     dd of="$work/Tarnwick.cfg" bs=1 seek="$offset" conv=notrunc status=none
 }
 
-# First start: no configuration file, the warning box comes first.
+# First start: no configuration file, the warning box comes first, then the
+# port settings on the defaults.
 start_tarnwick 2
 snap first-start
+xdotool key Return
+sleep 1.5
+snap port-settings-first-start
 xdotool key Return
 sleep 3
 snap text
@@ -94,6 +100,17 @@ xdotool key alt+h Return
 sleep 1
 snap about
 xdotool key Return
+sleep 0.5
+focus_tarnwick
+xdotool key alt+m p
+sleep 1
+snap port-settings
+xdotool key alt+p alt+Down
+sleep 1
+snap port-list
+xdotool key Escape
+sleep 0.3
+xdotool key Escape
 sleep 0.5
 stop_tarnwick
 

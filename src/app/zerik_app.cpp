@@ -11,6 +11,7 @@
 #include "app/command_table.h"
 #include "app/main_frame.h"
 #include "dialogs/qt/settings_dialog.h"
+#include "dialogs/qt/star_dialog.h"
 #include "dialogs/screen_settings_corrections.h"
 #include "port/serial_line.h"
 #include "settings/config_file.h"
@@ -20,6 +21,7 @@ namespace tarnwick {
 CZerikApp::CZerikApp(std::unique_ptr<SerialBackend> backend, MessageBoxes& boxes, UrlOpener opener)
     : m_boxes(boxes), m_openUrl(std::move(opener)), m_pBackend(std::move(backend)) {
   if (!m_openUrl) m_openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+  m_runModal = [](QDialog& dialog) { return dialog.exec(); };
 }
 
 CZerikApp::~CZerikApp() {
@@ -30,14 +32,21 @@ CZerikApp::~CZerikApp() {
 bool CZerikApp::InitInstance() {
   std::error_code error;
   m_szStartDir = std::filesystem::current_path(error).string();
-  // A missing file has shown its warning; the program goes on with the defaults.
-  LoadConfig(m_Settings, m_szStartDir, m_boxes);
+  // A missing or unreadable file has shown its warning; the port settings are
+  // asked for on the defaults before the worker starts, whatever the answer.
+  // A close request that came during the warning skips them.
+  if (!LoadConfig(m_Settings, m_szStartDir, m_boxes) && !m_bCloseRequested) {
+    CStarDialog dialog(&m_Settings, *m_choosers.file, m_boxes, [this] { PublishSettings(); });
+    m_runModal(dialog);
+  }
   PublishSettings();
 
   m_pMainFrame = std::make_unique<CMainFrame>();
   UpdateLineSummary();
   auto* view = new CZerikView(m_Settings, *this, m_pMainFrame.get());
   m_pMainFrame->SetView(view);
+  connect(m_pMainFrame->Action(ID_PORT_SETTINGS), &QAction::triggered, this,
+          &CZerikApp::OnPortSettings);
   connect(m_pMainFrame->Action(ID_APP_ABOUT), &QAction::triggered, this, &CZerikApp::OnAppAbout);
   connect(m_pMainFrame->Action(ID_HELP_TARNWICK), &QAction::triggered, this, &CZerikApp::OnHelp);
   connect(m_pMainFrame->Action(ID_SCREEN_SETTINGS), &QAction::triggered, this,
@@ -79,6 +88,18 @@ void CZerikApp::CloseMainWindow() {
   QCoreApplication::quit();
 }
 
+// The dialog publishes every write it makes into the record, so the worker
+// reopens with the new settings and a capture file chosen in it is used at
+// once, even when the dialog is then cancelled.
+void CZerikApp::OnPortSettings() {
+  CStarDialog dialog(
+      &m_Settings, *m_choosers.file, m_boxes, [this] { PublishSettings(); }, m_pMainFrame.get());
+  if (m_runModal(dialog) != QDialog::Accepted) return;
+  if (m_pWorker) m_pWorker->RequestReopen();
+  if (m_pView != nullptr) m_pView->OnClearScreen();
+  UpdateLineSummary();
+}
+
 void CZerikApp::OnAppAbout() {
   CAboutDlg about(m_pMainFrame.get());
   about.exec();
@@ -94,7 +115,7 @@ void CZerikApp::OnScreenSettings() {
                          DialogServices{m_boxes, *m_choosers.file, *m_choosers.font,
                                         *m_choosers.color, [this] { SettingsChanged(); }},
                          m_pMainFrame.get());
-  dialog.exec();
+  m_runModal(dialog);
   // Whatever the dialog's end; the screen is neither cleared nor reformatted,
   // new settings apply from the next unit.
   CorrectScreenSettings(m_Settings);

@@ -16,9 +16,14 @@
 #include "port/serial_device.h"
 #include "settings/settings.h"
 
+class QDialog;
+
 namespace tarnwick {
 
 class CMainFrame;
+
+// Runs a dialog modally and returns its result; tests answer the dialogs.
+using ModalRunner = std::function<int(QDialog&)>;
 
 // Opens a file or URL with the desktop's handler; tests record the calls.
 using UrlOpener = std::function<bool(const QUrl&)>;
@@ -52,8 +57,11 @@ class CZerikApp : public QObject, public ViewHost {
   // Publishes the record and repaints the whole view: after a settings
   // dialog or one of its handlers wrote it.
   void SettingsChanged();
-  // The choosers the dialogs open; tests put scripted ones in.
+  // Seams for tests: the choosers the dialogs open, and how the settings
+  // dialogs run modally (QDialog::exec otherwise; set before InitInstance
+  // for the first start's).
   DialogChoosers& Choosers() { return m_choosers; }
+  void SetModalRunner(ModalRunner run) { m_runModal = std::move(run); }
 
   CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
   PortWorker* Worker() const { return m_pWorker.get(); }
@@ -64,6 +72,7 @@ class CZerikApp : public QObject, public ViewHost {
   const LiveSettings& Live() const override { return m_live; }
 
  public slots:
+  void OnPortSettings();
   void OnAppAbout();
   void OnHelp();
   void OnScreenSettings();
@@ -80,6 +89,7 @@ class CZerikApp : public QObject, public ViewHost {
   MessageBoxes& m_boxes;
   UrlOpener m_openUrl;
   DialogChoosers m_choosers;
+  ModalRunner m_runModal;
   // Declared in the order they must outlive one another: the worker reads the
   // settings and the backend; the frame's view stops the worker.
   bool m_bCloseRequested = false;

@@ -262,6 +262,12 @@ bool PosixSerialBackend::IsDeviceGone(int error) const {
   return error == EIO || error == ENXIO || error == ENODEV;
 }
 
+bool PosixSerialBackend::IsDeviceMissing(int error) const {
+  // No such path, a path through something that is no directory, or a node
+  // without a device behind it (a driver not loaded, an adapter not plugged).
+  return error == ENOENT || error == ENOTDIR || error == ENXIO || error == ENODEV;
+}
+
 WaitResult PosixSerialBackend::Sleep(int timeoutMs) {
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {

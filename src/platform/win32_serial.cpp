@@ -140,6 +140,12 @@ bool Win32SerialBackend::IsDeviceGone(int error) const {
   }
 }
 
+bool Win32SerialBackend::IsDeviceMissing(int error) const {
+  // A COM name that no driver has claimed (yet): the adapter is not plugged.
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+         error == ERROR_DEV_NOT_EXIST;
+}
+
 WaitResult Win32SerialBackend::Sleep(int timeoutMs) {
   if (m_hWakeEvent == nullptr) {
     ::Sleep(timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs));

@@ -44,6 +44,7 @@ class Win32SerialBackend final : public SerialBackend {
   std::unique_ptr<SerialDevice> Open(const std::string& portName, int* error) override;
   std::string ErrorText(int error) const override;
   bool IsDeviceGone(int error) const override;
+  bool IsDeviceMissing(int error) const override;
   WaitResult Sleep(int timeoutMs) override;
   void Wake() override;
 

@@ -1,5 +1,6 @@
 #include "port/port_worker.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -11,6 +12,9 @@ namespace {
 
 // Retry period of the wait phase and of a lost port's recovery.
 constexpr int kRetryMs = 500;
+// Tries without a request once a missing device has appeared but cannot be
+// opened yet: about two seconds.
+constexpr int kSettleTries = 4;
 // Back-off when the device says "ready" but nothing could be moved, so a
 // misreporting driver cannot turn the loop into a busy wait.
 constexpr int kNothingMovedBackoffMs = 10;
@@ -121,15 +125,21 @@ bool PortWorker::OpenPort() {
   return m_line.OpenPort();
 }
 
-// The port could not be opened: show why, and try again only once a reopen
-// request was made, then every 500 ms (the request stays set, so the port is
-// opened once more right after it succeeds).
+// The port could not be opened: show why. A device that does not exist (yet)
+// is looked for every 500 ms without being asked, and for a few periods more
+// once it has appeared, while it may still be getting ready (its permissions
+// set, its driver bound). Any other failure (busy, refused, settings
+// rejected) is tried again only once a reopen request was made, then every
+// 500 ms (the request stays set, so the port is opened once more right after
+// it succeeds).
 void PortWorker::WaitForReopenRequest() {
+  int unaskedTries = 0;
   while (m_bRunning.load() && !m_bPortOpen.load()) {
     RepaintAll();
+    unaskedTries = m_line.DeviceMissing() ? kSettleTries : std::max(unaskedTries - 1, 0);
     while (m_bRunning.load()) {
       m_line.Backend().Sleep(kRetryMs);
-      if (m_bRunning.load() && m_bReopenPort.load()) {
+      if (m_bRunning.load() && (m_bReopenPort.load() || unaskedTries > 0)) {
         m_bPortOpen.store(OpenPort());
         break;
       }

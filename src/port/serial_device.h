@@ -60,6 +60,10 @@ class SerialBackend {
   // True for errors that mean the device is gone (unplugged, hung up).
   virtual bool IsDeviceGone(int error) const = 0;
 
+  // True for open errors that mean no device of that name exists (yet), as
+  // opposed to one that is busy, refused or rejects the settings.
+  virtual bool IsDeviceMissing(int error) const = 0;
+
   // Waits without a device, until Wake() or timeoutMs (negative: no limit).
   // Returns kWoken or kTimeout.
   virtual WaitResult Sleep(int timeoutMs) = 0;

@@ -58,6 +58,7 @@ bool SerialLine::OpenPort() {
 
   int error = 0;
   m_hPort = m_backend.Open(name, &error);
+  m_bDeviceMissing = !m_hPort && m_backend.IsDeviceMissing(error);
   if (!m_hPort) {
     m_nLastError = error;
     return ReportError("Open Port FAILED !", 0);

@@ -27,6 +27,9 @@ class SerialLine {
   bool ReportError(const std::string& text, int code);
   // Closes the device, if any.
   void ClosePort();
+  // True when the last OpenPort failed because no device of that name
+  // exists, rather than one that is busy or refused its settings.
+  bool DeviceMissing() const { return m_bDeviceMissing; }
 
   // Any thread. The last failure text; kept after a successful open.
   std::string Status() const;
@@ -45,6 +48,7 @@ class SerialLine {
   SerialBackend& m_backend;
   std::unique_ptr<SerialDevice> m_hPort;
   int m_nLastError = 0;  // error of the last failing open step, for ReportError(text, 0)
+  bool m_bDeviceMissing = false;
   DCB m_dcb{};
   mutable std::mutex m_csStrings;  // guards the two strings across threads
   std::string m_strPortName = "COM1";

@@ -1,8 +1,8 @@
 #include "settings/config_file.h"
 
 #include <atomic>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -54,16 +54,27 @@ bool LoadConfig(SETTINGS& settings, const std::string& startDir, MessageBoxes& b
   // Addressed inside the start directory rather than through the current
   // directory, which nothing else then has to keep pointing there.
   const std::string path = ConfigFilePath(startDir);
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  // Only a regular file holds a record: a directory opens but reads nothing,
+  // a FIFO would block the start. Either counts as unreadable.
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  const bool unreadable =
+      !error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status);
+  std::FILE* file = unreadable ? nullptr : std::fopen(path.c_str(), "rb");
   if (file == nullptr) {
     boxes.Show(kLoadFailedText, kLoadFailedCaption, MessageIcon::kWarning);
     return false;
   }
-  // Read into a scratch copy so a failing read can never leave half a byte
-  // sequence of garbage: whatever came in is taken, the rest keeps its value.
+  // Read into a scratch copy: a read that fails takes nothing, so the record
+  // keeps its defaults rather than a part of the file.
   unsigned char buffer[sizeof(SETTINGS)];
   const std::size_t got = std::fread(buffer, 1, sizeof buffer, file);
+  const bool failed = std::ferror(file) != 0;
   std::fclose(file);
+  if (failed) {
+    boxes.Show(kLoadFailedText, kLoadFailedCaption, MessageIcon::kWarning);
+    return false;
+  }
   std::memcpy(&settings, buffer, got);
   return true;
 }

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QTest>
 #include <filesystem>
@@ -21,6 +22,7 @@
 #include "settings/settings.h"
 #include "support/pseudo_terminal.h"
 #include "support/recording_message_boxes.h"
+#include "support/scripted_choosers.h"
 #include "support/temp_dir.h"
 
 namespace tarnwick::testing {
@@ -63,13 +65,19 @@ class AppFixture {
     WriteBytes(dir.File("Tarnwick.cfg"), RecordBytes(settings));
   }
 
-  // Creates the application and runs its start-up; openUrl records F1.
+  // Creates the application and runs its start-up; openUrl records F1, the
+  // modal dialogs are answered by answerDialog and files by chooser.
   void Start() {
     app =
         std::make_unique<CZerikApp>(CreatePlatformSerialBackend(), boxes, [this](const QUrl& url) {
           openedUrls.push_back(url);
           return true;
         });
+    app->SetModalRunner([this](QDialog& dialog) {
+      dialogsRun.push_back(dialog.windowTitle());
+      return answerDialog(dialog);
+    });
+    app->Choosers().file = &chooser;
     app->InitInstance();
   }
 
@@ -85,6 +93,12 @@ class AppFixture {
   TempDir dir;
   RecordingMessageBoxes boxes;
   std::vector<QUrl> openedUrls;
+  // Every modal dialog the application runs (the first start's Port Settings
+  // too) comes here instead of its own event loop: cancelled unless a test
+  // says otherwise.
+  std::function<int(QDialog&)> answerDialog = [](QDialog&) { return int(QDialog::Rejected); };
+  std::vector<QString> dialogsRun;
+  ScriptedFileChooser chooser;
   std::unique_ptr<CZerikApp> app;
 
  private:

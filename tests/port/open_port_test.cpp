@@ -110,6 +110,13 @@ TEST_F(OpenPortTest, MissingDeviceReportsTheSystemText) {
   EXPECT_EQ(nullptr, line.Device());
   EXPECT_EQ(std::string("Open Port FAILED !") + std::strerror(ENOENT), line.Status());
   EXPECT_EQ("\\\\.\\COM7", line.PortName());
+  EXPECT_TRUE(line.DeviceMissing());
+
+  // A path that leads through a plain file names no device either.
+  testing::WriteBytes(dir.File("plain"), {1});
+  ScopedEnv through(kPortVariable, dir.File("plain") + "/tty0");
+  EXPECT_FALSE(line.OpenPort());
+  EXPECT_TRUE(line.DeviceMissing()) << line.Status();
 }
 
 TEST_F(OpenPortTest, PortHeldByAnotherLineIsBusyUntilReleased) {
@@ -120,6 +127,7 @@ TEST_F(OpenPortTest, PortHeldByAnotherLineIsBusyUntilReleased) {
   EXPECT_FALSE(second.OpenPort());
   EXPECT_EQ(nullptr, second.Device());
   EXPECT_EQ(std::string("Open Port FAILED !") + std::strerror(EBUSY), second.Status());
+  EXPECT_FALSE(second.DeviceMissing());  // there, but busy: no retries unasked
   EXPECT_NE(nullptr, first.Device());
 
   first.ClosePort();
@@ -157,6 +165,7 @@ TEST_F(OpenPortTest, PathsThatAreNoTerminalFailToConfigure) {
     EXPECT_FALSE(line.OpenPort());
     EXPECT_EQ(nullptr, line.Device());
     EXPECT_EQ(std::string("SetPortState FAILED !") + std::strerror(ENOTTY), line.Status()) << path;
+    EXPECT_FALSE(line.DeviceMissing()) << path;
   }
 }
 

@@ -174,6 +174,13 @@ TEST(PosixSerialBackend, ErrorTextAndGoneErrors) {
   for (const int error : {0, EAGAIN, ENOENT, EBUSY, EINVAL}) {
     EXPECT_FALSE(backend->IsDeviceGone(error)) << error;
   }
+  // Missing: looked for again unasked. Busy, refused, misconfigured: not.
+  for (const int error : {ENOENT, ENOTDIR, ENXIO, ENODEV}) {
+    EXPECT_TRUE(backend->IsDeviceMissing(error)) << error;
+  }
+  for (const int error : {0, EBUSY, EACCES, EPERM, ENOTTY, EINVAL, EIO}) {
+    EXPECT_FALSE(backend->IsDeviceMissing(error)) << error;
+  }
 }
 
 }  // namespace

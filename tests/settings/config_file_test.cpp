@@ -94,19 +94,41 @@ TEST(LoadConfig, LongFileLoadsItsFirstRecordAndTheNextSaveShortensIt) {
   RecordingMessageBoxes boxes;
   SETTINGS s = DefaultSettings();
   ASSERT_TRUE(LoadConfig(s, dir.path().string(), boxes));
-  EXPECT_EQ(BytesOf(s), std::vector<unsigned char>(content.begin(), content.begin() + kSettingsSize));
+  EXPECT_EQ(BytesOf(s),
+            std::vector<unsigned char>(content.begin(), content.begin() + kSettingsSize));
   ASSERT_TRUE(SaveConfig(s, dir.path().string(), boxes));
   EXPECT_EQ(ReadBytes(dir.File(kConfigFileName)).size(), kSettingsSize);
 }
 
-TEST(LoadConfig, UnreadableEntryWarns) {
-  // A directory where the file should be opens but cannot be read as one.
-  TempDir dir;
-  std::filesystem::create_directory(dir.File(kConfigFileName));
-  RecordingMessageBoxes boxes;
-  SETTINGS s = DefaultSettings();
-  LoadConfig(s, dir.path().string(), boxes);
-  EXPECT_EQ(BytesOf(s), BytesOf(DefaultSettings()));
+// Entries that open, or would block opening, but hold no record: each is
+// reported as the missing file is, and the defaults stay.
+TEST(LoadConfig, UnreadableEntryWarnsAndKeepsDefaults) {
+  const struct {
+    const char* name;
+    void (*make)(const std::string& path, const TempDir& dir);
+  } cases[] = {
+      {"directory",
+       [](const std::string& path, const TempDir&) { std::filesystem::create_directory(path); }},
+      {"symlink to a directory",
+       [](const std::string& path, const TempDir& dir) {
+         std::filesystem::create_directory(dir.File("elsewhere"));
+         std::filesystem::create_directory_symlink(dir.File("elsewhere"), path);
+       }},
+      {"FIFO without a writer",
+       [](const std::string& path, const TempDir&) { ASSERT_EQ(0, ::mkfifo(path.c_str(), 0600)); }},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    c.make(dir.File(kConfigFileName), dir);
+    RecordingMessageBoxes boxes;
+    SETTINGS s = DefaultSettings();
+    EXPECT_FALSE(LoadConfig(s, dir.path().string(), boxes)) << c.name;
+    EXPECT_EQ(BytesOf(s), BytesOf(DefaultSettings())) << c.name;
+    ASSERT_EQ(boxes.shown.size(), 1u) << c.name;
+    EXPECT_EQ(boxes.shown[0].text, "Configuration file not found !") << c.name;
+    EXPECT_EQ(boxes.shown[0].caption, "Tarnwick initialization") << c.name;
+    EXPECT_EQ(boxes.shown[0].icon, MessageIcon::kWarning) << c.name;
+  }
 }
 
 TEST(SaveConfig, WritesExactlyTheRecordInTheStartDirectory) {

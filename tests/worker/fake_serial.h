@@ -24,6 +24,7 @@ class FakeSerial : public SerialBackend {
  public:
   static constexpr int kGoneError = 19;    // what the fake's device returns once gone
   static constexpr int kMissingError = 2;  // open of an absent device
+  static constexpr int kBusyError = 16;    // open of a device another program holds
 
   // Sleep(ms) waits ms / timeDivisor of real time, so the 500 ms wait phase
   // can be run through quickly; timeDivisor 0: only Wake() ends a Sleep.
@@ -131,6 +132,7 @@ class FakeSerial : public SerialBackend {
     return "<error " + std::to_string(error) + ">";
   }
   bool IsDeviceGone(int error) const override { return error == kGoneError; }
+  bool IsDeviceMissing(int error) const override { return error == kMissingError; }
   WaitResult Sleep(int timeoutMs) override {
     std::unique_lock<std::mutex> lock(m_mutex);
     LogLocked("sleep:" + std::to_string(timeoutMs));

@@ -5,6 +5,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -44,6 +45,18 @@ void Retarget(const std::string& link, const std::string& target) {
   std::filesystem::remove(fresh);
   std::filesystem::create_symlink(target, fresh);
   std::filesystem::rename(fresh, link);
+}
+
+// Whether this process has a descriptor open on the file at path.
+bool HeldOpen(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path target = std::filesystem::canonical(path, error);
+  if (error) return false;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", error)) {
+    std::error_code linkError;
+    if (std::filesystem::read_symlink(entry.path(), linkError) == target) return true;
+  }
+  return false;
 }
 
 class PortWorkerOnPty : public ::testing::Test {
@@ -144,6 +157,67 @@ TEST_F(PortWorkerOnPty, LostFarSideIsReportedWithoutSpinningAndRecovered) {
   EXPECT_EQ(ReadBytes(m_dir.File("raw.bin")), expected);
   EXPECT_EQ(HexLinesToBytes(m_model.Lines()),
             std::vector<std::uint8_t>(expected.begin(), expected.end()));
+}
+
+// The adapter is plugged in after the program started: its device is opened
+// as soon as it appears, without Port Settings being confirmed.
+TEST_F(PortWorkerOnPty, DeviceThatAppearsLaterIsOpenedWithoutARequest) {
+  const std::string link = m_dir.File("com1");
+  ::setenv("TARNWICK_COM1", link.c_str(), 1);
+  m_live.Publish();
+  m_worker = std::make_unique<PortWorker>(m_live, *m_backend, &m_model, &m_sink);
+  m_worker->Start();
+  ASSERT_TRUE(Eventually([&] {
+    return m_worker->Line().Status() == std::string("Open Port FAILED !") + std::strerror(ENOENT);
+  })) << m_worker->Line().Status();
+  EXPECT_FALSE(m_worker->m_bPortOpen.load());
+
+  Retarget(link, m_pty.path());
+  ASSERT_TRUE(Eventually([&] { return m_worker->m_bPortOpen.load(); }))
+      << m_worker->Line().Status();
+  EXPECT_FALSE(m_worker->m_bReopenPort.load());
+  ASSERT_TRUE(m_pty.Write(std::string("\x10\x20")));
+  ASSERT_TRUE(Eventually([&] { return m_worker->m_nBytesRead.load() == 2; }));
+  m_worker->Stop();
+  EXPECT_EQ(ReadBytes(m_dir.File("raw.bin")), (std::vector<unsigned char>{0x10, 0x20}));
+}
+
+// Settings published while the line runs take effect at the next bytes: a
+// raw log switched off is closed and gets nothing more; a new path is opened
+// and the old file is let go.
+TEST_F(PortWorkerOnPty, RawLogFollowsThePublishedFlagAndPath) {
+  const struct {
+    const char* name;
+    bool flagAfter;
+    const char* pathAfter;
+  } cases[] = {{"switched off", false, "raw.bin"}, {"moved", true, "moved.bin"}};
+  for (const auto& c : cases) {
+    TempDir dir;
+    const std::string first = dir.File("raw.bin");
+    const std::string after = dir.File(c.pathAfter);
+    std::strcpy(m_settings.szRawFile, first.c_str());
+    m_settings.bSaveRaw = 1;
+    StartOn(m_pty.path());
+    ASSERT_TRUE(m_pty.Write(std::string("\x01\x02")));
+    ASSERT_TRUE(Eventually([&] { return m_worker->m_nBytesRead.load() == 2; }));
+    EXPECT_TRUE(HeldOpen(first)) << c.name;
+
+    m_settings.bSaveRaw = c.flagAfter ? 1 : 0;
+    std::strcpy(m_settings.szRawFile, after.c_str());
+    m_live.Publish();
+    ASSERT_TRUE(m_pty.Write(std::string("\x03\x04")));
+    ASSERT_TRUE(Eventually([&] { return m_worker->m_nBytesRead.load() == 4; }));
+    if (c.flagAfter) {
+      EXPECT_EQ(ReadBytes(first), (std::vector<unsigned char>{1, 2})) << c.name;
+      EXPECT_EQ(ReadBytes(after), (std::vector<unsigned char>{3, 4})) << c.name;
+      EXPECT_TRUE(HeldOpen(after)) << c.name;
+    } else {
+      EXPECT_EQ(ReadBytes(first), (std::vector<unsigned char>{1, 2})) << c.name;
+    }
+    EXPECT_FALSE(HeldOpen(first)) << c.name;
+    m_worker->Stop();
+    m_worker.reset();
+  }
 }
 
 TEST_F(PortWorkerOnPty, StopReturnsWhileOpenAndWhileMissing) {

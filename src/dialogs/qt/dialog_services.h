@@ -4,7 +4,6 @@
 #pragma once
 
 #include <functional>
-#include <memory>
 
 #include "dialogs/qt/color_chooser.h"
 #include "dialogs/qt/file_chooser.h"
@@ -13,11 +12,19 @@
 
 namespace tarnwick {
 
-// The choosers the program opens; tests put scripted ones in their place.
+// The choosers the program opens: Qt's own unless a test points these at
+// scripted ones (which then must outlive the program object).
 struct DialogChoosers {
-  std::unique_ptr<FileChooser> file = std::make_unique<QtFileChooser>();
-  std::unique_ptr<ColorChooser> color = std::make_unique<QtColorChooser>();
-  std::unique_ptr<FontChooser> font = std::make_unique<QtFontChooser>();
+  DialogChoosers() = default;
+  DialogChoosers(const DialogChoosers&) = delete;
+  DialogChoosers& operator=(const DialogChoosers&) = delete;
+
+  QtFileChooser qtFile;
+  QtColorChooser qtColor;
+  QtFontChooser qtFont;
+  FileChooser* file = &qtFile;
+  ColorChooser* color = &qtColor;
+  FontChooser* font = &qtFont;
 };
 
 struct DialogServices {

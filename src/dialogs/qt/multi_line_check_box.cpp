@@ -1,5 +1,6 @@
 #include "dialogs/qt/multi_line_check_box.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -8,9 +9,34 @@
 namespace tarnwick {
 namespace {
 
-constexpr int kTextFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWrapAnywhere;
+constexpr int kTextFlags = Qt::AlignLeft | Qt::AlignTop;
 constexpr int kMinimumLines = 2;
+constexpr int kMaximumLines = 4;
 constexpr int kHintColumns = 60;
+
+// Breaks text into lines no wider than width, after a '/' or a blank where
+// one lies in a line's second half; more than maxLines end with the tail of
+// the text, so a path still shows its file name.
+QStringList WrapCaption(const QString& text, const QFontMetrics& metrics, int width, int maxLines) {
+  QStringList lines;
+  QString line;
+  for (const QChar c : text) {
+    if (!line.isEmpty() && metrics.horizontalAdvance(line + c) > width) {
+      const qsizetype separator = std::max(line.lastIndexOf(u'/'), line.lastIndexOf(u' '));
+      const qsizetype cut = separator >= line.size() / 2 ? separator + 1 : line.size();
+      lines << line.left(cut);
+      line = line.mid(cut);
+    }
+    line += c;
+  }
+  lines << line;
+  if (lines.size() > maxLines) {
+    const QString rest = lines.mid(maxLines - 1).join(QString());
+    lines = lines.mid(0, maxLines - 1);
+    lines << metrics.elidedText(rest, Qt::ElideLeft, width);
+  }
+  return lines;
+}
 
 }  // namespace
 
@@ -26,6 +52,8 @@ void MultiLineCheckBox::SetCaption(const QString& caption) {
   // shown as one and makes no shortcut.
   QString escaped = caption;
   setText(escaped.replace(QLatin1Char('&'), QLatin1String("&&")));
+  setAccessibleName(caption);
+  setToolTip(caption);
   updateGeometry();
   update();
 }
@@ -48,10 +76,13 @@ QRect MultiLineCheckBox::TextRect(int width) const {
   return QRect(left, 0, std::max(1, width - left), QWIDGETSIZE_MAX / 2);
 }
 
+QStringList MultiLineCheckBox::Lines(int width) const {
+  return WrapCaption(m_strCaption, fontMetrics(), TextRect(width).width(), kMaximumLines);
+}
+
 int MultiLineCheckBox::heightForWidth(int width) const {
-  const QRect text = fontMetrics().boundingRect(TextRect(width), kTextFlags, m_strCaption);
-  const int lines = kMinimumLines * fontMetrics().lineSpacing();
-  return std::max({text.height(), lines, IndicatorRect().bottom() + 1}) + 2;
+  const int lines = static_cast<int>(std::max<qsizetype>(Lines(width).size(), kMinimumLines));
+  return std::max(lines * fontMetrics().lineSpacing(), IndicatorRect().bottom() + 1) + 2;
 }
 
 QSize MultiLineCheckBox::sizeHint() const {
@@ -75,7 +106,7 @@ void MultiLineCheckBox::paintEvent(QPaintEvent*) {
   painter.setPen(
       palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
   QRect drawn;
-  painter.drawText(textArea, kTextFlags, m_strCaption, &drawn);
+  painter.drawText(textArea, kTextFlags, Lines(width()).join(u'\n'), &drawn);
   if (hasFocus()) {
     QStyleOptionFocusRect focus;
     focus.initFrom(this);

@@ -1,5 +1,6 @@
-// A check box whose caption wraps onto as many lines as it needs, at the top
-// beside the box: the "Save to file: " box shows a whole path this way.
+// A check box whose caption wraps onto lines at the top beside the box: the
+// "Save to file: " box shows a path this way. A caption longer than four lines
+// keeps its end (the file name) in view; the whole of it is the tooltip.
 #pragma once
 
 #include <QCheckBox>
@@ -15,6 +16,8 @@ class MultiLineCheckBox : public QCheckBox {
   // keyboard mnemonic.
   void SetCaption(const QString& caption);
   QString Caption() const { return m_strCaption; }
+  // The caption as drawn at the box's present width, lines joined by '\n'.
+  QString ShownText() const { return Lines(width()).join(u'\n'); }
 
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override;
@@ -28,6 +31,7 @@ class MultiLineCheckBox : public QCheckBox {
  private:
   QRect IndicatorRect() const;
   QRect TextRect(int width) const;
+  QStringList Lines(int width) const;
 
   QString m_strCaption;
 };

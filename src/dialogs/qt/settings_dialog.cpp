@@ -207,7 +207,6 @@ void CSettingsDialog::ShowSaveToFile() {
   ShowCheck(*m_wndSaveToFile, m_pSettings->bSaveText);
   const std::string caption = SaveToFileCaption(m_pSettings->szTextFile);
   m_wndSaveToFile->SetCaption(QFile::decodeName(QByteArray::fromStdString(caption)));
-  m_wndSaveToFile->setAccessibleName(m_wndSaveToFile->Caption());
 }
 
 }  // namespace tarnwick

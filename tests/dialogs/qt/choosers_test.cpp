@@ -15,7 +15,7 @@
 
 #include "dialogs/qt/font_chooser.h"
 #include "dialogs/qt/multi_line_check_box.h"
-#include "scripted_choosers.h"
+#include "support/scripted_choosers.h"
 
 namespace tarnwick {
 namespace {

@@ -17,7 +17,7 @@
 #include "app/app_fixture.h"
 #include "app/command_table.h"
 #include "dialogs/qt/settings_dialog.h"
-#include "scripted_choosers.h"
+#include "support/scripted_choosers.h"
 
 namespace tarnwick {
 namespace {
@@ -53,6 +53,7 @@ TEST(ScreenSettingsCommand, CorrectionsAfterOkAndCancelReachTheModelWithoutAClea
   settings.nColumns = 0;  // from a file: HEX without a break
   fixture.WriteConfig(settings);
   fixture.Start();
+  fixture.answerDialog = [](QDialog& dialog) { return dialog.exec(); };
   const SETTINGS& record = fixture.app->m_Settings;
   Feed(fixture.View(), {0x01, 0xFF});
   ASSERT_TRUE(RunScreenSettings([&] { fixture.app->OnScreenSettings(); },
@@ -78,14 +79,15 @@ TEST(ScreenSettingsCommand, CorrectionsAfterOkAndCancelReachTheModelWithoutAClea
 TEST(ScreenSettingsCommand, ToolbarButtonFontAndColourReachTheView) {
   AppFixture fixture(false);
   fixture.Start();
-  auto colors = std::make_unique<testing::ScriptedColorChooser>();
-  auto fonts = std::make_unique<testing::ScriptedFontChooser>();
-  colors->answer = QColor(0, 0x80, 0);
+  fixture.answerDialog = [](QDialog& dialog) { return dialog.exec(); };
+  testing::ScriptedColorChooser colors;
+  testing::ScriptedFontChooser fonts;
+  colors.answer = QColor(0, 0x80, 0);
   QFont chosen("DejaVu Sans Mono");
   chosen.setPixelSize(30);
-  fonts->answer = FontChoice{chosen, QColor(0xFF, 0, 0)};
-  fixture.app->Choosers().color = std::move(colors);
-  fixture.app->Choosers().font = std::move(fonts);
+  fonts.answer = FontChoice{chosen, QColor(0xFF, 0, 0)};
+  fixture.app->Choosers().color = &colors;
+  fixture.app->Choosers().font = &fonts;
   QToolBar* toolBar = fixture.Frame().ToolBar();
   auto* button = qobject_cast<QToolButton*>(toolBar->widgetForAction(toolBar->actions().at(1)));
   ASSERT_NE(button, nullptr);

@@ -13,8 +13,8 @@
 #include <cstring>
 
 #include "dialogs/qt/multi_line_check_box.h"
-#include "scripted_choosers.h"
 #include "support/recording_message_boxes.h"
+#include "support/scripted_choosers.h"
 
 namespace tarnwick {
 namespace {

@@ -14,12 +14,12 @@ class ScriptedFileChooser : public FileChooser {
  public:
   std::optional<QString> ChooseFile(QWidget*, const QString& current, bool mustExist) override {
     offered.push_back(current);
-    lastMustExist = mustExist;
+    mustExistAsked.push_back(mustExist);
     return answer;
   }
-  std::optional<QString> answer;
+  std::optional<QString> answer;  // nothing: the user cancels
   std::vector<QString> offered;
-  bool lastMustExist = true;
+  std::vector<bool> mustExistAsked;
 };
 
 class ScriptedFontChooser : public FontChooser {

@@ -1,0 +1,267 @@
+#include "dialogs/qt/star_dialog.h"
+
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QStylePainter>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cstring>
+#include <span>
+#include <string_view>
+
+#include "dialogs/port_settings_lists.h"
+#include "dialogs/qt/dialog_exchange.h"
+#include "dialogs/qt/file_chooser.h"
+#include "dialogs/qt/multi_line_check_box.h"
+#include "dialogs/save_to_file.h"
+#include "port/line_tables.h"
+
+namespace tarnwick {
+
+namespace {
+
+// The caption of "Save to file: " wraps at about this many average characters
+// and shows at most this many lines; the tooltip holds all of it.
+
+// The port list shows "COMn" while closed, as the caption names the port; the
+// open list shows every entry whole.
+class PortList : public QComboBox {
+ public:
+  using QComboBox::QComboBox;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QStylePainter painter(this);
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    if (currentIndex() >= 0)
+      option.currentText = QString::fromStdString(PortName(currentIndex() + 1));
+    painter.drawComplexControl(QStyle::CC_ComboBox, option);
+    painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+  }
+};
+
+void AddItems(QComboBox& list, std::span<const std::string_view> items) {
+  for (const std::string_view item : items) {
+    list.addItem(QString::fromLatin1(item.data(), static_cast<qsizetype>(item.size())));
+  }
+}
+
+QLabel* BuddyLabel(const char* text, QWidget* field, QWidget* parent) {
+  auto* label = new QLabel(QString::fromLatin1(text), parent);
+  label->setBuddy(field);
+  field->setAccessibleName(QString::fromLatin1(text).remove(u'&'));
+  return label;
+}
+
+}  // namespace
+
+CStarDialog::CStarDialog(SETTINGS* settings, FileChooser& chooser, MessageBoxes& boxes,
+                         std::function<void()> recordWritten, QWidget* parent)
+    : QDialog(parent),
+      m_pSettings(settings),
+      m_chooser(chooser),
+      m_boxes(boxes),
+      m_recordWritten(std::move(recordWritten)) {
+  setWindowTitle(QStringLiteral("Port Settings"));
+  CreateControls();
+  OnInitDialog();
+}
+
+void CStarDialog::CreateControls() {
+  m_pPort = new PortList(this);
+  m_pBaudRate = new QComboBox(this);
+  m_pParity = new QComboBox(this);
+  m_pDataBits = new QComboBox(this);
+  m_pStopBits = new QComboBox(this);
+  m_pDtr = new QComboBox(this);
+  m_pRts = new QComboBox(this);
+  m_pUseCts = new QCheckBox(QStringLiteral("Use &CTS"), this);
+  m_pUseDsr = new QCheckBox(QStringLiteral("&Use DSR"), this);
+  m_pDsrSensitivity = new QCheckBox(QStringLiteral("DSR Se&nsitivity"), this);
+  m_pSaveToFile = new MultiLineCheckBox(this);
+  m_pPortDevice = new QLabel(this);
+  m_pOk = new QPushButton(QStringLiteral("OK"), this);
+  m_pCancel = new QPushButton(QStringLiteral("Cancel"), this);
+  for (QCheckBox* box : {m_pUseCts, m_pUseDsr, m_pDsrSensitivity}) {
+    box->setAccessibleName(box->text().remove(u'&'));
+  }
+  m_pOk->setAccessibleName(m_pOk->text());
+  m_pCancel->setAccessibleName(m_pCancel->text());
+  m_pPortDevice->setAccessibleName(QStringLiteral("Port device"));
+  m_pPortDevice->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+  auto* main = new QGroupBox(QStringLiteral("Main Settings"), this);
+  auto* mainGrid = new QGridLayout(main);
+  const std::pair<const char*, QComboBox*> mainRows[] = {{"&Port", m_pPort},
+                                                         {"&Baud rate", m_pBaudRate},
+                                                         {"P&arity", m_pParity},
+                                                         {"&Data bits", m_pDataBits},
+                                                         {"&Stop bits", m_pStopBits}};
+  int row = 0;
+  for (const auto& [text, list] : mainRows) {
+    mainGrid->addWidget(BuddyLabel(text, list, main), row, 0);
+    mainGrid->addWidget(list, row++, 1);
+  }
+  mainGrid->setRowStretch(row, 1);
+
+  auto* additional = new QGroupBox(QStringLiteral("Additional"), this);
+  auto* additionalGrid = new QGridLayout(additional);
+  additionalGrid->addWidget(BuddyLabel("D&TR", m_pDtr, additional), 0, 0);
+  additionalGrid->addWidget(m_pDtr, 0, 1);
+  additionalGrid->addWidget(BuddyLabel("&RTS", m_pRts, additional), 1, 0);
+  additionalGrid->addWidget(m_pRts, 1, 1);
+  additionalGrid->addWidget(m_pUseCts, 2, 0, 1, 2);
+  additionalGrid->addWidget(m_pUseDsr, 3, 0, 1, 2);
+  additionalGrid->addWidget(m_pDsrSensitivity, 4, 0, 1, 2);
+  additionalGrid->setRowStretch(5, 1);
+
+  auto* groups = new QHBoxLayout;
+  groups->addWidget(main);
+  groups->addWidget(additional);
+
+  auto* frame = new QFrame(this);
+  frame->setFrameShape(QFrame::StyledPanel);
+  frame->setFrameShadow(QFrame::Sunken);
+  auto* frameLayout = new QVBoxLayout(frame);
+  frameLayout->addWidget(m_pSaveToFile);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(m_pCancel);
+  buttons->addWidget(m_pOk);
+  m_pOk->setDefault(true);
+
+  auto* top = new QVBoxLayout(this);
+  top->addLayout(groups);
+  top->addWidget(m_pPortDevice);
+  top->addWidget(frame);
+  top->addLayout(buttons);
+  top->setSizeConstraint(QLayout::SetFixedSize);
+
+  // The template's order: lists, check boxes, the capture box, OK, Cancel.
+  QWidget* const order[] = {m_pPort,       m_pBaudRate, m_pParity, m_pDataBits, m_pStopBits,
+                            m_pDtr,        m_pRts,      m_pUseCts, m_pUseDsr,   m_pDsrSensitivity,
+                            m_pSaveToFile, m_pOk,       m_pCancel};
+  for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+
+  connect(m_pSaveToFile, &QCheckBox::clicked, this, &CStarDialog::OnSaveToFile);
+  connect(m_pOk, &QPushButton::clicked, this, &CStarDialog::accept);
+  connect(m_pCancel, &QPushButton::clicked, this, &CStarDialog::reject);
+  connect(m_pPort, &QComboBox::currentIndexChanged, this, &CStarDialog::ShowPortDevice);
+}
+
+void CStarDialog::OnInitDialog() {
+  AddItems(*m_pBaudRate, kBaudItems);
+  AddItems(*m_pParity, kParityItems);
+  AddItems(*m_pDataBits, kDataBitsItems);
+  AddItems(*m_pStopBits, kStopBitsItems);
+  AddItems(*m_pDtr, kDtrItems);
+  AddItems(*m_pRts, kRtsItems);
+  FillPortList();
+  SetSaveToFileCaption();
+
+  // Showing may correct check fields outside 0..2 in the record.
+  const SETTINGS before = *m_pSettings;
+  DoDataExchange(false);
+  ShowPortDevice(m_pPort->currentIndex());
+  if (std::memcmp(&before, m_pSettings, sizeof before) != 0) NoteRecordWritten();
+}
+
+// COM1 to COM99 whichever exist; an entry whose device is there is bold.
+void CStarDialog::FillPortList() {
+  m_ports.clear();
+  QFont present = m_pPort->font();
+  present.setBold(true);
+  int widest = 0;
+  for (int com = 1; com <= kPortCount; ++com) {
+    m_ports.push_back(DescribeComPort(com));
+    const ComPortInfo& info = m_ports.back();
+    const QString entry = QFile::decodeName(PortListEntry(info).c_str());
+    m_pPort->addItem(entry);
+    const int index = m_pPort->count() - 1;
+    m_pPort->setItemData(index, QFile::decodeName(PortDeviceLine(info).c_str()), Qt::ToolTipRole);
+    if (info.bPresent) m_pPort->setItemData(index, present, Qt::FontRole);
+    widest = std::max(
+        widest, QFontMetrics(info.bPresent ? present : m_pPort->font()).horizontalAdvance(entry));
+  }
+  // The open list is wide enough for whole entries; the closed box shows "COMn".
+  const int margins = 4 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin) +
+                      style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 24;
+  m_pPort->view()->setMinimumWidth(widest + margins);
+  m_pPort->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  m_pPort->setMinimumContentsLength(6);
+}
+
+void CStarDialog::ShowPortDevice(int index) {
+  if (index < 0 || index >= static_cast<int>(m_ports.size())) {
+    m_pPortDevice->clear();
+    return;
+  }
+  m_pPortDevice->setText(QFile::decodeName(PortDeviceLine(m_ports[index]).c_str()));
+}
+
+void CStarDialog::DoDataExchange(bool saveAndValidate) {
+  SETTINGS& s = *m_pSettings;
+  if (saveAndValidate) {
+    s.nPortIndex = ListIndex(*m_pPort);
+    s.nBaudIndex = ListIndex(*m_pBaudRate);
+    s.nDataBitsIndex = ListIndex(*m_pDataBits);
+    s.nStopBitsIndex = ListIndex(*m_pStopBits);
+    s.nParityIndex = ListIndex(*m_pParity);
+    s.bUseDsr = CheckValue(*m_pUseDsr);
+    s.bDsrSensitivity = CheckValue(*m_pDsrSensitivity);
+    s.bUseCts = CheckValue(*m_pUseCts);
+    s.nDtrIndex = ListIndex(*m_pDtr);
+    s.nRtsIndex = ListIndex(*m_pRts);
+    s.bSaveRaw = CheckValue(*m_pSaveToFile);
+    return;
+  }
+  ShowListIndex(*m_pPort, s.nPortIndex);
+  ShowListIndex(*m_pBaudRate, s.nBaudIndex);
+  ShowListIndex(*m_pDataBits, s.nDataBitsIndex);
+  ShowListIndex(*m_pStopBits, s.nStopBitsIndex);
+  ShowListIndex(*m_pParity, s.nParityIndex);
+  ShowCheck(*m_pUseDsr, s.bUseDsr);
+  ShowCheck(*m_pDsrSensitivity, s.bDsrSensitivity);
+  ShowCheck(*m_pUseCts, s.bUseCts);
+  ShowListIndex(*m_pDtr, s.nDtrIndex);
+  ShowListIndex(*m_pRts, s.nRtsIndex);
+  ShowCheck(*m_pSaveToFile, s.bSaveRaw);
+}
+
+void CStarDialog::accept() {
+  DoDataExchange(true);
+  NoteRecordWritten();
+  QDialog::accept();
+}
+
+// The flag and the path go into the record at once and stay, whatever the
+// dialog's end. The check mark then shows the flag: after a cancelled or
+// refused choice the box is not left checked with capture off.
+void CStarDialog::OnSaveToFile() {
+  ToggleSaveToFile(m_pSettings->bSaveRaw, m_pSettings->szRawFile, LogChooserFor(m_chooser, this),
+                   m_boxes);
+  m_pSaveToFile->setChecked(m_pSettings->bSaveRaw != 0);
+  SetSaveToFileCaption();
+  NoteRecordWritten();
+}
+
+void CStarDialog::SetSaveToFileCaption() {
+  m_pSaveToFile->SetCaption(QFile::decodeName(SaveToFileCaption(m_pSettings->szRawFile).c_str()));
+}
+
+void CStarDialog::NoteRecordWritten() {
+  if (m_recordWritten) m_recordWritten();
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,21 @@
+// What stands behind a COM number on this machine: the device path it opens,
+// whether that device is there, and what it is (a USB adapter's product and
+// maker as the kernel's sysfs tree tells them), so that a user finds their
+// adapter in the port list without knowing how COM numbers map to devices.
+#pragma once
+
+#include <string>
+
+namespace tarnwick {
+
+struct ComPortInfo {
+  int nComNumber = 0;
+  std::string strPath;         // what COMn opens (ResolveComNumber); empty when nothing
+  bool bPresent = false;       // a device is there to be opened
+  std::string strDescription;  // "FT232R USB UART (FTDI)", "pseudo-terminal", ...; may be empty
+};
+
+// sysRoot: where sysfs is mounted; tests pass a tree of their own.
+ComPortInfo DescribeComPort(int comNumber, const std::string& sysRoot = "/sys");
+
+}  // namespace tarnwick
