@@ -1,10 +1,11 @@
 # Quick start: `make run` starts Tarnwick on the simulated device,
 # `make test` builds and runs every test. Both install what they need.
 BUILD ?= build
+BUILD_WINDOWS ?= build-windows
 PORT ?=
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test run bench clean
+.PHONY: all deps configure build test test-windows run bench clean
 
 all: build
 
@@ -22,6 +23,10 @@ build: configure
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
 
+# The core and the Win32 serial backend built for Windows and tested under Wine.
+test-windows:
+	bash scripts/test-windows.sh "$(BUILD_WINDOWS)"
+
 run: build
 	bash scripts/run.sh "$(BUILD)" "$(PORT)"
 
@@ -29,4 +34,4 @@ bench: deps
 	bash scripts/bench.sh
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(BUILD_WINDOWS)
