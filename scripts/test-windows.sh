@@ -45,9 +45,10 @@ cmake -S . -B "$build/tarnwick" -G Ninja \
   -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST
 cmake --build "$build/tarnwick"
 
-# One server for all test programs, started here with its output away from
-# ctest's pipes (a server that a test started would hold them open), kept
-# between programs and stopped whatever happens next.
+# One server for all test programs, kept between them and stopped whatever
+# happens next. The server and the services that the first program starts
+# stay until then, so both are started here with their output away from
+# ctest's pipes: started by a test, they would hold them open.
 mkdir -p "$WINEPREFIX"
 wineserver --persistent </dev/null >/dev/null 2>&1 || true
 trap 'wineserver --kill >/dev/null 2>&1 || true' EXIT
@@ -55,6 +56,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "Creating the Wine prefix"
   wine wineboot --init </dev/null >/dev/null 2>&1
 fi
+wine cmd /c exit </dev/null >/dev/null 2>&1
 
 cd "$build/tarnwick"
 ctest --output-on-failure -j2
