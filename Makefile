@@ -1,10 +1,11 @@
 # Quick start: `make run` starts Tarnwick on the simulated device,
 # `make test` builds and runs every test. Both install what they need.
 BUILD ?= build
+BUILD_WINDOWS ?= build-windows
 PORT ?=
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test run bench tsan clean
+.PHONY: all deps configure build test test-windows run bench tsan clean
 
 all: build
 
@@ -22,6 +23,10 @@ build: configure
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
 
+# The core and the Win32 serial backend built for Windows and tested under Wine.
+test-windows:
+	bash scripts/test-windows.sh "$(BUILD_WINDOWS)"
+
 run: build
 	bash scripts/run.sh "$(BUILD)" "$(PORT)"
 
@@ -33,4 +38,4 @@ tsan: deps
 	bash scripts/tsan.sh
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(BUILD_WINDOWS)

@@ -12,6 +12,11 @@ packages=(
 if [ "${1:-}" = "--gui-tools" ]; then
   packages+=(xvfb x11-utils xdotool imagemagick)
 fi
+# `make test-windows`: the MinGW-w64 cross compiler, GoogleTest's sources to
+# build for Windows, Wine to run the tests, Python for their COM-port far side.
+if [ "${1:-}" = "--windows" ]; then
+  packages=(cmake ninja-build python3 g++-mingw-w64-x86-64-posix googletest wine wine64)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -129,6 +129,7 @@ bool Win32SerialBackend::IsDeviceGone(int error) const {
   switch (error) {
     case ERROR_ACCESS_DENIED:  // what a removed USB adapter's handle answers
     case ERROR_BAD_COMMAND:
+    case ERROR_NOT_READY:  // what writes to a line whose far end hung up answer
     case ERROR_DEVICE_REMOVED:
     case ERROR_DEVICE_NOT_CONNECTED:
     case ERROR_GEN_FAILURE:

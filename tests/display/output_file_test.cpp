@@ -2,7 +2,6 @@
 #include "display/output_file.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -82,6 +81,8 @@ TEST(OutputFile, FollowsAPathChange) {
   EXPECT_EQ(ReadBytes(dir.File("second")), (Bytes{'2'}));
 }
 
+#ifndef _WIN32
+// Windows refuses to delete a file that is open.
 TEST(OutputFile, RecreatesALogDeletedWhileOpen) {
   TempDir dir;
   const std::string path = dir.File("log");
@@ -92,6 +93,7 @@ TEST(OutputFile, RecreatesALogDeletedWhileOpen) {
   ASSERT_TRUE(file.Append(path.c_str(), &b, 1));
   EXPECT_EQ(ReadBytes(path), (Bytes{'b'}));
 }
+#endif
 
 TEST(OutputFile, LargeBlockArrivesWhole) {
   TempDir dir;
@@ -134,11 +136,12 @@ TEST(OutputFile, NullPathIsUnopenable) {
 }
 
 TEST(OutputFile, ReadOnlyFileIsUnopenable) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root may write to any file";
   TempDir dir;
   const std::string path = dir.File("readonly");
   WriteBytes(path, Bytes{'r'});
   std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+  // Root, and Wine run by root, may write to any file.
+  if (std::ofstream(path, std::ios::app)) GTEST_SKIP() << "this user may write to read-only files";
   OutputFile file;
   const std::uint8_t b = 'z';
   EXPECT_FALSE(file.Append(path.c_str(), &b, 1));
