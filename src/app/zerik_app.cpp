@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFile>
+#include <QStatusBar>
 #include <QTimer>
 #include <filesystem>
 #include <system_error>
@@ -10,6 +11,7 @@
 #include "app/about_dlg.h"
 #include "app/command_table.h"
 #include "app/main_frame.h"
+#include "display/view/log_failure_pane.h"
 #include "port/serial_line.h"
 #include "settings/config_file.h"
 
@@ -33,6 +35,9 @@ bool CZerikApp::InitInstance() {
   PublishSettings();
 
   m_pMainFrame = std::make_unique<CMainFrame>();
+  // Before the view starts the worker, so no report goes unseen.
+  m_pMainFrame->statusBar()->addWidget(
+      new LogFailurePane(m_logFailures, m_pMainFrame->statusBar()));
   UpdateLineSummary();
   auto* view = new CZerikView(m_Settings, *this, m_pMainFrame.get());
   m_pMainFrame->SetView(view);
@@ -47,6 +52,8 @@ bool CZerikApp::InitInstance() {
 
 PortWorker& CZerikApp::StartWorker(ScreenModel& model, RepaintSink& sink) {
   m_pWorker = std::make_unique<PortWorker>(m_live, *m_pBackend, &model, &sink);
+  m_pWorker->SetLogFailures(&m_logFailures);
+  model.SetLogFailures(&m_logFailures);
   m_pWorker->Start();
   return *m_pWorker;
 }

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "display/log_failures.h"
 #include "display/view/zerik_view.h"
 #include "platform/message_box.h"
 #include "port/port_worker.h"
@@ -50,6 +51,7 @@ class CZerikApp : public QObject, public ViewHost {
 
   CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
   PortWorker* Worker() const { return m_pWorker.get(); }
+  LogFailures& Logs() { return m_logFailures; }
 
   // ViewHost
   PortWorker& StartWorker(ScreenModel& model, RepaintSink& sink) override;
@@ -69,6 +71,8 @@ class CZerikApp : public QObject, public ViewHost {
  private:
   // m_Settings as the other threads see it; declared after it.
   LiveSettings m_live{m_Settings};
+  // Logs that cannot be written, reported by the worker and the screen model.
+  LogFailures m_logFailures;
   MessageBoxes& m_boxes;
   UrlOpener m_openUrl;
   // Declared in the order they must outlive one another: the worker reads the

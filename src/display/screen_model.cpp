@@ -62,6 +62,11 @@ ScreenModel::ScreenModel(const LiveSettings& settings, RepaintSink* sink)
   m_live.Refresh(m_settings, m_nSettingsVersion);
 }
 
+void ScreenModel::SetLogFailures(LogFailures* failures) {
+  std::lock_guard<std::mutex> lock(m_csLines);
+  m_textLog.SetReporter(failures, LogKind::kText);
+}
+
 // Takes the record the user-interface thread published last. A text log that
 // was switched off is closed; one whose path changed reopens at its next write.
 void ScreenModel::SyncSettings() {

@@ -62,6 +62,9 @@ class ScreenModel {
   // held (the view resets the byte counters there). Then repaints the whole view.
   void Clear(const std::function<void()>& underLock = {});
 
+  // Before the worker starts: where the text log reports whether it writes.
+  void SetLogFailures(LogFailures* failures);
+
   // UI thread. Every line followed by CR LF, oldest first (no trailing zero).
   std::string CopyAllText() const;
 

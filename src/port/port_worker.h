@@ -44,6 +44,9 @@ class PortWorker {
   // Clear's counter reset.
   void ResetCounters();
 
+  // Before Start: where the raw log reports whether it writes.
+  void SetLogFailures(LogFailures* failures) { m_rawLog.SetReporter(failures, LogKind::kRaw); }
+
   // The thread entry: runs the worker on app and returns its result.
   static int PortThreadProc(PortWorker* app);
   int RunPortWorker();
