@@ -11,6 +11,7 @@
 #include "app/about_dlg.h"
 #include "app/command_table.h"
 #include "app/main_frame.h"
+#include "app/qt/help_key.h"
 #include "display/view/log_failure_pane.h"
 #include "port/serial_line.h"
 #include "settings/config_file.h"
@@ -38,6 +39,7 @@ bool CZerikApp::InitInstance() {
   // Before the view starts the worker, so no report goes unseen.
   m_pMainFrame->statusBar()->addWidget(
       new LogFailurePane(m_logFailures, m_pMainFrame->statusBar()));
+  new HelpKey([this] { OnHelp(); }, this);
   UpdateLineSummary();
   auto* view = new CZerikView(m_Settings, *this, m_pMainFrame.get());
   m_pMainFrame->SetView(view);
