@@ -70,13 +70,16 @@ bool OutputFile::Outcome(std::string_view path, int error) {
   return error == 0;
 }
 
-bool OutputFile::StillAtPath() const {
+bool OutputFile::StillAtPath() {
 #ifdef _WIN32
   return true;  // an open file cannot be renamed or deleted under us there
 #else
   // Renamed away (mv, logrotate), replaced or deleted: the path no longer
   // names the open file, and writing on would log into a file nobody looks
-  // for. One stat per write call, which takes a whole received batch.
+  // for. A write after a pause always looks; a flood looks every interval.
+  const auto now = std::chrono::steady_clock::now();
+  if (now - m_lastPathCheck < kPathCheckInterval) return true;
+  m_lastPathCheck = now;
   struct stat st;
   return ::stat(m_strOpenPath.c_str(), &st) == 0 &&
          static_cast<std::uint64_t>(st.st_dev) == m_nDevice &&
@@ -101,6 +104,7 @@ bool OutputFile::OpenFor(std::string_view path) {
   }
   m_nDevice = static_cast<std::uint64_t>(st.st_dev);
   m_nInode = static_cast<std::uint64_t>(st.st_ino);
+  m_lastPathCheck = std::chrono::steady_clock::now();
 #endif
   m_fd = fd;
   m_strOpenPath = std::move(pathCopy);

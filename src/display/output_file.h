@@ -5,6 +5,7 @@
 // one was given, and so does the next success.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -16,6 +17,11 @@ namespace tarnwick {
 
 class OutputFile {
  public:
+  // How often, at most, a write looks whether the path still names the open
+  // file: a look costs a path lookup, too much for every received batch of a
+  // flood, while at most this much of a flood reaches a file renamed away.
+  static constexpr std::chrono::milliseconds kPathCheckInterval{10};
+
   OutputFile() = default;
   ~OutputFile();
   OutputFile(const OutputFile&) = delete;
@@ -27,8 +33,9 @@ class OutputFile {
   // Appends length bytes to the file named by path (NUL-terminated, as stored
   // in the settings). The file stays open between calls while the path is
   // unchanged and still names it; it is reopened when the path changes, when
-  // the file was renamed, rotated or deleted away from it, or after a failed
-  // write.
+  // the file was renamed, rotated or deleted away from it (noticed by the
+  // first write after kPathCheckInterval has passed since the last look), or
+  // after a failed write.
   // Returns true when every byte was written. length 0 only opens (creates)
   // the file and reports whether that worked.
   bool Append(const char* path, const std::uint8_t* data, std::size_t length);
@@ -49,7 +56,7 @@ class OutputFile {
 
  private:
   bool OpenFor(std::string_view path);
-  bool StillAtPath() const;
+  bool StillAtPath();
   bool WriteAll(const std::uint8_t* data, std::size_t length);
   // Closes the file after a failure; the next call opens it again.
   void Drop();
@@ -60,6 +67,7 @@ class OutputFile {
   // Identity of the open file, to notice when its path names another one.
   std::uint64_t m_nDevice = 0;
   std::uint64_t m_nInode = 0;
+  std::chrono::steady_clock::time_point m_lastPathCheck;
   int m_nLastError = 0;
   LogFailures* m_pReporter = nullptr;
   LogKind m_kind = LogKind::kRaw;

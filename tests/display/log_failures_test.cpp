@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "display/output_file.h"
@@ -56,6 +57,8 @@ TEST_P(LogMovedAway, NextWriteGoesToTheConfiguredPath) {
   OutputFile file;
   ASSERT_TRUE(AppendText(file, path, "old"));
   c.move(path);
+  // The first write after a pause looks whether the path still names the file.
+  std::this_thread::sleep_for(OutputFile::kPathCheckInterval + std::chrono::milliseconds(5));
   ASSERT_TRUE(AppendText(file, path, "new"));
   EXPECT_EQ(FileText(path + ".1"), c.oldContent);
   EXPECT_EQ(FileText(path), c.newContent);
