@@ -96,3 +96,11 @@ set_field 116 4; set_field 128 3; set_field 132 4
 start_tarnwick 4
 snap float
 stop_tarnwick
+
+# The raw log's folder is missing: the status bar names the file and the reason.
+set_field 40 1
+printf '%s\0' "$work/missing/raw.log" |
+  dd of="$work/Tarnwick.cfg" bs=1 seek=1168 conv=notrunc status=none
+start_tarnwick 4
+snap log-failure
+stop_tarnwick

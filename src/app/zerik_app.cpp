@@ -37,8 +37,9 @@ bool CZerikApp::InitInstance() {
 
   m_pMainFrame = std::make_unique<CMainFrame>();
   // Before the view starts the worker, so no report goes unseen.
-  m_pMainFrame->statusBar()->addWidget(
-      new LogFailurePane(m_logFailures, m_pMainFrame->statusBar()));
+  // Beside "Ready", taking nearly all the room the status bar has left.
+  m_pMainFrame->statusBar()->addWidget(new LogFailurePane(m_logFailures, m_pMainFrame->statusBar()),
+                                       100);
   new HelpKey([this] { OnHelp(); }, this);
   UpdateLineSummary();
   auto* view = new CZerikView(m_Settings, *this, m_pMainFrame.get());

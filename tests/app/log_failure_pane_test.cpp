@@ -52,9 +52,10 @@ TEST_F(LogFailurePaneTest, FullRawLogAppearsAndClears) {
   ASSERT_TRUE(limit->ok());
   ASSERT_TRUE(m_fixture.Pty().Write(std::vector<std::uint8_t>(10, 0x5B)));
   ASSERT_TRUE(WaitFor([&] { return m_pane->isVisible(); }));
-  EXPECT_EQ(m_pane->text(), QStringLiteral("Cannot write the raw log ") +
-                                Quoted(m_fixture.dir.File("raw.log")) +
-                                QStringLiteral(": File too large"));
+  EXPECT_EQ(m_pane->FullText(), QStringLiteral("Cannot write the raw log ") +
+                                    Quoted(m_fixture.dir.File("raw.log")) +
+                                    QStringLiteral(": File too large"));
+  EXPECT_EQ(m_pane->toolTip(), m_pane->FullText());
   // Reception and display go on meanwhile.
   ASSERT_TRUE(WaitFor([&] { return m_fixture.Worker().m_nBytesRead.load() == 110; }));
 
@@ -62,7 +63,7 @@ TEST_F(LogFailurePaneTest, FullRawLogAppearsAndClears) {
   ASSERT_TRUE(m_fixture.Pty().Write(std::vector<std::uint8_t>(5, 0x5C)));
   ASSERT_TRUE(WaitFor([&] { return !m_pane->isVisible(); }));
   EXPECT_EQ(RawSize(), 105u);
-  EXPECT_TRUE(m_pane->text().isEmpty());
+  EXPECT_TRUE(m_pane->FullText().isEmpty());
 }
 
 TEST_F(LogFailurePaneTest, MissingTextLogFolderAppearsAndClears) {
@@ -73,11 +74,27 @@ TEST_F(LogFailurePaneTest, MissingTextLogFolderAppearsAndClears) {
   Start(settings);
   ASSERT_TRUE(m_fixture.Pty().Write(std::vector<std::uint8_t>{1, 2}));
   ASSERT_TRUE(WaitFor([&] { return m_pane->isVisible(); }));
-  EXPECT_EQ(m_pane->text(), QStringLiteral("Cannot write the text log ") + Quoted(path) +
-                                QStringLiteral(": No such file or directory"));
+  EXPECT_EQ(m_pane->FullText(), QStringLiteral("Cannot write the text log ") + Quoted(path) +
+                                    QStringLiteral(": No such file or directory"));
   std::filesystem::create_directory(m_fixture.dir.File("logs"));
   ASSERT_TRUE(m_fixture.Pty().Write(std::vector<std::uint8_t>{3}));
   ASSERT_TRUE(WaitFor([&] { return !m_pane->isVisible(); }));
+}
+
+TEST_F(LogFailurePaneTest, LongPathIsShortenedNotWideningTheWindow) {
+  SETTINGS settings = testing::HexLoggingSettings(m_fixture.dir, true, false);
+  const std::string path = m_fixture.dir.File(std::string(600, 'd') + "/raw.log");
+  std::snprintf(settings.szRawFile, sizeof settings.szRawFile, "%s", path.c_str());
+  Start(settings);
+  const int widthBefore = m_fixture.Frame().minimumSizeHint().width();
+  ASSERT_TRUE(m_fixture.Pty().Write(std::vector<std::uint8_t>{1}));
+  ASSERT_TRUE(WaitFor([&] { return m_pane->isVisible(); }));
+  EXPECT_TRUE(m_pane->FullText().contains(QString::fromStdString(path)));
+  EXPECT_LT(m_pane->text().size(), m_pane->FullText().size());
+  EXPECT_TRUE(m_pane->text().endsWith(QStringLiteral(": File name too long")) ||
+              m_pane->text().endsWith(QStringLiteral(": No such file or directory")));
+  // Showing the pane adds its spacing, not the text's width of several thousand pixels.
+  EXPECT_LT(m_fixture.Frame().minimumSizeHint().width(), widthBefore + 100);
 }
 
 TEST(LogFailurePaneText, NamesEachFailingLog) {

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QStatusBar>
 #include <QStringList>
+#include <algorithm>
 
 #include "display/view/ansi_text.h"
 #include "platform/error_text.h"
@@ -15,6 +16,8 @@ LogFailurePane::LogFailurePane(LogFailures& failures, QWidget* parent)
   QPalette warning = palette();
   warning.setColor(QPalette::WindowText, QColor(0xB0, 0x00, 0x00));
   setPalette(warning);
+  // A long path must not widen the window: the pane takes the room it gets.
+  setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   m_failures.SetListener(
       [this] { QMetaObject::invokeMethod(this, &LogFailurePane::Refresh, Qt::QueuedConnection); });
   Refresh();
@@ -41,9 +44,19 @@ QString LogFailurePane::Text(const std::vector<LogFailures::Failure>& failures) 
   return parts.join(QStringLiteral("; "));
 }
 
+void LogFailurePane::resizeEvent(QResizeEvent* event) {
+  QLabel::resizeEvent(event);
+  ShowElided();
+}
+
+void LogFailurePane::ShowElided() {
+  setText(fontMetrics().elidedText(m_strFullText, Qt::ElideMiddle, std::max(0, width())));
+}
+
 void LogFailurePane::Refresh() {
   const QString text = Text(m_failures.Current());
-  setText(text);
+  m_strFullText = text;
+  ShowElided();
   setToolTip(text);
   if (text.isEmpty()) {
     hide();

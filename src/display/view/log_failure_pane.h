@@ -19,11 +19,19 @@ class LogFailurePane : public QLabel {
 
   // What the pane says for these failures; empty for none.
   static QString Text(const std::vector<LogFailures::Failure>& failures);
+  // The whole text; the pane shows it shortened in the middle when the
+  // status bar is too narrow for it, and as its tooltip.
+  QString FullText() const { return m_strFullText; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void Refresh();
+  void ShowElided();
 
   LogFailures& m_failures;
+  QString m_strFullText;
 };
 
 }  // namespace tarnwick
