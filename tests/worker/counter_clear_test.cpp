@@ -2,6 +2,7 @@
 // its settings change: the worker with a real screen model and real files.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -48,7 +49,7 @@ TEST(PortWorkerCounters, ClearBetweenCountAndScreenKeepsCounterAndScreenInStep) 
   LogFailures failures;
   rig.worker.SetLogFailures(&failures);
   // What the view's Clear does, on the worker thread in the middle of a batch.
-  int clears = 0;
+  std::atomic<int> clears{0};
   failures.SetListener([&] {
     model.Clear([&](std::uint32_t bytesTaken) { rig.worker.ResetCounters(bytesTaken); });
     ++clears;
