@@ -89,13 +89,5 @@ TEST_F(HelpKeyTest, OpensTheHelpPageFromAModelessDialogAndNotForOtherKeys) {
   EXPECT_EQ(Opened(), 1u);
 }
 
-TEST_F(HelpKeyTest, EndsWithTheApplication) {
-  m_fixture.app.reset();
-  QDialog dialog;
-  dialog.show();
-  QTest::keyClick(&dialog, Qt::Key_F1);
-  EXPECT_EQ(Opened(), 0u);
-}
-
 }  // namespace
 }  // namespace tarnwick
