@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev
   fonts-dejavu-core
+  locales libc-l10n
 )
 if [ "${1:-}" = "--gui-tools" ]; then
   packages+=(xvfb x11-utils xdotool imagemagick)

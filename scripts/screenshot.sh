@@ -157,3 +157,11 @@ xdotool key Return
 sleep 3
 snap view-after-settings
 stop_tarnwick
+
+# The raw log's folder is missing: the status bar names the file and the reason.
+set_field 40 1
+printf '%s\0' "$work/missing/raw.log" |
+  dd of="$work/Tarnwick.cfg" bs=1 seek=1168 conv=notrunc status=none
+start_tarnwick 4
+snap log-failure
+stop_tarnwick

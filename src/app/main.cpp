@@ -1,5 +1,6 @@
 // Tarnwick: a serial-line monitor.
 #include <QApplication>
+#include <csignal>
 
 #include "app/qt_message_boxes.h"
 #include "app/shutdown_signals.h"
@@ -7,6 +8,13 @@
 #include "port/serial_device.h"
 
 int main(int argc, char** argv) {
+#ifndef _WIN32
+  // A log past the file-size limit, or a log FIFO whose reader went away,
+  // fails its write (which the status bar reports) instead of ending the
+  // program.
+  std::signal(SIGXFSZ, SIG_IGN);
+  std::signal(SIGPIPE, SIG_IGN);
+#endif
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tarnwick"));
   QApplication::setOrganizationName(QStringLiteral("Norvast"));

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFile>
+#include <QStatusBar>
 #include <QTimer>
 #include <filesystem>
 #include <system_error>
@@ -10,9 +11,11 @@
 #include "app/about_dlg.h"
 #include "app/command_table.h"
 #include "app/main_frame.h"
+#include "app/qt/help_key.h"
 #include "dialogs/qt/settings_dialog.h"
 #include "dialogs/qt/star_dialog.h"
 #include "dialogs/screen_settings_corrections.h"
+#include "display/view/log_failure_pane.h"
 #include "port/serial_line.h"
 #include "settings/config_file.h"
 
@@ -42,6 +45,11 @@ bool CZerikApp::InitInstance() {
   PublishSettings();
 
   m_pMainFrame = std::make_unique<CMainFrame>();
+  // Before the view starts the worker, so no report goes unseen.
+  // Beside "Ready", taking nearly all the room the status bar has left.
+  m_pMainFrame->statusBar()->addWidget(new LogFailurePane(m_logFailures, m_pMainFrame->statusBar()),
+                                       100);
+  new HelpKey([this] { OnHelp(); }, this);
   UpdateLineSummary();
   auto* view = new CZerikView(m_Settings, *this, m_pMainFrame.get());
   m_pMainFrame->SetView(view);
@@ -60,6 +68,8 @@ bool CZerikApp::InitInstance() {
 
 PortWorker& CZerikApp::StartWorker(ScreenModel& model, RepaintSink& sink) {
   m_pWorker = std::make_unique<PortWorker>(m_live, *m_pBackend, &model, &sink);
+  m_pWorker->SetLogFailures(&m_logFailures);
+  model.SetLogFailures(&m_logFailures);
   m_pWorker->Start();
   return *m_pWorker;
 }

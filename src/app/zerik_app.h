@@ -10,6 +10,7 @@
 #include <string>
 
 #include "dialogs/qt/dialog_services.h"
+#include "display/log_failures.h"
 #include "display/view/zerik_view.h"
 #include "platform/message_box.h"
 #include "port/port_worker.h"
@@ -65,6 +66,7 @@ class CZerikApp : public QObject, public ViewHost {
 
   CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
   PortWorker* Worker() const { return m_pWorker.get(); }
+  LogFailures& Logs() { return m_logFailures; }
 
   // ViewHost
   PortWorker& StartWorker(ScreenModel& model, RepaintSink& sink) override;
@@ -86,6 +88,8 @@ class CZerikApp : public QObject, public ViewHost {
  private:
   // m_Settings as the other threads see it; declared after it.
   LiveSettings m_live{m_Settings};
+  // Logs that cannot be written, reported by the worker and the screen model.
+  LogFailures m_logFailures;
   MessageBoxes& m_boxes;
   UrlOpener m_openUrl;
   DialogChoosers m_choosers;

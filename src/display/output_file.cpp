@@ -46,35 +46,66 @@ void CloseFd(int fd) {
 
 }  // namespace
 
-OutputFile::~OutputFile() { Close(); }
+OutputFile::~OutputFile() { Drop(); }
 
-void OutputFile::Close() {
+void OutputFile::SetReporter(LogFailures* reporter, LogKind kind) {
+  m_pReporter = reporter;
+  m_kind = kind;
+}
+
+void OutputFile::Drop() {
   if (m_fd >= 0) CloseFd(m_fd);
   m_fd = -1;
   m_strOpenPath.clear();
 }
 
-bool OutputFile::StillLinked() const {
+void OutputFile::Close() {
+  Drop();
+  Outcome({}, 0);
+}
+
+bool OutputFile::Outcome(std::string_view path, int error) {
+  m_nLastError = error;
+  if (m_pReporter != nullptr) m_pReporter->Report(m_kind, path, error);
+  return error == 0;
+}
+
+bool OutputFile::StillAtPath() {
 #ifdef _WIN32
-  return true;  // an open file cannot be deleted under us there
+  return true;  // an open file cannot be renamed or deleted under us there
 #else
-  // Someone deleted the log while we held it: writing on would lose the data
-  // in an unlinked file, where a fresh open recreates it as a new log.
+  // Renamed away (mv, logrotate), replaced or deleted: the path no longer
+  // names the open file, and writing on would log into a file nobody looks
+  // for. A write after a pause always looks; a flood looks every interval.
+  const auto now = std::chrono::steady_clock::now();
+  if (now - m_lastPathCheck < kPathCheckInterval) return true;
+  m_lastPathCheck = now;
   struct stat st;
-  return ::fstat(m_fd, &st) == 0 && st.st_nlink > 0;
+  return ::stat(m_strOpenPath.c_str(), &st) == 0 &&
+         static_cast<std::uint64_t>(st.st_dev) == m_nDevice &&
+         static_cast<std::uint64_t>(st.st_ino) == m_nInode;
 #endif
 }
 
-bool OutputFile::OpenFor(const char* path) { return OpenFor(std::string_view(path ? path : "")); }
-
 bool OutputFile::OpenFor(std::string_view path) {
-  if (m_fd >= 0 && path == m_strOpenPath && StillLinked()) return true;
-  Close();
-  if (path.empty()) return false;
+  if (m_fd >= 0 && path == m_strOpenPath && StillAtPath()) return true;
+  Drop();
+  if (path.empty()) return Outcome(path, ENOENT);
   std::string pathCopy(path);  // NUL-terminated for the platform call
-  if (pathCopy.find('\0') != std::string::npos) return false;
+  if (pathCopy.find('\0') != std::string::npos) return Outcome(path, EINVAL);
   const int fd = OpenForAppend(pathCopy.c_str());
-  if (fd < 0) return false;
+  if (fd < 0) return Outcome(path, errno);
+#ifndef _WIN32
+  struct stat st;
+  if (::fstat(fd, &st) != 0) {
+    const int error = errno;
+    CloseFd(fd);
+    return Outcome(path, error);
+  }
+  m_nDevice = static_cast<std::uint64_t>(st.st_dev);
+  m_nInode = static_cast<std::uint64_t>(st.st_ino);
+  m_lastPathCheck = std::chrono::steady_clock::now();
+#endif
   m_fd = fd;
   m_strOpenPath = std::move(pathCopy);
   return true;
@@ -92,7 +123,10 @@ bool OutputFile::WriteAll(const std::uint8_t* data, std::size_t length) {
       if (errno == EINTR) continue;
       return false;
     }
-    if (written == 0) return false;
+    if (written == 0) {
+      errno = ENOSPC;  // nothing taken and no reason given: the disk is full
+      return false;
+    }
     data += written;
     length -= static_cast<std::size_t>(written);
   }
@@ -105,14 +139,17 @@ bool OutputFile::Append(const char* path, const std::uint8_t* data, std::size_t 
 
 bool OutputFile::Append(std::string_view path, const std::uint8_t* data, std::size_t length) {
   if (!OpenFor(path)) return false;
-  if (length == 0) return true;
-  if (WriteAll(data, length)) return true;
+  if (length == 0 || WriteAll(data, length)) return Outcome(path, 0);
   // A failed write (full disk, file gone bad): drop this call's data and start
   // afresh with a new open at the next call.
-  Close();
-  return false;
+  const int error = errno;
+  Drop();
+  return Outcome(path, error);
 }
 
-bool OutputFile::Touch(const char* path) { return OpenFor(path); }
+bool OutputFile::Touch(const char* path) {
+  const std::string_view name(path ? path : "");
+  return OpenFor(name) && Outcome(name, 0);
+}
 
 }  // namespace tarnwick

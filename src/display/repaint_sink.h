@@ -21,6 +21,9 @@ class RepaintSink {
   virtual void InvalidateAll() = 0;
   // One rectangle in view coordinates, as the last paint computed it, background erased.
   virtual void InvalidateRect(const Rect& rect) = 0;
+  // The counters line at the top, as tall as the view's lines are; only the
+  // view knows that height. Without a view to ask, the whole view.
+  virtual void InvalidateCounters() { InvalidateAll(); }
 };
 
 }  // namespace tarnwick

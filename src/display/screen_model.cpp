@@ -62,6 +62,11 @@ ScreenModel::ScreenModel(const LiveSettings& settings, RepaintSink* sink)
   m_live.Refresh(m_settings, m_nSettingsVersion);
 }
 
+void ScreenModel::SetLogFailures(LogFailures* failures) {
+  std::lock_guard<std::mutex> lock(m_csLines);
+  m_textLog.SetReporter(failures, LogKind::kText);
+}
+
 // Takes the record the user-interface thread published last. A text log that
 // was switched off is closed; one whose path changed reopens at its next write.
 void ScreenModel::SyncSettings() {
@@ -122,6 +127,7 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length)
     for (std::size_t i = 0; i < length; ++i) m_unitBytes[fill + i] = data[i];
     if (m_nUnitFill.compare_exchange_strong(fill, fill + static_cast<int>(length),
                                             std::memory_order_relaxed)) {
+      m_nBytesTaken.fetch_add(static_cast<std::uint32_t>(length), std::memory_order_relaxed);
       return;
     }
   }
@@ -130,6 +136,9 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length)
   Rect lastLine;
   {
     std::lock_guard<std::mutex> lock(m_csLines);
+    // Taken under the lock with the lines: a Clear either sees the whole run
+    // on the screen and in this count, or neither.
+    m_nBytesTaken.fetch_add(static_cast<std::uint32_t>(length), std::memory_order_relaxed);
     // A Clear may have dropped the partial unit since it was read above.
     fill = m_nUnitFill.load(std::memory_order_relaxed);
     // Units that join the last line gather here and reach the line in one
@@ -248,7 +257,7 @@ void ScreenModel::RequestRepaint(const RunEffects& fx, const Rect& lastLine) {
   }
 }
 
-void ScreenModel::Clear(const std::function<void()>& underLock) {
+void ScreenModel::Clear(const std::function<void(std::uint32_t bytesTaken)>& underLock) {
   // The worker's copy is not ours to read; the published record is current.
   const SETTINGS settings = m_live.Current();
   {
@@ -262,7 +271,8 @@ void ScreenModel::Clear(const std::function<void()>& underLock) {
     m_nUnitsOnLine = 0;
     m_nUnitFill.store(0, std::memory_order_relaxed);
     m_lines.clear();
-    if (underLock) underLock();
+    const std::uint32_t taken = m_nBytesTaken.exchange(0, std::memory_order_relaxed);
+    if (underLock) underLock(taken);
   }
   if (m_pSink) m_pSink->InvalidateAll();
 }

@@ -62,8 +62,14 @@ class ScreenModel {
 
   // UI thread. Writes the pending line to the text log (when bSaveText), drops
   // the partial unit and every line. underLock runs while m_csLines is still
-  // held (the view resets the byte counters there). Then repaints the whole view.
-  void Clear(const std::function<void()>& underLock = {});
+  // held, with the number of bytes taken since the previous Clear (the view
+  // takes them off the received-byte counter there, so bytes counted but not
+  // yet taken stay counted and the counter matches what the screen will show).
+  // Then repaints the whole view.
+  void Clear(const std::function<void(std::uint32_t bytesTaken)>& underLock = {});
+
+  // Before the worker starts: where the text log reports whether it writes.
+  void SetLogFailures(LogFailures* failures);
 
   // UI thread. Every line followed by CR LF, oldest first (no trailing zero).
   std::string CopyAllText() const;
@@ -128,6 +134,10 @@ class ScreenModel {
   // Worker only, except that Clear resets m_nUnitFill under m_csLines.
   std::uint8_t m_unitBytes[4] = {};
   std::atomic<std::int32_t> m_nUnitFill{0};
+
+  // Bytes given to AddReceivedBytes since the last Clear, modulo 2^32 as the
+  // counter is.
+  std::atomic<std::uint32_t> m_nBytesTaken{0};
 
   OutputFile m_textLog;
   std::string m_textPending;  // closed lines of the current run, not yet in the file

@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "platform/com_names.h"
+#include "platform/error_text.h"
 #include "platform/posix_arbitrary_baud.h"
 #include "platform/posix_line_settings.h"
 
@@ -34,13 +35,6 @@ int MillisecondsUntil(Clock::time_point deadline) {
 bool ConsumeWake(int wakeFd) {
   std::uint64_t count = 0;
   return wakeFd >= 0 && ::read(wakeFd, &count, sizeof count) == sizeof count;
-}
-
-// strerror_r comes as the GNU variant (returns the text) or the XSI one
-// (fills the buffer, returns 0); overloads pick whichever this libc has.
-[[maybe_unused]] const char* StrerrorResult(const char* text, const char*) { return text; }
-[[maybe_unused]] const char* StrerrorResult(int rc, const char* buffer) {
-  return rc == 0 ? buffer : nullptr;
 }
 
 // Default write timeouts until SetCommTimeouts gives others.
@@ -252,11 +246,7 @@ std::unique_ptr<SerialDevice> PosixSerialBackend::Open(const std::string& portNa
   return std::make_unique<PosixSerialDevice>(fd, m_wakeFd);
 }
 
-std::string PosixSerialBackend::ErrorText(int error) const {
-  char buffer[256] = {};
-  const char* text = StrerrorResult(::strerror_r(error, buffer, sizeof buffer), buffer);
-  return text != nullptr ? std::string(text) : std::string();
-}
+std::string PosixSerialBackend::ErrorText(int error) const { return SystemErrorText(error); }
 
 bool PosixSerialBackend::IsDeviceGone(int error) const {
   return error == EIO || error == ENXIO || error == ENODEV;

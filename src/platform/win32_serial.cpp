@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "display/ansi_code_page.h"
+
 namespace tarnwick {
 
 namespace {
@@ -112,13 +114,25 @@ std::unique_ptr<SerialDevice> Win32SerialBackend::Open(const std::string& portNa
 }
 
 std::string Win32SerialBackend::ErrorText(int error) const {
-  char* message = nullptr;
-  const DWORD length = ::FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, static_cast<DWORD>(error), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-      reinterpret_cast<LPSTR>(&message), 0, nullptr);
+  // The English sentence where the system has one, whatever the user's
+  // language, taken wide so each character reaches the display's code page.
+  wchar_t* message = nullptr;
+  DWORD length = 0;
+  for (const WORD language :
+       {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT)}) {
+    length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(error), language, reinterpret_cast<LPWSTR>(&message), 0,
+        nullptr);
+    if (length != 0 && message != nullptr) break;
+  }
   std::string text;
-  if (length != 0 && message != nullptr) text.assign(message, length);
+  for (DWORD i = 0; message != nullptr && i < length; ++i) {
+    const wchar_t c = message[i];
+    if (c >= 0xDC00 && c <= 0xDFFF) continue;  // second half of a pair: one character
+    // A pair stands for a character beyond the code page.
+    text.push_back(static_cast<char>(UnicodeToAnsi(c >= 0xD800 && c <= 0xDBFF ? 0x10000 : c)));
+  }
   if (message != nullptr) ::LocalFree(message);
   // The system's sentence ends in CR LF; the status is drawn as one line.
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();

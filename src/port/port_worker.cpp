@@ -79,8 +79,9 @@ void PortWorker::SetTxLength(std::int32_t length) {
   m_line.Backend().Wake();
 }
 
-void PortWorker::ResetCounters() {
-  m_nBytesRead.store(0, std::memory_order_relaxed);
+void PortWorker::ResetCounters(std::uint32_t bytesShown) {
+  // Modulo 2^32, as the counter wraps.
+  m_nBytesRead.fetch_sub(static_cast<std::int32_t>(bytesShown), std::memory_order_relaxed);
   m_nBytesWritten.store(0, std::memory_order_relaxed);
 }
 
@@ -283,10 +284,9 @@ void PortWorker::RepaintAll() {
 }
 
 void PortWorker::RepaintCounters() {
-  if (m_sink == nullptr) return;
-  const std::int32_t height = m_settings.Get().lfFont.lfHeight;
-  const std::int32_t bottom = height == INT_MIN ? INT_MAX : (height < 0 ? -height : height);
-  m_sink->InvalidateRect(Rect{0, 0, 1000, bottom});
+  // The view maps "the counters line" to its real line height, which a font
+  // with lfHeight 0 leaves to the font.
+  if (m_sink != nullptr) m_sink->InvalidateCounters();
 }
 
 }  // namespace tarnwick

@@ -41,8 +41,13 @@ class PortWorker {
   const std::uint8_t* TxBuffer() const { return m_pTxBuffer.load(std::memory_order_acquire); }
   std::int32_t TxPos() const { return m_nTxPos.load(std::memory_order_relaxed); }
 
-  // Clear's counter reset.
-  void ResetCounters();
+  // Clear's counter reset, under the screen model's lock: bytesShown, the
+  // bytes the model took since the previous Clear, leave the read counter;
+  // bytes counted but not yet taken stay, as they reach the cleared screen.
+  void ResetCounters(std::uint32_t bytesShown);
+
+  // Before Start: where the raw log reports whether it writes.
+  void SetLogFailures(LogFailures* failures) { m_rawLog.SetReporter(failures, LogKind::kRaw); }
 
   // The thread entry: runs the worker on app and returns its result.
   static int PortThreadProc(PortWorker* app);

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/temp_dir.h"
@@ -90,6 +91,7 @@ TEST(OutputFile, RecreatesALogDeletedWhileOpen) {
   const std::uint8_t a = 'a', b = 'b';
   ASSERT_TRUE(file.Append(path.c_str(), &a, 1));
   std::filesystem::remove(path);
+  std::this_thread::sleep_for(OutputFile::kPathCheckInterval + std::chrono::milliseconds(5));
   ASSERT_TRUE(file.Append(path.c_str(), &b, 1));
   EXPECT_EQ(ReadBytes(path), (Bytes{'b'}));
 }

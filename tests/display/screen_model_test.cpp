@@ -320,10 +320,12 @@ TEST(ScreenModel, ClearRunsItsCallbackUnderTheLockBeforeRepainting) {
   LiveSettings live(settings);
   ScreenModel model(live, &sink);
   model.AddReceivedByte(1);
+  model.AddReceivedByte(2);
   sink.Reset();
   bool lockHeld = false;
   std::future<std::size_t> reader;
-  model.Clear([&] {
+  model.Clear([&](std::uint32_t bytesTaken) {
+    EXPECT_EQ(bytesTaken, 2u);
     EXPECT_TRUE(sink.requests.empty());
     // Another thread cannot read the model while the callback runs.
     reader = std::async(std::launch::async, [&] { return model.LineCount(); });

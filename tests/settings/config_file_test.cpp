@@ -7,6 +7,7 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -14,12 +15,15 @@
 
 #include "support/recording_message_boxes.h"
 #include "support/temp_dir.h"
+#include "support/unprivileged.h"
 
 namespace tarnwick {
 namespace {
 
+using testing::kUnprivilegedId;
 using testing::ReadBytes;
 using testing::RecordingMessageBoxes;
+using testing::RunUnprivileged;
 using testing::TempDir;
 using testing::WriteBytes;
 
@@ -149,32 +153,182 @@ TEST(SaveConfig, WritesExactlyTheRecordInTheStartDirectory) {
             1);
 }
 
-TEST(SaveConfig, FailureWarnsAndKeepsThePreviousFile) {
-#ifdef _WIN32
-  const bool permissionsBind = false;  // a read-only directory still takes new files there
-#else
-  const bool permissionsBind = ::geteuid() != 0;  // root ignores directory permissions
-#endif
-  if (!permissionsBind) {
-    // Use a directory that cannot exist.
-    RecordingMessageBoxes boxes;
-    EXPECT_FALSE(SaveConfig(DefaultSettings(), "/proc/no-such-dir", boxes));
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].text, "Can not save onfiguration !");
-    EXPECT_EQ(boxes.shown[0].caption, "Quelvane");
-    EXPECT_EQ(boxes.shown[0].icon, MessageIcon::kWarning);
-    return;
-  }
-  TempDir dir;
-  const auto previous = RandomBytes(kSettingsSize, 11);
-  WriteBytes(dir.File(kConfigFileName), previous);
-  ::chmod(dir.path().string().c_str(), 0500);
+// Links, permission bits, owners and read-only entries are POSIX matters.
+#ifndef _WIN32
+// Names of everything in dir, so a stray temporary file shows.
+std::vector<std::string> Entries(const std::filesystem::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+mode_t ModeOf(const std::string& path) {
+  struct stat st {};
+  ::stat(path.c_str(), &st);
+  return st.st_mode & 07777;
+}
+
+// What an unprivileged save reports: bit 0 saved, bits 1.. the boxes shown.
+int SaveAndEncode(const SETTINGS& settings, const std::string& dir) {
   RecordingMessageBoxes boxes;
-  EXPECT_FALSE(SaveConfig(DefaultSettings(), dir.path().string(), boxes));
-  ::chmod(dir.path().string().c_str(), 0700);
-  ASSERT_EQ(boxes.shown.size(), 1u);
-  EXPECT_EQ(boxes.shown[0].text, "Can not save onfiguration !");
-  EXPECT_EQ(ReadBytes(dir.File(kConfigFileName)), previous);
+  const bool saved = SaveConfig(settings, dir, boxes);
+  const bool warned = boxes.shown.size() == 1 &&
+                      boxes.shown[0].text == "Can not save onfiguration !" &&
+                      boxes.shown[0].caption == "Quelvane";
+  return (saved ? 1 : 0) | (static_cast<int>(boxes.shown.size()) << 1) | (warned ? 8 : 0);
+}
+
+struct LinkCase {
+  const char* name;
+  const char* linkText;  // what Tarnwick.cfg points to, relative to the start directory
+  const char* target;    // the file that must receive the record
+  bool targetExists;
+};
+
+void PrintTo(const LinkCase& c, std::ostream* os) { *os << c.name; }
+
+class SaveConfigThroughLink : public ::testing::TestWithParam<LinkCase> {};
+
+TEST_P(SaveConfigThroughLink, ReplacesTheFileTheLinkNamesAndKeepsTheLink) {
+  const LinkCase& c = GetParam();
+  TempDir dir;
+  std::filesystem::create_directories(dir.path() / "conf");
+  if (c.targetExists) WriteBytes(dir.File(c.target), RandomBytes(kSettingsSize, 2));
+  std::filesystem::create_symlink(c.linkText, dir.path() / kConfigFileName);
+  if (std::string(c.name) == "chain")
+    std::filesystem::create_symlink("real.cfg", dir.path() / "conf/step");
+
+  SETTINGS s = DefaultSettings();
+  s.nBaudIndex = 11;
+  RecordingMessageBoxes boxes;
+  ASSERT_TRUE(SaveConfig(s, dir.path().string(), boxes));
+  EXPECT_TRUE(boxes.shown.empty());
+  ASSERT_TRUE(std::filesystem::is_symlink(dir.path() / kConfigFileName));
+  EXPECT_EQ(std::filesystem::read_symlink(dir.path() / kConfigFileName), c.linkText);
+  EXPECT_FALSE(std::filesystem::is_symlink(dir.File(c.target)));
+  EXPECT_EQ(ReadBytes(dir.File(c.target)), BytesOf(s));
+  // Loading through the link reads what was saved.
+  SETTINGS loaded = DefaultSettings();
+  ASSERT_TRUE(LoadConfig(loaded, dir.path().string(), boxes));
+  EXPECT_EQ(loaded.nBaudIndex, 11);
+  EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{kConfigFileName, "conf"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, SaveConfigThroughLink,
+    ::testing::Values(LinkCase{"relative", "conf/real.cfg", "conf/real.cfg", true},
+                      LinkCase{"chain", "conf/step", "conf/real.cfg", true},
+                      LinkCase{"dangling", "conf/real.cfg", "conf/real.cfg", false}));
+
+TEST(SaveConfig, AbsoluteLinkIsFollowedToo) {
+  TempDir dir, elsewhere;
+  const std::string target = elsewhere.File("shared.cfg");
+  WriteBytes(target, RandomBytes(kSettingsSize, 4));
+  std::filesystem::create_symlink(target, dir.path() / kConfigFileName);
+  RecordingMessageBoxes boxes;
+  ASSERT_TRUE(SaveConfig(DefaultSettings(), dir.path().string(), boxes));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.path() / kConfigFileName));
+  EXPECT_EQ(ReadBytes(target), BytesOf(DefaultSettings()));
+  EXPECT_EQ(Entries(elsewhere.path()), (std::vector<std::string>{"shared.cfg"}));
+}
+
+TEST(SaveConfig, KeepsPermissionBitsAndOwner) {
+  for (mode_t mode : {0600, 0640, 0664, 0604}) {
+    SCOPED_TRACE(mode);
+    TempDir dir;
+    const std::string path = dir.File(kConfigFileName);
+    WriteBytes(path, RandomBytes(kSettingsSize, 9));
+    ASSERT_EQ(::chmod(path.c_str(), mode), 0);
+    // Only root may give a file away; then the save must give it back.
+    const bool foreignOwner = ::geteuid() == 0;
+    if (foreignOwner) {
+      ASSERT_EQ(::chown(path.c_str(), kUnprivilegedId, kUnprivilegedId), 0);
+    }
+    RecordingMessageBoxes boxes;
+    ASSERT_TRUE(SaveConfig(DefaultSettings(), dir.path().string(), boxes));
+    EXPECT_EQ(ReadBytes(path), BytesOf(DefaultSettings()));
+    EXPECT_EQ(ModeOf(path), mode);
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    if (foreignOwner) {
+      EXPECT_EQ(st.st_uid, kUnprivilegedId);
+      EXPECT_EQ(st.st_gid, kUnprivilegedId);
+    } else {
+      EXPECT_EQ(st.st_uid, ::geteuid());
+    }
+  }
+}
+
+TEST(SaveConfig, ReadOnlyFileIsNotReplaced) {
+  TempDir dir;
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);  // the directory itself is writable
+  const std::string path = dir.File(kConfigFileName);
+  const auto previous = RandomBytes(kSettingsSize, 13);
+  WriteBytes(path, previous);
+  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+  const int result =
+      RunUnprivileged([&] { return SaveAndEncode(DefaultSettings(), dir.path().string()); });
+  EXPECT_EQ(result, (1 << 1) | 8);  // not saved, the one warning box
+  EXPECT_EQ(ReadBytes(path), previous);
+  EXPECT_EQ(ModeOf(path), 0444u);
+  EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{kConfigFileName}));
+}
+
+TEST(SaveConfig, WritableFileInReadOnlyDirectoryIsSavedInPlace) {
+  TempDir dir;
+  const std::string path = dir.File(kConfigFileName);
+  WriteBytes(path, RandomBytes(3000, 17));  // longer than the record: cut to it
+  ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0555), 0);
+  struct stat before {};
+  ASSERT_EQ(::stat(path.c_str(), &before), 0);
+  SETTINGS s = DefaultSettings();
+  s.nRows = 42;
+  const int result = RunUnprivileged([&] { return SaveAndEncode(s, dir.path().string()); });
+  ::chmod(dir.path().c_str(), 0700);
+  EXPECT_EQ(result, 1);  // saved, no box
+  EXPECT_EQ(ReadBytes(path), BytesOf(s));
+  struct stat after {};
+  ASSERT_EQ(::stat(path.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(ModeOf(path), 0666u);
+  EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{kConfigFileName}));
+}
+
+TEST(SaveConfig, ReadOnlyDirectoryWithoutTheFileWarns) {
+  TempDir dir;
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0555), 0);
+  const int result =
+      RunUnprivileged([&] { return SaveAndEncode(DefaultSettings(), dir.path().string()); });
+  ::chmod(dir.path().c_str(), 0700);
+  EXPECT_EQ(result, (1 << 1) | 8);
+  EXPECT_TRUE(Entries(dir.path()).empty());
+}
+
+TEST(SaveConfig, LeftoverTemporaryIsIgnoredAndRemovedByTheNextSave) {
+  TempDir dir;
+  const auto current = RandomBytes(kSettingsSize, 21);
+  WriteBytes(dir.File(kConfigFileName), current);
+  // A save cut short by a crash of process 999999999 (beyond any pid), one of
+  // a process that still runs (pid 1), and names that only look alike.
+  const std::vector<std::string> others = {"Tarnwick.cfg.1.0.tmp", "Tarnwick.cfg.bak",
+                                           "Tarnwick.cfg.12.x.tmp", "other.999999999.0.tmp"};
+  WriteBytes(dir.File("Tarnwick.cfg.999999999.0.tmp"), RandomBytes(100, 1));
+  for (const auto& name : others) WriteBytes(dir.File(name), {1, 2, 3});
+
+  RecordingMessageBoxes boxes;
+  SETTINGS s = DefaultSettings();
+  ASSERT_TRUE(LoadConfig(s, dir.path().string(), boxes));
+  EXPECT_EQ(BytesOf(s), current);
+  ASSERT_TRUE(SaveConfig(s, dir.path().string(), boxes));
+  auto expected = others;
+  expected.push_back(kConfigFileName);
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(Entries(dir.path()), expected);
+  EXPECT_EQ(ReadBytes(dir.File(kConfigFileName)), current);
+#endif  // _WIN32
 }
 
 #ifndef _WIN32

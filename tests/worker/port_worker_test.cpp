@@ -157,8 +157,6 @@ TEST(PortWorkerStates, WakeWithNothingToDoReturnsToOneWait) {
 
 TEST(PortWorkerTransmit, ThreeByteBlockSendsRepaintsAndEnds) {
   WorkerRig rig;
-  rig.settings.lfFont.lfHeight = -17;
-  rig.live.Publish();
   rig.worker.Start();
   ASSERT_TRUE(rig.serial.WaitForCount("wait:read", 1));
   const std::vector<std::uint8_t> block = {0x41, 0x00, 0xFF};
@@ -168,8 +166,9 @@ TEST(PortWorkerTransmit, ThreeByteBlockSendsRepaintsAndEnds) {
   EXPECT_EQ(rig.serial.Written(), block);
   EXPECT_EQ(rig.worker.m_nBytesWritten.load(), 3);
   EXPECT_EQ(rig.worker.TxPos(), 0);
-  const std::vector<Rect> header(3, Rect{0, 0, 1000, 17});
-  EXPECT_EQ(rig.sink.Rects(), header);
+  // One repaint of the counters line per byte, left to the view to size.
+  EXPECT_EQ(rig.sink.CountersCount(), 3);
+  EXPECT_TRUE(rig.sink.Rects().empty());
 }
 
 struct EarlyEndCase {

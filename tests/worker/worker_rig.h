@@ -37,9 +37,17 @@ class CountingSink : public RepaintSink {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_rects.push_back(rect);
   }
+  void InvalidateCounters() override {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_nCounters;
+  }
   int AllCount() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_nAll;
+  }
+  int CountersCount() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_nCounters;
   }
   std::vector<Rect> Rects() const {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -49,6 +57,7 @@ class CountingSink : public RepaintSink {
  private:
   mutable std::mutex m_mutex;
   int m_nAll = 0;
+  int m_nCounters = 0;
   std::vector<Rect> m_rects;
 };
 

@@ -183,9 +183,13 @@ void CZerikView::InvalidateRect(const Rect& rect) {
   PostRepaint(&area);
 }
 
-void CZerikView::PostRepaint(const QRect* area) {
+void CZerikView::InvalidateCounters() { PostRepaint(nullptr, true); }
+
+void CZerikView::PostRepaint(const QRect* area, bool counters) {
   std::lock_guard lock(m_csRepaint);
-  if (area != nullptr) {
+  if (counters) {
+    m_bRepaintCounters = true;
+  } else if (area != nullptr) {
     m_pendingArea |= *area;
   } else {
     m_bRepaintAll = true;
@@ -203,15 +207,20 @@ void CZerikView::PostRepaint(const QRect* area) {
 
 void CZerikView::FlushRepaint() {
   bool all = false;
+  bool counters = false;
   QRect area;
   {
     std::lock_guard lock(m_csRepaint);
     all = m_bRepaintAll;
+    counters = m_bRepaintCounters;
     area = m_pendingArea;
     m_bRepaintAll = false;
+    m_bRepaintCounters = false;
     m_pendingArea = QRect();
     m_bRepaintPosted = false;
   }
+  // The line height comes from the settings and the font, both of this thread.
+  if (counters) area |= QRect(0, 0, 1, LineHeight());
   if (all) {
     viewport()->update();
   } else if (!area.isNull()) {
@@ -234,8 +243,8 @@ void CZerikView::OnCopyAll() {
 }
 
 void CZerikView::OnClearScreen() {
-  m_model.Clear([this] {
-    if (m_pWorker != nullptr) m_pWorker->ResetCounters();
+  m_model.Clear([this](std::uint32_t bytesTaken) {
+    if (m_pWorker != nullptr) m_pWorker->ResetCounters(bytesTaken);
   });
 }
 

@@ -64,6 +64,8 @@ class CZerikView : public QAbstractScrollArea, public RepaintSink {
   // on this thread at most once per frame.
   void InvalidateAll() override;
   void InvalidateRect(const Rect& rect) override;
+  // The header row, LineHeight() tall, mapped when the request is applied.
+  void InvalidateCounters() override;
 
  public slots:
   void OnCopyAll();
@@ -75,7 +77,7 @@ class CZerikView : public QAbstractScrollArea, public RepaintSink {
   void scrollContentsBy(int dx, int dy) override;
 
  private:
-  void PostRepaint(const QRect* area);
+  void PostRepaint(const QRect* area, bool counters = false);
   void FlushRepaint();
   void SetScrollSizes(QSize size);
   void UpdateScrollBars();
@@ -96,6 +98,7 @@ class CZerikView : public QAbstractScrollArea, public RepaintSink {
   std::mutex m_csRepaint;
   bool m_bRepaintPosted = false;
   bool m_bRepaintAll = false;
+  bool m_bRepaintCounters = false;
   QRect m_pendingArea;
   QTimer m_repaintTimer;
 };

@@ -1,0 +1,76 @@
+#include "display/view/log_failure_pane.h"
+
+#include <QFile>
+#include <QStatusBar>
+#include <QStringList>
+#include <algorithm>
+
+#include "display/view/ansi_text.h"
+#include "platform/error_text.h"
+
+namespace tarnwick {
+
+LogFailurePane::LogFailurePane(LogFailures& failures, QWidget* parent)
+    : QLabel(parent), m_failures(failures) {
+  setObjectName(QStringLiteral("logFailurePane"));
+  QPalette warning = palette();
+  warning.setColor(QPalette::WindowText, QColor(0xB0, 0x00, 0x00));
+  setPalette(warning);
+  // A long path must not widen the window: the pane takes the room it gets.
+  setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  m_failures.SetListener(
+      [this] { QMetaObject::invokeMethod(this, &LogFailurePane::Refresh, Qt::QueuedConnection); });
+  Refresh();
+}
+
+LogFailurePane::~LogFailurePane() {
+  // From here on no report reaches this object.
+  m_failures.SetListener({});
+}
+
+QString LogFailurePane::Text(const std::vector<LogFailures::Failure>& failures) {
+  QStringList parts;
+  for (const LogFailures::Failure& failure : failures) {
+    const QString log =
+        failure.kind == LogKind::kRaw ? QStringLiteral("raw log") : QStringLiteral("text log");
+    if (failure.path.empty()) {
+      parts << QStringLiteral("Cannot write the %1: no file is chosen").arg(log);
+      continue;
+    }
+    parts << QStringLiteral("Cannot write the %1 \"%2\": %3")
+                 .arg(log, QFile::decodeName(failure.path.c_str()),
+                      AnsiToQString(SystemErrorText(failure.error)));
+  }
+  return parts.join(QStringLiteral("; "));
+}
+
+void LogFailurePane::resizeEvent(QResizeEvent* event) {
+  QLabel::resizeEvent(event);
+  ShowElided();
+}
+
+void LogFailurePane::ShowElided() {
+  setText(fontMetrics().elidedText(m_strFullText, Qt::ElideMiddle, std::max(0, width())));
+}
+
+void LogFailurePane::Refresh() {
+  const QString text = Text(m_failures.Current());
+  m_strFullText = text;
+  ShowElided();
+  setToolTip(text);
+  if (text.isEmpty()) {
+    hide();
+    return;
+  }
+  const auto* bar = qobject_cast<QStatusBar*>(parentWidget());
+  if (bar != nullptr && !bar->currentMessage().isEmpty()) {
+    // A prompt is on show: hidden as the bar hides its panes, so the bar
+    // shows it again when the prompt goes.
+    hide();
+    setAttribute(Qt::WA_WState_ExplicitShowHide, false);
+    return;
+  }
+  show();
+}
+
+}  // namespace tarnwick
