@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev
   fonts-dejavu-core
+  libcurl4-openssl-dev python3
 )
 if [ "${1:-}" = "--gui-tools" ]; then
   packages+=(xvfb x11-utils xdotool imagemagick)
