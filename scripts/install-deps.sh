@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev libgl-dev
   fonts-dejavu-core
   locales libc-l10n
+  libcurl4-openssl-dev python3
 )
 if [ "${1:-}" = "--gui-tools" ]; then
   packages+=(xvfb x11-utils xdotool imagemagick)

@@ -27,9 +27,9 @@ else
 fi
 
 work="$(mktemp -d)"
-xvfb_pid="" sim_pid="" app_pid=""
+xvfb_pid="" sim_pid="" app_pid="" server_pid=""
 cleanup() {
-  for pid in $app_pid $sim_pid $xvfb_pid; do kill -TERM "$pid" 2>/dev/null || true; done
+  for pid in $app_pid $sim_pid $server_pid $xvfb_pid; do kill -TERM "$pid" 2>/dev/null || true; done
   wait 2>/dev/null || true
   rm -rf "$work"
 }
@@ -113,6 +113,20 @@ sleep 0.3
 xdotool key Escape
 sleep 0.5
 stop_tarnwick
+
+# The update question: a version-check page on loopback names a newer
+# version; the profile goes to the work directory.
+printf '%s' '{"/ver/checkver.php": [{"body": "LastVer;1.3.0.0;1;{base}/new;"}]}' >"$work/routes.json"
+python3 "$repo/tests/update/loopback_server.py" "$work/routes.json" "$work/requests.log" \
+  >"$work/server.out" &
+server_pid=$!
+for _ in $(seq 50); do [ -s "$work/server.out" ] && break; sleep 0.1; done
+export TARNWICK_UPDATE_URL="http://127.0.0.1:$(head -n1 "$work/server.out")/ver/checkver.php?app=zerik"
+export XDG_CONFIG_HOME="$work/config" no_proxy="127.0.0.1"
+start_tarnwick 4
+snap update-question
+stop_tarnwick
+unset TARNWICK_UPDATE_URL XDG_CONFIG_HOME
 
 # FLOAT: 4-byte units, 4 to a line, the frames' fields line up.
 set_field 116 4; set_field 128 3; set_field 132 4

@@ -28,6 +28,7 @@ CZerikApp::CZerikApp(std::unique_ptr<SerialBackend> backend, MessageBoxes& boxes
 }
 
 CZerikApp::~CZerikApp() {
+  m_UpdateChecker.Stop();
   // The view stops the worker before the worker and the backend go.
   m_pMainFrame.reset();
 }
@@ -63,6 +64,7 @@ bool CZerikApp::InitInstance() {
   // A signal that came while start-up still ran (the warning box) is acted
   // on as soon as the event loop runs.
   if (m_bCloseRequested) QTimer::singleShot(0, this, &CZerikApp::CloseMainWindow);
+  m_UpdateChecker.StartCheck(m_szStartDir);
   return true;
 }
 
@@ -80,6 +82,8 @@ void CZerikApp::UpdateLineSummary() {
 }
 
 int CZerikApp::ExitInstance(int exitCode) {
+  // A program the user closes is not replaced behind their back.
+  m_UpdateChecker.Stop();
   // Normally done as the window closed; here for a loop that ended otherwise.
   if (m_pView != nullptr) m_pView->OnDestroy();
   SaveConfig(m_Settings, m_szStartDir, m_boxes);

@@ -16,6 +16,7 @@
 #include "port/port_worker.h"
 #include "port/serial_device.h"
 #include "settings/settings.h"
+#include "update/qt/app_update_checker.h"
 
 class QDialog;
 
@@ -97,6 +98,9 @@ class CZerikApp : public QObject, public ViewHost {
   // Declared in the order they must outlive one another: the worker reads the
   // settings and the backend; the frame's view stops the worker.
   bool m_bCloseRequested = false;
+  // Asks its question through m_boxes and closes the window as Exit does.
+  AppUpdateChecker m_UpdateChecker{this, m_boxes, [this] { CloseMainWindow(); },
+                                   [this] { return m_bCloseRequested; }};
   std::unique_ptr<SerialBackend> m_pBackend;
   std::unique_ptr<PortWorker> m_pWorker;
   std::unique_ptr<CMainFrame> m_pMainFrame;

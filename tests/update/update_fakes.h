@@ -1,0 +1,142 @@
+// Recording fakes of the version check's surroundings, for tests of the
+// check's decisions without a network, a window or a disk.
+#pragma once
+
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "update/update_interfaces.h"
+
+namespace tarnwick::testing {
+
+// Answers from a table of URLs; an URL marked blocking waits until Cancel().
+class FakeHttp : public HttpClient {
+ public:
+  bool Get(const std::string& url, const HttpLimits& limits, HttpReply& reply) override {
+    std::unique_lock<std::mutex> lock(mutex);
+    requests.push_back(url);
+    limitsSeen.push_back(limits);
+    if (url == blockingUrl) {
+      blocked = true;
+      changed.notify_all();
+      changed.wait(lock, [this] { return cancelled; });
+    }
+    if (cancelled) return false;
+    const auto found = replies.find(url);
+    if (found == replies.end()) return false;
+    reply = found->second;
+    return true;
+  }
+  void Cancel() override {
+    const std::lock_guard<std::mutex> lock(mutex);
+    cancelled = true;
+    changed.notify_all();
+  }
+  void WaitUntilBlocked() {
+    std::unique_lock<std::mutex> lock(mutex);
+    changed.wait(lock, [this] { return blocked; });
+  }
+  // A reply with a correct length header.
+  void Serve(const std::string& url, const std::string& body) {
+    replies[url] = HttpReply{200, body, std::to_string(body.size())};
+  }
+
+  std::map<std::string, HttpReply> replies;
+  std::string blockingUrl;
+  std::vector<std::string> requests;
+  std::vector<HttpLimits> limitsSeen;
+
+ private:
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool blocked = false;
+  bool cancelled = false;
+};
+
+class FakeProfile : public UpdateProfile {
+ public:
+  std::int32_t GetProfileInt(std::string_view section, std::string_view entry,
+                             std::int32_t defaultValue) override {
+    const auto found = values.find(Key(section, entry));
+    return found == values.end() ? defaultValue : found->second;
+  }
+  void WriteProfileInt(std::string_view section, std::string_view entry,
+                       std::int32_t value) override {
+    values[Key(section, entry)] = value;
+    writes.push_back(Key(section, entry));
+  }
+  static std::string Key(std::string_view section, std::string_view entry) {
+    return std::string(section) + "/" + std::string(entry);
+  }
+
+  std::map<std::string, std::int32_t> values;
+  std::vector<std::string> writes;
+};
+
+// Answers the question with answer; blockQuestion waits until Cancel().
+class FakeWindow : public UpdateWindow {
+ public:
+  UpdateAnswer AskUpdate(std::string_view text, std::string_view caption) override {
+    std::unique_lock<std::mutex> lock(mutex);
+    questions.push_back({std::string(text), std::string(caption)});
+    if (blockQuestion) changed.wait(lock, [this] { return cancelled; });
+    return cancelled ? UpdateAnswer::kClosed : answer;
+  }
+  void Cancel() override {
+    const std::lock_guard<std::mutex> lock(mutex);
+    cancelled = true;
+    changed.notify_all();
+  }
+  void CloseMainWindow() override { ++closeRequests; }
+  std::size_t Asked() {
+    const std::lock_guard<std::mutex> lock(mutex);
+    return questions.size();
+  }
+
+  UpdateAnswer answer = UpdateAnswer::kYes;
+  bool blockQuestion = false;
+  std::vector<std::pair<std::string, std::string>> questions;
+  int closeRequests = 0;
+
+ private:
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool cancelled = false;
+};
+
+class FakeFiles : public UpdateFiles {
+ public:
+  bool DirectoryWritable(const std::string&) override { return writable; }
+  bool WriteExecutable(const std::string& path, std::string_view data,
+                       const std::string& modelPath) override {
+    if (!executableWorks) return false;
+    files[path] = std::string(data);
+    executableModel = modelPath;
+    return true;
+  }
+  bool WriteScript(const std::string& path, std::string_view text) override {
+    if (!scriptWorks) return false;
+    files[path] = std::string(text);
+    return true;
+  }
+  bool StartScript(const std::string& dir, const std::string& name) override {
+    if (!startWorks) return false;
+    started.push_back(dir + name);
+    return true;
+  }
+  void Remove(const std::string& path) override { files.erase(path); }
+
+  bool writable = true;
+  bool executableWorks = true;
+  bool scriptWorks = true;
+  bool startWorks = true;
+  std::map<std::string, std::string> files;
+  std::string executableModel;
+  std::vector<std::string> started;
+};
+
+}  // namespace tarnwick::testing
