@@ -118,7 +118,9 @@ void PortWorker::SyncSettings() {
 // Every open uses the line settings as they were last published.
 bool PortWorker::OpenPort() {
   SyncSettings();
-  return m_line.OpenPort();
+  const bool open = m_line.OpenPort();
+  if (open) m_pacing.SetLine(m_line.Dcb());
+  return open;
 }
 
 // The port could not be opened: show why, and try again only once a reopen
@@ -184,6 +186,7 @@ PortWorker::TransferEnd PortWorker::TransferLoop(int* lostError) {
     }
 
     bool txHeld = false;
+    int txRecheckMs = -1;  // the queue is full: no event says when it has room
     if (m_pTxBuffer.load(std::memory_order_acquire) != nullptr) {
       switch (TransmitOne(lostError)) {
         case TxOutcome::kWritten:
@@ -191,6 +194,10 @@ PortWorker::TransferEnd PortWorker::TransferLoop(int* lostError) {
           break;
         case TxOutcome::kHeld:
           txHeld = true;
+          break;
+        case TxOutcome::kQueueFull:
+          txHeld = true;
+          txRecheckMs = m_pacing.RecheckMs();
           break;
         case TxOutcome::kLost:
           return TransferEnd::kLost;
@@ -211,8 +218,10 @@ PortWorker::TransferEnd PortWorker::TransferLoop(int* lostError) {
       continue;
     }
     // Idle, or the line holds the next byte: sleep until input arrives, the
-    // byte can go, or Stop / RequestReopen / HandOver wake us.
-    switch (device->Wait(txPending && txHeld, -1)) {
+    // byte can go (or the queue has had time to shrink), or Stop /
+    // RequestReopen / HandOver / an abort wake us.
+    const bool queueFull = txPending && txRecheckMs >= 0;
+    switch (device->Wait(txPending && txHeld && !queueFull, queueFull ? txRecheckMs : -1)) {
       case WaitResult::kReady:
         lastWaitReady = true;
         break;
@@ -245,9 +254,14 @@ PortWorker::TxOutcome PortWorker::TransmitOne(int* lostError) {
   const std::uint8_t* block = m_pTxBuffer.load(std::memory_order_acquire);
   std::int32_t pos = m_nTxPos.load(std::memory_order_relaxed);
   TxOutcome outcome = TxOutcome::kHeld;
+  SerialDevice& device = *m_line.Device();
   if (pos >= 0 && pos < m_nTxBlockSize.load(std::memory_order_relaxed)) {
-    const IoResult out = m_line.Device()->Write(block + pos, 1);
-    if (out.count == 1) {
+    if (!m_pacing.Room(device)) {
+      // The driver holds a window of line time already: the byte counts as
+      // not written, so an abort now ends the block without adding to it.
+      outcome = TxOutcome::kQueueFull;
+    } else if (const IoResult out = device.Write(block + pos, 1); out.count == 1) {
+      m_pacing.Written();
       ++pos;
       m_nTxPos.store(pos, std::memory_order_relaxed);
       m_nBytesWritten.fetch_add(1, std::memory_order_relaxed);
