@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs Tarnwick under Xvfb on the device simulator and saves PNGs of what it
 # shows: the first start (no configuration file), TEXT, HEX and FLOAT views,
-# the About box. Usage: scripts/screenshot.sh [BUILD_DIR] [OUT_DIR]
+# the About box, the Send data window. Usage: scripts/screenshot.sh [BUILD_DIR] [OUT_DIR]
 set -euo pipefail
 
 repo="$(cd "$(dirname "$0")/.." && pwd)"
@@ -95,4 +95,25 @@ stop_tarnwick
 set_field 116 4; set_field 128 3; set_field 132 4
 start_tarnwick 4
 snap float
+stop_tarnwick
+
+# The Send data window beside the main window, sending a two-line text every
+# 500 ms to the simulator, which echoes it: the TEXT view shows the echoes
+# among its own lines, the header counts the bytes written.
+set_field 116 0; set_field 128 0; set_field 132 0
+start_tarnwick 3
+xdotool search --name ' - Tarnwick$' windowsize 580 520 >/dev/null 2>&1 || true
+focus_tarnwick
+xdotool key alt+m Down Down Return
+xdotool search --sync --name '^Send data$' windowfocus --sync >/dev/null 2>&1 || true
+sleep 0.5
+xdotool key Tab
+xdotool type --delay 20 'Hello, simulator'
+xdotool key Return
+xdotool type --delay 20 'second line \41\42\43'
+xdotool key Tab Tab space Tab
+xdotool type --delay 20 '500'
+xdotool key Return
+sleep 4
+snap send
 stop_tarnwick

@@ -8,10 +8,13 @@
 #include <system_error>
 
 #include "app/about_dlg.h"
+#include "app/app_icons.h"
 #include "app/command_table.h"
 #include "app/main_frame.h"
 #include "port/serial_line.h"
 #include "settings/config_file.h"
+#include "transmit/port_tx_hand_over.h"
+#include "transmit/qt/send_dialog.h"
 
 namespace tarnwick {
 
@@ -38,6 +41,7 @@ bool CZerikApp::InitInstance() {
   m_pMainFrame->SetView(view);
   connect(m_pMainFrame->Action(ID_APP_ABOUT), &QAction::triggered, this, &CZerikApp::OnAppAbout);
   connect(m_pMainFrame->Action(ID_HELP_TARNWICK), &QAction::triggered, this, &CZerikApp::OnHelp);
+  connect(m_pMainFrame->Action(ID_SEND), &QAction::triggered, this, &CZerikApp::OnSend);
   m_pMainFrame->show();
   // A signal that came while start-up still ran (the warning box) is acted
   // on as soon as the event loop runs.
@@ -59,8 +63,12 @@ void CZerikApp::UpdateLineSummary() {
 int CZerikApp::ExitInstance(int exitCode) {
   // Normally done as the window closed; here for a loop that ended otherwise.
   if (m_pView != nullptr) m_pView->OnDestroy();
+  // The Send window closes with the program (a box at exit has no owner).
+  if (m_pSendDlg) m_pSendDlg->close();
   SaveConfig(m_Settings, m_szStartDir, m_boxes);
   if (m_pWorker) m_pWorker->Line().ClosePort();
+  // The worker has stopped: nobody reads the dialog's blocks any more.
+  m_pSendDlg.reset();
   return exitCode;
 }
 
@@ -78,6 +86,18 @@ void CZerikApp::CloseMainWindow() {
 void CZerikApp::OnAppAbout() {
   CAboutDlg about(m_pMainFrame.get());
   about.exec();
+}
+
+void CZerikApp::OnSend() {
+  if (!m_pWorker) return;
+  if (!m_pSendDlg) {
+    m_pTxHandOver = std::make_unique<PortTxHandOver>(*m_pWorker);
+    // No parent: a window of its own, as the main window is.
+    m_pSendDlg = std::make_unique<CSendDialog>(m_boxes, *m_pTxHandOver);
+    m_pSendDlg->setWindowIcon(SendIcon());
+    m_pSendDlg->PlaceBeside(*m_pMainFrame);
+  }
+  m_pSendDlg->ShowWindow();
 }
 
 void CZerikApp::OnHelp() {

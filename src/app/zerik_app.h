@@ -18,6 +18,8 @@
 namespace tarnwick {
 
 class CMainFrame;
+class CSendDialog;
+class PortTxHandOver;
 
 // Opens a file or URL with the desktop's handler; tests record the calls.
 using UrlOpener = std::function<bool(const QUrl&)>;
@@ -50,6 +52,7 @@ class CZerikApp : public QObject, public ViewHost {
 
   CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
   PortWorker* Worker() const { return m_pWorker.get(); }
+  CSendDialog* SendDialog() const { return m_pSendDlg.get(); }
 
   // ViewHost
   PortWorker& StartWorker(ScreenModel& model, RepaintSink& sink) override;
@@ -59,6 +62,7 @@ class CZerikApp : public QObject, public ViewHost {
  public slots:
   void OnAppAbout();
   void OnHelp();
+  void OnSend();
 
  public:
   SETTINGS m_Settings = DefaultSettings();
@@ -77,6 +81,10 @@ class CZerikApp : public QObject, public ViewHost {
   std::unique_ptr<SerialBackend> m_pBackend;
   std::unique_ptr<PortWorker> m_pWorker;
   std::unique_ptr<CMainFrame> m_pMainFrame;
+  // The Send data dialog, from the first Send command to the exit step; it
+  // goes first, after the worker has stopped reading its block.
+  std::unique_ptr<PortTxHandOver> m_pTxHandOver;
+  std::unique_ptr<CSendDialog> m_pSendDlg;
 };
 
 }  // namespace tarnwick
