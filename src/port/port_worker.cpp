@@ -1,6 +1,7 @@
 #include "port/port_worker.h"
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <string_view>
@@ -16,6 +17,10 @@ constexpr int kRetryMs = 500;
 constexpr int kNothingMovedBackoffMs = 10;
 // Everything that arrived is taken in one read.
 constexpr std::size_t kReadChunk = 16 * 1024;
+// How often input is looked for while a transmit block flows.
+constexpr auto kFlowingReadInterval = std::chrono::milliseconds(1);
+
+using Clock = std::chrono::steady_clock;
 
 // The error shown for a hang-up that came without an error code.
 #ifdef _WIN32
@@ -174,9 +179,20 @@ PortWorker::TransferEnd PortWorker::TransferLoop(int* lostError) {
   }
   std::uint8_t buffer[kReadChunk];
   bool lastWaitReady = false;
+  // While a block flows, input is looked for once a millisecond instead of
+  // before every byte: a read that finds nothing costs as much as writing
+  // the byte, and the driver keeps what arrives meanwhile. After a wait, or
+  // a read that filled the buffer, it is looked for at once.
+  Clock::time_point nextRead{};
   while (m_bRunning.load()) {
     bool moved = false;
-    const IoResult in = device->Read(buffer, sizeof buffer);
+    IoResult in;
+    const bool flowing = m_pTxBuffer.load(std::memory_order_acquire) != nullptr;
+    const Clock::time_point now = flowing ? Clock::now() : Clock::time_point{};
+    if (!flowing || now >= nextRead) {
+      in = device->Read(buffer, sizeof buffer);
+      nextRead = in.count == sizeof buffer ? Clock::time_point{} : now + kFlowingReadInterval;
+    }
     if (in.count > 0) {
       DeliverReceived(buffer, in.count);
       moved = true;
@@ -221,6 +237,7 @@ PortWorker::TransferEnd PortWorker::TransferLoop(int* lostError) {
     // byte can go (or the queue has had time to shrink), or Stop /
     // RequestReopen / HandOver / an abort wake us.
     const bool queueFull = txPending && txRecheckMs >= 0;
+    nextRead = Clock::time_point{};
     switch (device->Wait(txPending && txHeld && !queueFull, queueFull ? txRecheckMs : -1)) {
       case WaitResult::kReady:
         lastWaitReady = true;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <deque>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "worker/worker_rig.h"
@@ -153,6 +154,30 @@ TEST(PortWorkerPacing, AnEmptyingQueueSendsTheWholeBlock) {
   EXPECT_EQ(rig.serial.Written(), block);
   for (const std::string& e : rig.serial.Events())
     EXPECT_EQ(e.rfind("wait:read:", 0), std::string::npos) << e;
+}
+
+// While a long block flows, input is still taken within a millisecond or so:
+// the write after the pause finds the bytes that came meanwhile read.
+TEST(PortWorkerFlow, InputArrivingDuringALongBlockIsTakenWithoutWaitingForItsEnd) {
+  WorkerRig rig;
+  rig.serial.OnWrite([&rig](std::size_t sofar) {
+    if (sofar == 100) rig.serial.Feed({7, 8, 9});
+    if (sofar == 200) std::this_thread::sleep_for(std::chrono::milliseconds(3));
+  });
+  rig.worker.Start();
+  ASSERT_TRUE(rig.serial.WaitForCount("wait:read", 1));
+  std::vector<std::uint8_t> block(3000, 0x41);
+  rig.worker.HandOver(block.data(), static_cast<std::int32_t>(block.size()));
+  ASSERT_TRUE(Eventually([&] { return rig.worker.TxBuffer() == nullptr; }));
+  EXPECT_EQ(rig.worker.m_nBytesRead.load(), 3);
+  EXPECT_EQ(rig.serial.Written(), block);
+
+  const std::vector<std::string> log = rig.serial.Events();
+  const auto read = std::find(log.begin(), log.end(), "read:3");
+  ASSERT_NE(read, log.end());
+  const auto writesBefore = std::count(log.begin(), read, "write:65");
+  EXPECT_GT(writesBefore, 100);
+  EXPECT_LE(writesBefore, 202);  // taken in the turn after the pause
 }
 
 }  // namespace
