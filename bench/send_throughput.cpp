@@ -112,7 +112,8 @@ int main(int argc, char** argv) {
     while (worker.TxBuffer() != nullptr) std::this_thread::yield();
     cpu += ThreadCpuSeconds(workerTid) - cpuBefore;
     rates.push_back(static_cast<double>(size) / 1000.0 / elapsed);
-    if (got != block || worker.m_nBytesWritten.load() - writtenBefore != static_cast<std::int32_t>(size))
+    if (got != block ||
+        worker.m_nBytesWritten.load() - writtenBefore != static_cast<std::int32_t>(size))
       intact = false;
   }
   worker.Stop();

@@ -12,6 +12,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -26,6 +28,9 @@ namespace {
 
 // A fresh progress control's range, before the first send sets its own.
 constexpr int kInitialProgressMax = 100;
+// Paragraphs longer than this wrap anywhere: looking for word boundaries in
+// one of megabytes would hold the window for minutes.
+constexpr int kLongParagraph = 4096;
 
 QLabel* Label(const QString& text, QWidget* buddy, QWidget* parent) {
   auto* label = new QLabel(text, parent);
@@ -165,6 +170,9 @@ void CSendDialog::CreateControls() {
   connect(m_wndPeriodic, &QCheckBox::clicked, this, &CSendDialog::OnOptionClicked);
   connect(m_wndBrowse, &QPushButton::clicked, this, &CSendDialog::OnBrowse);
   connect(m_wndText, &QPlainTextEdit::textChanged, this, [this] { m_bBoxEdited = true; });
+  // Before the text box lays the new text out.
+  connect(m_wndText->document(), &QTextDocument::contentsChange, this,
+          &CSendDialog::OnTextContentsChange);
 }
 
 void CSendDialog::ShowWindow() {
@@ -200,6 +208,22 @@ void CSendDialog::OnInitDialog() {
 void CSendDialog::reject() {
   m_controller.OnClose();
   QDialog::reject();
+}
+
+void CSendDialog::OnTextContentsChange(int from, int /*removed*/, int added) {
+  const QTextDocument& document = *m_wndText->document();
+  if (m_wndText->wordWrapMode() == QTextOption::WrapAnywhere) {
+    if (document.characterCount() <= kLongParagraph)
+      m_wndText->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    return;
+  }
+  for (QTextBlock block = document.findBlock(from);
+       block.isValid() && block.position() <= from + added; block = block.next()) {
+    if (block.length() > kLongParagraph) {
+      m_wndText->setWordWrapMode(QTextOption::WrapAnywhere);
+      return;
+    }
+  }
 }
 
 void CSendDialog::OnOK() { m_controller.OnOK(); }

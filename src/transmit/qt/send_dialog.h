@@ -57,6 +57,7 @@ class CSendDialog : public QDialog, private SendForm, private SendTimers, privat
   void OnOK();
   void OnOptionClicked();
   void OnBrowse();
+  void OnTextContentsChange(int from, int removed, int added);
 
  private:
   void CreateControls();

@@ -175,6 +175,16 @@ TEST_F(SendDialogOnPty, BlocksOverSixtyFiveThousandBytesRunTheBarToTheirLength) 
   EXPECT_EQ(Written(), 70000);
 }
 
+// Looking for word boundaries in a paragraph of megabytes would hold the
+// window for minutes; such a paragraph wraps anywhere.
+TEST_F(SendDialogOnPty, AVeryLongParagraphWrapsAnywhere) {
+  EXPECT_EQ(TextBox().wordWrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
+  TextBox().setPlainText(QString(256 * 1024, QLatin1Char('w')));
+  EXPECT_EQ(TextBox().wordWrapMode(), QTextOption::WrapAnywhere);
+  TextBox().setPlainText(QStringLiteral("41 42"));
+  EXPECT_EQ(TextBox().wordWrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
+}
+
 TEST_F(SendDialogOnPty, SendsAFileChosenWithTheBrowseButton) {
   std::vector<unsigned char> content(256);
   for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<unsigned char>(i);
