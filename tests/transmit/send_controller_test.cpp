@@ -144,7 +144,10 @@ TEST_P(PeriodicCount, SendsExactlyTheCountedBlocks) {
 
 INSTANTIATE_TEST_SUITE_P(Counts, PeriodicCount,
                          ::testing::Values(CountCase{"3", 3, 0}, CountCase{"1", 1, 0},
-                                           CountCase{"0", -1, 0}, CountCase{"-1", -1, 0}),
+                                           CountCase{"0", -1, 0}, CountCase{"-1", -1, 0},
+                                           // Never wraps round to a limit of its own.
+                                           CountCase{"-2147483648", -1, 0},
+                                           CountCase{"99999999999", -1, 0}),
                          [](const auto& info) {
                            return std::string(info.param.count[0] == '-' ? "Minus" : "") +
                                   (info.param.count + (info.param.count[0] == '-'));

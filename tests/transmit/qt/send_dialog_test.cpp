@@ -209,6 +209,23 @@ TEST_F(SendDialogOnPty, SendsAFileChosenWithTheBrowseButton) {
   EXPECT_EQ(TextBox().toPlainText(), QStringLiteral("File: ") + *m_chooser.answer);
 }
 
+// The file is read at the start; the repetitions send the block read then,
+// so a file deleted meanwhile changes nothing.
+TEST_F(SendDialogOnPty, PeriodicFileSendRepeatsTheBlockReadAtTheStart) {
+  const std::string path = m_app.dir.File("once.bin");
+  WriteBytes(path, {'f', '1', '\n'});
+  m_chooser.answer = QFile::decodeName(path.c_str());
+  QTest::mouseClick(&Control<QCheckBox>("sendFileCheck"), Qt::LeftButton);
+  QTest::mouseClick(&Control<QPushButton>("browseButton"), Qt::LeftButton);
+  Periodic(QStringLiteral("30"), QStringLiteral("2"));
+  QTest::mouseClick(&SendButton(), Qt::LeftButton);
+  std::filesystem::remove(path);
+  ASSERT_TRUE(WaitForLabel("START"));
+  EXPECT_EQ(ReadFar(6), "f1\nf1\n");
+  EXPECT_TRUE(m_app.boxes.shown.empty());
+  EXPECT_EQ(CountEdit().text(), QStringLiteral("0"));  // shown again in file mode
+}
+
 struct BadInputCase {
   const char* name;
   int format;
