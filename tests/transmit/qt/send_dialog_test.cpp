@@ -371,7 +371,9 @@ TEST_P(SendDialogHeldLine, CountStopsWithTheLineAndTheBlockEndsEarly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Ends, SendDialogHeldLine,
-                         ::testing::Values(HeldEnd::kAbort, HeldEnd::kClose));
+                         ::testing::Values(HeldEnd::kAbort, HeldEnd::kClose), [](const auto& info) {
+                           return std::string(info.param == HeldEnd::kAbort ? "Abort" : "Close");
+                         });
 
 // STOP lets a block of up to 1024 bytes finish and cuts a longer one short;
 // the line is held while it is pressed, so the block is still in flight.
@@ -406,7 +408,8 @@ TEST_P(SendDialogStop, LetsUpTo1024BytesFinish) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, SendDialogStop, ::testing::Values(1024, 1025));
+INSTANTIATE_TEST_SUITE_P(Sizes, SendDialogStop, ::testing::Values(1024, 1025),
+                         [](const auto& info) { return std::to_string(info.param); });
 
 // Exit from the main window ends the event loop while the Send window is
 // still open: it neither keeps the program alive nor holds up the close.
