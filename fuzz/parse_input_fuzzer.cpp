@@ -40,9 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool ok = parser.ParseInput();
     Check(parser.m_nDataLength >= 0);
     Check(static_cast<std::uint32_t>(parser.m_nDataLength) <= parser.m_nCapacity);
-    if (ok && parser.m_nFormat == tarnwick::kFormatAscii)
+    if (ok && parser.m_nFormat == tarnwick::kTxFormatAscii)
       Check(static_cast<std::size_t>(parser.m_nDataLength) <= parser.m_strText.size());
-    if (ok && parser.m_nFormat == tarnwick::kFormatFloat && parser.m_nDataLength > 0)
+    if (ok && parser.m_nFormat == tarnwick::kTxFormatFloat && parser.m_nDataLength > 0)
       Check(parser.m_nDataLength % 4 == 0 && parser.m_nUnitIndex == 3);
     // Touch every byte that counts so the sanitizer sees any bad length.
     volatile std::uint8_t sink = 0;

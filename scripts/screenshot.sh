@@ -3,7 +3,8 @@
 # shows: the first start (no configuration file: the warning, then Port
 # Settings), TEXT, HEX and FLOAT views, Port Settings from the menu with its
 # port list open, the About box, the Screen Settings dialog with its font
-# chooser, and the view after a change of format, font and colours made there.
+# chooser, the view after a change of format, font and colours made there,
+# the Send data window, a log failure in the status bar and the update question.
 # Usage: scripts/screenshot.sh [BUILD_DIR] [OUT_DIR]
 set -euo pipefail
 
@@ -178,4 +179,25 @@ printf '%s\0' "$work/missing/raw.log" |
   dd of="$work/Tarnwick.cfg" bs=1 seek=1168 conv=notrunc status=none
 start_tarnwick 4
 snap log-failure
+stop_tarnwick
+
+# The Send data window beside the main window, sending a two-line text every
+# 500 ms to the simulator, which echoes it: the TEXT view shows the echoes
+# among its own lines, the header counts the bytes written.
+set_field 40 0; set_field 116 0; set_field 128 0; set_field 132 0
+start_tarnwick 3
+xdotool search --name ' - Tarnwick$' windowsize 580 520 >/dev/null 2>&1 || true
+focus_tarnwick
+xdotool key alt+m Down Down Return
+xdotool search --sync --name '^Send data$' windowfocus --sync >/dev/null 2>&1 || true
+sleep 0.5
+xdotool key Tab
+xdotool type --delay 20 'Hello, simulator'
+xdotool key Return
+xdotool type --delay 20 'second line \41\42\43'
+xdotool key Tab Tab space Tab
+xdotool type --delay 20 '500'
+xdotool key Return
+sleep 4
+snap send
 stop_tarnwick

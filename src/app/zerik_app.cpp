@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "app/about_dlg.h"
+#include "app/app_icons.h"
 #include "app/command_table.h"
 #include "app/main_frame.h"
 #include "app/qt/help_key.h"
@@ -18,6 +19,8 @@
 #include "display/view/log_failure_pane.h"
 #include "port/serial_line.h"
 #include "settings/config_file.h"
+#include "transmit/port_tx_hand_over.h"
+#include "transmit/qt/send_dialog.h"
 
 namespace tarnwick {
 
@@ -60,6 +63,7 @@ bool CZerikApp::InitInstance() {
   connect(m_pMainFrame->Action(ID_HELP_TARNWICK), &QAction::triggered, this, &CZerikApp::OnHelp);
   connect(m_pMainFrame->Action(ID_SCREEN_SETTINGS), &QAction::triggered, this,
           &CZerikApp::OnScreenSettings);
+  connect(m_pMainFrame->Action(ID_SEND), &QAction::triggered, this, &CZerikApp::OnSend);
   m_pMainFrame->show();
   // A signal that came while start-up still ran (the warning box) is acted
   // on as soon as the event loop runs.
@@ -86,8 +90,12 @@ int CZerikApp::ExitInstance(int exitCode) {
   m_UpdateChecker.Stop();
   // Normally done as the window closed; here for a loop that ended otherwise.
   if (m_pView != nullptr) m_pView->OnDestroy();
+  // The Send window closes with the program (a box at exit has no owner).
+  if (m_pSendDlg) m_pSendDlg->close();
   SaveConfig(m_Settings, m_szStartDir, m_boxes);
   if (m_pWorker) m_pWorker->Line().ClosePort();
+  // The worker has stopped: nobody reads the dialog's blocks any more.
+  m_pSendDlg.reset();
   return exitCode;
 }
 
@@ -134,6 +142,18 @@ void CZerikApp::OnScreenSettings() {
   // new settings apply from the next unit.
   CorrectScreenSettings(m_Settings);
   SettingsChanged();
+}
+
+void CZerikApp::OnSend() {
+  if (!m_pWorker) return;
+  if (!m_pSendDlg) {
+    m_pTxHandOver = std::make_unique<PortTxHandOver>(*m_pWorker);
+    // No parent: a window of its own, as the main window is.
+    m_pSendDlg = std::make_unique<CSendDialog>(m_boxes, *m_pTxHandOver);
+    m_pSendDlg->setWindowIcon(SendIcon());
+    m_pSendDlg->PlaceBeside(*m_pMainFrame);
+  }
+  m_pSendDlg->ShowWindow();
 }
 
 void CZerikApp::OnHelp() {

@@ -23,6 +23,8 @@ class QDialog;
 namespace tarnwick {
 
 class CMainFrame;
+class CSendDialog;
+class PortTxHandOver;
 
 // Runs a dialog modally and returns its result; tests answer the dialogs.
 using ModalRunner = std::function<int(QDialog&)>;
@@ -68,6 +70,7 @@ class CZerikApp : public QObject, public ViewHost {
   CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
   PortWorker* Worker() const { return m_pWorker.get(); }
   LogFailures& Logs() { return m_logFailures; }
+  CSendDialog* SendDialog() const { return m_pSendDlg.get(); }
 
   // ViewHost
   PortWorker& StartWorker(ScreenModel& model, RepaintSink& sink) override;
@@ -79,6 +82,7 @@ class CZerikApp : public QObject, public ViewHost {
   void OnAppAbout();
   void OnHelp();
   void OnScreenSettings();
+  void OnSend();
 
  public:
   SETTINGS m_Settings = DefaultSettings();
@@ -104,6 +108,10 @@ class CZerikApp : public QObject, public ViewHost {
   std::unique_ptr<SerialBackend> m_pBackend;
   std::unique_ptr<PortWorker> m_pWorker;
   std::unique_ptr<CMainFrame> m_pMainFrame;
+  // The Send data dialog, from the first Send command to the exit step; it
+  // goes first, after the worker has stopped reading its block.
+  std::unique_ptr<PortTxHandOver> m_pTxHandOver;
+  std::unique_ptr<CSendDialog> m_pSendDlg;
 };
 
 }  // namespace tarnwick

@@ -18,6 +18,12 @@ class MessageBoxes {
   // if any, is the implementation's own business.
   virtual MessageResult Show(std::string_view text, std::string_view caption, MessageIcon icon,
                              MessageButtons buttons = MessageButtons::kOk) = 0;
+  // A box whose text is a file path: the file system's bytes, not the
+  // single-byte text of the other boxes, so a window shows it decoded as such.
+  virtual MessageResult ShowPath(std::string_view path, std::string_view caption,
+                                 MessageIcon icon) {
+    return Show(path, caption, icon);
+  }
 };
 
 }  // namespace tarnwick

@@ -195,6 +195,12 @@ IoResult PosixSerialDevice::Write(const std::uint8_t* data, std::size_t length) 
   return {done, error};
 }
 
+std::size_t PosixSerialDevice::OutputQueued() {
+  int queued = 0;
+  if (::ioctl(m_fd, TIOCOUTQ, &queued) != 0 || queued < 0) return 0;
+  return static_cast<std::size_t>(queued);
+}
+
 WaitResult PosixSerialDevice::Wait(bool wantWrite, int timeoutMs) {
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {

@@ -71,6 +71,16 @@ IoResult Win32SerialDevice::Write(const std::uint8_t* data, std::size_t length) 
   return {written, 0};  // fewer than asked: the write timeout ran out
 }
 
+// A synchronous WriteFile on the standard serial driver returns once the byte
+// has gone to the UART, so the queue reads 0 there; drivers that complete a
+// write as soon as it is buffered (USB adapters) report what they still hold.
+std::size_t Win32SerialDevice::OutputQueued() {
+  COMSTAT status{};
+  DWORD errors = 0;
+  if (!::ClearCommError(m_hPort, &errors, &status)) return 0;
+  return status.cbOutQue;
+}
+
 WaitResult Win32SerialDevice::Wait(bool wantWrite, int timeoutMs) {
   const ULONGLONG start = ::GetTickCount64();
   for (;;) {

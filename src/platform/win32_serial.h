@@ -24,6 +24,7 @@ class Win32SerialDevice final : public SerialDevice {
 
   IoResult Read(std::uint8_t* buffer, std::size_t capacity) override;
   IoResult Write(const std::uint8_t* data, std::size_t length) override;
+  std::size_t OutputQueued() override;
   WaitResult Wait(bool wantWrite, int timeoutMs) override;
 
  private:

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <string_view>
@@ -20,6 +21,10 @@ constexpr int kSettleTries = 4;
 constexpr int kNothingMovedBackoffMs = 10;
 // Everything that arrived is taken in one read.
 constexpr std::size_t kReadChunk = 16 * 1024;
+// How often input is looked for while a transmit block flows.
+constexpr auto kFlowingReadInterval = std::chrono::milliseconds(1);
+
+using Clock = std::chrono::steady_clock;
 
 // The error shown for a hang-up that came without an error code.
 #ifdef _WIN32
@@ -123,7 +128,9 @@ void PortWorker::SyncSettings() {
 // Every open uses the line settings as they were last published.
 bool PortWorker::OpenPort() {
   SyncSettings();
-  return m_line.OpenPort();
+  const bool open = m_line.OpenPort();
+  if (open) m_pacing.SetLine(m_line.Dcb());
+  return open;
 }
 
 // The port could not be opened: show why. A device that does not exist (yet)
@@ -183,9 +190,20 @@ PortWorker::TransferEnd PortWorker::TransferLoop(int* lostError) {
   }
   std::uint8_t buffer[kReadChunk];
   bool lastWaitReady = false;
+  // While a block flows, input is looked for once a millisecond instead of
+  // before every byte: a read that finds nothing costs as much as writing
+  // the byte, and the driver keeps what arrives meanwhile. After a wait, or
+  // a read that filled the buffer, it is looked for at once.
+  Clock::time_point nextRead{};
   while (m_bRunning.load()) {
     bool moved = false;
-    const IoResult in = device->Read(buffer, sizeof buffer);
+    IoResult in;
+    const bool flowing = m_pTxBuffer.load(std::memory_order_acquire) != nullptr;
+    const Clock::time_point now = flowing ? Clock::now() : Clock::time_point{};
+    if (!flowing || now >= nextRead) {
+      in = device->Read(buffer, sizeof buffer);
+      nextRead = in.count == sizeof buffer ? Clock::time_point{} : now + kFlowingReadInterval;
+    }
     if (in.count > 0) {
       DeliverReceived(buffer, in.count);
       moved = true;
@@ -195,6 +213,7 @@ PortWorker::TransferEnd PortWorker::TransferLoop(int* lostError) {
     }
 
     bool txHeld = false;
+    int txRecheckMs = -1;  // the queue is full: no event says when it has room
     if (m_pTxBuffer.load(std::memory_order_acquire) != nullptr) {
       switch (TransmitOne(lostError)) {
         case TxOutcome::kWritten:
@@ -202,6 +221,10 @@ PortWorker::TransferEnd PortWorker::TransferLoop(int* lostError) {
           break;
         case TxOutcome::kHeld:
           txHeld = true;
+          break;
+        case TxOutcome::kQueueFull:
+          txHeld = true;
+          txRecheckMs = m_pacing.RecheckMs();
           break;
         case TxOutcome::kLost:
           return TransferEnd::kLost;
@@ -222,8 +245,11 @@ PortWorker::TransferEnd PortWorker::TransferLoop(int* lostError) {
       continue;
     }
     // Idle, or the line holds the next byte: sleep until input arrives, the
-    // byte can go, or Stop / RequestReopen / HandOver wake us.
-    switch (device->Wait(txPending && txHeld, -1)) {
+    // byte can go (or the queue has had time to shrink), or Stop /
+    // RequestReopen / HandOver / an abort wake us.
+    const bool queueFull = txPending && txRecheckMs >= 0;
+    nextRead = Clock::time_point{};
+    switch (device->Wait(txPending && txHeld && !queueFull, queueFull ? txRecheckMs : -1)) {
       case WaitResult::kReady:
         lastWaitReady = true;
         break;
@@ -256,9 +282,14 @@ PortWorker::TxOutcome PortWorker::TransmitOne(int* lostError) {
   const std::uint8_t* block = m_pTxBuffer.load(std::memory_order_acquire);
   std::int32_t pos = m_nTxPos.load(std::memory_order_relaxed);
   TxOutcome outcome = TxOutcome::kHeld;
+  SerialDevice& device = *m_line.Device();
   if (pos >= 0 && pos < m_nTxBlockSize.load(std::memory_order_relaxed)) {
-    const IoResult out = m_line.Device()->Write(block + pos, 1);
-    if (out.count == 1) {
+    if (!m_pacing.Room(device)) {
+      // The driver holds a window of line time already: the byte counts as
+      // not written, so an abort now ends the block without adding to it.
+      outcome = TxOutcome::kQueueFull;
+    } else if (const IoResult out = device.Write(block + pos, 1); out.count == 1) {
+      m_pacing.Written();
       ++pos;
       m_nTxPos.store(pos, std::memory_order_relaxed);
       m_nBytesWritten.fetch_add(1, std::memory_order_relaxed);

@@ -12,6 +12,7 @@
 #include "display/output_file.h"
 #include "display/repaint_sink.h"
 #include "display/screen_model.h"
+#include "port/output_pacing.h"
 #include "port/serial_line.h"
 #include "settings/live_settings.h"
 
@@ -68,7 +69,9 @@ class PortWorker {
 
  private:
   enum class TransferEnd { kStopped, kReopen, kLost };
-  enum class TxOutcome { kWritten, kHeld, kLost };
+  // kQueueFull: the driver holds a window of line time already; look again
+  // after m_pacing.RecheckMs().
+  enum class TxOutcome { kWritten, kHeld, kQueueFull, kLost };
 
   void SyncSettings();
   bool OpenPort();
@@ -88,6 +91,8 @@ class PortWorker {
   // Size of the handed-over block: the worker never reads past it, whatever
   // m_nTxLength says.
   std::atomic<std::int32_t> m_nTxBlockSize{0};
+  // Keeps the driver's output queue short, so counts follow the wire.
+  OutputPacing m_pacing;
   OutputFile m_rawLog;
   std::mutex m_csWorker;  // held by the worker for its whole run
   std::thread m_thread;

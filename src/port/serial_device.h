@@ -40,6 +40,11 @@ class SerialDevice {
   // Writes at most length bytes, giving up after the write timeout.
   virtual IoResult Write(const std::uint8_t* data, std::size_t length) = 0;
 
+  // Characters written but not yet sent on the line: the driver's output
+  // queue. 0 when the device cannot tell; a pseudo-terminal's output is
+  // already the other side's input, so it has none.
+  virtual std::size_t OutputQueued() { return 0; }
+
   // Blocks until input has arrived (or, with wantWrite, output can be taken),
   // until the backend's Wake() is called, or until timeoutMs passed (negative:
   // no limit).

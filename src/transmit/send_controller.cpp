@@ -1,13 +1,13 @@
 #include "transmit/send_controller.h"
 
 #include <limits>
+#include <string_view>
 
 namespace tarnwick {
 namespace {
 
 constexpr const char* kNoDataText = "No data to send !";
 constexpr const char* kNoDataCaption = "SEND";
-constexpr const char* kFilePrefix = "File: ";
 
 // Button 1's label by [periodic][active].
 constexpr const char* kButtonLabels[2][2] = {{"SEND", "ABORT"}, {"START", "STOP"}};
@@ -56,13 +56,22 @@ SendControls SendController::UpdateControls() {
   controls.textEnabled = !sendFile;
   controls.browseEnabled = sendFile;
   if (sendFile) {
-    m_parser.m_strText = kFilePrefix + m_parser.m_strFilePath;
+    m_parser.m_strText = kSendFilePrefix + m_parser.m_strFilePath;
     m_form.ShowMembers();
   }
   controls.periodEnabled = m_bPeriodic != 0;
   controls.buttonLabel = kButtonLabels[m_bPeriodic != 0][m_bActive != 0];
   m_form.ApplyControls(controls);
   return controls;
+}
+
+bool SendController::TextShowsFilePath() const {
+  const std::string& text = m_parser.m_strText;
+  const std::string_view prefix = kSendFilePrefix;
+  return m_parser.m_bSendFile != 0 &&
+         text.size() == prefix.size() + m_parser.m_strFilePath.size() &&
+         text.compare(0, prefix.size(), prefix) == 0 &&
+         text.compare(prefix.size(), std::string::npos, m_parser.m_strFilePath) == 0;
 }
 
 void SendController::OnOptionClicked() {
@@ -72,7 +81,7 @@ void SendController::OnOptionClicked() {
 
 void SendController::OnBrowseChosen(const std::string& path) {
   m_parser.m_strFilePath = path;
-  m_parser.m_strText = kFilePrefix + path;
+  m_parser.m_strText = kSendFilePrefix + path;
   m_form.ShowMembers();
 }
 

@@ -15,6 +15,21 @@ namespace tarnwick {
 inline constexpr int kProgressTimer = 101;
 inline constexpr int kRepeatTimer = 102;
 
+inline constexpr const char* kSendFilePrefix = "File: ";
+
+// The dialog's fields in the order they are read; a reader's FailedField()
+// is one of these.
+enum SendField : int {
+  kFieldText = 0,
+  kFieldPeriodic,
+  kFieldSendFile,
+  kFieldFormat,
+  kFieldReverse,
+  kFieldPeriod,
+  kFieldUnitIndex,
+  kFieldTransmitCount,
+};
+
 // The values of the dialog's controls, as the dialog reads them.
 struct SendFieldValues {
   std::string text;
@@ -50,6 +65,9 @@ class SendController {
   void OnOptionClicked();
   void OnBrowseChosen(const std::string& path);
   SendControls UpdateControls();
+  // The text member is "File: " and the file's path, as "Send File" shows it:
+  // the path part is the file system's bytes, not display text.
+  bool TextShowsFilePath() const;
 
   TransmitParser& Parser() { return m_parser; }
   const TransmitParser& Parser() const { return m_parser; }

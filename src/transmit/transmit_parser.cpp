@@ -74,6 +74,11 @@ bool TransmitParser::Fail(std::string_view text, std::string_view caption) {
   return false;
 }
 
+bool TransmitParser::FailPath(std::string_view path, std::string_view caption) {
+  m_boxes.ShowPath(path, caption, MessageIcon::kError);
+  return false;
+}
+
 bool TransmitParser::EnsureCapacity(std::uint32_t n) {
   if (m_nCapacity >= n) return true;
   // realloc leaves the old block untouched when it fails, so the dialog and
@@ -90,7 +95,7 @@ bool TransmitParser::DigitValue(char& c) const {
     c = static_cast<char>(c - '0');
     return true;
   }
-  if (m_nFormat == kFormatHex) {
+  if (m_nFormat == kTxFormatHex) {
     if (c >= 'A' && c <= 'F') {
       c = static_cast<char>(c - 'A' + 10);
       return true;
@@ -128,12 +133,12 @@ bool TransmitParser::ParseInput() {
     return true;
   }
   switch (m_nFormat) {
-    case kFormatAscii:
+    case kTxFormatAscii:
       return ParseAscii();
-    case kFormatHex:
-    case kFormatBin:
-    case kFormatDec:
-    case kFormatFloat:
+    case kTxFormatHex:
+    case kTxFormatBin:
+    case kTxFormatDec:
+    case kTxFormatFloat:
       return ParseTokens();
     default:
       return Fail(kBadFormatText, kBadFormatCaption);
@@ -167,7 +172,7 @@ bool TransmitParser::ParseAscii() {
 
 bool TransmitParser::ParseTokens() {
   // Every FLOAT unit is 4 bytes; an index outside the list is put right too.
-  if (m_nFormat == kFormatFloat && m_nUnitIndex != 3) {
+  if (m_nFormat == kTxFormatFloat && m_nUnitIndex != 3) {
     m_nUnitIndex = 3;
     if (m_showMembers) m_showMembers();
   }
@@ -185,13 +190,13 @@ bool TransmitParser::ParseTokens() {
     while (end < length && !IsSeparator(text[end])) ++end;
     bool ok = false;
     switch (m_nFormat) {
-      case kFormatHex:
+      case kTxFormatHex:
         ok = ParseHexToken(begin, end);
         break;
-      case kFormatBin:
+      case kTxFormatBin:
         ok = ParseBinToken(begin, end);
         break;
-      case kFormatDec:
+      case kTxFormatDec:
         // A '-' takes the next character as its first digit even when it is a
         // separator, so the DEC token finds its own end.
         ok = ParseDecToken(begin, end);
@@ -271,19 +276,19 @@ bool TransmitParser::LoadFile() {
   const std::filesystem::path fsPath(path);
   // Only a regular file has a length to send. A directory opens for reading on
   // some systems, and opening a FIFO would block until a writer appears.
-  if (!std::filesystem::is_regular_file(fsPath, error)) return Fail(path, kCannotOpenCaption);
+  if (!std::filesystem::is_regular_file(fsPath, error)) return FailPath(path, kCannotOpenCaption);
   FileHandle file(std::fopen(path.c_str(), "rb"));
-  if (!file) return Fail(path, kCannotOpenCaption);
+  if (!file) return FailPath(path, kCannotOpenCaption);
   const std::uintmax_t size = std::filesystem::file_size(fsPath, error);
-  if (error) return Fail(path, kCannotOpenCaption);
-  if (size == 0) return Fail(path, kEmptyFileCaption);
+  if (error) return FailPath(path, kCannotOpenCaption);
+  if (size == 0) return FailPath(path, kEmptyFileCaption);
   // The block and the worker's length are 32-bit: a larger file cannot be sent.
   if (size > kMaxCapacity) return Fail(kAllocFailedText, kAllocFailedCaption);
   if (!EnsureCapacity(static_cast<std::uint32_t>(size))) return false;
   const std::size_t read = std::fread(m_pBuffer, 1, static_cast<std::size_t>(size), file.get());
   // A failing read must not send what an earlier parse left in the block.
-  if (std::ferror(file.get())) return Fail(path, kCannotOpenCaption);
-  if (read == 0) return Fail(path, kEmptyFileCaption);
+  if (std::ferror(file.get())) return FailPath(path, kCannotOpenCaption);
+  if (read == 0) return FailPath(path, kEmptyFileCaption);
   m_nDataLength = static_cast<std::int32_t>(read);
   return true;
 }

@@ -14,11 +14,11 @@ namespace tarnwick {
 
 // Format box indices, in the list's order.
 enum TransmitFormat : std::int32_t {
-  kFormatAscii = 0,
-  kFormatHex = 1,
-  kFormatBin = 2,
-  kFormatDec = 3,
-  kFormatFloat = 4,
+  kTxFormatAscii = 0,
+  kTxFormatHex = 1,
+  kTxFormatBin = 2,
+  kTxFormatDec = 3,
+  kTxFormatFloat = 4,
 };
 
 class TransmitParser {
@@ -65,7 +65,7 @@ class TransmitParser {
 
   // The dialog's fields that the parse reads.
   std::string m_strText;
-  std::int32_t m_nFormat = kFormatAscii;
+  std::int32_t m_nFormat = kTxFormatAscii;
   std::int32_t m_nUnitIndex = 0;
   std::int32_t m_bReverse = 0;
   std::int32_t m_bSendFile = 0;
@@ -80,6 +80,7 @@ class TransmitParser {
   bool ParseFloatToken(std::size_t begin, std::size_t end);
   bool LoadFile();
   bool Fail(std::string_view text, std::string_view caption);
+  bool FailPath(std::string_view path, std::string_view caption);
   std::uint32_t UnitLength() const;
 
   MessageBoxes& m_boxes;

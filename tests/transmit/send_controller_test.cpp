@@ -73,16 +73,16 @@ TEST_P(NothingToSend, ShowsTheBoxAndStaysIdle) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, NothingToSend,
-                         ::testing::Values(NothingCase{"EmptyAscii", kFormatAscii, ""},
+                         ::testing::Values(NothingCase{"EmptyAscii", kTxFormatAscii, ""},
                                            NothingCase{"EmptyNoFormat", -1, ""},
-                                           NothingCase{"SeparatorsHex", kFormatHex, " \r\n "},
-                                           NothingCase{"SeparatorsDec", kFormatDec, "\r\n"},
-                                           NothingCase{"SeparatorsFloat", kFormatFloat, "  "}),
+                                           NothingCase{"SeparatorsHex", kTxFormatHex, " \r\n "},
+                                           NothingCase{"SeparatorsDec", kTxFormatDec, "\r\n"},
+                                           NothingCase{"SeparatorsFloat", kTxFormatFloat, "  "}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SendController, ParseErrorLeavesTheDialogIdleWithOnlyThatBox) {
   SendRig rig;
-  rig.Type("12 3G", kFormatHex);
+  rig.Type("12 3G", kTxFormatHex);
   rig.controller.OnOK();
   ASSERT_EQ(rig.boxes.shown.size(), 1u);
   EXPECT_EQ(rig.boxes.shown[0].caption, "Send");
@@ -116,7 +116,7 @@ class PeriodicCount : public ::testing::TestWithParam<CountCase> {};
 
 TEST_P(PeriodicCount, SendsExactlyTheCountedBlocks) {
   SendRig rig;
-  rig.Type("abc", kFormatAscii, true, "50", GetParam().count);
+  rig.Type("abc", kTxFormatAscii, true, "50", GetParam().count);
   rig.controller.OnOK();
   EXPECT_STREQ(rig.controls.buttonLabel, "STOP");
   EXPECT_EQ(rig.timers.running, (std::map<int, int>{{101, 10}, {102, 50}}));
@@ -144,7 +144,10 @@ TEST_P(PeriodicCount, SendsExactlyTheCountedBlocks) {
 
 INSTANTIATE_TEST_SUITE_P(Counts, PeriodicCount,
                          ::testing::Values(CountCase{"3", 3, 0}, CountCase{"1", 1, 0},
-                                           CountCase{"0", -1, 0}, CountCase{"-1", -1, 0}),
+                                           CountCase{"0", -1, 0}, CountCase{"-1", -1, 0},
+                                           // Never wraps round to a limit of its own.
+                                           CountCase{"-2147483648", -1, 0},
+                                           CountCase{"99999999999", -1, 0}),
                          [](const auto& info) {
                            return std::string(info.param.count[0] == '-' ? "Minus" : "") +
                                   (info.param.count + (info.param.count[0] == '-'));
@@ -153,7 +156,7 @@ INSTANTIATE_TEST_SUITE_P(Counts, PeriodicCount,
 TEST(SendController, SlowBlocksRepeatBackToBackAtTickGranularity) {
   SendRig rig;
   rig.turnsPerMs = 1;
-  rig.Type(Pattern(120, 3), kFormatAscii, true, "50", "3");
+  rig.Type(Pattern(120, 3), kTxFormatAscii, true, "50", "3");
   rig.controller.OnOK();
   rig.Run(1000);
   EXPECT_EQ(rig.worker.blocksEnded, 3);
@@ -166,7 +169,7 @@ TEST_P(StopLetsSmallBlocksFinish, CutsOnlyBlocksOver1024Bytes) {
   const int size = GetParam();
   SendRig rig;
   rig.turnsPerMs = 1;
-  rig.Type(Pattern(static_cast<std::size_t>(size), 4), kFormatAscii, true, "10", "0");
+  rig.Type(Pattern(static_cast<std::size_t>(size), 4), kTxFormatAscii, true, "10", "0");
   rig.controller.OnOK();
   rig.Run(300);
   rig.controller.OnOK();  // STOP
@@ -191,7 +194,7 @@ TEST_P(StartWhileDraining, ParsesIntoTheOtherBlockAndWaitsForTheWorker) {
   SendRig rig;
   rig.turnsPerMs = 1;
   const std::string first = Pattern(1000, 5);
-  rig.Type(first, kFormatAscii, true, "10", "0");
+  rig.Type(first, kTxFormatAscii, true, "10", "0");
   rig.controller.OnOK();
   rig.Run(200);
   rig.controller.OnOK();  // STOP: 1000 bytes are left to finish
@@ -225,7 +228,7 @@ TEST(SendController, AbortBeforeTheDeferredHandOverLeavesTheDrainingBlockAlone) 
   SendRig rig;
   rig.turnsPerMs = 1;
   const std::string first = Pattern(800, 7);
-  rig.Type(first, kFormatAscii, true, "10", "0");
+  rig.Type(first, kTxFormatAscii, true, "10", "0");
   rig.controller.OnOK();
   rig.Run(100);
   rig.controller.OnOK();  // STOP, 800 bytes finish
@@ -241,7 +244,7 @@ TEST(SendController, AbortBeforeTheDeferredHandOverLeavesTheDrainingBlockAlone) 
 TEST(SendController, CloseDuringSendStopsBothTimersAndCutsTheBlock) {
   SendRig rig;
   rig.turnsPerMs = 1;
-  rig.Type(Pattern(600, 8), kFormatAscii, true, "20", "5");
+  rig.Type(Pattern(600, 8), kTxFormatAscii, true, "20", "5");
   rig.controller.OnOK();
   rig.Run(100);
   rig.controller.OnClose();
@@ -295,7 +298,7 @@ TEST(SendController, ModeChangeDuringARunLeavesNoTimerBehind) {
   EXPECT_LT(rig.worker.sent.size(), 3000u);  // the single run was aborted
 
   // Periodic run, mode switched off: STOP still removes the period timer.
-  rig.Type("ab", kFormatAscii, true, "30", "-1");
+  rig.Type("ab", kTxFormatAscii, true, "30", "-1");
   rig.controller.OnOK();
   rig.fields.periodic = 0;
   rig.controller.OnOptionClicked();
@@ -309,7 +312,7 @@ TEST(SendController, ModeChangeDuringARunLeavesNoTimerBehind) {
 TEST(SendController, PeriodBelowTheTimerMinimumRunsAt10Ms) {
   for (const char* period : {"0", "-5", "3"}) {
     SendRig rig;
-    rig.Type("a", kFormatAscii, true, period, "0");
+    rig.Type("a", kTxFormatAscii, true, period, "0");
     rig.controller.OnOK();
     EXPECT_EQ(rig.timers.running[102], 10) << period;
   }
@@ -317,7 +320,7 @@ TEST(SendController, PeriodBelowTheTimerMinimumRunsAt10Ms) {
 
 TEST(SendController, FloatStartShowsTheLengthMovedToFour) {
   SendRig rig;
-  rig.Type("1 -2", kFormatFloat);
+  rig.Type("1 -2", kTxFormatFloat);
   rig.fields.unitIndex = 0;
   rig.controller.OnOK();
   EXPECT_EQ(rig.shownUnitIndex, 3);
@@ -366,6 +369,22 @@ TEST(SendController, UpdateControlsTable) {
   }
 }
 
+// Only the "File: " line that "Send File" put there carries a path.
+TEST(SendController, TextShowsTheFilePathOnlyWhileSendFileSetsIt) {
+  SendRig rig;
+  TransmitParser& parser = rig.controller.Parser();
+  parser.m_strFilePath = "/tmp/d\xC3\xA4ta";
+  parser.m_bSendFile = 1;
+  rig.controller.UpdateControls();
+  EXPECT_EQ(parser.m_strText, "File: /tmp/d\xC3\xA4ta");
+  EXPECT_TRUE(rig.controller.TextShowsFilePath());
+  parser.m_strText = "File: /tmp/other";
+  EXPECT_FALSE(rig.controller.TextShowsFilePath());
+  parser.m_strText = "File: /tmp/d\xC3\xA4ta";
+  parser.m_bSendFile = 0;  // unticked: the same line is typed text now
+  EXPECT_FALSE(rig.controller.TextShowsFilePath());
+}
+
 TEST(SendController, NotSelectedFileFailsToOpen) {
   SendRig rig;
   rig.fields.sendFile = 1;
@@ -379,7 +398,7 @@ TEST(SendController, NotSelectedFileFailsToOpen) {
 TEST(SendController, BadPeriodShowsTheBoxButTheStartGoesOnWithOldValues) {
   SendRig rig;
   rig.controller.m_nPeriod = 40;
-  rig.Type("abc", kFormatAscii, true, "fast", "1");
+  rig.Type("abc", kTxFormatAscii, true, "fast", "1");
   rig.fields.unitIndex = 2;
   rig.controller.OnOK();
   ASSERT_EQ(rig.boxes.shown.size(), 1u);

@@ -82,7 +82,7 @@ class SendRig : public SendForm {
   }
 
   // Sets the controls for a text send.
-  void Type(std::string text, std::int32_t format = kFormatAscii, bool periodic = false,
+  void Type(std::string text, std::int32_t format = kTxFormatAscii, bool periodic = false,
             const std::string& period = "0", const std::string& count = "-1") {
     fields.text = std::move(text);
     fields.format = format;

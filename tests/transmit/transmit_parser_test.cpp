@@ -170,7 +170,7 @@ TEST(ParseInput, FloatMovesLengthToFourAndAsksForARefresh) {
     ++refreshes;
     indexSeen = parser.m_nUnitIndex;
   });
-  parser.m_nFormat = kFormatFloat;
+  parser.m_nFormat = kTxFormatFloat;
   parser.m_strText = "oops";
   EXPECT_FALSE(parser.ParseInput());
   EXPECT_EQ(refreshes, 1);
@@ -188,7 +188,7 @@ TEST(ParseInput, FloatMovesLengthToFourAndAsksForARefresh) {
 TEST(ParseInput, FailedParseKeepsTheUnitsAlreadyAppendedButStartsOverNextTime) {
   RecordingMessageBoxes boxes;
   TransmitParser parser(boxes);
-  parser.m_nFormat = kFormatHex;
+  parser.m_nFormat = kTxFormatHex;
   parser.m_strText = "01 02 XX";
   EXPECT_FALSE(parser.ParseInput());
   EXPECT_EQ(parser.m_nDataLength, 2);
@@ -200,7 +200,7 @@ TEST(ParseInput, FailedParseKeepsTheUnitsAlreadyAppendedButStartsOverNextTime) {
 TEST(ParseInput, UnitIndexOutsideTheListStaysWithinOneToFourBytes) {
   RecordingMessageBoxes boxes;
   TransmitParser parser(boxes);
-  parser.m_nFormat = kFormatHex;
+  parser.m_nFormat = kTxFormatHex;
   parser.m_strText = "12";
   parser.m_nUnitIndex = -1;
   EXPECT_TRUE(parser.ParseInput());
@@ -222,7 +222,7 @@ TEST(TransmitBlock, StartsAt1024AndGrowsToExactlyWhatIsNeeded) {
   RecordingMessageBoxes boxes;
   TransmitParser parser(boxes);
   EXPECT_EQ(parser.m_nCapacity, 1024u);
-  parser.m_nFormat = kFormatHex;
+  parser.m_nFormat = kTxFormatHex;
   parser.m_strText = HexUnits(1024);
   ASSERT_TRUE(parser.ParseInput());
   EXPECT_EQ(parser.m_nCapacity, 1024u);
@@ -230,7 +230,7 @@ TEST(TransmitBlock, StartsAt1024AndGrowsToExactlyWhatIsNeeded) {
   parser.m_strText = HexUnits(700);
   ASSERT_TRUE(parser.ParseInput());
   EXPECT_EQ(parser.m_nCapacity, 1400u);
-  parser.m_nFormat = kFormatAscii;
+  parser.m_nFormat = kTxFormatAscii;
   parser.m_strText = std::string(3001, 'x');
   ASSERT_TRUE(parser.ParseInput());
   EXPECT_EQ(parser.m_nCapacity, 3001u);
@@ -244,7 +244,7 @@ TEST(TransmitBlock, RefusedEnlargementKeepsThePreviousBlockUsable) {
   RecordingMessageBoxes boxes;
   TransmitParser parser(boxes);
   parser.SetMaxCapacity(1500);
-  parser.m_nFormat = kFormatHex;
+  parser.m_nFormat = kTxFormatHex;
   parser.m_strText = HexUnits(1501);
   EXPECT_FALSE(parser.ParseInput());
   ASSERT_EQ(boxes.shown.size(), 1u);
@@ -255,7 +255,7 @@ TEST(TransmitBlock, RefusedEnlargementKeepsThePreviousBlockUsable) {
   EXPECT_EQ(parser.m_nDataLength, 1500);  // every byte written stayed inside the block
   EXPECT_EQ(parser.m_pBuffer[1499], 0xA5);
 
-  parser.m_nFormat = kFormatAscii;
+  parser.m_nFormat = kTxFormatAscii;
   parser.m_strText = std::string(1501, 'y');
   EXPECT_FALSE(parser.ParseInput());
   EXPECT_EQ(boxes.shown.size(), 2u);
@@ -318,6 +318,7 @@ TEST_P(ParseFileFailures, ShowThePathWithTheCaption) {
   EXPECT_EQ(boxes.shown[0].text, path);
   EXPECT_EQ(boxes.shown[0].caption, GetParam().caption);
   EXPECT_EQ(boxes.shown[0].icon, MessageIcon::kError);
+  EXPECT_TRUE(boxes.shown[0].path);  // the file system's bytes, not display text
 }
 
 INSTANTIATE_TEST_SUITE_P(

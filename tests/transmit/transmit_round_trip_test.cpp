@@ -48,13 +48,13 @@ std::string Digits(std::uint32_t value, unsigned base, std::size_t minWidth) {
 std::string UnitText(std::uint32_t value, const Layout& layout, std::mt19937& rng) {
   const bool pad = rng() % 2 == 0;
   switch (layout.format) {
-    case kFormatHex: {
+    case kTxFormatHex: {
       std::string text = Digits(value, 16, pad ? 2 * layout.unit : 1);
       for (char& c : text)
         if (rng() % 2) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
       return text;
     }
-    case kFormatBin:
+    case kTxFormatBin:
       return Digits(value, 2, pad ? 8 * layout.unit : 1);
     default: {
       const std::uint32_t signBit = 1u << (8 * layout.unit - 1);
@@ -79,7 +79,7 @@ Bytes UnitBytes(const Layout& layout, std::mt19937& rng) {
     bool isMinimum = unit[signByte] == 0x80;
     for (std::size_t i = 0; i < layout.unit; ++i)
       if (i != signByte && unit[i] != 0) isMinimum = false;
-    if (layout.format == kFormatDec && isMinimum) continue;
+    if (layout.format == kTxFormatDec && isMinimum) continue;
     bytes.insert(bytes.end(), unit.begin(), unit.end());
   }
   return bytes;
@@ -87,7 +87,7 @@ Bytes UnitBytes(const Layout& layout, std::mt19937& rng) {
 
 TEST(RoundTrip, EveryFormatUnitLengthAndByteOrder) {
   const char* separators[] = {" ", "\r\n", "  ", "\n", " \r\n "};
-  for (std::int32_t format : {kFormatHex, kFormatBin, kFormatDec}) {
+  for (std::int32_t format : {kTxFormatHex, kTxFormatBin, kTxFormatDec}) {
     for (std::uint32_t unit = 1; unit <= 4; ++unit) {
       for (bool reverse : {false, true}) {
         const Layout layout{format, unit, reverse};
@@ -149,7 +149,7 @@ TEST(RoundTrip, FloatTextGivesTheSameFloatPattern) {
     }
     RecordingMessageBoxes boxes;
     TransmitParser parser(boxes);
-    parser.m_nFormat = kFormatFloat;
+    parser.m_nFormat = kTxFormatFloat;
     parser.m_bReverse = reverse;
     parser.m_strText = text;
     ASSERT_TRUE(parser.ParseInput());

@@ -52,6 +52,23 @@ class FakeSerial : public SerialBackend {
     m_writeBudget = n;
     m_changed.notify_all();
   }
+  // With a queue, every written byte stays in the device's output queue
+  // (OutputQueued) until DrainOutput takes it, as a line held by flow control
+  // keeps it in the driver.
+  void KeepOutputQueued(bool keep) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_keepQueued = keep;
+  }
+  void DrainOutput(std::size_t n) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_outQueued -= std::min(n, m_outQueued);
+    m_changed.notify_all();
+  }
+  std::size_t OutputQueuedNow() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_outQueued;
+  }
+
   // The open device vanishes. With readsFail reads and writes fail with
   // kGoneError and Wait says "ready"; else they move nothing and Wait reports
   // a hang-up.
@@ -189,13 +206,21 @@ class FakeSerial : public SerialBackend {
       }
       if (m_owner.m_writeBudget != SIZE_MAX) --m_owner.m_writeBudget;
       m_owner.m_written.push_back(data[0]);
+      if (m_owner.m_keepQueued) ++m_owner.m_outQueued;
       m_owner.LogLocked("write:" + std::to_string(data[0]));
       return {1, 0};
+    }
+    std::size_t OutputQueued() override {
+      std::lock_guard<std::mutex> lock(m_owner.m_mutex);
+      return m_owner.m_outQueued;
     }
     WaitResult Wait(bool wantWrite, int timeoutMs) override {
       std::unique_lock<std::mutex> lock(m_owner.m_mutex);
       ++m_owner.m_waitCalls;
-      m_owner.LogLocked(wantWrite ? "wait:write" : "wait:read");
+      // A wait with a limit names it: "wait:read:10".
+      std::string event = wantWrite ? "wait:write" : "wait:read";
+      if (timeoutMs >= 0) event += ":" + std::to_string(timeoutMs);
+      m_owner.LogLocked(event);
       WaitResult result = WaitResult::kTimeout;
       auto ready = [&] {
         if (m_owner.m_wakePending) {
@@ -244,6 +269,8 @@ class FakeSerial : public SerialBackend {
   std::function<void(std::size_t)> m_onWrite;
   std::size_t m_waitCalls = 0;
   std::size_t m_writeBudget = SIZE_MAX;
+  std::size_t m_outQueued = 0;
+  bool m_keepQueued = false;
   bool m_gone = false;
   bool m_goneReadsFail = true;
   bool m_wakePending = false;

@@ -1,6 +1,7 @@
 // Byte strings of the display's code page as Qt text and back.
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <string>
 #include <string_view>
