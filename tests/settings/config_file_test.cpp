@@ -15,15 +15,19 @@
 
 #include "support/recording_message_boxes.h"
 #include "support/temp_dir.h"
+#ifndef _WIN32
 #include "support/unprivileged.h"
+#endif
 
 namespace tarnwick {
 namespace {
 
-using testing::kUnprivilegedId;
 using testing::ReadBytes;
 using testing::RecordingMessageBoxes;
+#ifndef _WIN32
+using testing::kUnprivilegedId;
 using testing::RunUnprivileged;
+#endif
 using testing::TempDir;
 using testing::WriteBytes;
 
@@ -328,8 +332,8 @@ TEST(SaveConfig, LeftoverTemporaryIsIgnoredAndRemovedByTheNextSave) {
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(Entries(dir.path()), expected);
   EXPECT_EQ(ReadBytes(dir.File(kConfigFileName)), current);
-#endif  // _WIN32
 }
+#endif  // _WIN32
 
 #ifndef _WIN32
 TEST(SaveConfig, WriteFailureKeepsThePreviousFile) {
