@@ -51,6 +51,12 @@ void LineState::Attach(SerialDevice& device, const DCB& dcb) {
   }
   const std::uint32_t dtr = dcb.fDtrControl;
   const std::uint32_t rts = dcb.fRtsControl;
+  // Before the toggles show: a pulse asked for from then on is this port's.
+  {
+    std::lock_guard lock(m_csWatch);
+    m_bStop = false;
+    m_bPulse = false;
+  }
   Publish([&](LineStatus& s) {
     s = LineStatus{};
     s.bOpen = true;
@@ -67,11 +73,6 @@ void LineState::Attach(SerialDevice& device, const DCB& dcb) {
     s.bErrorsCounted = counts;
   });
   if (!lines) return;
-  {
-    std::lock_guard lock(m_csWatch);
-    m_bStop = false;
-    m_bPulse = false;
-  }
   m_watcher = std::thread(&LineState::Watch, this, &device);
 }
 
@@ -238,6 +239,7 @@ bool LineState::SetDtrFromWatcher(SerialDevice& device, bool high) {
 void LineState::LoseModemLines() {
   Publish([](LineStatus& s) {
     s.bModemLines = false;
+    s.bLinesLost = true;
     s.nInputs = 0;
     s.bDtrSettable = false;
     s.bRtsSettable = false;

@@ -24,6 +24,7 @@ namespace tarnwick {
 struct LineStatus {
   bool bOpen = false;        // a port is attached
   bool bModemLines = false;  // it has modem lines that answer
+  bool bLinesLost = false;   // they answered at the open, and no longer do
   unsigned nInputs = 0;      // ModemLine bits, while bModemLines
   bool bDtr = false;         // the output lines as last set
   bool bRts = false;

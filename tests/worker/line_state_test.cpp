@@ -207,6 +207,7 @@ TEST_F(LineStateTest, LinesLostWhileWaitedForGoGreyAndTheWatcherEnds) {
   ASSERT_TRUE(StatusBecomes([](const LineStatus& s) { return !s.bModemLines; }));
   const LineStatus status = m_lines.Status();
   EXPECT_TRUE(status.bOpen);  // the worker decides whether the port is gone
+  EXPECT_TRUE(status.bLinesLost);
   EXPECT_EQ(status.nInputs, 0u);
   EXPECT_FALSE(status.bDtrSettable);
   EXPECT_FALSE(m_lines.SetDtr(false));

@@ -44,6 +44,17 @@ QString ControlName(OutputLine line, std::uint32_t control) {
   return QString::fromLatin1(piece.data(), static_cast<qsizetype>(piece.size()));
 }
 
+// Why the lines can be neither shown nor set, after their name; empty when
+// they can.
+QString LinesUnavailable(const LineStatus& status, bool lamp) {
+  if (!status.bOpen) return QStringLiteral(": the port is closed");
+  if (status.bLinesLost)
+    return QStringLiteral(": the device no longer answers for its modem lines");
+  if (status.bModemLines) return {};
+  return lamp ? QStringLiteral(": this device has no modem lines (a pseudo-terminal has none)")
+              : QStringLiteral(": this device has no modem lines");
+}
+
 QLabel* NewPane(const QString& text, QWidget* parent) {
   auto* label = new QLabel(text, parent);
   label->setFrameShape(QFrame::Panel);
@@ -205,18 +216,14 @@ QString LineStatePanes::LampToolTip(const LineStatus& status, unsigned line) {
   if (info == nullptr) return {};
   const QString name = QStringLiteral("%1 (%2)").arg(QString::fromLatin1(info->name),
                                                      QString::fromLatin1(info->meaning));
-  if (!status.bOpen) return name + QStringLiteral(": the port is closed");
-  if (!status.bModemLines) {
-    return name + QStringLiteral(": this device has no modem lines (a pseudo-terminal has none)");
-  }
+  if (const QString why = LinesUnavailable(status, true); !why.isEmpty()) return name + why;
   return name +
          ((status.nInputs & line) != 0 ? QStringLiteral(" is up") : QStringLiteral(" is down"));
 }
 
 QString LineStatePanes::ToggleToolTip(const LineStatus& status, OutputLine line) {
   const QString name = QString::fromLatin1(LineName(line));
-  if (!status.bOpen) return name + QStringLiteral(": the port is closed");
-  if (!status.bModemLines) return name + QStringLiteral(": this device has no modem lines");
+  if (const QString why = LinesUnavailable(status, false); !why.isEmpty()) return name + why;
   const bool dtr = line == OutputLine::kDtr;
   if (!(dtr ? status.bDtrSettable : status.bRtsSettable)) {
     return QStringLiteral(

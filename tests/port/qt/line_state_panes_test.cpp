@@ -136,9 +136,19 @@ TEST_F(LineStatePanesOnModem, LampsLightAsTheLinesStand) {
   ASSERT_TRUE(WaitFor([&] { return m_panes.Lamp(kModemRi)->property("lit").toBool(); }));
   EXPECT_FALSE(m_panes.Lamp(kModemCts)->property("lit").toBool());
 
-  m_lines.Detach();
+  // Lines that stop answering go grey and say so.
+  m_modem.LoseLines();
   ASSERT_TRUE(WaitFor([&] { return !m_panes.Lamp(kModemRi)->isEnabled(); }));
   EXPECT_FALSE(m_panes.Lamp(kModemRi)->property("lit").toBool());
+  EXPECT_EQ(
+      m_panes.Lamp(kModemDsr)->toolTip(),
+      QStringLiteral("DSR (Data Set Ready): the device no longer answers for its modem lines"));
+  EXPECT_FALSE(m_panes.Toggle(OutputLine::kDtr)->isEnabled());
+
+  m_lines.Detach();
+  ASSERT_TRUE(WaitFor([&] { return !m_panes.ErrorPane()->isEnabled(); }));
+  EXPECT_EQ(m_panes.Lamp(kModemDsr)->toolTip(),
+            QStringLiteral("DSR (Data Set Ready): the port is closed"));
 }
 
 TEST_F(LineStatePanesOnModem, TogglesAndTheMenuSetTheLinesAndPulseDtr) {
