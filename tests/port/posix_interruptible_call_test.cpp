@@ -65,18 +65,6 @@ TEST(InterruptibleCall, InterruptBeforeTheCallSkipsItOnce) {
   EXPECT_EQ(1, runs);
 }
 
-TEST(InterruptibleCall, CallThatEndsByItselfIsNotDisturbed) {
-  Pipe pipe;
-  ASSERT_TRUE(pipe.ok());
-  ASSERT_EQ(1, ::write(pipe.writer(), "x", 1));
-  InterruptibleCall call;
-  char byte = 0;
-  ssize_t result = 0;
-  EXPECT_TRUE(call.Run([&] { result = ::read(pipe.reader(), &byte, 1); }));
-  EXPECT_EQ(1, result);
-  EXPECT_EQ('x', byte);
-}
-
 // The signal may come just before the read begins; it is sent again until
 // the read has returned, so every round ends.
 TEST(InterruptibleCall, InterruptionsRacingTheStartOfTheCallAllEndIt) {

@@ -83,18 +83,5 @@ TEST_F(LineStateWorkerTest, LostPortGreysTheLampsUntilItReturnsAndStopDetaches) 
   EXPECT_FALSE(Status().bOpen);
 }
 
-TEST_F(LineStateWorkerTest, DeviceWithoutLinesCostsTheReceivePathNothing) {
-  modem.SetHasLines(false);
-  modem.SetCountsErrors(false);
-  rig.worker.Start();
-  ASSERT_TRUE(StatusBecomes([](const LineStatus& s) { return s.bOpen; }));
-  rig.serial.Feed({1, 2, 3});
-  ASSERT_TRUE(Eventually([&] { return rig.worker.m_nBytesRead.load() == 3; }));
-  EXPECT_EQ(modem.ErrorReads(), 1u);  // the open's
-  EXPECT_EQ(modem.StatusReads(), 1u);
-  EXPECT_EQ(modem.Waits(), 0u);
-  EXPECT_FALSE(rig.worker.Lines().SetRts(true));
-}
-
 }  // namespace
 }  // namespace tarnwick::testing

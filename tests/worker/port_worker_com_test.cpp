@@ -85,22 +85,6 @@ TEST_F(PortWorkerOnCom, HandedOverBlockArrivesOnFarSide) {
   EXPECT_EQ(m_sink.CountersCount(), 300);
 }
 
-// Grey lamps, refused toggles, and an error count of 0 (a COM port always
-// counts), with no watcher for lines that are not there.
-TEST_F(PortWorkerOnCom, PortWithoutModemLinesShowsGreyLampsAndCountsErrors) {
-  LineState& lines = m_worker->Lines();
-  ASSERT_TRUE(Eventually([&] { return lines.Status().bOpen; }));
-  const LineStatus status = lines.Status();
-  EXPECT_FALSE(status.bModemLines);
-  EXPECT_FALSE(status.bDtrSettable);
-  EXPECT_FALSE(lines.SetRts(true));
-  EXPECT_FALSE(lines.PulseDtr());
-  EXPECT_TRUE(status.bErrorsCounted);
-  ASSERT_TRUE(m_far.Write(m_port, "abc"));
-  ASSERT_TRUE(Eventually([&] { return m_worker->m_nBytesRead.load() == 3; }));
-  EXPECT_EQ(0u, lines.Status().errors.Total());
-}
-
 TEST_F(PortWorkerOnCom, PulledAdapterIsReportedAndThePortComesBack) {
   ASSERT_TRUE(m_far.Write(m_port, std::string("\x01\x02")));
   ASSERT_TRUE(Eventually([&] { return m_worker->m_nBytesRead.load() == 2; }));

@@ -79,20 +79,6 @@ TEST(LineStatePanes, PseudoTerminalGreysTheLampsAndTogglesAndCountsNothing) {
   EXPECT_FALSE(panes->ErrorPane()->property("highlighted").toBool());
 }
 
-TEST(LineStatePanes, MissingPortSaysThePortIsClosed) {
-  AppFixture fixture(false);
-  fixture.Start();
-  ASSERT_TRUE(WaitFor([&] { return !fixture.Worker().Line().Status().empty(); }));
-  LineStatePanes* panes = PanesOf(fixture);
-  ASSERT_NE(panes, nullptr);
-  EXPECT_EQ(panes->Lamp(kModemRi)->toolTip(),
-            QStringLiteral("RI (Ring Indicator): the port is closed"));
-  EXPECT_FALSE(panes->Lamp(kModemRi)->isEnabled());
-  EXPECT_EQ(panes->Toggle(OutputLine::kRts)->toolTip(), QStringLiteral("RTS: the port is closed"));
-  EXPECT_EQ(panes->ErrorPane()->text(), QStringLiteral("Errors: n/a"));
-  EXPECT_FALSE(panes->ErrorPane()->isEnabled());
-}
-
 // The panes on a line state of their own, attached to a scripted device with
 // modem lines, as a real UART would show them.
 class LineStatePanesOnModem : public ::testing::Test {
