@@ -128,10 +128,10 @@ void PortWorker::SyncSettings() {
 }
 
 // Every open uses the line settings as they were last published.
-bool PortWorker::OpenPort() {
+bool PortWorker::OpenPort(bool keepStatus) {
   SyncSettings();
   m_lineState.Detach();
-  const bool open = m_line.OpenPort();
+  const bool open = keepStatus ? m_line.OpenPortKeepingStatus() : m_line.OpenPort();
   if (open) {
     m_pacing.SetLine(m_line.Dcb());
     m_lineState.Attach(*m_line.Device(), m_line.Dcb());
@@ -165,16 +165,15 @@ void PortWorker::WaitForReopenRequest() {
 // reception resumes when the adapter comes back. A reopen request hands over
 // to the ordinary reopen cycle. True when the port is open again.
 bool PortWorker::RecoverLostPort() {
-  const std::string lostText = m_line.Status();
   while (m_bRunning.load()) {
     m_line.Backend().Sleep(kRetryMs);
     if (!m_bRunning.load() || m_bReopenPort.load()) return false;
-    if (OpenPort()) {
+    // Still absent: the loss stays the reason shown, without a glimpse of
+    // the retry's own failure text.
+    if (OpenPort(true)) {
       m_bPortOpen.store(true);
       return true;
     }
-    // Still absent: the loss stays the reason shown.
-    m_line.SetStatus(lostText);
   }
   return false;
 }

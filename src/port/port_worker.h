@@ -78,7 +78,7 @@ class PortWorker {
   enum class TxOutcome { kWritten, kHeld, kQueueFull, kLost };
 
   void SyncSettings();
-  bool OpenPort();
+  bool OpenPort(bool keepStatus = false);
   void WaitForReopenRequest();
   bool RecoverLostPort();
   TransferEnd TransferLoop(int* lostError);
