@@ -4,7 +4,8 @@
 # Settings), TEXT, HEX and FLOAT views, Port Settings from the menu with its
 # port list open, the About box, the Screen Settings dialog with its font
 # chooser, the view after a change of format, font and colours made there,
-# the Send data window, a log failure in the status bar and the update question.
+# the Send data window, a log failure in the status bar, the modem-line panes
+# of the status bar with the Line menu, and the update question.
 # Usage: scripts/screenshot.sh [BUILD_DIR] [OUT_DIR]
 set -euo pipefail
 
@@ -171,6 +172,23 @@ snap screen-settings-changed
 xdotool key Return
 sleep 3
 snap view-after-settings
+stop_tarnwick
+
+# The status bar's line panes: grey lamps and toggles and "Errors: n/a", as
+# the simulator is a pseudo-terminal without modem lines; a close-up of the
+# bar, then the Line menu.
+start_tarnwick 3
+snap status-bar
+window="$(xdotool search --name ' - Tarnwick$' | head -n1)"
+eval "$(xdotool getwindowgeometry --shell "$window")"
+convert "$out/status-bar.png" -crop "${WIDTH}x36+${X}+$((Y + HEIGHT - 36))" +repage \
+  "$out/status-bar-close-up.png"
+echo "saved $out/status-bar-close-up.png"
+focus_tarnwick
+xdotool key alt+l
+sleep 1
+snap line-menu
+xdotool key Escape
 stop_tarnwick
 
 # The raw log's folder is missing: the status bar names the file and the reason.

@@ -17,6 +17,7 @@
 #include "dialogs/qt/star_dialog.h"
 #include "dialogs/screen_settings_corrections.h"
 #include "display/view/log_failure_pane.h"
+#include "port/qt/line_state_panes.h"
 #include "port/serial_line.h"
 #include "settings/config_file.h"
 #include "transmit/port_tx_hand_over.h"
@@ -57,6 +58,7 @@ bool CZerikApp::InitInstance() {
   UpdateLineSummary();
   auto* view = new CZerikView(m_Settings, *this, m_pMainFrame.get());
   m_pMainFrame->SetView(view);
+  m_pMainFrame->LinePanes()->Attach(m_pWorker->Lines());
   connect(m_pMainFrame->Action(ID_PORT_SETTINGS), &QAction::triggered, this,
           &CZerikApp::OnPortSettings);
   connect(m_pMainFrame->Action(ID_APP_ABOUT), &QAction::triggered, this, &CZerikApp::OnAppAbout);

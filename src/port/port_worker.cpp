@@ -88,6 +88,7 @@ void PortWorker::ResetCounters(std::uint32_t bytesShown) {
   // Modulo 2^32, as the counter wraps.
   m_nBytesRead.fetch_sub(static_cast<std::int32_t>(bytesShown), std::memory_order_relaxed);
   m_nBytesWritten.store(0, std::memory_order_relaxed);
+  m_lineState.ResetErrors();
 }
 
 int PortWorker::RunPortWorker() {
@@ -116,6 +117,7 @@ int PortWorker::RunPortWorker() {
     }
   }
   // The port stays open; the owner closes it when the program ends.
+  m_lineState.Detach();
   return 0;
 }
 
@@ -128,8 +130,12 @@ void PortWorker::SyncSettings() {
 // Every open uses the line settings as they were last published.
 bool PortWorker::OpenPort(bool keepStatus) {
   SyncSettings();
+  m_lineState.Detach();
   const bool open = keepStatus ? m_line.OpenPortKeepingStatus() : m_line.OpenPort();
-  if (open) m_pacing.SetLine(m_line.Dcb());
+  if (open) {
+    m_pacing.SetLine(m_line.Dcb());
+    m_lineState.Attach(*m_line.Device(), m_line.Dcb());
+  }
   return open;
 }
 
@@ -173,6 +179,7 @@ bool PortWorker::RecoverLostPort() {
 }
 
 void PortWorker::ReportLoss(int error) {
+  m_lineState.Detach();
   m_line.ClosePort();
   // The reason first: whoever sees the port closed shows the status text.
   m_line.ReportError("Port LOST !", error);
@@ -273,6 +280,7 @@ void PortWorker::DeliverReceived(const std::uint8_t* data, std::size_t length) {
   m_nBytesRead.fetch_add(static_cast<std::int32_t>(length), std::memory_order_relaxed);
   if (settings.bSaveRaw != 0) m_rawLog.Append(PathOf(settings.szRawFile), data, length);
   if (ScreenModel* view = m_pView.load()) view->AddReceivedBytes(data, length);
+  m_lineState.AfterReceive();
 }
 
 // One byte of the pending block. The end test follows the write whether or
