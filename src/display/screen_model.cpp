@@ -32,10 +32,11 @@ void LineRing::pop_front() {
   --m_count;
 }
 
-DisplayLine& LineRing::push_back_empty() {
+DisplayLine& LineRing::push_back_empty(LineTime time) {
   if (m_count == m_slots.size()) Grow();
   DisplayLine& line = m_slots[(m_head + m_count) & m_mask];
   line.clear();
+  m_times[(m_head + m_count) & m_mask] = time;
   ++m_count;
   return line;
 }
@@ -49,8 +50,13 @@ void LineRing::clear() {
 void LineRing::Grow() {
   const std::size_t capacity = m_slots.empty() ? 8 : 2 * m_slots.size();
   std::vector<DisplayLine> slots(capacity);
-  for (std::size_t i = 0; i < m_count; ++i) slots[i] = std::move(m_slots[(m_head + i) & m_mask]);
+  std::vector<LineTime> times(capacity);
+  for (std::size_t i = 0; i < m_count; ++i) {
+    slots[i] = std::move(m_slots[(m_head + i) & m_mask]);
+    times[i] = m_times[(m_head + i) & m_mask];
+  }
   m_slots = std::move(slots);
+  m_times = std::move(times);
   m_mask = capacity - 1;
   m_head = 0;
 }
@@ -59,7 +65,7 @@ void LineRing::Grow() {
 
 ScreenModel::ScreenModel(const LiveSettings& settings, RepaintSink* sink)
     : m_live(settings), m_pSink(sink) {
-  m_live.Refresh(m_settings, m_nSettingsVersion);
+  m_live.Refresh(m_settings, m_options, m_nSettingsVersion);
 }
 
 void ScreenModel::SetLogFailures(LogFailures* failures) {
@@ -70,7 +76,9 @@ void ScreenModel::SetLogFailures(LogFailures* failures) {
 // Takes the record the user-interface thread published last. A text log that
 // was switched off is closed; one whose path changed reopens at its next write.
 void ScreenModel::SyncSettings() {
-  if (!m_live.Refresh(m_settings, m_nSettingsVersion) || m_settings.bSaveText != 0) return;
+  if (!m_live.Refresh(m_settings, m_options, m_nSettingsVersion) || m_settings.bSaveText != 0) {
+    return;
+  }
   std::lock_guard<std::mutex> lock(m_csLines);
   m_textLog.Close();
 }
@@ -116,6 +124,11 @@ inline std::size_t ScreenModel::UnitText(const UnitSettings& s, std::uint8_t b, 
 void ScreenModel::AddReceivedByte(std::uint8_t b) { AddReceivedBytes(&b, 1); }
 
 void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length) {
+  AddReceivedBytes(data, length, ReadTime::Now());
+}
+
+void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length,
+                                   const ReadTime& readTime) {
   if (length == 0) return;
   SyncSettings();
   const UnitSettings s = ReadUnitSettings(m_settings);
@@ -128,6 +141,7 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length)
     if (m_nUnitFill.compare_exchange_strong(fill, fill + static_cast<int>(length),
                                             std::memory_order_relaxed)) {
       m_nBytesTaken.fetch_add(static_cast<std::uint32_t>(length), std::memory_order_relaxed);
+      m_arrival.BeginBatch(readTime, fill, s.nUnitLength, length, m_options.nPauseBreakMs);
       return;
     }
   }
@@ -141,6 +155,9 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length)
     m_nBytesTaken.fetch_add(static_cast<std::uint32_t>(length), std::memory_order_relaxed);
     // A Clear may have dropped the partial unit since it was read above.
     fill = m_nUnitFill.load(std::memory_order_relaxed);
+    m_arrival.BeginBatch(readTime, fill, s.nUnitLength, length, m_options.nPauseBreakMs);
+    std::size_t nextWatched = NextWatchedUnit(static_cast<std::size_t>(s.nUnitLength - fill - 1));
+    m_bStampTextLog = m_options.bTimestampsInLog;
     // Units that join the last line gather here and reach the line in one
     // append; anything that looks at or changes the lines flushes them first.
     char pending[kPendingTextCapacity];
@@ -152,7 +169,8 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length)
       m_unitBytes[fill++] = b;
       if (fill < s.nUnitLength) continue;
       fill = 0;
-      const bool joinsLine = units > 0 && (s.nColumns == 0 || units < s.nColumns);
+      const bool joinsLine =
+          units > 0 && (s.nColumns == 0 || units < s.nColumns) && i != nextWatched;
       if (joinsLine && s.bPlainFormat && !(s.bLineMode && b == kCarriageReturn)) {
         pendingLength += UnitText(s, b, pending + pendingLength);
         if (units < kMaxUnitsOnLine) ++units;
@@ -168,8 +186,10 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length)
         pendingLength = 0;
       }
       m_nUnitsOnLine = units;
+      m_arrival.ReachUnit(i);
       ConsumeUnit(s, b, fx);
       units = m_nUnitsOnLine;
+      nextWatched = NextWatchedUnit(i + static_cast<std::size_t>(s.nUnitLength));
     }
     if (pendingLength > 0) m_lines.back().append(pending, pendingLength);
     m_nUnitsOnLine = units;
@@ -185,8 +205,13 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, RunEffects&
   bool lineBoundary = false;
 
   // Line full: a negative column count is always reached, so every unit gets
-  // a line of its own.
-  if (s.nColumns != 0 && m_nUnitsOnLine >= s.nColumns) {
+  // a line of its own. A pause before the unit ends a line as a full one
+  // does, unless nothing is on the line yet (the line a LF started in line
+  // mode stays for the text that follows) or the unit is a CR that ends the
+  // line anyway.
+  const bool pauseBreak = m_arrival.BreaksLine() && m_nUnitsOnLine > 0 && !m_lines.empty() &&
+                          !m_lines.back().empty() && !(s.bLineMode && b == kCarriageReturn);
+  if (pauseBreak || (s.nColumns != 0 && m_nUnitsOnLine >= s.nColumns)) {
     m_nUnitsOnLine = 0;
     lineBoundary = true;
     TrimLines(s, fx);
@@ -195,7 +220,7 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, RunEffects&
   if (m_nUnitsOnLine == 0) {
     lineBoundary = true;
     if (s.bSaveText) WriteTextLine(fx);
-    m_lines.push_back_empty();
+    m_lines.push_back_empty(m_arrival.UnitTime());
   }
 
   if (s.bLineMode && b == kCarriageReturn) {
@@ -203,13 +228,25 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, RunEffects&
     lineBoundary = true;
     TrimLines(s, fx);
     m_nUnitsOnLine = -1;  // CountUnit brings it to 0
-  } else if (s.bPlainFormat) {
-    char text[kUnitTextCapacity];
-    m_lines.back().append(text, UnitText(s, b, text));
   } else {
-    m_lines.back().assign(kUnknownFormatText);
+    const bool showedNothing = m_lines.back().empty();
+    if (s.bPlainFormat) {
+      char text[kUnitTextCapacity];
+      m_lines.back().append(text, UnitText(s, b, text));
+    } else {
+      m_lines.back().assign(kUnknownFormatText);
+    }
+    // A line that showed nothing yet (one a LF started in line mode) takes
+    // the time of its first text.
+    if (showedNothing && !m_lines.back().empty()) m_lines.SetBackTime(m_arrival.UnitTime());
   }
+  m_bLineAwaitsText = !m_lines.empty() && m_lines.back().empty();
   CountUnit(lineBoundary, fx);
+}
+
+std::size_t ScreenModel::NextWatchedUnit(std::size_t nextUnit) const {
+  const std::size_t nextBreak = m_arrival.NextBreak();
+  return m_bLineAwaitsText ? std::min(nextBreak, nextUnit) : nextBreak;
 }
 
 void ScreenModel::CountUnit(bool lineBoundary, RunEffects& fx) {
@@ -234,7 +271,18 @@ void ScreenModel::TrimLines(const UnitSettings& s, RunEffects& fx) {
 void ScreenModel::WriteTextLine(RunEffects& fx) {
   // The file is created even when there is no line to write.
   fx.bTextLogTouched = true;
-  if (!m_lines.empty()) m_textPending.append(m_lines.back());
+  if (m_lines.empty()) return;
+  if (!m_bStampTextLog) {
+    m_textPending.append(m_lines.back());
+    return;
+  }
+  // A stamp is read at the start of a line: stamped lines end with CR LF.
+  char stamp[kTimestampLength];
+  m_textLogStamps.Format(m_lines.BackTime(), stamp);
+  m_textPending.append(stamp, kTimestampLength);
+  m_textPending.push_back(' ');
+  m_textPending.append(m_lines.back());
+  m_textPending.append("\r\n");
 }
 
 void ScreenModel::FlushTextLog(const RunEffects& fx, const SETTINGS& settings) {
@@ -260,8 +308,10 @@ void ScreenModel::RequestRepaint(const RunEffects& fx, const Rect& lastLine) {
 void ScreenModel::Clear(const std::function<void(std::uint32_t bytesTaken)>& underLock) {
   // The worker's copy is not ours to read; the published record is current.
   const SETTINGS settings = m_live.Current();
+  const bool stampTextLog = m_live.CurrentOptions().bTimestampsInLog;
   {
     std::lock_guard<std::mutex> lock(m_csLines);
+    m_bStampTextLog = stampTextLog;
     if (settings.bSaveText != 0) {
       // The line being filled has not been written by anything else yet.
       RunEffects fx;
@@ -271,19 +321,28 @@ void ScreenModel::Clear(const std::function<void(std::uint32_t bytesTaken)>& und
     m_nUnitsOnLine = 0;
     m_nUnitFill.store(0, std::memory_order_relaxed);
     m_lines.clear();
+    m_bLineAwaitsText = false;
     const std::uint32_t taken = m_nBytesTaken.exchange(0, std::memory_order_relaxed);
     if (underLock) underLock(taken);
   }
   if (m_pSink) m_pSink->InvalidateAll();
 }
 
-std::string ScreenModel::CopyAllText() const {
+std::string ScreenModel::CopyAllText(bool timestamps) const {
   std::lock_guard<std::mutex> lock(m_csLines);
+  const std::size_t stampLength = timestamps ? kTimestampLength + 1 : 0;
   std::size_t total = 0;
-  for (std::size_t i = 0; i < m_lines.size(); ++i) total += m_lines[i].size() + 2;
+  for (std::size_t i = 0; i < m_lines.size(); ++i) total += stampLength + m_lines[i].size() + 2;
   std::string text;
   text.reserve(total);
+  TimestampFormatter stamps;
   for (std::size_t i = 0; i < m_lines.size(); ++i) {
+    if (timestamps) {
+      char stamp[kTimestampLength];
+      stamps.Format(m_lines.TimeAt(i), stamp);
+      text.append(stamp, kTimestampLength);
+      text.push_back(' ');
+    }
     text.append(m_lines[i]);
     text.append("\r\n");
   }
@@ -299,6 +358,15 @@ void ScreenModel::VisitLines(const std::function<void(const DisplayLine&)>& visi
   if (lastLine) m_rcLastLine = lastLine();
 }
 
+void ScreenModel::VisitLines(const std::function<void(const DisplayLine&, LineTime)>& visit,
+                             const std::function<Rect()>& lastLine) {
+  std::lock_guard<std::mutex> lock(m_csLines);
+  if (visit) {
+    for (std::size_t i = 0; i < m_lines.size(); ++i) visit(m_lines[i], m_lines.TimeAt(i));
+  }
+  if (lastLine) m_rcLastLine = lastLine();
+}
+
 std::size_t ScreenModel::LineCount() const {
   std::lock_guard<std::mutex> lock(m_csLines);
   return m_lines.size();
@@ -310,6 +378,14 @@ std::vector<DisplayLine> ScreenModel::Lines() const {
   lines.reserve(m_lines.size());
   for (std::size_t i = 0; i < m_lines.size(); ++i) lines.push_back(m_lines[i]);
   return lines;
+}
+
+std::vector<LineTime> ScreenModel::LineTimes() const {
+  std::lock_guard<std::mutex> lock(m_csLines);
+  std::vector<LineTime> times;
+  times.reserve(m_lines.size());
+  for (std::size_t i = 0; i < m_lines.size(); ++i) times.push_back(m_lines.TimeAt(i));
+  return times;
 }
 
 Rect ScreenModel::LastLineRect() const {

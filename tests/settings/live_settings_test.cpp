@@ -28,6 +28,42 @@ TEST(LiveSettings, ReaderTakesAPublishedRecordOnceAndOnlyWhenItChanged) {
   EXPECT_EQ(live.Current().nColumns, 3);
 }
 
+// The display options travel with the record: one Publish, one version.
+TEST(LiveSettings, OptionsArePublishedWithTheRecord) {
+  SETTINGS record = DefaultSettings();
+  DisplayOptions options;
+  LiveSettings live(record, options);
+  SettingsSnapshot snapshot(live);
+  EXPECT_EQ(snapshot.Options(), DisplayOptions{});
+
+  options.bShowTimestamps = true;
+  options.nPauseBreakMs = 250;
+  record.nRows = 5;
+  EXPECT_FALSE(snapshot.Refresh());
+  EXPECT_EQ(live.CurrentOptions(), DisplayOptions{});
+
+  live.Publish();
+  EXPECT_TRUE(snapshot.Refresh());
+  EXPECT_EQ(snapshot.Options(), options);
+  EXPECT_EQ(snapshot.Get().nRows, 5);
+  EXPECT_EQ(live.CurrentOptions(), options);
+
+  // Without options of its own a reader sees every option off.
+  LiveSettings plain(record);
+  EXPECT_EQ(SettingsSnapshot(plain).Options(), DisplayOptions{});
+}
+
+TEST(DisplayOptions, PauseFromAProfileIsBroughtIntoRange) {
+  const std::int64_t cases[][2] = {{0, 0},
+                                   {-1, 0},
+                                   {-5'000'000'000, 0},
+                                   {250, 250},
+                                   {kMaxPauseBreakMs, kMaxPauseBreakMs},
+                                   {kMaxPauseBreakMs + 1LL, kMaxPauseBreakMs},
+                                   {5'000'000'000, kMaxPauseBreakMs}};
+  for (const auto& c : cases) EXPECT_EQ(CorrectPauseBreakMs(c[0]), c[1]) << c[0];
+}
+
 // A path and the flags that go with it always arrive together: the reader
 // never sees half of one path and half of another.
 TEST(LiveSettings, ReaderNeverSeesATornRecord) {
