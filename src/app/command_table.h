@@ -19,6 +19,8 @@ enum CommandId : int {
   ID_APP_EXIT = 57665,
   ID_VIEW_TOOLBAR = 59392,
   ID_VIEW_STATUS_BAR = 59393,
+  // Options beyond the settings record, from 34000 on.
+  ID_VIEW_OPTIONS = 34000,
 };
 
 struct CommandInfo {

@@ -39,6 +39,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   CreateAction(ID_CLEAR_SCREEN);
   CreateAction(ID_APP_ABOUT);
   CreateAction(ID_HELP_TARNWICK);
+  CreateAction(ID_VIEW_OPTIONS);
   m_actions.at(ID_PORT_SETTINGS)->setIcon(PortSettingsIcon());
   m_actions.at(ID_SCREEN_SETTINGS)->setIcon(ScreenSettingsIcon());
   m_actions.at(ID_SEND)->setIcon(SendIcon());
@@ -90,6 +91,8 @@ void CMainFrame::CreateMenus() {
   view->addAction(m_actions.at(ID_VIEW_TOOLBAR));
   view->addAction(m_actions.at(ID_VIEW_STATUS_BAR));
   view->addAction(m_actions.at(ID_CLEAR_SCREEN));
+  view->addSeparator();
+  view->addAction(m_actions.at(ID_VIEW_OPTIONS));
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
   help->addAction(m_actions.at(ID_APP_ABOUT));

@@ -41,7 +41,9 @@ TEST(MainFrame, MenusHoldTheirEntriesInOrder) {
       {{ID_COPY_ALL, "Copy All"}},
       {{ID_VIEW_TOOLBAR, "&Toolbar"},
        {ID_VIEW_STATUS_BAR, "&Status Bar"},
-       {ID_CLEAR_SCREEN, "Clear"}},
+       {ID_CLEAR_SCREEN, "Clear"},
+       {0, nullptr},
+       {ID_VIEW_OPTIONS, "&Options..."}},
       {{ID_APP_ABOUT, "&About Tarnwick..."}, {ID_HELP_TARNWICK, "Tarnwick HELP"}},
   };
   for (int m = 0; m < 4; ++m) {
