@@ -27,36 +27,31 @@ std::string_view TextFilePath(const SETTINGS& settings) {
 // ---- LineRing ---------------------------------------------------------------
 
 void LineRing::pop_front() {
-  m_slots[m_head].clear();  // keeps the capacity for a later line
+  m_slots[m_head].line.clear();  // keeps the capacity for a later line
   m_head = (m_head + 1) & m_mask;
   --m_count;
 }
 
 DisplayLine& LineRing::push_back_empty(LineTime time) {
   if (m_count == m_slots.size()) Grow();
-  DisplayLine& line = m_slots[(m_head + m_count) & m_mask];
-  line.clear();
-  m_times[(m_head + m_count) & m_mask] = time;
+  Slot& slot = m_slots[(m_head + m_count) & m_mask];
+  slot.line.clear();
+  slot.time = time;
   ++m_count;
-  return line;
+  return slot.line;
 }
 
 void LineRing::clear() {
-  for (DisplayLine& line : m_slots) line.clear();
+  for (Slot& slot : m_slots) slot.line.clear();
   m_head = 0;
   m_count = 0;
 }
 
 void LineRing::Grow() {
   const std::size_t capacity = m_slots.empty() ? 8 : 2 * m_slots.size();
-  std::vector<DisplayLine> slots(capacity);
-  std::vector<LineTime> times(capacity);
-  for (std::size_t i = 0; i < m_count; ++i) {
-    slots[i] = std::move(m_slots[(m_head + i) & m_mask]);
-    times[i] = m_times[(m_head + i) & m_mask];
-  }
+  std::vector<Slot> slots(capacity);
+  for (std::size_t i = 0; i < m_count; ++i) slots[i] = std::move(m_slots[(m_head + i) & m_mask]);
   m_slots = std::move(slots);
-  m_times = std::move(times);
   m_mask = capacity - 1;
   m_head = 0;
 }
@@ -132,6 +127,7 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length,
   if (length == 0) return;
   SyncSettings();
   const UnitSettings s = ReadUnitSettings(m_settings);
+  m_arrival.SetPauseMs(m_options.nPauseBreakMs);
   // Bytes that do not complete a unit cost no lock, no formatting, no repaint.
   // A Clear on the other thread may reset the fill meanwhile; the exchange
   // then fails and the bytes start the fresh unit instead of undoing the Clear.
@@ -141,7 +137,7 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length,
     if (m_nUnitFill.compare_exchange_strong(fill, fill + static_cast<int>(length),
                                             std::memory_order_relaxed)) {
       m_nBytesTaken.fetch_add(static_cast<std::uint32_t>(length), std::memory_order_relaxed);
-      m_arrival.BeginBatch(readTime, fill, s.nUnitLength, length, m_options.nPauseBreakMs);
+      m_arrival.BeginBatch(readTime, data, length, fill, s.nUnitLength);
       return;
     }
   }
@@ -155,9 +151,25 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length,
     m_nBytesTaken.fetch_add(static_cast<std::uint32_t>(length), std::memory_order_relaxed);
     // A Clear may have dropped the partial unit since it was read above.
     fill = m_nUnitFill.load(std::memory_order_relaxed);
-    m_arrival.BeginBatch(readTime, fill, s.nUnitLength, length, m_options.nPauseBreakMs);
-    std::size_t nextWatched = NextWatchedUnit(static_cast<std::size_t>(s.nUnitLength - fill - 1));
+    m_arrival.BeginBatch(readTime, data, length, fill, s.nUnitLength);
     m_bStampTextLog = m_options.bTimestampsInLog;
+    // A pause breaks the line before one of the first two units the batch
+    // completes: those up to the last such unit are placed one by one here,
+    // so the loop below, which carries the run, has nothing to watch for.
+    std::size_t start = 0;
+    for (std::size_t stop; (stop = m_arrival.NextBreak()) < length;) {
+      for (; start <= stop; ++start) {
+        m_unitBytes[fill++] = data[start];
+        if (fill < s.nUnitLength) continue;
+        fill = 0;
+        const bool afterPause = start == stop;
+        if (afterPause) m_arrival.TakeBreak();
+        m_arrival.ReachUnit(data + start);
+        ConsumeUnit(s, data[start], afterPause, fx);
+      }
+    }
+    data += start;
+    length -= start;
     // Units that join the last line gather here and reach the line in one
     // append; anything that looks at or changes the lines flushes them first.
     char pending[kPendingTextCapacity];
@@ -169,29 +181,27 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length,
       m_unitBytes[fill++] = b;
       if (fill < s.nUnitLength) continue;
       fill = 0;
-      const bool joinsLine =
-          units > 0 && (s.nColumns == 0 || units < s.nColumns) && i != nextWatched;
+      const bool joinsLine = units > 0 && (s.nColumns == 0 || units < s.nColumns);
       if (joinsLine && s.bPlainFormat && !(s.bLineMode && b == kCarriageReturn)) {
         pendingLength += UnitText(s, b, pending + pendingLength);
         if (units < kMaxUnitsOnLine) ++units;
         fx.bLastLine = true;
         if (pendingLength > kPendingTextCapacity - kUnitTextCapacity) {
-          m_lines.back().append(pending, pendingLength);
+          AppendJoinedUnits(pending, pendingLength);
           pendingLength = 0;
         }
         continue;
       }
       if (pendingLength > 0) {
-        m_lines.back().append(pending, pendingLength);
+        AppendJoinedUnits(pending, pendingLength);
         pendingLength = 0;
       }
       m_nUnitsOnLine = units;
-      m_arrival.ReachUnit(i);
-      ConsumeUnit(s, b, fx);
+      m_arrival.ReachUnit(data + i);
+      ConsumeUnit(s, b, false, fx);
       units = m_nUnitsOnLine;
-      nextWatched = NextWatchedUnit(i + static_cast<std::size_t>(s.nUnitLength));
     }
-    if (pendingLength > 0) m_lines.back().append(pending, pendingLength);
+    if (pendingLength > 0) AppendJoinedUnits(pending, pendingLength);
     m_nUnitsOnLine = units;
     m_nUnitFill.store(fill, std::memory_order_relaxed);
     FlushTextLog(fx, m_settings);
@@ -201,7 +211,8 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length,
   RequestRepaint(fx, lastLine);
 }
 
-void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, RunEffects& fx) {
+void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterPause,
+                              RunEffects& fx) {
   bool lineBoundary = false;
 
   // Line full: a negative column count is always reached, so every unit gets
@@ -209,7 +220,7 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, RunEffects&
   // does, unless nothing is on the line yet (the line a LF started in line
   // mode stays for the text that follows) or the unit is a CR that ends the
   // line anyway.
-  const bool pauseBreak = m_arrival.BreaksLine() && m_nUnitsOnLine > 0 && !m_lines.empty() &&
+  const bool pauseBreak = afterPause && m_nUnitsOnLine > 0 && !m_lines.empty() &&
                           !m_lines.back().empty() && !(s.bLineMode && b == kCarriageReturn);
   if (pauseBreak || (s.nColumns != 0 && m_nUnitsOnLine >= s.nColumns)) {
     m_nUnitsOnLine = 0;
@@ -228,25 +239,36 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, RunEffects&
     lineBoundary = true;
     TrimLines(s, fx);
     m_nUnitsOnLine = -1;  // CountUnit brings it to 0
+    m_bLineAwaitsText = false;
   } else {
-    const bool showedNothing = m_lines.back().empty();
+    DisplayLine& line = m_lines.back();
     if (s.bPlainFormat) {
       char text[kUnitTextCapacity];
-      m_lines.back().append(text, UnitText(s, b, text));
+      line.append(text, UnitText(s, b, text));
     } else {
-      m_lines.back().assign(kUnknownFormatText);
+      line.assign(kUnknownFormatText);
     }
-    // A line that showed nothing yet (one a LF started in line mode) takes
-    // the time of its first text.
-    if (showedNothing && !m_lines.back().empty()) m_lines.SetBackTime(m_arrival.UnitTime());
+    // Only a LF in line mode leaves a line showing nothing; such a line
+    // takes the time of its first text.
+    if (line.empty()) {
+      m_bLineAwaitsText = true;
+    } else if (m_bLineAwaitsText) {
+      m_lines.SetBackTime(m_arrival.UnitTime());
+      m_bLineAwaitsText = false;
+    }
   }
-  m_bLineAwaitsText = !m_lines.empty() && m_lines.back().empty();
   CountUnit(lineBoundary, fx);
 }
 
-std::size_t ScreenModel::NextWatchedUnit(std::size_t nextUnit) const {
-  const std::size_t nextBreak = m_arrival.NextBreak();
-  return m_bLineAwaitsText ? std::min(nextBreak, nextUnit) : nextBreak;
+void ScreenModel::AppendJoinedUnits(const char* text, std::size_t length) {
+  // A line that showed nothing yet (one a LF started in line mode) takes the
+  // time of its first text: that of the first unit joined since a unit was
+  // last placed one by one.
+  if (m_bLineAwaitsText && length > 0) {
+    m_lines.SetBackTime(m_arrival.JoinedUnitTime());
+    m_bLineAwaitsText = false;
+  }
+  m_lines.back().append(text, length);
 }
 
 void ScreenModel::CountUnit(bool lineBoundary, RunEffects& fx) {

@@ -33,12 +33,12 @@ class LineRing {
  public:
   std::size_t size() const { return m_count; }
   bool empty() const { return m_count == 0; }
-  const DisplayLine& operator[](std::size_t i) const { return m_slots[(m_head + i) & m_mask]; }
-  DisplayLine& back() { return m_slots[(m_head + m_count - 1) & m_mask]; }
-  const DisplayLine& back() const { return m_slots[(m_head + m_count - 1) & m_mask]; }
-  LineTime TimeAt(std::size_t i) const { return m_times[(m_head + i) & m_mask]; }
-  LineTime BackTime() const { return m_times[(m_head + m_count - 1) & m_mask]; }
-  void SetBackTime(LineTime time) { m_times[(m_head + m_count - 1) & m_mask] = time; }
+  const DisplayLine& operator[](std::size_t i) const { return m_slots[(m_head + i) & m_mask].line; }
+  DisplayLine& back() { return m_slots[(m_head + m_count - 1) & m_mask].line; }
+  const DisplayLine& back() const { return m_slots[(m_head + m_count - 1) & m_mask].line; }
+  LineTime TimeAt(std::size_t i) const { return m_slots[(m_head + i) & m_mask].time; }
+  LineTime BackTime() const { return m_slots[(m_head + m_count - 1) & m_mask].time; }
+  void SetBackTime(LineTime time) { m_slots[(m_head + m_count - 1) & m_mask].time = time; }
   void pop_front();
   DisplayLine& push_back_empty(LineTime time);
   void clear();
@@ -46,8 +46,11 @@ class LineRing {
  private:
   void Grow();
 
-  std::vector<DisplayLine> m_slots;  // size is zero or a power of two
-  std::vector<LineTime> m_times;     // beside m_slots, the same size
+  struct Slot {
+    DisplayLine line;
+    LineTime time = 0;  // when the line's first byte was read
+  };
+  std::vector<Slot> m_slots;  // size is zero or a power of two
   std::size_t m_mask = 0;
   std::size_t m_head = 0;
   std::size_t m_count = 0;
@@ -126,12 +129,12 @@ class ScreenModel {
   };
 
   static UnitSettings ReadUnitSettings(const SETTINGS& settings);
-  void ConsumeUnit(const UnitSettings& s, std::uint8_t b, RunEffects& fx);
+  // afterPause: the unit follows a pause that ends the line.
+  void ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterPause, RunEffects& fx);
   std::size_t UnitText(const UnitSettings& s, std::uint8_t b, char* out) const;
   void CountUnit(bool lineBoundary, RunEffects& fx);
-  // The index of the next unit that must take the slow path: the unit a pause
-  // breaks before, or nextUnit while the last line shows nothing yet.
-  std::size_t NextWatchedUnit(std::size_t nextUnit) const;
+  // Units that joined the last line, gathered, onto it.
+  void AppendJoinedUnits(const char* text, std::size_t length);
   void TrimLines(const UnitSettings& s, RunEffects& fx);
   void SyncSettings();
   void WriteTextLine(RunEffects& fx);

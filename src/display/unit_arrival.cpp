@@ -2,17 +2,17 @@
 
 namespace tarnwick {
 
-void UnitArrival::BeginBatch(const ReadTime& time, int fill, int unitLength, std::size_t length,
-                             std::int32_t pauseMs) {
+void UnitArrival::BeginBatch(const ReadTime& time, const std::uint8_t* data, std::size_t length,
+                             int fill, int unitLength) {
+  const std::int32_t pauseMs = m_nPauseMs;
   const std::size_t n = static_cast<std::size_t>(unitLength);
   const std::size_t held = static_cast<std::size_t>(fill);
   const LineTime now = time.WallMs();
-  m_nFill = fill;
-  m_nLength = unitLength;
+  m_pFirstUnitEnd = data + (n - held - 1);
   m_batchTime = now;
   m_firstUnitTime = fill > 0 ? m_carriedTime : now;
   m_nNextBreak = 0;
-  m_bBreakHere = false;
+  m_pReached = nullptr;
 
   // Measured on the monotonic clock from the latest read seen: a read that
   // reports an earlier time than that makes no pause, never a negative one.

@@ -126,7 +126,15 @@ INSTANTIATE_TEST_SUITE_P(
                    0,
                    {{0, {'A', 'B', '\r', '\n'}}, {1000, {'C', 'D', '\r', '\n'}}, {1500, {'\n'}}},
                    {"AB", "CD", ""},
-                   {0, 1000, 1000}}),
+                   {0, 1000, 1000}},
+        // Two-byte TEXT units show their last byte: the first text of the
+        // second line is a unit whose first byte came at 100.
+        TimingCase{"LineModeTextUnitAcrossReads",
+                   {T, 1, 0, 8},
+                   0,
+                   {{0, {'x', '\r', 'y', '\n'}}, {100, {'z'}}, {200, {'A'}}},
+                   {"", "A"},
+                   {0, 100}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
