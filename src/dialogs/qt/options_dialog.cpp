@@ -21,7 +21,7 @@ constexpr int kIntegerChars = 63;
 QCheckBox* CheckBox(const QString& caption, const char* name, QWidget* parent) {
   auto* box = new QCheckBox(caption, parent);
   box->setObjectName(QString::fromLatin1(name));
-  box->setAccessibleName(caption);
+  box->setAccessibleName(QString(caption).remove(QLatin1Char('&')));
   return box;
 }
 
@@ -37,9 +37,9 @@ COptionsDialog::COptionsDialog(DisplayOptions& options, MessageBoxes& boxes, QWi
 
 void COptionsDialog::CreateControls() {
   auto* stamps = new QGroupBox(QStringLiteral("Timestamps"), this);
-  m_wndShowTimestamps = CheckBox(QStringLiteral("Show timestamps"), "showTimestamps", stamps);
+  m_wndShowTimestamps = CheckBox(QStringLiteral("&Show timestamps"), "showTimestamps", stamps);
   m_wndTimestampsInLog =
-      CheckBox(QStringLiteral("Timestamps in text log"), "timestampsInLog", stamps);
+      CheckBox(QStringLiteral("Timestamps in &text log"), "timestampsInLog", stamps);
   auto* stampsLayout = new QVBoxLayout(stamps);
   stampsLayout->addWidget(m_wndShowTimestamps);
   stampsLayout->addWidget(m_wndTimestampsInLog);
@@ -50,8 +50,8 @@ void COptionsDialog::CreateControls() {
   m_wndPause->setObjectName(QStringLiteral("pauseMs"));
   m_wndPause->setMaximumWidth(m_wndPause->fontMetrics().averageCharWidth() * 9 + 16);
   auto* breaksGrid = new QGridLayout(breaks);
-  breaksGrid->addWidget(BuddyLabel(QStringLiteral("New line after a pause of"), m_wndPause, breaks),
-                        0, 0);
+  breaksGrid->addWidget(
+      BuddyLabel(QStringLiteral("&New line after a pause of"), m_wndPause, breaks), 0, 0);
   breaksGrid->addWidget(m_wndPause, 0, 1);
   breaksGrid->addWidget(new QLabel(QStringLiteral("ms"), breaks), 0, 2);
   breaksGrid->addWidget(new QLabel(QStringLiteral("0 = off"), breaks), 1, 0, 1, 3);

@@ -52,6 +52,7 @@ TEST_F(OptionsDialogTest, ControlsNamesGroupsAndTabOrder) {
   EXPECT_FALSE(d.TimestampsInLogBox()->isChecked());
   EXPECT_EQ(d.PauseEdit()->text(), "250");
   EXPECT_TRUE(d.OkButton()->isDefault());
+  EXPECT_EQ(d.ShowTimestampsBox()->text(), "&Show timestamps");
   const QStringList names = {"Show timestamps", "Timestamps in text log",
                              "New line after a pause of", "OK", "Cancel"};
   QWidget* w = d.ShowTimestampsBox();
