@@ -20,6 +20,7 @@ namespace {
 
 using testing::AppFixture;
 using testing::WaitFor;
+using namespace std::string_literals;
 
 constexpr LineTime kEpochMs = 1'700'000'000'000;
 
@@ -58,32 +59,6 @@ void StartOneCharacterLines(AppFixture& fixture) {
   fixture.Worker().Line().SetStatus("");
 }
 
-// Each character 5 px wide, 7 px tall: the gutter ("00:00:00.000 ") is 65 px.
-QSize FivePixelCharacters(const QFontMetrics&, const QString& text) {
-  return {5 * static_cast<int>(text.size()), 7};
-}
-
-TEST(TimestampGutter, WidensTheScrollSizeAndTheLastLineBySixtyFive) {
-  AppFixture fixture(false);
-  StartOneCharacterLines(fixture);
-  CZerikView& view = fixture.View();
-  view.SetTextMeasure(&FivePixelCharacters);
-  Feed(view, "abc", 0);
-  Paint(view);
-  EXPECT_EQ(view.ScrollSize(), QSize(5 + 20, 4 * 16));
-  EXPECT_EQ(view.Model().LastLineRect(), (Rect{10, 48, 2 * 5, 48 + 16 + 7}));
-
-  SetOptions(fixture, {true, false, 0});
-  Paint(view);
-  EXPECT_EQ(view.ScrollSize(), QSize(5 + 20 + 65, 4 * 16));
-  EXPECT_EQ(view.Model().LastLineRect(), (Rect{10, 48, 2 * 5 + 65, 48 + 16 + 7}));
-
-  // The log option alone leaves the screen as it is.
-  SetOptions(fixture, {false, true, 0});
-  Paint(view);
-  EXPECT_EQ(view.ScrollSize(), QSize(5 + 20, 4 * 16));
-}
-
 // Darkest pixel (black on white: the lowest grey) in a rectangle; 255 when
 // nothing is inked.
 int Darkest(const QImage& image, const QRect& area) {
@@ -96,53 +71,59 @@ int Darkest(const QImage& image, const QRect& area) {
   return darkest;
 }
 
-TEST(TimestampGutter, TimesAreDrawnDimmedLeftOfTheText) {
+TEST(TimestampGutter, LayoutScrollSizeAndColour) {
   AppFixture fixture(false);
   StartOneCharacterLines(fixture);
   CZerikView& view = fixture.View();
-  Feed(view, "H", 0);
-  const int stamp = QFontMetrics(view.DisplayFont()).horizontalAdvance("00:00:00.000");
-  const int blank = QFontMetrics(view.DisplayFont()).horizontalAdvance(" ");
+  Feed(view, "abc", 0);
+  // Each character 5 px wide, 7 px tall: the gutter ("00:00:00.000 ") is 65 px.
+  view.SetTextMeasure([](const QFontMetrics&, const QString& text) {
+    return QSize(5 * static_cast<int>(text.size()), 7);
+  });
+  const struct {
+    DisplayOptions options;
+    int gutter;
+  } cases[] = {{{false, false, 0}, 0}, {{true, false, 0}, 65}, {{false, true, 0}, 0}};
+  for (const auto& c : cases) {
+    SetOptions(fixture, c.options);
+    Paint(view);
+    EXPECT_EQ(view.ScrollSize(), QSize(5 + 20 + c.gutter, 4 * 16));
+    // The last line: left 10, top 3h, right twice the widest plus the gutter.
+    EXPECT_EQ(view.Model().LastLineRect(), (Rect{10, 48, 2 * 5 + c.gutter, 48 + 16 + 7}));
+  }
+
+  // With real metrics: grey digits in the gutter, never darker than halfway
+  // between black and white, and the line's text right of them in black.
+  view.SetTextMeasure({});
+  const QFontMetrics metrics(view.DisplayFont());
+  const int stamp = metrics.horizontalAdvance("00:00:00.000");
+  const int blank = metrics.horizontalAdvance(" ");
   const QRect gutter(10, 16, stamp, 16);
   const QRect text(10 + stamp + blank, 16, blank, 16);
-
+  SetOptions(fixture, {false, false, 0});
   QImage image = Paint(view);
   EXPECT_LT(Darkest(image, QRect(10, 16, blank, 16)), 64) << "the text starts at 10";
   EXPECT_EQ(Darkest(image, text), 255);
-
   SetOptions(fixture, {true, false, 0});
   image = Paint(view);
-  // Grey digits: inked, never darker than halfway between black and white.
   const int dimmed = qGray(TimestampGutter::Dimmed(Qt::black, Qt::white).rgb());
   EXPECT_LT(Darkest(image, gutter), 200);
   EXPECT_GE(Darkest(image, gutter), dimmed - 2);
-  // The line's text moved right of them, in full black.
   EXPECT_LT(Darkest(image, text), 64);
 }
 
+// Copy All follows the log option, not the gutter's.
 TEST(TimestampCopyAll, TheLogOptionPutsTimesBeforeTheLines) {
   AppFixture fixture(false);
-  SETTINGS settings = DefaultSettings();
-  settings.nColumns = 0;
-  fixture.WriteConfig(settings);
   fixture.Start();
-  Feed(fixture.View(), "AB\r\n", 0);
-  Feed(fixture.View(), "PQ", 2500);
-  TimestampFormatter stamps;
-  const struct {
-    DisplayOptions options;
-    std::string clipboard;
-  } cases[] = {
-      {{false, false, 0}, "AB\r\nPQ\r\n"},
-      {{true, false, 0}, "AB\r\nPQ\r\n"},
-      {{false, true, 0},
-       stamps.Text(kEpochMs) + " AB\r\n" + stamps.Text(kEpochMs + 2500) + " PQ\r\n"},
-  };
-  for (const auto& c : cases) {
-    SetOptions(fixture, c.options);
-    QApplication::clipboard()->setText("stale");
+  Feed(fixture.View(), "AB", 2500);
+  const std::string stamp = TimestampFormatter().Text(kEpochMs + 2500);
+  for (const auto& [options, clipboard] :
+       {std::pair{DisplayOptions{true, false, 0}, "AB\r\n"s},
+        std::pair{DisplayOptions{false, true, 0}, stamp + " AB\r\n"}}) {
+    SetOptions(fixture, options);
     fixture.View().OnCopyAll();
-    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), c.clipboard);
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), clipboard);
   }
 }
 

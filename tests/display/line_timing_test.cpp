@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,50 +18,13 @@ using std::chrono::milliseconds;
 using Lines = std::vector<std::string>;
 using Times = std::vector<LineTime>;
 
-// An arbitrary wall-clock origin, so the times read as a day's times.
+// An arbitrary wall-clock origin; the times below are milliseconds after it.
 constexpr LineTime kEpochMs = 1'700'000'000'000;
 
-// A read at ms on both clocks (the wall clock kEpochMs further on).
 ReadTime At(std::int64_t ms) {
   return {std::chrono::system_clock::time_point(milliseconds(kEpochMs + ms)),
           std::chrono::steady_clock::time_point(milliseconds(ms))};
 }
-
-struct Read {
-  std::int64_t ms;
-  std::vector<std::uint8_t> bytes;
-};
-
-struct Display {
-  std::int32_t nFormat;
-  std::int32_t nLengthIndex;
-  std::int32_t nColumns;
-  std::int32_t nRows;
-};
-
-class Rig {
- public:
-  Rig(const Display& d, std::int32_t pauseMs) : m_live(m_settings, m_options) {
-    m_settings.nUnitFormatIndex = d.nFormat;
-    m_settings.nUnitLengthIndex = d.nLengthIndex;
-    m_settings.nColumns = d.nColumns;
-    m_settings.nRows = d.nRows;
-    m_options.nPauseBreakMs = pauseMs;
-    m_live.Publish();
-  }
-  void Feed(const std::vector<Read>& reads) {
-    for (const Read& read : reads) {
-      m_model.AddReceivedBytes(read.bytes.data(), read.bytes.size(), At(read.ms));
-    }
-  }
-  ScreenModel& Model() { return m_model; }
-
- private:
-  SETTINGS m_settings = DefaultSettings();
-  DisplayOptions m_options;
-  LiveSettings m_live;
-  ScreenModel m_model{m_live, nullptr};
-};
 
 Times Relative(const Times& times) {
   Times relative;
@@ -68,188 +32,101 @@ Times Relative(const Times& times) {
   return relative;
 }
 
-constexpr std::int32_t T = kFormatText, H = kFormatHex;
-
 struct TimingCase {
   const char* name;
-  Display display;
-  std::int32_t nPauseMs;
-  std::vector<Read> reads;
-  Lines lines;
-  Times times;  // ms after the origin
+  std::int32_t nFormat, nLengthIndex, nColumns, nRows, nPauseMs;
+  const char* reads;  // "ms:hex ms:hex ...", one read each, e.g. "0:0102 40:03"
+  const char* lines;  // expected lines, separated by '|'
+  const char* times;  // expected line times, e.g. "0 40"
 };
+
+TimingCase Case(const char* name, std::int32_t format, std::int32_t lengthIndex,
+                std::int32_t columns, std::int32_t rows, std::int32_t pauseMs, const char* reads,
+                const char* lines, const char* times) {
+  return {name, format, lengthIndex, columns, rows, pauseMs, reads, lines, times};
+}
 
 class LineTiming : public ::testing::TestWithParam<TimingCase> {};
 
 TEST_P(LineTiming, LinesAndTheirTimes) {
   const TimingCase& c = GetParam();
-  Rig rig(c.display, c.nPauseMs);
-  rig.Feed(c.reads);
-  EXPECT_EQ(rig.Model().Lines(), c.lines);
-  EXPECT_EQ(Relative(rig.Model().LineTimes()), c.times);
-  EXPECT_LE(rig.Model().LineCount(), static_cast<std::size_t>(c.display.nRows));
+  SETTINGS settings = DefaultSettings();
+  settings.nUnitFormatIndex = c.nFormat;
+  settings.nUnitLengthIndex = c.nLengthIndex;
+  settings.nColumns = c.nColumns;
+  settings.nRows = c.nRows;
+  DisplayOptions options;
+  options.nPauseBreakMs = c.nPauseMs;
+  LiveSettings live(settings, options);
+  ScreenModel model(live, nullptr);
+  std::istringstream reads(c.reads);
+  for (std::string read; reads >> read;) {
+    const std::size_t colon = read.find(':');
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t i = colon + 1; i + 1 < read.size(); i += 2) {
+      bytes.push_back(static_cast<std::uint8_t>(std::stoi(read.substr(i, 2), nullptr, 16)));
+    }
+    model.AddReceivedBytes(bytes.data(), bytes.size(), At(std::stoll(read.substr(0, colon))));
+  }
+  Lines lines(1);
+  for (const char* p = c.lines; *p != '\0'; ++p) {
+    if (*p == '|') {
+      lines.emplace_back();
+    } else {
+      lines.back().push_back(*p);
+    }
+  }
+  Times times;
+  std::istringstream expected(c.times);
+  for (LineTime t; expected >> t;) times.push_back(t);
+  EXPECT_EQ(model.Lines(), lines);
+  EXPECT_EQ(Relative(model.LineTimes()), times);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    FirstByteTime, LineTiming,
-    ::testing::Values(
-        // Lines start with the unit that completes them; their time is that
-        // of the read that brought the unit's first byte.
-        TimingCase{"OneByteUnits",
-                   {H, 0, 2, 8},
-                   0,
-                   {{0, {1, 2, 3}}, {40, {4, 5}}},
-                   {" 01 02", " 03 04", " 05"},
-                   {0, 0, 40}},
-        TimingCase{"UnitAcrossReads",
-                   {H, 1, 1, 8},
-                   0,
-                   {{0, {1}}, {30, {2, 3}}, {70, {4}}},
-                   {" 0102", " 0304"},
-                   {0, 30}},
-        TimingCase{"UnitOverThreeReads",
-                   {H, 3, 1, 8},
-                   0,
-                   {{0, {1, 2, 3, 4, 5}}, {10, {6}}, {20, {7}}, {30, {8, 9}}},
-                   {" 01020304", " 05060708"},
-                   {0, 0}},
-        TimingCase{"LineModeLinesStartAfterCr",
-                   {T, 0, 0, 8},
-                   0,
-                   {{0, {'A', 'B', '\r'}}, {25, {'\n', 'C'}}, {50, {'D', '\r'}}},
-                   {"AB", "CD"},
-                   {0, 25}},
-        // In line mode the LF that ends a line starts the next, empty one:
-        // its time is that of its first text; an empty line keeps the LF's.
-        TimingCase{"LineModeLineTakesItsFirstTextsTime",
-                   {T, 0, 0, 8},
-                   0,
-                   {{0, {'A', 'B', '\r', '\n'}}, {1000, {'C', 'D', '\r', '\n'}}, {1500, {'\n'}}},
-                   {"AB", "CD", ""},
-                   {0, 1000, 1000}},
-        // Two-byte TEXT units show their last byte: the first text of the
-        // second line is a unit whose first byte came at 100.
-        TimingCase{"LineModeTextUnitAcrossReads",
-                   {T, 1, 0, 8},
-                   0,
-                   {{0, {'x', '\r', 'y', '\n'}}, {100, {'z'}}, {200, {'A'}}},
-                   {"", "A"},
-                   {0, 100}}),
-    [](const auto& info) { return std::string(info.param.name); });
+constexpr std::int32_t T = kFormatText, H = kFormatHex;
 
 INSTANTIATE_TEST_SUITE_P(
-    PauseBreaks, LineTiming,
+    Examples, LineTiming,
     ::testing::Values(
-        // A pause of 100 ms or more between two reads.
-        TimingCase{"ShorterPauseJoins",
-                   {H, 0, 16, 8},
-                   100,
-                   {{0, {1, 2}}, {99, {3}}, {150, {4}}},
-                   {" 01 02 03 04"},
-                   {0}},
-        TimingCase{"PauseOfExactlyTheLengthBreaks",
-                   {H, 0, 16, 8},
-                   100,
-                   {{0, {1, 2}}, {100, {3}}},
-                   {" 01 02", " 03"},
-                   {0, 100}},
-        TimingCase{"OffIgnoresPauses", {H, 0, 16, 8}, 0, {{0, {1}}, {5000, {2}}}, {" 01 02"}, {0}},
-        // With 2-byte units the pause falls inside the unit 03 04: it is
-        // completed on the line, and the next unit starts the new one.
-        TimingCase{"PauseInsideAUnit",
-                   {H, 1, 16, 8},
-                   100,
-                   {{0, {1, 2, 3}}, {200, {4, 5, 6}}},
-                   {" 0102 0304", " 0506"},
-                   {0, 200}},
-        // A pause inside a 3-byte unit whose rest comes in two more reads.
-        TimingCase{"PauseInsideAUnitCompletedLater",
-                   {H, 2, 16, 8},
-                   100,
-                   {{0, {1, 2, 3, 4}}, {200, {5}}, {210, {6, 7}}, {220, {8, 9}}},
-                   {" 010203 040506", " 070809"},
-                   {0, 210}},
-        // The unit after the pause arrives in pieces: it still starts the line.
-        TimingCase{"UnitAfterThePauseInPieces",
-                   {H, 3, 16, 8},
-                   100,
-                   {{0, {1, 2, 3, 4}}, {300, {5, 6}}, {310, {7, 8}}},
-                   {" 01020304", " 05060708"},
-                   {0, 300}},
-        // The unit begun after one pause completes after another: it starts a
-        // line, and the pause inside it breaks before the unit after it.
-        TimingCase{"TwoBreaksInOneRead",
-                   {H, 1, 16, 8},
-                   100,
-                   {{0, {1, 2}}, {200, {3}}, {400, {4, 5, 6}}},
-                   {" 0102", " 0304", " 0506"},
-                   {0, 200, 400}},
+        // A line's time is that of the read that brought its first byte.
+        Case("OneByteUnits", H, 0, 2, 8, 0, "0:010203 40:0405", " 01 02| 03 04| 05", "0 0 40"),
+        Case("UnitAcrossReads", H, 1, 1, 8, 0, "0:01 30:0203 70:04", " 0102| 0304", "0 30"),
+        Case("UnitOverFourReads", H, 3, 1, 8, 0, "0:0102030405 10:06 20:07 30:0809",
+             " 01020304| 05060708", "0 0"),
+        // Line mode: the LF that ends a line starts the next; that line takes
+        // the time of its first text, or keeps the LF's while it has none.
+        Case("LineModeFirstText", T, 0, 0, 8, 0, "0:41420D0A 1000:43440D0A 1500:0A", "AB|CD|",
+             "0 1000 1000"),
+        Case("LineModeTwoByteUnits", T, 1, 0, 8, 0, "0:780D790A 100:7A 200:41", "|A", "0 100"),
+        // New line after 100 ms or more between two reads.
+        Case("ShorterPauseJoins", H, 0, 16, 8, 100, "0:0102 99:03 150:04", " 01 02 03 04", "0"),
+        Case("ExactlyThePause", H, 0, 16, 8, 100, "0:0102 100:03", " 01 02| 03", "0 100"),
+        Case("Off", H, 0, 16, 8, 0, "0:01 5000:02", " 01 02", "0"),
+        // A pause inside a unit: the unit is completed on its line, the next
+        // one starts the new line, also when it arrives in pieces.
+        Case("InsideTwoByteUnit", H, 1, 16, 8, 100, "0:010203 200:040506", " 0102 0304| 0506",
+             "0 200"),
+        Case("InsideThreeByteUnit", H, 2, 16, 8, 100, "0:01020304 200:05 210:0607 220:0809",
+             " 010203 040506| 070809", "0 210"),
+        Case("FourByteUnitInPieces", H, 3, 16, 8, 100, "0:01020304 300:0506 310:0708",
+             " 01020304| 05060708", "0 300"),
+        Case("TwoBreaksInOneRead", H, 1, 16, 8, 100, "0:0102 200:03 400:040506",
+             " 0102| 0304| 0506", "0 200 400"),
         // As a full line would: the oldest lines go, at most Rows stay.
-        TimingCase{"TrimsAsAFullLine",
-                   {H, 0, 16, 2},
-                   100,
-                   {{0, {1}}, {200, {2}}, {400, {3}}, {600, {4, 5}}},
-                   {" 03", " 04 05"},
-                   {400, 600}},
-        TimingCase{"ColumnLimitAndPauseAtOnce",
-                   {H, 0, 2, 8},
-                   100,
-                   {{0, {1, 2}}, {200, {3, 4, 5}}},
-                   {" 01 02", " 03 04", " 05"},
-                   {0, 200, 200}},
-        // Line mode: a pause ends a line of text; the line a LF started waits
-        // for its text, and a CR after the pause ends the line by itself.
-        TimingCase{"LineModeTextThenPause",
-                   {T, 0, 0, 8},
-                   100,
-                   {{0, {'A', 'B'}}, {200, {'C'}}},
-                   {"AB", "C"},
-                   {0, 200}},
-        TimingCase{"LineModeCrLfThenPause",
-                   {T, 0, 0, 8},
-                   100,
-                   {{0, {'A', 'B', '\r', '\n'}}, {200, {'C'}}},
-                   {"AB", "C"},
-                   {0, 200}},
-        TimingCase{"LineModeCrAfterThePause",
-                   {T, 0, 0, 8},
-                   100,
-                   {{0, {'A', 'B'}}, {200, {'\r', '\n', 'C'}}},
-                   {"AB", "C"},
-                   {0, 200}},
-        // TEXT with a column count keeps CR LF in the lines and breaks as HEX does.
-        TimingCase{"TextColumns",
-                   {T, 0, 80, 8},
-                   100,
-                   {{0, {'o', 'k', '\r', '\n'}}, {500, {'x'}}},
-                   {"ok\r\n", "x"},
-                   {0, 500}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-// Clock trouble. The monotonic clock never goes back, but a caller's times
-// might: a read that seems to come before the latest one makes no pause, and
-// the next pause is measured from the latest read.
-INSTANTIATE_TEST_SUITE_P(
-    Clocks, LineTiming,
-    ::testing::Values(TimingCase{"BackwardsReadMakesNoPause",
-                                 {H, 0, 16, 8},
-                                 100,
-                                 {{1000, {1}}, {-5000, {2}}, {-4800, {3}}, {1050, {4}}},
-                                 {" 01 02 03 04"},
-                                 {1000}},
-                      TimingCase{"PauseFromTheLatestRead",
-                                 {H, 0, 16, 8},
-                                 100,
-                                 {{1000, {1}}, {-5000, {2}}, {1100, {3}}},
-                                 {" 01 02", " 03"},
-                                 {1000, 1100}},
-                      TimingCase{
-                          "HugePause",
-                          {H, 0, 16, 8},
-                          kMaxPauseBreakMs,
-                          {{0, {1}}, {kMaxPauseBreakMs - 1, {2}}, {2LL * kMaxPauseBreakMs, {3}}},
-                          {" 01 02", " 03"},
-                          {0, 2LL * kMaxPauseBreakMs}}),
+        Case("TrimsAsAFullLine", H, 0, 16, 2, 100, "0:01 200:02 400:03 600:0405", " 03| 04 05",
+             "400 600"),
+        // Line mode: no empty line after CR LF, and a CR ends its line anyway.
+        Case("LineModeTextThenPause", T, 0, 0, 8, 100, "0:4142 200:43", "AB|C", "0 200"),
+        Case("LineModeCrLfThenPause", T, 0, 0, 8, 100, "0:41420D0A 200:43", "AB|C", "0 200"),
+        Case("LineModeCrAfterPause", T, 0, 0, 8, 100, "0:4142 200:0D0A43", "AB|C", "0 200"),
+        // A read that reports a time before the latest makes no pause; the
+        // next pause is measured from the latest read.
+        Case("BackwardsReadNoPause", H, 0, 16, 8, 100, "1000:01 -5000:02 -4800:03 1050:04",
+             " 01 02 03 04", "1000"),
+        Case("PauseFromLatestRead", H, 0, 16, 8, 100, "1000:01 -5000:02 1100:03", " 01 02| 03",
+             "1000 1100"),
+        Case("DayLongPause", H, 0, 16, 8, kMaxPauseBreakMs, "0:01 86399999:02 172800000:03",
+             " 01 02| 03", "0 172800000")),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The wall clock may jump (NTP, the user): lines show it as it was, while the
@@ -257,47 +134,21 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(LineTimingClock, WallClockJumpsMoveTheTimesNotTheBreaks) {
   SETTINGS settings = DefaultSettings();
   settings.nUnitFormatIndex = kFormatHex;
-  settings.nColumns = 1;
+  settings.nColumns = 2;
   DisplayOptions options;
   options.nPauseBreakMs = 100;
   LiveSettings live(settings, options);
   ScreenModel model(live, nullptr);
-  const auto wall = std::chrono::system_clock::time_point(milliseconds(kEpochMs));
-  const auto steady = std::chrono::steady_clock::time_point(milliseconds(0));
+  const ReadTime start = At(0);
   const std::uint8_t bytes[] = {1, 2, 3};
   // An hour back, then a day forward, 10 ms apart on the monotonic clock.
-  model.AddReceivedBytes(bytes, 1, {wall, steady});
-  model.AddReceivedBytes(bytes + 1, 1, {wall - std::chrono::hours(1), steady + milliseconds(10)});
-  model.AddReceivedBytes(bytes + 2, 1, {wall + std::chrono::hours(24), steady + milliseconds(20)});
-  EXPECT_EQ(model.Lines(), (Lines{" 01", " 02", " 03"}));
-  EXPECT_EQ(Relative(model.LineTimes()), (Times{0, -3'600'000, 86'400'000}));
-
-  settings.nColumns = 16;
-  live.Publish();
-  model.Clear();
-  model.AddReceivedBytes(bytes, 2, {wall, steady + milliseconds(30)});
-  model.AddReceivedBytes(bytes + 2, 1, {wall + std::chrono::hours(1), steady + milliseconds(40)});
-  EXPECT_EQ(model.Lines(), Lines{" 01 02 03"});
-}
-
-// Batches split anywhere give the lines one batch gives, when no pause is
-// involved; the time-taking entry and the old one agree.
-TEST(LineTimingClock, SplittingWithoutPausesChangesNothing) {
-  std::vector<std::uint8_t> data(997);
-  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 37);
-  for (std::int32_t length = 0; length < 4; ++length) {
-    Rig whole({H, length, 7, 5}, 50);
-    whole.Model().AddReceivedBytes(data.data(), data.size());
-    Rig pieces({H, length, 7, 5}, 50);
-    std::size_t offset = 0;
-    for (std::size_t size = 1; offset < data.size(); size = size % 5 + 1) {
-      const std::size_t take = std::min(size, data.size() - offset);
-      pieces.Model().AddReceivedBytes(data.data() + offset, take,
-                                      At(static_cast<std::int64_t>(offset)));
-      offset += take;
-    }
-    EXPECT_EQ(pieces.Model().Lines(), whole.Model().Lines()) << "unit length " << length + 1;
-  }
+  model.AddReceivedBytes(bytes, 1, start);
+  model.AddReceivedBytes(bytes + 1, 1,
+                         {start.wall - std::chrono::hours(1), start.steady + milliseconds(10)});
+  model.AddReceivedBytes(bytes + 2, 1,
+                         {start.wall + std::chrono::hours(24), start.steady + milliseconds(20)});
+  EXPECT_EQ(model.Lines(), (Lines{" 01 02", " 03"}));
+  EXPECT_EQ(Relative(model.LineTimes()), (Times{0, 86'400'000}));
 }
 
 }  // namespace

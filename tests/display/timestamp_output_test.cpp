@@ -16,135 +16,107 @@
 namespace tarnwick {
 namespace {
 
-using std::chrono::milliseconds;
-using testing::ReadBytes;
 using testing::TempDir;
-using Bytes = std::vector<std::uint8_t>;
 
 constexpr LineTime kEpochMs = 1'700'000'000'000;
 
 ReadTime At(std::int64_t ms) {
-  return {std::chrono::system_clock::time_point(milliseconds(kEpochMs + ms)),
-          std::chrono::steady_clock::time_point(milliseconds(ms))};
+  return {std::chrono::system_clock::time_point(std::chrono::milliseconds(kEpochMs + ms)),
+          std::chrono::steady_clock::time_point(std::chrono::milliseconds(ms))};
 }
 
 // The stamp as the C library spells local time, for comparison.
 std::string LibraryStamp(LineTime ms) {
-  const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+  const std::time_t seconds = static_cast<std::time_t>((ms - 999 * (ms < 0)) / 1000);
   const std::tm* local = std::localtime(&seconds);
   if (local == nullptr) return "--:--:--.---";
   char text[32];
   const std::size_t length = std::strftime(text, sizeof text, "%H:%M:%S", local);
-  std::snprintf(text + length, sizeof text - length, ".%03d", static_cast<int>(ms % 1000));
+  std::snprintf(text + length, sizeof text - length, ".%03d",
+                static_cast<int>((ms % 1000 + 1000) % 1000));
   return text;
 }
 
+std::string Stamp(std::int64_t ms) { return LibraryStamp(kEpochMs + ms); }
+
 std::string FileText(const std::string& path) {
-  const auto bytes = ReadBytes(path);
+  const auto bytes = testing::ReadBytes(path);
   return std::string(bytes.begin(), bytes.end());
 }
 
 TEST(TimestampFormatter, SpellsLocalTimeWithMilliseconds) {
   TimestampFormatter formatter;
-  // In an order that makes the formatter leave and return to a second.
-  for (std::int64_t offset : {0, 1, 999, 1000, 1001, 59'999, 3'600'123, 999, 86'399'999, 0}) {
-    const LineTime time = kEpochMs + offset;
-    EXPECT_EQ(formatter.Text(time), LibraryStamp(time)) << offset;
-    EXPECT_EQ(formatter.Text(time).size(), kTimestampLength);
+  // In an order that leaves a second and comes back to it; the last is the
+  // final millisecond of 1969, or the mark of a time the system cannot show.
+  for (LineTime time :
+       {kEpochMs, kEpochMs + 1, kEpochMs + 999, kEpochMs + 1000, kEpochMs + 59'999,
+        kEpochMs + 3'600'123, kEpochMs + 999, kEpochMs + 86'399'999, LineTime{-1}}) {
+    EXPECT_EQ(formatter.Text(time), LibraryStamp(time)) << time;
   }
 }
 
-TEST(TimestampFormatter, TimeBeforeNineteenSeventy) {
-  TimestampFormatter formatter;
-  const std::string text = formatter.Text(-1);
-  // The last millisecond of 1969, or the mark for a time the system cannot show.
-  const std::time_t second = -1;
-  if (const std::tm* local = std::localtime(&second)) {
-    char clock[16];
-    std::strftime(clock, sizeof clock, "%H:%M:%S", local);
-    EXPECT_EQ(text, std::string(clock) + ".999");
-  } else {
-    EXPECT_EQ(text, "--:--:--.---");
-  }
-}
-
-struct Rig {
-  explicit Rig(const std::string& logPath, bool stampLog) : live(settings, options) {
+// HEX, two units a line, the text log on.
+class Stamped : public ::testing::Test {
+ protected:
+  Stamped() {
     settings.nUnitFormatIndex = kFormatHex;
     settings.nColumns = 2;
     settings.bSaveText = 1;
-    std::snprintf(settings.szTextFile, sizeof settings.szTextFile, "%s", logPath.c_str());
-    options.bTimestampsInLog = stampLog;
+    std::snprintf(settings.szTextFile, sizeof settings.szTextFile, "%s", path.c_str());
     live.Publish();
   }
-  void Feed(std::int64_t ms, const Bytes& bytes) {
+  void Feed(std::int64_t ms, std::vector<std::uint8_t> bytes) {
     model.AddReceivedBytes(bytes.data(), bytes.size(), At(ms));
   }
+  void StampLog(bool on) {
+    options.bTimestampsInLog = on;
+    live.Publish();
+  }
+
+  TempDir dir;
+  const std::string path = dir.File("text.log");
   SETTINGS settings = DefaultSettings();
   DisplayOptions options;
-  LiveSettings live;
+  LiveSettings live{settings, options};
   ScreenModel model{live, nullptr};
 };
 
-std::string Stamp(std::int64_t ms) { return LibraryStamp(kEpochMs + ms); }
-
-TEST(TimestampedTextLog, EachLineBeginsWithItsTimeAndEndsWithCrLf) {
-  TempDir dir;
-  const std::string path = dir.File("text.log");
-  Rig rig(path, true);
-  rig.Feed(0, {1, 2, 3});
-  rig.Feed(1500, {4, 5});
+// Each stamped line begins with its time and one blank and ends with CR LF;
+// the option applies from the next line written, Clear's included.
+TEST_F(Stamped, TextLogLines) {
+  StampLog(true);
+  Feed(0, {1, 2, 3});
+  Feed(1500, {4, 5});
   EXPECT_EQ(FileText(path), Stamp(0) + "  01 02\r\n" + Stamp(0) + "  03 04\r\n");
-  rig.model.Clear();
+  StampLog(false);
+  Feed(1600, {6, 7});
+  StampLog(true);
+  model.Clear();
   EXPECT_EQ(FileText(path),
-            Stamp(0) + "  01 02\r\n" + Stamp(0) + "  03 04\r\n" + Stamp(1500) + "  05\r\n");
+            Stamp(0) + "  01 02\r\n" + Stamp(0) + "  03 04\r\n 05 06" + Stamp(1600) + "  07\r\n");
 }
 
-TEST(TimestampedTextLog, FollowsTheOptionFromTheNextLine) {
-  TempDir dir;
-  const std::string path = dir.File("text.log");
-  Rig rig(path, false);
-  rig.Feed(0, {1, 2, 3});
-  rig.options.bTimestampsInLog = true;
-  rig.live.Publish();
-  rig.Feed(200, {4, 5});
-  rig.options.bTimestampsInLog = false;
-  rig.live.Publish();
-  rig.model.Clear();  // Clear writes as the option now stands
-  EXPECT_EQ(FileText(path), " 01 02" + Stamp(0) + "  03 04\r\n" + " 05");
-}
-
-TEST(TimestampedCopyAll, EachLineBeginsWithItsTime) {
-  TempDir dir;
-  Rig rig(dir.File("text.log"), false);
-  rig.Feed(0, {1, 2, 3});
-  rig.Feed(61'000, {4, 5});
-  EXPECT_EQ(rig.model.CopyAllText(true),
+TEST_F(Stamped, CopyAllLines) {
+  Feed(0, {1, 2, 3});
+  Feed(61'000, {4, 5});
+  EXPECT_EQ(model.CopyAllText(true),
             Stamp(0) + "  01 02\r\n" + Stamp(0) + "  03 04\r\n" + Stamp(61'000) + "  05\r\n");
-  EXPECT_EQ(rig.model.CopyAllText(false), " 01 02\r\n 03 04\r\n 05\r\n");
-  rig.model.Clear();
-  EXPECT_EQ(rig.model.CopyAllText(true), "");
+  EXPECT_EQ(model.CopyAllText(false), " 01 02\r\n 03 04\r\n 05\r\n");
 }
 
-// Options off (or only the gutter on): the log and Copy All hold exactly what
-// a model without options makes of the same bytes, whatever the times and
-// pauses of the reads.
+// Options off, or only the gutter on: the log and Copy All hold exactly what
+// they hold without options, whatever the times and pauses of the reads.
 struct OffCase {
   const char* name;
-  std::int32_t nFormat;
-  std::int32_t nLengthIndex;
-  std::int32_t nColumns;
-  std::int32_t nRows;
-  std::string input;
-  std::string log;   // after a final Clear
-  std::string copy;  // before it
+  std::int32_t nFormat, nLengthIndex, nColumns, nRows;
+  std::string input, log, copy;  // the log after a final Clear, Copy All before it
 };
 
 class OptionsOff : public ::testing::TestWithParam<OffCase> {};
 
 TEST_P(OptionsOff, LogAndCopyAllAreByteForByteAsWithoutOptions) {
   const OffCase& c = GetParam();
-  for (bool showTimestamps : {false, true}) {
+  for (bool gutter : {false, true}) {
     TempDir dir;
     SETTINGS settings = DefaultSettings();
     settings.nUnitFormatIndex = c.nFormat;
@@ -155,7 +127,7 @@ TEST_P(OptionsOff, LogAndCopyAllAreByteForByteAsWithoutOptions) {
     std::snprintf(settings.szTextFile, sizeof settings.szTextFile, "%s",
                   dir.File("text.log").c_str());
     DisplayOptions options;
-    options.bShowTimestamps = showTimestamps;
+    options.bShowTimestamps = gutter;
     LiveSettings live(settings, options);
     ScreenModel model(live, nullptr);
     // One byte per read, with long and short pauses between them.
@@ -163,9 +135,9 @@ TEST_P(OptionsOff, LogAndCopyAllAreByteForByteAsWithoutOptions) {
       const auto b = static_cast<std::uint8_t>(c.input[i]);
       model.AddReceivedBytes(&b, 1, At(static_cast<std::int64_t>(i * i) * 100));
     }
-    EXPECT_EQ(model.CopyAllText(), c.copy) << "gutter " << showTimestamps;
+    EXPECT_EQ(model.CopyAllText(), c.copy) << "gutter " << gutter;
     model.Clear();
-    EXPECT_EQ(FileText(dir.File("text.log")), c.log) << "gutter " << showTimestamps;
+    EXPECT_EQ(FileText(dir.File("text.log")), c.log) << "gutter " << gutter;
   }
 }
 
@@ -174,7 +146,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         OffCase{"Hex", kFormatHex, 0, 2, 8, "\x01\x02\x03\x04\x05", " 01 02 03 04 05",
                 " 01 02\r\n 03 04\r\n 05\r\n"},
-        OffCase{"Dec2", kFormatDec, 1, 1, 8, "\xFF\x7F\x01\x05", " -129 261", " -129\r\n 261\r\n"},
         OffCase{"LineMode", kFormatText, 0, 0, 8, "AB\r\nPQ\r\n", "ABPQ", "AB\r\nPQ\r\n\r\n"},
         OffCase{"TextColumns", kFormatText, 0, 4, 8, "AB\r\nP", "AB\r\nP", "AB\r\n\r\nP\r\n"},
         OffCase{"SingleRow", kFormatText, 0, 2, 1, "ABCDE", "ABCDE", "E\r\n"}),

@@ -53,17 +53,6 @@ TEST(LiveSettings, OptionsArePublishedWithTheRecord) {
   EXPECT_EQ(SettingsSnapshot(plain).Options(), DisplayOptions{});
 }
 
-TEST(DisplayOptions, PauseFromAProfileIsBroughtIntoRange) {
-  const std::int64_t cases[][2] = {{0, 0},
-                                   {-1, 0},
-                                   {-5'000'000'000, 0},
-                                   {250, 250},
-                                   {kMaxPauseBreakMs, kMaxPauseBreakMs},
-                                   {kMaxPauseBreakMs + 1LL, kMaxPauseBreakMs},
-                                   {5'000'000'000, kMaxPauseBreakMs}};
-  for (const auto& c : cases) EXPECT_EQ(CorrectPauseBreakMs(c[0]), c[1]) << c[0];
-}
-
 // A path and the flags that go with it always arrive together: the reader
 // never sees half of one path and half of another.
 TEST(LiveSettings, ReaderNeverSeesATornRecord) {
