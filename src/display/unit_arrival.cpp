@@ -8,7 +8,8 @@ void UnitArrival::BeginBatch(const ReadTime& time, const std::uint8_t* data, std
   const std::size_t n = static_cast<std::size_t>(unitLength);
   const std::size_t held = static_cast<std::size_t>(fill);
   const LineTime now = time.WallMs();
-  m_pFirstUnitEnd = data + (n - held - 1);
+  m_pData = data;
+  m_nFirstUnitEnd = n - held - 1;
   m_batchTime = now;
   m_firstUnitTime = fill > 0 ? m_carriedTime : now;
   m_nNextBreak = 0;

@@ -39,7 +39,8 @@ class UnitArrival {
   void ReachUnit(const std::uint8_t* byte) { m_pReached = byte; }
   // When the read that brought the reached unit's first byte took place.
   LineTime UnitTime() const {
-    return m_pReached <= m_pFirstUnitEnd ? m_firstUnitTime : m_batchTime;
+    return static_cast<std::size_t>(m_pReached - m_pData) <= m_nFirstUnitEnd ? m_firstUnitTime
+                                                                             : m_batchTime;
   }
   // When the read took place that brought the first byte of the first unit
   // passed over since the last one reached (or since the batch began).
@@ -47,8 +48,9 @@ class UnitArrival {
 
  private:
   // This batch.
-  const std::uint8_t* m_pFirstUnitEnd = nullptr;  // the byte completing its first unit
-  const std::uint8_t* m_pReached = nullptr;       // the unit placed last, none yet
+  const std::uint8_t* m_pData = nullptr;
+  std::size_t m_nFirstUnitEnd = 0;           // the index of the byte completing its first unit
+  const std::uint8_t* m_pReached = nullptr;  // the unit placed last, none yet
   LineTime m_batchTime = 0;
   LineTime m_firstUnitTime = 0;  // of the unit the batch completes first
   std::size_t m_breaks[3] = {kNoBreak, kNoBreak, kNoBreak};
