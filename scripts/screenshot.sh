@@ -5,7 +5,8 @@
 # port list open, the About box, the Screen Settings dialog with its font
 # chooser, the view after a change of format, font and colours made there,
 # the Send data window, a log failure in the status bar, the modem-line panes
-# of the status bar with the Line menu, and the update question.
+# of the status bar with the Line menu, the update question, and View >
+# Options with the timestamp gutter and packets split by pauses.
 # Usage: scripts/screenshot.sh [BUILD_DIR] [OUT_DIR]
 set -euo pipefail
 
@@ -218,4 +219,37 @@ xdotool type --delay 20 '500'
 xdotool key Return
 sleep 4
 snap send
+stop_tarnwick
+
+# View > Options: a device that sends a packet of 6 to 10 bytes every 250 ms,
+# shown in HEX with 16 units a line; a pause of 50 ms starts a new line and
+# the gutter shows when each packet came. The options go to a private profile.
+mkdir -p "$work/config/Norvast"
+printf '[Options]\nShowTimestamps=1\nTimestampsInTextLog=1\nPauseLineBreakMs=50\n' \
+  >"$work/config/Norvast/Tarnwick.conf"
+set_field 116 16; set_field 120 20; set_field 128 0; set_field 132 1
+python3 -u - >"$work/packets.out" <<'PY' &
+import os, pty, time, tty
+master, slave = pty.openpty()
+tty.setraw(slave)
+print(os.ttyname(slave))
+seq = 0
+while True:
+    os.write(master, bytes([0xA5, 0x5A, seq & 0xFF]) + bytes(range(0x10, 0x13 + seq % 5)))
+    seq += 1
+    time.sleep(0.25)
+PY
+sim_pid=$!
+for _ in $(seq 50); do [ -s "$work/packets.out" ] && break; sleep 0.1; done
+(cd "$work" && XDG_CONFIG_HOME="$work/config" TARNWICK_COM1="$(head -n1 "$work/packets.out")" \
+  exec "$build/src/app/tarnwick") &
+app_pid=$!
+sleep 4
+snap timestamps
+focus_tarnwick
+xdotool key alt+v o
+sleep 1
+snap options
+xdotool key Escape
+sleep 0.5
 stop_tarnwick

@@ -17,6 +17,7 @@ constexpr std::array kCommands = {
     CommandInfo{ID_VIEW_TOOLBAR, "&Toolbar", "", "", ""},
     CommandInfo{ID_VIEW_STATUS_BAR, "&Status Bar", "", "", ""},
     CommandInfo{ID_CLEAR_SCREEN, "Clear", "Clear screen", "Clear screen", ""},
+    CommandInfo{ID_VIEW_OPTIONS, "&Options...", "Timestamps and line breaks after pauses", "", ""},
     CommandInfo{ID_APP_ABOUT, "&About Tarnwick...",
                 "Display program information, version number and copyright", "About", ""},
     CommandInfo{ID_HELP_TARNWICK, "Tarnwick HELP", "", "", "F1"},

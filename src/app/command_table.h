@@ -23,6 +23,8 @@ enum CommandId : int {
   ID_LINE_DTR = 32800,
   ID_LINE_RTS = 32801,
   ID_LINE_PULSE_DTR = 32802,
+  // Options beyond the settings record, from 34000 on.
+  ID_VIEW_OPTIONS = 34000,
 };
 
 struct CommandInfo {

@@ -43,6 +43,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   CreateAction(ID_LINE_DTR);
   CreateAction(ID_LINE_RTS);
   CreateAction(ID_LINE_PULSE_DTR);
+  CreateAction(ID_VIEW_OPTIONS);
   m_actions.at(ID_PORT_SETTINGS)->setIcon(PortSettingsIcon());
   m_actions.at(ID_SCREEN_SETTINGS)->setIcon(ScreenSettingsIcon());
   m_actions.at(ID_SEND)->setIcon(SendIcon());
@@ -94,6 +95,8 @@ void CMainFrame::CreateMenus() {
   view->addAction(m_actions.at(ID_VIEW_TOOLBAR));
   view->addAction(m_actions.at(ID_VIEW_STATUS_BAR));
   view->addAction(m_actions.at(ID_CLEAR_SCREEN));
+  view->addSeparator();
+  view->addAction(m_actions.at(ID_VIEW_OPTIONS));
 
   QMenu* line = menuBar()->addMenu(QStringLiteral("&Line"));
   line->addAction(m_actions.at(ID_LINE_DTR));

@@ -273,13 +273,15 @@ PortWorker::TransferEnd PortWorker::TransferLoop(int* lostError) {
 
 // Per byte: counted, then in the raw log, then in the screen model. A whole
 // read is taken at once: all of it is counted and logged before the model
-// sees any of it.
+// sees any of it. Called as soon as the read returned, so now is when the
+// bytes arrived, as far as this side of the driver can tell.
 void PortWorker::DeliverReceived(const std::uint8_t* data, std::size_t length) {
+  const ReadTime readTime = ReadTime::Now();
   SyncSettings();
   const SETTINGS& settings = m_settings.Get();
   m_nBytesRead.fetch_add(static_cast<std::int32_t>(length), std::memory_order_relaxed);
   if (settings.bSaveRaw != 0) m_rawLog.Append(PathOf(settings.szRawFile), data, length);
-  if (ScreenModel* view = m_pView.load()) view->AddReceivedBytes(data, length);
+  if (ScreenModel* view = m_pView.load()) view->AddReceivedBytes(data, length, readTime);
   m_lineState.AfterReceive();
 }
 

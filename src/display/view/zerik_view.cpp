@@ -33,6 +33,11 @@ QString FromBytes(const std::string& bytes) { return AnsiToQString(bytes); }
 
 }  // namespace
 
+const DisplayOptions& ViewHost::Options() const {
+  static const DisplayOptions kNoOptions{};
+  return kNoOptions;
+}
+
 CZerikView::CZerikView(SETTINGS& settings, ViewHost& host, QWidget* parent)
     : QAbstractScrollArea(parent),
       m_pSettings(&settings),
@@ -115,13 +120,19 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
   // character's advance and only its visible stretch is drawn.
   const QSize oneCharacter = measure(QStringLiteral("0"));
   const int advance = std::max(1, oneCharacter.width());
+  // Lines start right of the arrival times when those are shown.
+  const int gutter = m_gutter.Begin(m_host.Options().bShowTimestamps, measure,
+                                    ColorFromColorRef(m_pSettings->crText),
+                                    ColorFromColorRef(m_pSettings->crBackground));
+  const int textLeft = 10 + gutter;
   m_model.VisitLines(
-      [&](const DisplayLine& line) {
+      [&](const DisplayLine& line, LineTime time) {
         const bool rowVisible = y + metrics.height() >= visible.top() && y <= visible.bottom();
+        if (rowVisible) m_gutter.Draw(painter, 10, y + ascent, time);
         QSize extent;
         if (line.size() <= kLongLineBytes) {
           const QString text = FromBytes(line);
-          if (rowVisible) painter.drawText(QPoint(10, y + ascent), text);
+          if (rowVisible) painter.drawText(QPoint(textLeft, y + ascent), text);
           extent = measure(text);
         } else {
           const long long width = static_cast<long long>(line.size()) * advance;
@@ -129,12 +140,12 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
                          oneCharacter.height());
           if (rowVisible) {
             const std::size_t first =
-                static_cast<std::size_t>(std::max(0, (visible.left() - 10) / advance - 1));
+                static_cast<std::size_t>(std::max(0, (visible.left() - textLeft) / advance - 1));
             if (first < line.size()) {
               const std::size_t count = std::min<std::size_t>(
                   line.size() - first, static_cast<std::size_t>(visible.width() / advance + 3));
               const std::string slice = line.substr(first, count);
-              painter.drawText(QPoint(10 + static_cast<int>(first) * advance, y + ascent),
+              painter.drawText(QPoint(textLeft + static_cast<int>(first) * advance, y + ascent),
                                FromBytes(slice));
             }
           }
@@ -147,10 +158,10 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
       [&]() -> Rect {
         if (!anyLine) return previous;
         const int top = y - h;
-        return Rect{10, top, 2 * widest, top + h + lastHeight};
+        return Rect{10, top, 2 * widest + gutter, top + h + lastHeight};
       });
 
-  SetScrollSizes(QSize(widest + 20, y));
+  SetScrollSizes(QSize(widest + 20 + gutter, y));
 }
 
 void CZerikView::SetScrollSizes(QSize size) {
@@ -235,7 +246,7 @@ void CZerikView::FlushRepaint() {
 }
 
 void CZerikView::OnCopyAll() {
-  std::string text = m_model.CopyAllText();
+  std::string text = m_model.CopyAllText(m_host.Options().bTimestampsInLog);
   // A text reader stops at the first zero byte; so does the clipboard text.
   const std::size_t zero = text.find('\0');
   if (zero != std::string::npos) text.resize(zero);

@@ -14,6 +14,8 @@
 
 #include "display/repaint_sink.h"
 #include "display/screen_model.h"
+#include "display/view/timestamp_gutter.h"
+#include "settings/display_options.h"
 #include "settings/live_settings.h"
 
 namespace tarnwick {
@@ -30,6 +32,8 @@ class ViewHost {
   virtual void SetView(class CZerikView* view) = 0;
   // The record as published to the worker and the screen model.
   virtual const LiveSettings& Live() const = 0;
+  // The display options as this thread holds them; all off unless overridden.
+  virtual const DisplayOptions& Options() const;
 };
 
 class CZerikView : public QAbstractScrollArea, public RepaintSink {
@@ -89,6 +93,7 @@ class CZerikView : public QAbstractScrollArea, public RepaintSink {
   bool m_bDestroyed = false;
   QSize m_scrollSize{100, 100};
   TextMeasure m_measure;
+  TimestampGutter m_gutter;
   // The display font and the LOGFONT it was built from.
   mutable QFont m_font;
   mutable LOGFONT m_fontBuiltFrom{};

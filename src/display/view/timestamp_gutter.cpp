@@ -1,0 +1,31 @@
+#include "display/view/timestamp_gutter.h"
+
+#include <QPainter>
+
+namespace tarnwick {
+
+int TimestampGutter::Begin(bool shown, const std::function<QSize(const QString&)>& measure,
+                           const QColor& text, const QColor& background) {
+  // A fixed width: every stamp has the same twelve characters, and digits
+  // share one advance in the fonts the display uses.
+  m_nWidth = shown ? measure(QStringLiteral("00:00:00.000 ")).width() : 0;
+  m_color = Dimmed(text, background);
+  return m_nWidth;
+}
+
+void TimestampGutter::Draw(QPainter& painter, int x, int y, LineTime time) {
+  if (m_nWidth == 0) return;
+  char stamp[kTimestampLength];
+  m_format.Format(time, stamp);
+  const QPen pen = painter.pen();
+  painter.setPen(m_color);
+  painter.drawText(QPoint(x, y), QString::fromLatin1(stamp, kTimestampLength));
+  painter.setPen(pen);
+}
+
+QColor TimestampGutter::Dimmed(const QColor& text, const QColor& background) {
+  return QColor((text.red() + background.red()) / 2, (text.green() + background.green()) / 2,
+                (text.blue() + background.blue()) / 2);
+}
+
+}  // namespace tarnwick
