@@ -85,6 +85,8 @@ void SampleExtractor::TakeUnit(const Layout& layout, std::uint8_t last, bool aft
       return;
     }
     if (!(layout.bLineMode && last == kLineFeed)) {
+      // A line a LF began takes the time of its first text, as on the screen.
+      if (!m_bLineShowsText) m_lineTime = m_arrival.UnitTime();
       m_fields.Add(static_cast<char>(last));
       m_bLineShowsText = true;
     }

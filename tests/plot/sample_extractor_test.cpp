@@ -169,6 +169,11 @@ TEST(SampleExtractor, TextSamplesCarryTheTimeTheirLineBegan) {
   ASSERT_EQ(out.size(), 2u);
   EXPECT_EQ(out[0].time, ReadAt(100).WallMs());
   EXPECT_EQ(out[1].time, ReadAt(100).WallMs());
+  // The line the LF began shows nothing until "3": it is that text's time.
+  const Bytes third = TextBytes("3\r\n");
+  extractor.Take(third.data(), third.size(), ReadAt(400), s, {}, out, skipped);
+  ASSERT_EQ(out.size(), 3u);
+  EXPECT_EQ(out[2].time, ReadAt(400).WallMs());
 }
 
 TEST(SampleExtractor, APauseStartsANewLineAtChannelOne) {
