@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "plot/channel_store.h"
 #include "plot/plot_test_support.h"
 
@@ -87,6 +90,34 @@ TEST(PlotFeed, AQueueTheWindowDoesNotCollectStaysBoundedAndNumbered) {
   store.Add(batch.samples, batch.dropped);
   EXPECT_EQ(store.Channel(0).back().number, 1000u);
   EXPECT_EQ(store.Channel(0).back().value, 99);
+}
+
+// The worker feeding while the window collects and clears: every batch holds
+// whole lines in order, and nothing is left behind a restart.
+TEST(PlotFeed, FeedingCollectingAndRestartingAtOnce) {
+  FeedRig rig(PlotSettings(kFormatDec, 1, 2));
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    for (int i = 0; i < 20000; ++i) rig.Receive({1, 2});
+    done = true;
+  });
+  SampleBatch batch;
+  std::size_t taken = 0;
+  for (int round = 0; !done; ++round) {
+    if (rig.feed.TakeBatch(batch)) {
+      taken += batch.samples.size();
+      for (std::size_t i = 0; i < batch.samples.size(); ++i) {
+        ASSERT_EQ(batch.samples[i].nChannel, i % 2);
+        ASSERT_EQ(batch.samples[i].value, 1.0 + double(i % 2));
+      }
+    }
+    if (round % 50 == 0) rig.feed.Restart();
+  }
+  worker.join();
+  rig.feed.TakeBatch(batch);
+  EXPECT_GT(taken + batch.samples.size(), 0u);
+  rig.feed.Restart();
+  EXPECT_FALSE(rig.feed.TakeBatch(batch));
 }
 
 }  // namespace
