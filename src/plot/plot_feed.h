@@ -33,8 +33,10 @@ struct SampleBatch {
 
 class PlotFeed : public ReceiveObserver {
  public:
-  // The most samples waiting for the window; beyond it the oldest go.
-  static constexpr std::size_t kMaxPending = std::size_t{1} << 20;
+  // The most samples waiting for the window; beyond it the oldest go. The
+  // window collects 30 times a second, so this is far more than any serial
+  // line brings meanwhile (6 MiB of samples).
+  static constexpr std::size_t kMaxPending = std::size_t{1} << 18;
 
   explicit PlotFeed(std::size_t maxPending = kMaxPending) : m_nMaxPending(maxPending) {}
 
