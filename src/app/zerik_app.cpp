@@ -192,6 +192,7 @@ void CZerikApp::OnPlot() {
     // No parent: a window of its own, as the main window is.
     m_pPlotWnd = std::make_unique<CPlotWindow>(m_plotFeed, std::move(services));
     m_pPlotWnd->setWindowIcon(PlotIcon());
+    m_pPlotWnd->PlaceBeside(*m_pMainFrame);
   }
   m_pPlotWnd->ShowWindow();
 }

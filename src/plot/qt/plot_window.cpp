@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QSaveFile>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTimer>
 #include <QToolBar>
@@ -119,7 +120,10 @@ CPlotWindow::CPlotWindow(PlotFeed& feed, Services services, QWidget* parent)
   m_pFrameTimer->setInterval(kFrameMs);
   connect(m_pFrameTimer, &QTimer::timeout, this, &CPlotWindow::Collect);
 
-  if (!restoreGeometry(LoadPlotGeometry())) resize(760, 440);
+  // The program ends with its main window, whether the plot is open or not.
+  setAttribute(Qt::WA_QuitOnClose, false);
+  m_bGeometryRestored = restoreGeometry(LoadPlotGeometry());
+  if (!m_bGeometryRestored) resize(760, 440);
   UpdateStatus();
 }
 
@@ -129,6 +133,15 @@ void CPlotWindow::ShowWindow() {
   show();
   raise();
   activateWindow();
+}
+
+void CPlotWindow::PlaceBeside(const QWidget& window) {
+  const QScreen* screen = window.screen();
+  if (m_bGeometryRestored || screen == nullptr) return;
+  const QRect available = screen->availableGeometry();
+  const QRect beside = window.frameGeometry();
+  const int x = std::min(beside.right() + 1, available.right() + 1 - width());
+  move(std::max(available.left(), x), std::max(available.top(), beside.top()));
 }
 
 void CPlotWindow::showEvent(QShowEvent* event) {

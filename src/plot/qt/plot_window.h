@@ -44,6 +44,8 @@ class CPlotWindow : public QWidget {
 
   // Shows and raises the window; it starts listening.
   void ShowWindow();
+  // Beside window, on the same screen, unless the profile placed it.
+  void PlaceBeside(const QWidget& window);
   // Empties the plot: kept samples, counts, and samples not yet collected.
   void Clear();
   // Takes what the feed holds now and draws it unless paused (the frame
@@ -87,6 +89,7 @@ class CPlotWindow : public QWidget {
   std::array<QCPGraph*, kMaxPlotChannels> m_graphs{};
   // The number of the newest sample of each channel the graph holds.
   std::array<std::uint64_t, kMaxPlotChannels> m_shown{};
+  bool m_bGeometryRestored = false;
   bool m_bListening = false;
   bool m_bPaused = false;
   bool m_bFollow = true;
