@@ -74,6 +74,7 @@ class CZerikApp : public QObject, public ViewHost {
   PortWorker* Worker() const { return m_pWorker.get(); }
   LogFailures& Logs() { return m_logFailures; }
   CSendDialog* SendDialog() const { return m_pSendDlg.get(); }
+  CPlotWindow* PlotWindow() const { return m_pPlotWnd.get(); }
 
   // ViewHost
   PortWorker& StartWorker(ScreenModel& model, RepaintSink& sink) override;
@@ -126,9 +127,6 @@ class CZerikApp : public QObject, public ViewHost {
   std::unique_ptr<CSendDialog> m_pSendDlg;
   // The plot window, from the first Plot command on.
   std::unique_ptr<CPlotWindow> m_pPlotWnd;
-
- public:
-  CPlotWindow* PlotWindow() const { return m_pPlotWnd.get(); }
 };
 
 }  // namespace tarnwick

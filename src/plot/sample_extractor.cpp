@@ -41,8 +41,8 @@ void SampleExtractor::Take(const std::uint8_t* data, std::size_t length, const R
                            std::vector<Sample>& out, SkipCounts& skipped) {
   if (length == 0) return;
   const Layout layout = ReadLayout(settings);
-  // A unit longer than the bytes held: the unit length shrank meanwhile.
-  if (m_nUnitFill >= layout.nUnitLength) m_nUnitFill = 0;
+  // When the unit length shrank below the bytes held, the next byte
+  // completes the unit, as on the screen (m_unitBytes has room for it).
   m_arrival.SetPauseMs(options.nPauseBreakMs);
   m_arrival.BeginBatch(time, data, length, m_nUnitFill, layout.nUnitLength);
   std::size_t nextBreak = m_arrival.NextBreak();

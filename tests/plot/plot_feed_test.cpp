@@ -75,6 +75,16 @@ TEST(PlotFeed, AFormatChangeIsPickedUpFromTheScreen) {
   rig.live.Publish();
   rig.Receive({0xFF, 0xFF, 0x00, 0x01});
   EXPECT_EQ(rig.Take(), (std::vector<Point>{{0, 1}, {1, 65535}, {0, 1}}));
+
+  // Shorter units than the bytes held: the next byte completes one, as on
+  // the screen, which shows " 0 7" on a new line.
+  FeedRig shrink(PlotSettings(kFormatDec, 4, 2));
+  shrink.Receive({0, 0, 1});
+  shrink.settings = PlotSettings(kFormatDec, 2, 2);
+  shrink.live.Publish();
+  shrink.Receive({5, 0, 7});
+  EXPECT_EQ(shrink.model.Lines(), (std::vector<std::string>{" 0 7"}));
+  EXPECT_EQ(shrink.Take(), (std::vector<Point>{{0, 0}, {1, 7}}));
 }
 
 TEST(PlotFeed, AQueueTheWindowDoesNotCollectStaysBoundedAndNumbered) {
