@@ -8,7 +8,11 @@
 // With "options" as the third argument the display options are all on:
 // times in the text log, a new line after a pause of 1 ms.
 //
-// Usage: worker_throughput [MiB] [work-directory] [options]
+// With "plot" instead, the plot window is open: its feed takes every read and
+// a collector drains it once per frame (33 ms) into a store, as the window
+// does; 16 columns of HEX give 16 channels.
+//
+// Usage: worker_throughput [MiB] [work-directory] [options|plot]
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
@@ -32,6 +36,8 @@
 #include <vector>
 
 #include "display/screen_model.h"
+#include "plot/channel_store.h"
+#include "plot/plot_feed.h"
 #include "port/port_worker.h"
 #include "port/serial_device.h"
 #include "settings/settings.h"
@@ -185,6 +191,7 @@ int main(int argc, char** argv) {
                : std::filesystem::temp_directory_path() / "tarnwick-bench";
   std::filesystem::create_directories(work);
   const bool options = argc > 3 && std::string(argv[3]) == "options";
+  const bool plot = argc > 3 && std::string(argv[3]) == "plot";
   const std::uint64_t total = mib << 20;
   const std::string rawPath = (work / "raw.bin").string();
   const std::string textPath = (work / "text.txt").string();
@@ -220,10 +227,22 @@ int main(int argc, char** argv) {
   const tarnwick::LiveSettings live(settings, displayOptions);
   tarnwick::ScreenModel model(live, &sink);
   tarnwick::PortWorker worker(live, *backend, &model, &sink);
+  tarnwick::PlotFeed plotFeed;
+  tarnwick::ChannelStore plotStore;
+  if (plot) worker.SetReceiveObserver(&plotFeed);
   worker.Start();
   while (!worker.m_bPortOpen.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   const pid_t mainTid = CurrentTid();
   const pid_t workerTid = OtherThread({mainTid});
+  // Started after the worker was found, so it is never taken for it.
+  std::atomic<bool> collecting{plot};
+  std::thread collector([&] {
+    tarnwick::SampleBatch batch;
+    while (collecting.load()) {
+      if (plotFeed.TakeBatch(batch)) plotStore.Add(batch.samples, batch.dropped);
+      std::this_thread::sleep_for(std::chrono::milliseconds(33));
+    }
+  });
 
   // Throughput.
   const double cpuBefore = ThreadCpuSeconds(workerTid);
@@ -265,6 +284,8 @@ int main(int argc, char** argv) {
   }
   ::close(rawFd);
   worker.Stop();
+  collecting = false;
+  collector.join();
   std::sort(latencies.begin(), latencies.end());
 
   std::uint64_t lost = 0;
@@ -274,7 +295,13 @@ int main(int argc, char** argv) {
   ::getrusage(RUSAGE_SELF, &usage);
 
   std::printf("MiB fed:                    %llu%s\n", static_cast<unsigned long long>(mib),
-              options ? ", display options on" : "");
+              options ? ", display options on"
+              : plot  ? ", plot window open"
+                      : "");
+  if (plot) {
+    std::printf("plot samples collected:     %llu\n",
+                static_cast<unsigned long long>(plotStore.Received()));
+  }
   std::printf("worker rate:                %.1f MiB/s (%.2f s)\n", rate, elapsed);
   std::printf("cat rate (same pty kind):   %.1f MiB/s\n", catRate);
   std::printf("worker / cat:               %.0f %%\n", 100.0 * rate / catRate);

@@ -17,3 +17,5 @@ for mib in 16 64; do
 done
 echo "== 16 MiB, display options on"
 "$build/bench/worker_throughput" 16 "$work" options
+echo "== 16 MiB, plot window open"
+"$build/bench/worker_throughput" 16 "$work" plot

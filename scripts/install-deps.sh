@@ -10,6 +10,7 @@ packages=(
   fonts-dejavu-core
   locales libc-l10n
   libcurl4-openssl-dev python3
+  libqcustomplot-dev libqcustomplot2.1-qt6
 )
 if [ "${1:-}" = "--gui-tools" ]; then
   packages+=(xvfb x11-utils xdotool imagemagick)

@@ -6,7 +6,8 @@
 # chooser, the view after a change of format, font and colours made there,
 # the Send data window, a log failure in the status bar, the modem-line panes
 # of the status bar with the Line menu, the update question, and View >
-# Options with the timestamp gutter and packets split by pauses.
+# Options with the timestamp gutter and packets split by pauses, and the plot
+# window on float frames and on text lines.
 # Usage: scripts/screenshot.sh [BUILD_DIR] [OUT_DIR]
 set -euo pipefail
 
@@ -253,3 +254,28 @@ snap options
 xdotool key Escape
 sleep 0.5
 stop_tarnwick
+
+# View > Plot: the simulator's float frames in FLOAT, four units a line (the
+# x axis in sample numbers), then its text lines in TEXT with timestamps on
+# (the x axis in seconds). The plot window keeps its place in the profile.
+plot_run() {
+  local messages=$1 name=$2
+  "$build/tools/tarnwick-sim" --messages "$messages" --rate 2000 >"$work/sim.out" &
+  sim_pid=$!
+  for _ in $(seq 50); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
+  (cd "$work" && XDG_CONFIG_HOME="$work/config" TARNWICK_COM1="$(head -n1 "$work/sim.out")" \
+    exec "$build/src/app/tarnwick") &
+  app_pid=$!
+  sleep 3
+  focus_tarnwick
+  xdotool key alt+v p
+  sleep 6
+  snap "$name"
+  stop_tarnwick
+}
+printf '[Options]\nPlotGeometry=@ByteArray()\n' >"$work/config/Norvast/Tarnwick.conf"
+set_field 116 4; set_field 120 20; set_field 128 3; set_field 132 4
+plot_run frames plot
+printf '[Options]\nShowTimestamps=1\n' >"$work/config/Norvast/Tarnwick.conf"
+set_field 116 0; set_field 128 0; set_field 132 0
+plot_run text plot-text-lines

@@ -2,7 +2,8 @@
 # Builds the threaded parts and their tests with ThreadSanitizer in a build
 # directory of their own and runs them: the port worker (scripted device and
 # pseudo-terminals), the screen model, the settings hand-over, the Port
-# Settings dialog and the settings changes of the running program.
+# Settings dialog, the settings changes of the running program, and the plot's
+# hand-over from the worker to its window.
 # Usage: scripts/tsan.sh [BUILD_DIR]
 set -euo pipefail
 repo="$(cd "$(dirname "$0")/.." && pwd)"
@@ -13,7 +14,7 @@ cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNWI
   -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer" \
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread" >/dev/null
 cmake --build "$build" --target settings_tests display_tests port_worker_test \
-  port_worker_pty_test dialogs_tests app_test
+  port_worker_pty_test dialogs_tests plot_tests app_test
 
 # Qt's own locking is invisible to the sanitizer (Qt is not built with it);
 # tests/tsan.supp names what that hides, nothing of ours.
@@ -25,5 +26,6 @@ cd "$build"
 ./tests/worker/port_worker_test
 ./tests/worker/port_worker_pty_test
 ./tests/dialogs/dialogs_tests
-./tests/app/app_test --gtest_filter='StarDialog*:FirstStart*:PortSettingsCommand*:ZerikApp.*:LineStatePanes*'
+./tests/plot/plot_tests
+./tests/app/app_test --gtest_filter='StarDialog*:FirstStart*:PortSettingsCommand*:ZerikApp.*:LineStatePanes*:PlotWindow.Plots*'
 echo "tsan.sh: no data race, no lock-order inversion"

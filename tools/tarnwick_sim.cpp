@@ -3,9 +3,12 @@
 // receives, so Tarnwick has something real to show in every format.
 //
 //   tarnwick-sim [--link PATH] [--rate BYTES_PER_SECOND] [--flood]
+//                [--messages both|text|frames]
 //
 // The first line on stdout is the device path to open (the pseudo-terminal's
-// slave side). --link also makes PATH a symlink to it. SIGINT or SIGTERM ends it.
+// slave side). --link also makes PATH a symlink to it. --messages sends only the
+// text lines or only the binary frames instead of both in turn. SIGINT or
+// SIGTERM ends it.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -36,10 +39,14 @@ struct Options {
   std::string link;
   double rate = 400.0;  // bytes per second
   bool flood = false;
+  bool text = true;
+  bool frames = true;
 };
 
 void Usage() {
-  std::fprintf(stderr, "usage: tarnwick-sim [--link PATH] [--rate BYTES_PER_SECOND] [--flood]\n");
+  std::fprintf(stderr,
+               "usage: tarnwick-sim [--link PATH] [--rate BYTES_PER_SECOND] [--flood]\n"
+               "                    [--messages both|text|frames]\n");
 }
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -53,6 +60,11 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       if (end == argv[i] || *end != '\0' || !(options.rate > 0)) return false;
     } else if (arg == "--flood") {
       options.flood = true;
+    } else if (arg == "--messages" && i + 1 < argc) {
+      const std::string kind = argv[++i];
+      if (kind != "both" && kind != "text" && kind != "frames") return false;
+      options.text = kind != "frames";
+      options.frames = kind != "text";
     } else {
       return false;
     }
@@ -69,13 +81,15 @@ void AppendBigEndian(std::vector<std::uint8_t>& out, std::uint32_t value) {
 // display of 4-byte units, 4 to a line, shows each frame's floats in columns.
 class MessageSource {
  public:
+  MessageSource(bool text, bool frames) : m_bText(text), m_bFrames(frames) {}
+
   std::vector<std::uint8_t> Next() {
     const double t = m_sequence * 0.1;
     const double temperature = 21.5 + 2.5 * std::sin(t);
     const double humidity = 45.0 + 8.0 * std::cos(t * 0.7);
     const double voltage = 3.30 + 0.05 * std::sin(t * 3.1);
     std::vector<std::uint8_t> out;
-    if (m_sequence % 2 == 0) {
+    if (!m_bFrames || (m_bText && m_sequence % 2 == 0)) {
       // A text line as a sensor would print it.
       char line[96];
       const int length = std::snprintf(line, sizeof line, "SEQ %05u TEMP %+6.2f C HUM %5.1f %%",
@@ -99,6 +113,8 @@ class MessageSource {
 
  private:
   unsigned m_sequence = 0;
+  bool m_bText;
+  bool m_bFrames;
 };
 
 int OpenPseudoTerminal(std::string& slavePath) {
@@ -168,7 +184,7 @@ int main(int argc, char** argv) {
   std::printf("%s\n", slavePath.c_str());
   std::fflush(stdout);
 
-  MessageSource source;
+  MessageSource source(options.text, options.frames);
   // Whole messages waiting to go, the first one partly sent. Echoes join
   // right after the current message so they never split one.
   std::deque<std::vector<std::uint8_t>> queue;

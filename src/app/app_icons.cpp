@@ -146,6 +146,27 @@ void DrawClear(QPainter& p) {
   p.restore();
 }
 
+// Two curves over a pair of axes.
+void DrawPlot(QPainter& p) {
+  p.setPen(QPen(QColor(0x55, 0x60, 0x6c), 1.5));
+  p.setBrush(QColor(0xfa, 0xfb, 0xfc));
+  p.drawRoundedRect(QRectF(2, 3, 28, 26), 2, 2);
+  p.setPen(QPen(QColor(0x55, 0x60, 0x6c), 1.5, Qt::SolidLine, Qt::RoundCap));
+  p.drawLine(QPointF(6, 7), QPointF(6, 25));
+  p.drawLine(QPointF(6, 25), QPointF(27, 25));
+  p.setBrush(Qt::NoBrush);
+  QPainterPath blue(QPointF(7, 19));
+  blue.cubicTo(QPointF(11, 6), QPointF(15, 6), QPointF(18, 14));
+  blue.cubicTo(QPointF(21, 22), QPointF(24, 20), QPointF(27, 10));
+  p.setPen(QPen(QColor(0x2f, 0x7b, 0xd6), 2.0, Qt::SolidLine, Qt::RoundCap));
+  p.drawPath(blue);
+  QPainterPath red(QPointF(7, 22));
+  red.cubicTo(QPointF(12, 20), QPointF(16, 16), QPointF(20, 18));
+  red.cubicTo(QPointF(23, 19), QPointF(25, 16), QPointF(27, 15));
+  p.setPen(QPen(QColor(0xe8, 0x5d, 0x5d), 2.0, Qt::SolidLine, Qt::RoundCap));
+  p.drawPath(red);
+}
+
 // The usual information sign.
 void DrawAbout(QPainter& p) {
   p.setPen(QPen(QColor(0x1c, 0x4f, 0x8c), 1.2));
@@ -167,5 +188,6 @@ QIcon ScreenSettingsIcon() { return QIcon(new PaintedIconEngine(&DrawScreenSetti
 QIcon SendIcon() { return QIcon(new PaintedIconEngine(&DrawSend)); }
 QIcon ClearIcon() { return QIcon(new PaintedIconEngine(&DrawClear)); }
 QIcon AboutIcon() { return QIcon(new PaintedIconEngine(&DrawAbout)); }
+QIcon PlotIcon() { return QIcon(new PaintedIconEngine(&DrawPlot)); }
 
 }  // namespace tarnwick

@@ -12,5 +12,6 @@ QIcon ScreenSettingsIcon();  // toolbar: Screen Settings
 QIcon SendIcon();            // toolbar: Send
 QIcon ClearIcon();           // toolbar: Clear
 QIcon AboutIcon();           // toolbar: About
+QIcon PlotIcon();            // toolbar: Plot, the plot window
 
 }  // namespace tarnwick

@@ -18,6 +18,7 @@ constexpr std::array kCommands = {
     CommandInfo{ID_VIEW_STATUS_BAR, "&Status Bar", "", "", ""},
     CommandInfo{ID_CLEAR_SCREEN, "Clear", "Clear screen", "Clear screen", ""},
     CommandInfo{ID_VIEW_OPTIONS, "&Options...", "Timestamps and line breaks after pauses", "", ""},
+    CommandInfo{ID_VIEW_PLOT, "&Plot", "Plot the received values live", "Plot", ""},
     CommandInfo{ID_APP_ABOUT, "&About Tarnwick...",
                 "Display program information, version number and copyright", "About", ""},
     CommandInfo{ID_HELP_TARNWICK, "Tarnwick HELP", "", "", "F1"},

@@ -25,6 +25,7 @@ enum CommandId : int {
   ID_LINE_PULSE_DTR = 32802,
   // Options beyond the settings record, from 34000 on.
   ID_VIEW_OPTIONS = 34000,
+  ID_VIEW_PLOT = 34001,
 };
 
 struct CommandInfo {

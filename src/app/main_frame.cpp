@@ -44,11 +44,13 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   CreateAction(ID_LINE_RTS);
   CreateAction(ID_LINE_PULSE_DTR);
   CreateAction(ID_VIEW_OPTIONS);
+  CreateAction(ID_VIEW_PLOT);
   m_actions.at(ID_PORT_SETTINGS)->setIcon(PortSettingsIcon());
   m_actions.at(ID_SCREEN_SETTINGS)->setIcon(ScreenSettingsIcon());
   m_actions.at(ID_SEND)->setIcon(SendIcon());
   m_actions.at(ID_CLEAR_SCREEN)->setIcon(ClearIcon());
   m_actions.at(ID_APP_ABOUT)->setIcon(AboutIcon());
+  m_actions.at(ID_VIEW_PLOT)->setIcon(PlotIcon());
   connect(m_actions.at(ID_APP_EXIT), &QAction::triggered, this, &QWidget::close);
 
   CreateToolBar();
@@ -97,6 +99,7 @@ void CMainFrame::CreateMenus() {
   view->addAction(m_actions.at(ID_CLEAR_SCREEN));
   view->addSeparator();
   view->addAction(m_actions.at(ID_VIEW_OPTIONS));
+  view->addAction(m_actions.at(ID_VIEW_PLOT));
 
   QMenu* line = menuBar()->addMenu(QStringLiteral("&Line"));
   line->addAction(m_actions.at(ID_LINE_DTR));
@@ -118,6 +121,8 @@ bool CMainFrame::CreateToolBar() {
   m_wndToolBar->setAllowedAreas(Qt::AllToolBarAreas);
   for (int id : {ID_PORT_SETTINGS, ID_SCREEN_SETTINGS, ID_SEND, ID_CLEAR_SCREEN, ID_APP_ABOUT})
     m_wndToolBar->addAction(m_actions.at(id));
+  m_wndToolBar->addSeparator();
+  m_wndToolBar->addAction(m_actions.at(ID_VIEW_PLOT));
   addToolBar(Qt::TopToolBarArea, m_wndToolBar);
 
   // The bar's own show/hide action keeps its check mark in step with the bar.

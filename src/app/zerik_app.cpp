@@ -18,6 +18,7 @@
 #include "dialogs/qt/star_dialog.h"
 #include "dialogs/screen_settings_corrections.h"
 #include "display/view/log_failure_pane.h"
+#include "plot/qt/plot_window.h"
 #include "port/qt/line_state_panes.h"
 #include "port/serial_line.h"
 #include "settings/config_file.h"
@@ -70,6 +71,11 @@ bool CZerikApp::InitInstance() {
           &CZerikApp::OnScreenSettings);
   connect(m_pMainFrame->Action(ID_SEND), &QAction::triggered, this, &CZerikApp::OnSend);
   connect(m_pMainFrame->Action(ID_VIEW_OPTIONS), &QAction::triggered, this, &CZerikApp::OnOptions);
+  connect(m_pMainFrame->Action(ID_VIEW_PLOT), &QAction::triggered, this, &CZerikApp::OnPlot);
+  // Clear empties the plot as it empties the screen.
+  connect(m_pMainFrame->Action(ID_CLEAR_SCREEN), &QAction::triggered, this, [this] {
+    if (m_pPlotWnd) m_pPlotWnd->Clear();
+  });
   m_pMainFrame->show();
   // A signal that came while start-up still ran (the warning box) is acted
   // on as soon as the event loop runs.
@@ -98,6 +104,7 @@ int CZerikApp::ExitInstance(int exitCode) {
   if (m_pView != nullptr) m_pView->OnDestroy();
   // The Send window closes with the program (a box at exit has no owner).
   if (m_pSendDlg) m_pSendDlg->close();
+  if (m_pPlotWnd) m_pPlotWnd->close();
   SaveConfig(m_Settings, m_szStartDir, m_boxes);
   if (m_pWorker) m_pWorker->Line().ClosePort();
   // The worker has stopped: nobody reads the dialog's blocks any more.
@@ -125,6 +132,7 @@ void CZerikApp::OnPortSettings() {
   if (m_runModal(dialog) != QDialog::Accepted) return;
   if (m_pWorker) m_pWorker->RequestReopen();
   if (m_pView != nullptr) m_pView->OnClearScreen();
+  if (m_pPlotWnd) m_pPlotWnd->Clear();
   UpdateLineSummary();
 }
 
@@ -170,6 +178,23 @@ void CZerikApp::OnOptions() {
   SaveDisplayOptions(m_Options);
   // Lines already on the screen keep their times; the gutter shows or goes.
   SettingsChanged();
+}
+
+void CZerikApp::OnPlot() {
+  if (!m_pPlotWnd) {
+    CPlotWindow::Services services{m_boxes,
+                                   [this](bool on) {
+                                     if (m_pWorker)
+                                       m_pWorker->SetReceiveObserver(on ? &m_plotFeed : nullptr);
+                                   },
+                                   [this] { return m_Options.bShowTimestamps; },
+                                   {}};
+    // No parent: a window of its own, as the main window is.
+    m_pPlotWnd = std::make_unique<CPlotWindow>(m_plotFeed, std::move(services));
+    m_pPlotWnd->setWindowIcon(PlotIcon());
+    m_pPlotWnd->PlaceBeside(*m_pMainFrame);
+  }
+  m_pPlotWnd->ShowWindow();
 }
 
 void CZerikApp::OnHelp() {

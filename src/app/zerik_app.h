@@ -13,6 +13,7 @@
 #include "display/log_failures.h"
 #include "display/view/zerik_view.h"
 #include "platform/message_box.h"
+#include "plot/plot_feed.h"
 #include "port/port_worker.h"
 #include "port/serial_device.h"
 #include "settings/display_options.h"
@@ -24,6 +25,7 @@ class QDialog;
 namespace tarnwick {
 
 class CMainFrame;
+class CPlotWindow;
 class CSendDialog;
 class PortTxHandOver;
 
@@ -72,6 +74,7 @@ class CZerikApp : public QObject, public ViewHost {
   PortWorker* Worker() const { return m_pWorker.get(); }
   LogFailures& Logs() { return m_logFailures; }
   CSendDialog* SendDialog() const { return m_pSendDlg.get(); }
+  CPlotWindow* PlotWindow() const { return m_pPlotWnd.get(); }
 
   // ViewHost
   PortWorker& StartWorker(ScreenModel& model, RepaintSink& sink) override;
@@ -87,6 +90,8 @@ class CZerikApp : public QObject, public ViewHost {
   void OnSend();
   // View, "Options...": the options outside the record, kept in the profile.
   void OnOptions();
+  // View, "Plot": the live plot window.
+  void OnPlot();
 
  public:
   SETTINGS m_Settings = DefaultSettings();
@@ -111,6 +116,8 @@ class CZerikApp : public QObject, public ViewHost {
   // Asks its question through m_boxes and closes the window as Exit does.
   AppUpdateChecker m_UpdateChecker{this, m_boxes, [this] { CloseMainWindow(); },
                                    [this] { return m_bCloseRequested; }};
+  // What the plot takes from the receive path; it outlives the worker.
+  PlotFeed m_plotFeed;
   std::unique_ptr<SerialBackend> m_pBackend;
   std::unique_ptr<PortWorker> m_pWorker;
   std::unique_ptr<CMainFrame> m_pMainFrame;
@@ -118,6 +125,8 @@ class CZerikApp : public QObject, public ViewHost {
   // goes first, after the worker has stopped reading its block.
   std::unique_ptr<PortTxHandOver> m_pTxHandOver;
   std::unique_ptr<CSendDialog> m_pSendDlg;
+  // The plot window, from the first Plot command on.
+  std::unique_ptr<CPlotWindow> m_pPlotWnd;
 };
 
 }  // namespace tarnwick

@@ -425,4 +425,14 @@ std::int32_t ScreenModel::UnitsOnLine() const {
   return m_nUnitsOnLine;
 }
 
+ScreenModel::StreamPosition ScreenModel::Position() const {
+  StreamPosition position;
+  std::lock_guard<std::mutex> lock(m_csLines);
+  position.nUnitFill = m_nUnitFill.load(std::memory_order_relaxed);
+  std::memcpy(position.unitBytes, m_unitBytes, sizeof m_unitBytes);
+  position.nUnitsOnLine = m_nUnitsOnLine;
+  position.bLastLineShowsText = !m_lines.empty() && !m_lines.back().empty();
+  return position;
+}
+
 }  // namespace tarnwick

@@ -107,6 +107,16 @@ class ScreenModel {
   std::int32_t UnitFill() const { return m_nUnitFill.load(std::memory_order_relaxed); }
   std::int32_t UnitsOnLine() const;
 
+  // Where the next received byte lands, for another reader of the stream
+  // that starts mid-line. Worker thread, between two batches.
+  struct StreamPosition {
+    int nUnitFill = 0;
+    std::uint8_t unitBytes[4] = {};
+    std::int32_t nUnitsOnLine = 0;
+    bool bLastLineShowsText = false;
+  };
+  StreamPosition Position() const;
+
  private:
   // The display fields of the settings as one complete unit sees them,
   // corrected into the ranges the formatter needs.

@@ -14,6 +14,7 @@
 #include "display/screen_model.h"
 #include "port/line_state.h"
 #include "port/output_pacing.h"
+#include "port/receive_observer.h"
 #include "port/serial_line.h"
 #include "settings/live_settings.h"
 
@@ -49,6 +50,13 @@ class PortWorker {
   // The line error counts start again from zero.
   void ResetCounters(std::uint32_t bytesShown);
 
+  // Any thread: who else reads the received stream (null: nobody, at the cost
+  // of one atomic load per read). A detached observer may still be in its
+  // last call; it must outlive the worker.
+  void SetReceiveObserver(ReceiveObserver* observer) {
+    m_pObserver.store(observer, std::memory_order_release);
+  }
+
   // Before Start: where the raw log reports whether it writes.
   void SetLogFailures(LogFailures* failures) { m_rawLog.SetReporter(failures, LogKind::kRaw); }
 
@@ -70,6 +78,7 @@ class PortWorker {
   std::atomic<std::int32_t> m_nTxLength{0};
   std::atomic<std::int32_t> m_nTxPos{0};
   std::atomic<ScreenModel*> m_pView{nullptr};
+  std::atomic<ReceiveObserver*> m_pObserver{nullptr};
 
  private:
   enum class TransferEnd { kStopped, kReopen, kLost };

@@ -43,7 +43,8 @@ TEST(MainFrame, MenusHoldTheirEntriesInOrder) {
        {ID_VIEW_STATUS_BAR, "&Status Bar"},
        {ID_CLEAR_SCREEN, "Clear"},
        {0, nullptr},
-       {ID_VIEW_OPTIONS, "&Options..."}},
+       {ID_VIEW_OPTIONS, "&Options..."},
+       {ID_VIEW_PLOT, "&Plot"}},
       {{ID_LINE_DTR, "&DTR"},
        {ID_LINE_RTS, "&RTS"},
        {0, nullptr},
@@ -68,16 +69,20 @@ TEST(MainFrame, MenusHoldTheirEntriesInOrder) {
   }
 }
 
-TEST(MainFrame, ToolBarHasTheFiveCommandsAsLargeIcons) {
+TEST(MainFrame, ToolBarHasTheFiveCommandsThenPlotAsLargeIcons) {
   CMainFrame frame;
   QToolBar* bar = frame.ToolBar();
   const QList<QAction*> buttons = bar->actions();
-  const std::vector<int> expected = {ID_PORT_SETTINGS, ID_SCREEN_SETTINGS, ID_SEND, ID_CLEAR_SCREEN,
-                                     ID_APP_ABOUT};
+  const std::vector<int> expected = {ID_PORT_SETTINGS, ID_SCREEN_SETTINGS, ID_SEND,
+                                     ID_CLEAR_SCREEN,  ID_APP_ABOUT,       0,
+                                     ID_VIEW_PLOT};
   ASSERT_EQ(buttons.size(), static_cast<qsizetype>(expected.size()));
   for (std::size_t i = 0; i < expected.size(); ++i) {
-    EXPECT_EQ(buttons[static_cast<qsizetype>(i)]->data().toInt(), expected[i]);
-    EXPECT_FALSE(buttons[static_cast<qsizetype>(i)]->icon().isNull());
+    QAction* button = buttons[static_cast<qsizetype>(i)];
+    EXPECT_EQ(button->isSeparator(), expected[i] == 0);
+    if (expected[i] == 0) continue;
+    EXPECT_EQ(button->data().toInt(), expected[i]);
+    EXPECT_FALSE(button->icon().isNull());
   }
   EXPECT_EQ(bar->iconSize(), QSize(32, 32));
   EXPECT_TRUE(bar->isMovable());
@@ -92,7 +97,7 @@ TEST(MainFrame, ToolBarHasTheFiveCommandsAsLargeIcons) {
 // 64-pixel picture, not a blown-up 32-pixel one.
 TEST(MainFrame, IconsArePaintedAtTheScreensDensity) {
   for (const QIcon& icon : {ProgramIcon(), PortSettingsIcon(), ScreenSettingsIcon(), SendIcon(),
-                            ClearIcon(), AboutIcon()}) {
+                            ClearIcon(), AboutIcon(), PlotIcon()}) {
     const QImage image = icon.pixmap(QSize(32, 32), 2.0).toImage();
     EXPECT_EQ(image.size(), QSize(64, 64));
     int opaque = 0;
