@@ -7,6 +7,10 @@
 #include <cstring>
 #include <string_view>
 
+#ifdef __linux__
+#include <pthread.h>
+#endif
+
 namespace tarnwick {
 
 namespace {
@@ -52,7 +56,13 @@ PortWorker::~PortWorker() { Stop(); }
 
 void PortWorker::Start() { m_thread = std::thread(&PortWorker::PortThreadProc, this); }
 
-int PortWorker::PortThreadProc(PortWorker* app) { return app->RunPortWorker(); }
+int PortWorker::PortThreadProc(PortWorker* app) {
+#ifdef __linux__
+  // A name for top -H, perf and the benchmarks (at most 15 characters).
+  pthread_setname_np(pthread_self(), "tarnwick-port");
+#endif
+  return app->RunPortWorker();
+}
 
 void PortWorker::Stop() {
   m_bRunning.store(false);

@@ -79,6 +79,7 @@ QString CZerikView::HeaderText() const {
 }
 
 void CZerikView::paintEvent(QPaintEvent* event) {
+  m_paintCounter.CountPaint();
   QPainter painter(viewport());
   OnDraw(painter, event->rect());
 }

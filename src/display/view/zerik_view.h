@@ -14,6 +14,7 @@
 
 #include "display/repaint_sink.h"
 #include "display/screen_model.h"
+#include "display/view/paint_counter.h"
 #include "settings/live_settings.h"
 
 namespace tarnwick {
@@ -101,6 +102,7 @@ class CZerikView : public QAbstractScrollArea, public RepaintSink {
   bool m_bRepaintCounters = false;
   QRect m_pendingArea;
   QTimer m_repaintTimer;
+  PaintCounter m_paintCounter;
 };
 
 }  // namespace tarnwick
