@@ -2,14 +2,16 @@
 """Whole-program cost at real line rates, against cat on the same stream.
 
 For each rate the device simulator (tarnwick-sim) sends its messages on a
-pseudo-terminal, paced or as fast as the line takes them. First `cat` reads
-the stream into a file, then Tarnwick reads a fresh one under Xvfb (a real X
-server) with HEX 1-byte units, 16 columns, 25 rows, both logs on. After a
-warm-up, a window of --seconds is measured from /proc: CPU per thread (% of
-one core, from schedstat), wake-ups per second (voluntary + involuntary
-context switches) of the GUI thread and the port worker, paints per second
-(the program's TARNWICK_PAINT_COUNTER file) and the rate the bytes reached the
-raw log (cat: its output). Then the simulator stops sending and says how many
+pseudo-terminal, paced or as fast as the line takes them ("idle": a moment
+of 11.5 kB/s, then a quiet line). First `cat` reads the stream into a file,
+then Tarnwick reads a fresh one under Xvfb (a real X server) with HEX 1-byte
+units, 16 columns, 25 rows, both logs on, its window sized to show all rows.
+After a warm-up, a window of --seconds is measured from /proc: CPU per
+thread (% of one core, from schedstat), wake-ups per second (voluntary
+context switches; preemptions, the involuntary ones, in brackets) of the GUI
+thread and the port worker, paints per second (the program's
+TARNWICK_PAINT_COUNTER file) and the rate the bytes reached the raw log
+(cat: its output). Then the simulator stops sending and says how many
 bytes the line took; the reader is given time to drain, then ended. Bytes lost
 = bytes sent - bytes in the raw log (cat: its output); both are compared with
 the simulator's stream byte for byte, and the text log must hold three
@@ -28,7 +30,8 @@ import sys
 import tempfile
 import time
 
-RATES = {"11.5k": 11500, "100k": 100000, "300k": 300000, "flood": None}
+# idle: the line carries 11.5 kB/s for a moment, then stays quiet while measured.
+RATES = {"idle": 0, "11.5k": 11500, "100k": 100000, "300k": 300000, "flood": None}
 
 
 def read_text(path):
@@ -40,7 +43,7 @@ def read_text(path):
 
 
 def thread_sample(pid):
-    """{tid: (name, cpu ns, context switches)} of a running process."""
+    """{tid: (name, cpu ns, voluntary and involuntary context switches)}."""
     sample = {}
     try:
         tids = os.listdir(f"/proc/{pid}/task")
@@ -50,10 +53,12 @@ def thread_sample(pid):
         base = f"/proc/{pid}/task/{tid}"
         name = read_text(base + "/comm").strip()
         sched = read_text(base + "/schedstat").split()
-        switches = 0
+        switches = [0, 0]
         for line in read_text(base + "/status").splitlines():
-            if line.startswith(("voluntary_ctxt_switches", "nonvoluntary_ctxt_switches")):
-                switches += int(line.split()[1])
+            if line.startswith("voluntary_ctxt_switches"):
+                switches[0] = int(line.split()[1])
+            elif line.startswith("nonvoluntary_ctxt_switches"):
+                switches[1] = int(line.split()[1])
         if sched:
             sample[int(tid)] = (name, int(sched[0]), switches)
     return sample
@@ -118,7 +123,7 @@ def run_trial(args, work, subject, rate, display):
     raw = os.path.join(run, "raw.log")
     text = os.path.join(run, "text.log")
     paints = os.path.join(run, "paints")
-    sim = Simulator(args.sim, port, rate)
+    sim = Simulator(args.sim, port, rate or 11500)
     if subject == "cat":
         out = open(raw, "wb")
         proc = subprocess.Popen(["cat", port], stdout=out)
@@ -138,13 +143,17 @@ def run_trial(args, work, subject, rate, display):
     try:
         if not wait_for(lambda: file_size(raw) > 0, 20):
             raise RuntimeError(f"{subject}: nothing arrived")
+        if rate == 0:
+            time.sleep(0.5)
+            sent = sim.stop_sending()
         time.sleep(args.warmup)
         t0, s0, b0, p0 = time.monotonic(), thread_sample(proc.pid), file_size(raw), paint_count(paints)
         x0 = thread_sample(args.xvfb_pid)
         time.sleep(args.seconds)
         t1, s1, b1, p1 = time.monotonic(), thread_sample(proc.pid), file_size(raw), paint_count(paints)
         x1 = thread_sample(args.xvfb_pid)
-        sent = sim.stop_sending()
+        if rate != 0:
+            sent = sim.stop_sending()
         # Whatever the line took reaches the reader; give it time to drain.
         last = [-1, time.monotonic()]
 
@@ -164,8 +173,10 @@ def run_trial(args, work, subject, rate, display):
         sim.end()
 
     dt = t1 - t0
-    cpu = lambda tids: sum(s1[t][1] - s0.get(t, ("", 0, 0))[1] for t in tids) / dt / 1e7
-    wakes = lambda tids: sum(s1[t][2] - s0.get(t, ("", 0, 0))[2] for t in tids) / dt
+    none = ("", 0, [0, 0])
+    cpu = lambda tids: sum(s1[t][1] - s0.get(t, none)[1] for t in tids) / dt / 1e7
+    # A wake-up ends a sleep the thread chose; a preemption is the scheduler's.
+    wakes = lambda tids, kind=0: sum(s1[t][2][kind] - s0.get(t, none)[2][kind] for t in tids) / dt
     gui = [t for t in s1 if t == proc.pid]
     worker = [t for t in s1 if s1[t][0] == "tarnwick-port"]
     other = [t for t in s1 if t not in gui and t not in worker]
@@ -177,9 +188,11 @@ def run_trial(args, work, subject, rate, display):
         "worker": cpu(worker),
         "other": cpu(other),
         "gui_wakes": wakes(gui),
+        "gui_preempted": wakes(gui, 1),
         "worker_wakes": wakes(worker),
+        "worker_preempted": wakes(worker, 1),
         "paints": (p1 - p0) / dt,
-        "xvfb": sum(x1[t][1] - x0.get(t, ("", 0, 0))[1] for t in x1) / dt / 1e7,
+        "xvfb": sum(x1[t][1] - x0.get(t, none)[1] for t in x1) / dt / 1e7,
         "sent": sent,
         "lost": sent - got,
         "intact": same_as_stream(args.sim, raw, got),
@@ -242,7 +255,8 @@ def main():
         shutil.rmtree(work, ignore_errors=True)
 
     load = os.getloadavg()
-    print(f"{args.repeat} runs of {args.seconds:g} s each (after {args.warmup:g} s warm-up); "
+    print(f"Tarnwick: HEX 1-byte units, 16 columns, 25 rows, both logs on, window 760x680 "
+          f"under Xvfb. {args.repeat} runs of {args.seconds:g} s each (after {args.warmup:g} s warm-up); "
           f"medians; load average at the end {load[0]:.2f} {load[1]:.2f} {load[2]:.2f}; "
           f"{os.cpu_count()} cores")
     print()
@@ -257,13 +271,16 @@ def main():
         intact = all(row["intact"] and row["text_ok"] for row in t)
         failed |= lost != 0 or not intact or any(row["lost"] or not row["intact"] for row in c)
         paints = med(t, "paints")
-        per_paint = med(t, "gui_wakes") / paints if paints > 0 else float("inf")
+        per_paint = f"{med(t, 'gui_wakes') / paints:.2f}" if paints > 0 else "-"
+        vs_cat = f"{100 * med(t, 'rate') / med(c, 'rate'):.0f} %" if med(c, "rate") > 0 else "-"
         print(f"| {name} | {med(c, 'cpu'):.2f} % | {med(t, 'cpu'):.2f} % | {med(t, 'gui'):.2f} % "
-              f"| {med(t, 'worker'):.2f} % | {med(t, 'other'):.2f} % | {med(t, 'gui_wakes'):.0f} "
-              f"| {med(t, 'worker_wakes'):.0f} | {paints:.1f} | {per_paint:.2f} "
+              f"| {med(t, 'worker'):.2f} % | {med(t, 'other'):.2f} % "
+              f"| {med(t, 'gui_wakes'):.0f} ({med(t, 'gui_preempted'):.0f}) "
+              f"| {med(t, 'worker_wakes'):.0f} ({med(t, 'worker_preempted'):.0f}) "
+              f"| {paints:.1f} | {per_paint} "
               f"| {med(t, 'xvfb'):.1f} % | {human_rate(med(c, 'rate'))} "
               f"| {human_rate(med(t, 'rate'))} "
-              f"| {100 * med(t, 'rate') / med(c, 'rate'):.0f} % "
+              f"| {vs_cat} "
               f"| {lost}{'' if intact else ' (logs differ!)'} |")
     return 1 if failed else 0
 
