@@ -141,6 +141,7 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length)
     m_nBytesTaken.fetch_add(static_cast<std::uint32_t>(length), std::memory_order_relaxed);
     // A Clear may have dropped the partial unit since it was read above.
     fill = m_nUnitFill.load(std::memory_order_relaxed);
+    ++m_nGeneration;
     // Units that join the last line gather here and reach the line in one
     // append; anything that looks at or changes the lines flushes them first.
     char pending[kPendingTextCapacity];
@@ -271,6 +272,7 @@ void ScreenModel::Clear(const std::function<void(std::uint32_t bytesTaken)>& und
     m_nUnitsOnLine = 0;
     m_nUnitFill.store(0, std::memory_order_relaxed);
     m_lines.clear();
+    ++m_nGeneration;
     const std::uint32_t taken = m_nBytesTaken.exchange(0, std::memory_order_relaxed);
     if (underLock) underLock(taken);
   }
@@ -290,13 +292,19 @@ std::string ScreenModel::CopyAllText() const {
   return text;
 }
 
-void ScreenModel::VisitLines(const std::function<void(const DisplayLine&)>& visit,
-                             const std::function<Rect()>& lastLine) {
+std::uint64_t ScreenModel::VisitLines(const std::function<void(const DisplayLine&)>& visit,
+                                      const std::function<Rect()>& lastLine) {
   std::lock_guard<std::mutex> lock(m_csLines);
   if (visit) {
     for (std::size_t i = 0; i < m_lines.size(); ++i) visit(m_lines[i]);
   }
   if (lastLine) m_rcLastLine = lastLine();
+  return m_nGeneration;
+}
+
+std::uint64_t ScreenModel::Generation() const {
+  std::lock_guard<std::mutex> lock(m_csLines);
+  return m_nGeneration;
 }
 
 std::size_t ScreenModel::LineCount() const {
