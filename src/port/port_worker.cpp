@@ -27,6 +27,13 @@ constexpr int kNothingMovedBackoffMs = 10;
 constexpr std::size_t kReadChunk = 16 * 1024;
 // How often input is looked for while a transmit block flows.
 constexpr auto kFlowingReadInterval = std::chrono::milliseconds(1);
+// While input comes faster than this, it is read once per this period
+// instead of at every arrival: a driver hands a burst on in pieces, each a
+// wake-up. A byte then waits at most this long for its read.
+constexpr int kGatherMs = 1;
+constexpr auto kGatherPeriod = std::chrono::milliseconds(kGatherMs);
+// A read this large suggests more is waiting: read again at once.
+constexpr std::size_t kBacklogRead = 2048;
 
 using Clock = std::chrono::steady_clock;
 
@@ -205,6 +212,10 @@ PortWorker::TransferEnd PortWorker::TransferLoop(int* lostError) {
   // the byte, and the driver keeps what arrives meanwhile. After a wait, or
   // a read that filled the buffer, it is looked for at once.
   Clock::time_point nextRead{};
+  // The last read that found input, and whether input comes fast enough to
+  // be gathered (see kGatherMs).
+  Clock::time_point lastInput{};
+  bool gathering = false;
   while (m_bRunning.load()) {
     bool moved = false;
     IoResult in;
@@ -215,6 +226,9 @@ PortWorker::TransferEnd PortWorker::TransferLoop(int* lostError) {
       nextRead = in.count == sizeof buffer ? Clock::time_point{} : now + kFlowingReadInterval;
     }
     if (in.count > 0) {
+      const Clock::time_point arrived = Clock::now();
+      gathering = gathering || arrived - lastInput < kGatherPeriod;
+      lastInput = arrived;
       DeliverReceived(buffer, in.count);
       moved = true;
     } else if (in.error != 0 && backend.IsDeviceGone(in.error)) {
@@ -252,6 +266,19 @@ PortWorker::TransferEnd PortWorker::TransferLoop(int* lostError) {
     if (lastWaitReady && !moved) {
       lastWaitReady = false;
       backend.Sleep(kNothingMovedBackoffMs);
+      continue;
+    }
+    // Input flowing: let the next period's arrive, then read it (Stop,
+    // RequestReopen and HandOver cut the pause short). A read that found
+    // nothing, or a backlog, ends the gathering.
+    gathering = gathering && in.count > 0 && in.count < kBacklogRead && !txPending;
+    if (gathering) {
+      lastWaitReady = false;
+      backend.Sleep(kGatherMs);
+      continue;
+    }
+    if (in.count >= kBacklogRead) {
+      lastWaitReady = false;
       continue;
     }
     // Idle, or the line holds the next byte: sleep until input arrives, the
