@@ -123,7 +123,7 @@ def run_trial(args, work, subject, rate, display):
     raw = os.path.join(run, "raw.log")
     text = os.path.join(run, "text.log")
     paints = os.path.join(run, "paints")
-    sim = Simulator(args.sim, port, rate or 11500)
+    sim = Simulator(args.sim, port, 11500 if rate == 0 else rate)
     if subject == "cat":
         out = open(raw, "wb")
         proc = subprocess.Popen(["cat", port], stdout=out)
@@ -236,6 +236,8 @@ def main():
     args.config = os.path.join(args.build, "bench/line_rates_config")
     rates = [r.strip() for r in args.rates.split(",")]
 
+    # Ended from outside: the cleanups below still run.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     xvfb, display = start_xvfb()
     args.xvfb_pid = xvfb.pid
     work = tempfile.mkdtemp(prefix="tarnwick-line-rates-")
