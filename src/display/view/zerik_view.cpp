@@ -205,7 +205,6 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
   int widest = 0;
   int lastHeight = 0;
   bool anyLine = false;
-  const Rect previous = m_model.LastLineRect();
   const auto measure = [&](const QString& text) {
     return m_measure ? m_measure(metrics, text)
                      : QSize(metrics.horizontalAdvance(text), metrics.height());
@@ -252,8 +251,8 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
         anyLine = true;
         y += h;
       },
-      [&]() -> Rect {
-        if (!anyLine) return previous;
+      [&]() -> std::optional<Rect> {
+        if (!anyLine) return std::nullopt;
         const int top = y - h;
         return Rect{10, top, 2 * widest, top + h + lastHeight};
       });
