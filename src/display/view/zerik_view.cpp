@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include "display/view/ansi_text.h"
 #include "display/view/logfont_mapping.h"
@@ -212,9 +213,13 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
   // A line without a break by count can grow without limit. Shaping and
   // measuring all of it at every paint (under the lock the worker waits for)
   // would make a paint cost the whole line, so a long line is measured by one
-  // character's advance and only its visible stretch is drawn.
-  const QSize oneCharacter = measure(QStringLiteral("0"));
-  const int advance = std::max(1, oneCharacter.width());
+  // character's advance and only its visible stretch is drawn. That advance
+  // is measured once per paint, and only when a long line asks for it.
+  std::optional<QSize> oneCharacterMeasured;
+  const auto oneCharacter = [&]() {
+    if (!oneCharacterMeasured) oneCharacterMeasured = measure(QStringLiteral("0"));
+    return *oneCharacterMeasured;
+  };
   m_drawing.generation = m_model.VisitLines(
       [&](const DisplayLine& line) {
         const bool rowVisible =
@@ -231,9 +236,10 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
           }
           if (rowVisible) drawRow(10, y, line);
         } else {
+          const int advance = std::max(1, oneCharacter().width());
           const long long width = static_cast<long long>(line.size()) * advance;
           extent = QSize(static_cast<int>(std::min<long long>(width, kMaxDocumentWidth)),
-                         oneCharacter.height());
+                         oneCharacter().height());
           if (rowVisible) {
             const std::size_t first =
                 static_cast<std::size_t>(std::max(0, (visible.left() - 10) / advance - 1));
