@@ -16,7 +16,8 @@ bytes the line took; the reader is given time to drain, then ended. Bytes lost
 = bytes sent - bytes in the raw log (cat: its output); both are compared with
 the simulator's stream byte for byte, and the text log must hold three
 characters per byte. Every configuration runs --repeat times; the table shows
-medians.
+medians. --baseline BUILD measures a second build (an earlier commit) in the
+same runs, right beside the first, so both meet the same machine.
 """
 
 import argparse
@@ -116,7 +117,7 @@ def same_as_stream(sim, path, size):
     return same
 
 
-def run_trial(args, work, subject, rate, display):
+def run_trial(args, work, subject, rate, display, build=None):
     """One reader on one fresh stream; returns its figures."""
     run = tempfile.mkdtemp(prefix=f"{subject}-", dir=work)
     port = os.path.join(run, "port")
@@ -129,11 +130,11 @@ def run_trial(args, work, subject, rate, display):
         proc = subprocess.Popen(["cat", port], stdout=out)
         out.close()
     else:
-        subprocess.run([args.config, run, raw, text], check=True)
+        subprocess.run([build["config"], run, raw, text], check=True)
         env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb", TARNWICK_COM1=port,
                    TARNWICK_PAINT_COUNTER=paints, TARNWICK_UPDATE_URL="",
                    XDG_CONFIG_HOME=os.path.join(run, "config"))
-        proc = subprocess.Popen([args.program], cwd=run, env=env, stdout=subprocess.DEVNULL,
+        proc = subprocess.Popen([build["program"]], cwd=run, env=env, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL)
         # All 25 rows in view, as someone watching them would size the window.
         if shutil.which("xdotool"):
@@ -197,7 +198,7 @@ def run_trial(args, work, subject, rate, display):
         "lost": sent - got,
         "intact": same_as_stream(args.sim, raw, got),
     }
-    if subject == "tarnwick":
+    if subject != "cat":
         result["text_ok"] = file_size(text) == 3 * got
     if not args.keep:
         shutil.rmtree(run, ignore_errors=True)
@@ -221,54 +222,15 @@ def human_rate(bps):
     return f"{bps / 1e6:.1f} MB/s" if bps >= 1e6 else f"{bps / 1e3:.1f} kB/s"
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--build", required=True)
-    parser.add_argument("--seconds", type=float, default=10)
-    parser.add_argument("--warmup", type=float, default=2)
-    parser.add_argument("--repeat", type=int, default=3)
-    parser.add_argument("--rates", default=",".join(RATES))
-    parser.add_argument("--keep", action="store_true", help="keep the run directories")
-    args = parser.parse_args()
-    args.build = os.path.abspath(args.build)
-    args.program = os.path.join(args.build, "src/app/tarnwick")
-    args.sim = os.path.join(args.build, "tools/tarnwick-sim")
-    args.config = os.path.join(args.build, "bench/line_rates_config")
-    rates = [r.strip() for r in args.rates.split(",")]
-
-    # Ended from outside: the cleanups below still run.
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
-    xvfb, display = start_xvfb()
-    args.xvfb_pid = xvfb.pid
-    work = tempfile.mkdtemp(prefix="tarnwick-line-rates-")
-    results = {r: {"cat": [], "tarnwick": []} for r in rates}
-    try:
-        for repeat in range(args.repeat):
-            for name in rates:
-                for subject in ("cat", "tarnwick"):
-                    r = run_trial(args, work, subject, RATES[name], display)
-                    results[name][subject].append(r)
-                    print(f"# run {repeat + 1} {name} {subject}: "
-                          + " ".join(f"{k}={v:.2f}" if isinstance(v, float) else f"{k}={v}"
-                                     for k, v in r.items()), file=sys.stderr, flush=True)
-    finally:
-        xvfb.terminate()
-        xvfb.wait()
-        shutil.rmtree(work, ignore_errors=True)
-
-    load = os.getloadavg()
-    print(f"Tarnwick: HEX 1-byte units, 16 columns, 25 rows, both logs on, window 760x680 "
-          f"under Xvfb. {args.repeat} runs of {args.seconds:g} s each (after {args.warmup:g} s warm-up); "
-          f"medians; load average at the end {load[0]:.2f} {load[1]:.2f} {load[2]:.2f}; "
-          f"{os.cpu_count()} cores")
-    print()
+def print_table(rates, results, label):
+    """The medians of one build against cat; true when a byte was lost."""
     print("| rate | cat CPU | Tarnwick CPU | GUI | worker | other | GUI wake/s | worker wake/s "
           "| paints/s | GUI wakes/paint | Xvfb CPU | cat received | received | vs cat | lost |")
     print("|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|")
     failed = False
+    med = lambda rows, key: statistics.median(row[key] for row in rows)
     for name in rates:
-        c, t = results[name]["cat"], results[name]["tarnwick"]
-        med = lambda rows, key: statistics.median(row[key] for row in rows)
+        c, t = results[name]["cat"], results[name][label]
         lost = max(row["lost"] for row in t)
         intact = all(row["intact"] and row["text_ok"] for row in t)
         failed |= lost != 0 or not intact or any(row["lost"] or not row["intact"] for row in c)
@@ -284,6 +246,63 @@ def main():
               f"| {human_rate(med(t, 'rate'))} "
               f"| {vs_cat} "
               f"| {lost}{'' if intact else ' (logs differ!)'} |")
+    return failed
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--baseline", help="another build, measured in the same runs")
+    parser.add_argument("--seconds", type=float, default=10)
+    parser.add_argument("--warmup", type=float, default=2)
+    parser.add_argument("--repeat", type=int, default=3)
+    parser.add_argument("--rates", default=",".join(RATES))
+    parser.add_argument("--keep", action="store_true", help="keep the run directories")
+    args = parser.parse_args()
+    def build_of(directory):
+        directory = os.path.abspath(directory)
+        return {"program": os.path.join(directory, "src/app/tarnwick"),
+                "config": os.path.join(directory, "bench/line_rates_config")}
+
+    builds = {"tarnwick": build_of(args.build)}
+    if args.baseline:
+        builds = {"baseline": build_of(args.baseline), **builds}
+    args.sim = os.path.join(os.path.abspath(args.build), "tools/tarnwick-sim")
+    rates = [r.strip() for r in args.rates.split(",")]
+
+    # Ended from outside: the cleanups below still run.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
+    xvfb, display = start_xvfb()
+    args.xvfb_pid = xvfb.pid
+    work = tempfile.mkdtemp(prefix="tarnwick-line-rates-")
+    results = {r: {"cat": [], **{b: [] for b in builds}} for r in rates}
+    try:
+        for repeat in range(args.repeat):
+            for name in rates:
+                for subject in ("cat", *builds):
+                    r = run_trial(args, work, subject, RATES[name], display, builds.get(subject))
+                    results[name][subject].append(r)
+                    print(f"# run {repeat + 1} {name} {subject}: "
+                          + " ".join(f"{k}={v:.2f}" if isinstance(v, float) else f"{k}={v}"
+                                     for k, v in r.items()), file=sys.stderr, flush=True)
+    finally:
+        xvfb.terminate()
+        xvfb.wait()
+        shutil.rmtree(work, ignore_errors=True)
+
+    load = os.getloadavg()
+    print(f"Tarnwick: HEX 1-byte units, 16 columns, 25 rows, both logs on, window 760x680 "
+          f"under Xvfb. {args.repeat} runs of {args.seconds:g} s each (after {args.warmup:g} s warm-up); "
+          f"medians; load average at the end {load[0]:.2f} {load[1]:.2f} {load[2]:.2f}; "
+          f"{os.cpu_count()} cores")
+    print()
+    failed = False
+    for label in builds:
+        if len(builds) > 1:
+            print(f"{label}: {args.baseline if label == 'baseline' else args.build}")
+            print()
+        failed |= print_table(rates, results, label)
+        print()
     return 1 if failed else 0
 
 

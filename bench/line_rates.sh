@@ -4,7 +4,8 @@
 # as the reference: CPU per thread, wake-ups, paints per second, bytes lost.
 # Builds the program (the project's default RelWithDebInfo) in its own
 # directory, then runs bench/line_rates.py; arguments after the build
-# directory go to it (--seconds, --warmup, --repeat, --rates, --keep).
+# directory go to it (--seconds, --warmup, --repeat, --rates, --keep,
+# --baseline BUILD_DIR for an earlier build measured in the same runs).
 # Usage: bench/line_rates.sh [BUILD_DIR] [OPTIONS...]
 set -euo pipefail
 repo="$(cd "$(dirname "$0")/.." && pwd)"

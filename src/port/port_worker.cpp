@@ -32,7 +32,9 @@ constexpr auto kFlowingReadInterval = std::chrono::milliseconds(1);
 // wake-up. A byte then waits at most this long for its read.
 constexpr int kGatherMs = 1;
 constexpr auto kGatherPeriod = std::chrono::milliseconds(kGatherMs);
-// A read this large suggests more is waiting: read again at once.
+// A read this large suggests more is waiting: read again at once. Input of
+// this much per gathering period is not gathered either: the driver's buffer
+// would fill while the worker waits, and the line would be held up.
 constexpr std::size_t kBacklogRead = 2048;
 
 using Clock = std::chrono::steady_clock;
@@ -216,6 +218,11 @@ PortWorker::TransferEnd PortWorker::TransferLoop(int* lostError) {
   // be gathered (see kGatherMs).
   Clock::time_point lastInput{};
   bool gathering = false;
+  // Bytes read since periodStart, and whether the last whole period brought
+  // kBacklogRead or more.
+  Clock::time_point periodStart{};
+  std::size_t periodBytes = 0;
+  bool fastInput = false;
   while (m_bRunning.load()) {
     bool moved = false;
     IoResult in;
@@ -229,6 +236,12 @@ PortWorker::TransferEnd PortWorker::TransferLoop(int* lostError) {
       const Clock::time_point arrived = Clock::now();
       gathering = gathering || arrived - lastInput < kGatherPeriod;
       lastInput = arrived;
+      periodBytes += in.count;
+      if (arrived - periodStart >= kGatherPeriod) {
+        fastInput = periodBytes >= kBacklogRead && arrived - periodStart < 2 * kGatherPeriod;
+        periodStart = arrived;
+        periodBytes = 0;
+      }
       DeliverReceived(buffer, in.count);
       moved = true;
     } else if (in.error != 0 && backend.IsDeviceGone(in.error)) {
@@ -271,7 +284,7 @@ PortWorker::TransferEnd PortWorker::TransferLoop(int* lostError) {
     // Input flowing: let the next period's arrive, then read it (Stop,
     // RequestReopen and HandOver cut the pause short). A read that found
     // nothing, or a backlog, ends the gathering.
-    gathering = gathering && in.count > 0 && in.count < kBacklogRead && !txPending;
+    gathering = gathering && in.count > 0 && in.count < kBacklogRead && !fastInput && !txPending;
     if (gathering) {
       lastWaitReady = false;
       backend.Sleep(kGatherMs);
