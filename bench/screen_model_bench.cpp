@@ -1,9 +1,12 @@
 // How fast received bytes become display lines: 16 MiB per iteration in 4 KiB
-// runs, as the port worker hands them over, with the text log off and on.
+// runs, as the port worker hands them over, with the text log off and on, and
+// with the display options off and all on (times in the log, a new line
+// after a pause of 1 ms, each run 2 ms after the previous one).
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -53,6 +56,7 @@ class TempLog {
 void FeedScreenModel(benchmark::State& state, std::int32_t format, std::int32_t lengthIndex,
                      std::int32_t columns) {
   const bool saveText = state.range(0) != 0;
+  const bool options = state.range(1) != 0;
   const auto data = ReceivedData(format == kFormatText);
   TempLog log;
   SETTINGS settings = DefaultSettings();
@@ -62,11 +66,18 @@ void FeedScreenModel(benchmark::State& state, std::int32_t format, std::int32_t 
   settings.nRows = 25;
   settings.bSaveText = saveText;
   std::snprintf(settings.szTextFile, sizeof settings.szTextFile, "%s", log.path().c_str());
-  LiveSettings live(settings);
+  DisplayOptions displayOptions;
+  displayOptions.bShowTimestamps = options;
+  displayOptions.bTimestampsInLog = options;
+  displayOptions.nPauseBreakMs = options ? 1 : 0;
+  LiveSettings live(settings, displayOptions);
   ScreenModel model(live, nullptr);
+  ReadTime time = ReadTime::Now();
   for (auto _ : state) {
     for (std::size_t offset = 0; offset < data.size(); offset += kRunBytes) {
-      model.AddReceivedBytes(data.data() + offset, kRunBytes);
+      time.wall += std::chrono::milliseconds(2);
+      time.steady += std::chrono::milliseconds(2);
+      model.AddReceivedBytes(data.data() + offset, kRunBytes, time);
     }
     if (saveText) {
       // Keep the log from filling the disk: start each iteration on an empty file.
@@ -85,10 +96,22 @@ void BM_Dec2Bytes(benchmark::State& state) { FeedScreenModel(state, kFormatDec, 
 void BM_Float4Bytes(benchmark::State& state) { FeedScreenModel(state, kFormatFloat, 3, 16); }
 void BM_TextLineMode(benchmark::State& state) { FeedScreenModel(state, kFormatText, 0, 0); }
 
-BENCHMARK(BM_Hex1Byte)->ArgName("textlog")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Dec2Bytes)->ArgName("textlog")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Float4Bytes)->ArgName("textlog")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_TextLineMode)->ArgName("textlog")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Hex1Byte)
+    ->ArgNames({"textlog", "options"})
+    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Dec2Bytes)
+    ->ArgNames({"textlog", "options"})
+    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Float4Bytes)
+    ->ArgNames({"textlog", "options"})
+    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TextLineMode)
+    ->ArgNames({"textlog", "options"})
+    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace tarnwick

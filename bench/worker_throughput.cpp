@@ -5,7 +5,10 @@
 // pty, the worker's CPU time, peak memory, lost or changed bytes, idle
 // wake-ups of the open port and the latency from the far side to the raw log.
 //
-// Usage: worker_throughput [MiB] [work-directory]
+// With "options" as the third argument the display options are all on:
+// times in the text log, a new line after a pause of 1 ms.
+//
+// Usage: worker_throughput [MiB] [work-directory] [options]
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
@@ -268,6 +271,7 @@ int main(int argc, char** argv) {
       argc > 2 ? std::filesystem::path(argv[2])
                : std::filesystem::temp_directory_path() / "tarnwick-bench";
   std::filesystem::create_directories(work);
+  const bool options = argc > 3 && std::string(argv[3]) == "options";
   const std::uint64_t total = mib << 20;
   const std::string rawPath = (work / "raw.bin").string();
   const std::string textPath = (work / "text.txt").string();
@@ -296,7 +300,11 @@ int main(int argc, char** argv) {
 
   auto backend = tarnwick::CreatePlatformSerialBackend();
   NullSink sink;
-  const tarnwick::LiveSettings live(settings);
+  tarnwick::DisplayOptions displayOptions;
+  displayOptions.bShowTimestamps = options;
+  displayOptions.bTimestampsInLog = options;
+  displayOptions.nPauseBreakMs = options ? 1 : 0;
+  const tarnwick::LiveSettings live(settings, displayOptions);
   tarnwick::ScreenModel model(live, &sink);
   tarnwick::PortWorker worker(live, *backend, &model, &sink);
   worker.Start();
@@ -359,7 +367,8 @@ int main(int argc, char** argv) {
   struct rusage usage {};
   ::getrusage(RUSAGE_SELF, &usage);
 
-  std::printf("MiB fed:                    %llu\n", static_cast<unsigned long long>(mib));
+  std::printf("MiB fed:                    %llu%s\n", static_cast<unsigned long long>(mib),
+              options ? ", display options on" : "");
   std::printf("worker rate:                %.1f MiB/s (%.2f s)\n", rate, elapsed);
   std::printf("cat rate (same pty kind):   %.1f MiB/s\n", catRate);
   std::printf("worker / cat:               %.0f %%\n", 100.0 * rate / catRate);

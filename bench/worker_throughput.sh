@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds the worker throughput benchmark in Release and runs it for 16 and
-# 64 MiB, so peak memory can be compared across sizes.
+# 64 MiB, so peak memory can be compared across sizes, then for 16 MiB with
+# the display options on.
 # Usage: bench/worker_throughput.sh [build-dir]
 set -eu
 src=$(cd "$(dirname "$0")/.." && pwd)
@@ -14,3 +15,5 @@ for mib in 16 64; do
   echo "== $mib MiB"
   "$build/bench/worker_throughput" "$mib" "$work"
 done
+echo "== 16 MiB, display options on"
+"$build/bench/worker_throughput" 16 "$work" options

@@ -4,7 +4,9 @@
 # Settings), TEXT, HEX and FLOAT views, Port Settings from the menu with its
 # port list open, the About box, the Screen Settings dialog with its font
 # chooser, the view after a change of format, font and colours made there,
-# the Send data window, a log failure in the status bar and the update question.
+# the Send data window, a log failure in the status bar, the modem-line panes
+# of the status bar with the Line menu, the update question, and View >
+# Options with the timestamp gutter and packets split by pauses.
 # Usage: scripts/screenshot.sh [BUILD_DIR] [OUT_DIR]
 set -euo pipefail
 
@@ -173,6 +175,23 @@ sleep 3
 snap view-after-settings
 stop_tarnwick
 
+# The status bar's line panes: grey lamps and toggles and "Errors: n/a", as
+# the simulator is a pseudo-terminal without modem lines; a close-up of the
+# bar, then the Line menu.
+start_tarnwick 3
+snap status-bar
+window="$(xdotool search --name ' - Tarnwick$' | head -n1)"
+eval "$(xdotool getwindowgeometry --shell "$window")"
+convert "$out/status-bar.png" -crop "${WIDTH}x36+${X}+$((Y + HEIGHT - 36))" +repage \
+  "$out/status-bar-close-up.png"
+echo "saved $out/status-bar-close-up.png"
+focus_tarnwick
+xdotool key alt+l
+sleep 1
+snap line-menu
+xdotool key Escape
+stop_tarnwick
+
 # The raw log's folder is missing: the status bar names the file and the reason.
 set_field 40 1
 printf '%s\0' "$work/missing/raw.log" |
@@ -200,4 +219,37 @@ xdotool type --delay 20 '500'
 xdotool key Return
 sleep 4
 snap send
+stop_tarnwick
+
+# View > Options: a device that sends a packet of 6 to 10 bytes every 250 ms,
+# shown in HEX with 16 units a line; a pause of 50 ms starts a new line and
+# the gutter shows when each packet came. The options go to a private profile.
+mkdir -p "$work/config/Norvast"
+printf '[Options]\nShowTimestamps=1\nTimestampsInTextLog=1\nPauseLineBreakMs=50\n' \
+  >"$work/config/Norvast/Tarnwick.conf"
+set_field 116 16; set_field 120 20; set_field 128 0; set_field 132 1
+python3 -u - >"$work/packets.out" <<'PY' &
+import os, pty, time, tty
+master, slave = pty.openpty()
+tty.setraw(slave)
+print(os.ttyname(slave))
+seq = 0
+while True:
+    os.write(master, bytes([0xA5, 0x5A, seq & 0xFF]) + bytes(range(0x10, 0x13 + seq % 5)))
+    seq += 1
+    time.sleep(0.25)
+PY
+sim_pid=$!
+for _ in $(seq 50); do [ -s "$work/packets.out" ] && break; sleep 0.1; done
+(cd "$work" && XDG_CONFIG_HOME="$work/config" TARNWICK_COM1="$(head -n1 "$work/packets.out")" \
+  exec "$build/src/app/tarnwick") &
+app_pid=$!
+sleep 4
+snap timestamps
+focus_tarnwick
+xdotool key alt+v o
+sleep 1
+snap options
+xdotool key Escape
+sleep 0.5
 stop_tarnwick

@@ -25,5 +25,5 @@ cd "$build"
 ./tests/worker/port_worker_test
 ./tests/worker/port_worker_pty_test
 ./tests/dialogs/dialogs_tests
-./tests/app/app_test --gtest_filter='StarDialog*:FirstStart*:PortSettingsCommand*:ZerikApp.*'
+./tests/app/app_test --gtest_filter='StarDialog*:FirstStart*:PortSettingsCommand*:ZerikApp.*:LineStatePanes*:ZerikViewRepaint*'
 echo "tsan.sh: no data race, no lock-order inversion"

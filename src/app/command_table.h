@@ -19,6 +19,12 @@ enum CommandId : int {
   ID_APP_EXIT = 57665,
   ID_VIEW_TOOLBAR = 59392,
   ID_VIEW_STATUS_BAR = 59393,
+  // The Line menu: the modem lines set by hand.
+  ID_LINE_DTR = 32800,
+  ID_LINE_RTS = 32801,
+  ID_LINE_PULSE_DTR = 32802,
+  // Options beyond the settings record, from 34000 on.
+  ID_VIEW_OPTIONS = 34000,
 };
 
 struct CommandInfo {

@@ -14,6 +14,7 @@
 #include "app/command_table.h"
 #include "app/lock_key_state.h"
 #include "display/view/zerik_view.h"
+#include "port/qt/line_state_panes.h"
 
 namespace tarnwick {
 namespace {
@@ -39,6 +40,10 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   CreateAction(ID_CLEAR_SCREEN);
   CreateAction(ID_APP_ABOUT);
   CreateAction(ID_HELP_TARNWICK);
+  CreateAction(ID_LINE_DTR);
+  CreateAction(ID_LINE_RTS);
+  CreateAction(ID_LINE_PULSE_DTR);
+  CreateAction(ID_VIEW_OPTIONS);
   m_actions.at(ID_PORT_SETTINGS)->setIcon(PortSettingsIcon());
   m_actions.at(ID_SCREEN_SETTINGS)->setIcon(ScreenSettingsIcon());
   m_actions.at(ID_SEND)->setIcon(SendIcon());
@@ -90,6 +95,14 @@ void CMainFrame::CreateMenus() {
   view->addAction(m_actions.at(ID_VIEW_TOOLBAR));
   view->addAction(m_actions.at(ID_VIEW_STATUS_BAR));
   view->addAction(m_actions.at(ID_CLEAR_SCREEN));
+  view->addSeparator();
+  view->addAction(m_actions.at(ID_VIEW_OPTIONS));
+
+  QMenu* line = menuBar()->addMenu(QStringLiteral("&Line"));
+  line->addAction(m_actions.at(ID_LINE_DTR));
+  line->addAction(m_actions.at(ID_LINE_RTS));
+  line->addSeparator();
+  line->addAction(m_actions.at(ID_LINE_PULSE_DTR));
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
   help->addAction(m_actions.at(ID_APP_ABOUT));
@@ -127,6 +140,10 @@ bool CMainFrame::CreateStatusBar() {
   m_pMessagePane = new QLabel(Text(kReadyPrompt), m_wndStatusBar);
   m_pMessagePane->setObjectName(QStringLiteral("messagePane"));
   m_wndStatusBar->addWidget(m_pMessagePane, 1);
+
+  m_pLinePanes = new LineStatePanes(m_actions.at(ID_LINE_DTR), m_actions.at(ID_LINE_RTS),
+                                    m_actions.at(ID_LINE_PULSE_DTR), m_wndStatusBar);
+  m_wndStatusBar->addPermanentWidget(m_pLinePanes);
 
   auto indicator = [this](const char* text) {
     auto* label = new QLabel(QString::fromLatin1(text), m_wndStatusBar);

@@ -14,6 +14,7 @@ class QToolBar;
 namespace tarnwick {
 
 class CZerikView;
+class LineStatePanes;
 
 class CMainFrame : public QMainWindow {
   Q_OBJECT
@@ -33,6 +34,8 @@ class CMainFrame : public QMainWindow {
   QToolBar* ToolBar() const { return m_wndToolBar; }
   QLabel* MessagePane() const { return m_pMessagePane; }
   QLabel* Indicator(const char* text) const;
+  // The modem-line lamps, DTR/RTS toggles and error pane, before the indicators.
+  LineStatePanes* LinePanes() const { return m_pLinePanes; }
 
   // Reads the lock keys again and lights the indicators that are on.
   void UpdateIndicators();
@@ -54,6 +57,7 @@ class CMainFrame : public QMainWindow {
   QLabel* m_pCapIndicator = nullptr;
   QLabel* m_pNumIndicator = nullptr;
   QLabel* m_pScrlIndicator = nullptr;
+  LineStatePanes* m_pLinePanes = nullptr;
   CZerikView* m_pView = nullptr;
   std::map<int, QAction*> m_actions;
 };

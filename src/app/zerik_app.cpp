@@ -13,12 +13,15 @@
 #include "app/command_table.h"
 #include "app/main_frame.h"
 #include "app/qt/help_key.h"
+#include "dialogs/qt/options_dialog.h"
 #include "dialogs/qt/settings_dialog.h"
 #include "dialogs/qt/star_dialog.h"
 #include "dialogs/screen_settings_corrections.h"
 #include "display/view/log_failure_pane.h"
+#include "port/qt/line_state_panes.h"
 #include "port/serial_line.h"
 #include "settings/config_file.h"
+#include "settings/qt/display_options_profile.h"
 #include "transmit/port_tx_hand_over.h"
 #include "transmit/qt/send_dialog.h"
 
@@ -39,6 +42,7 @@ CZerikApp::~CZerikApp() {
 bool CZerikApp::InitInstance() {
   std::error_code error;
   m_szStartDir = std::filesystem::current_path(error).string();
+  m_Options = LoadDisplayOptions();
   // A missing or unreadable file has shown its warning; the port settings are
   // asked for on the defaults before the worker starts, whatever the answer.
   // A close request that came during the warning skips them.
@@ -57,6 +61,7 @@ bool CZerikApp::InitInstance() {
   UpdateLineSummary();
   auto* view = new CZerikView(m_Settings, *this, m_pMainFrame.get());
   m_pMainFrame->SetView(view);
+  m_pMainFrame->LinePanes()->Attach(m_pWorker->Lines());
   connect(m_pMainFrame->Action(ID_PORT_SETTINGS), &QAction::triggered, this,
           &CZerikApp::OnPortSettings);
   connect(m_pMainFrame->Action(ID_APP_ABOUT), &QAction::triggered, this, &CZerikApp::OnAppAbout);
@@ -64,6 +69,7 @@ bool CZerikApp::InitInstance() {
   connect(m_pMainFrame->Action(ID_SCREEN_SETTINGS), &QAction::triggered, this,
           &CZerikApp::OnScreenSettings);
   connect(m_pMainFrame->Action(ID_SEND), &QAction::triggered, this, &CZerikApp::OnSend);
+  connect(m_pMainFrame->Action(ID_VIEW_OPTIONS), &QAction::triggered, this, &CZerikApp::OnOptions);
   m_pMainFrame->show();
   // A signal that came while start-up still ran (the warning box) is acted
   // on as soon as the event loop runs.
@@ -154,6 +160,16 @@ void CZerikApp::OnSend() {
     m_pSendDlg->PlaceBeside(*m_pMainFrame);
   }
   m_pSendDlg->ShowWindow();
+}
+
+void CZerikApp::OnOptions() {
+  DisplayOptions options = m_Options;
+  COptionsDialog dialog(options, m_boxes, m_pMainFrame.get());
+  if (m_runModal(dialog) != QDialog::Accepted || options == m_Options) return;
+  m_Options = options;
+  SaveDisplayOptions(m_Options);
+  // Lines already on the screen keep their times; the gutter shows or goes.
+  SettingsChanged();
 }
 
 void CZerikApp::OnHelp() {

@@ -15,6 +15,7 @@
 #include "platform/message_box.h"
 #include "port/port_worker.h"
 #include "port/serial_device.h"
+#include "settings/display_options.h"
 #include "settings/settings.h"
 #include "update/qt/app_update_checker.h"
 
@@ -76,6 +77,7 @@ class CZerikApp : public QObject, public ViewHost {
   PortWorker& StartWorker(ScreenModel& model, RepaintSink& sink) override;
   void SetView(CZerikView* view) override { m_pView = view; }
   const LiveSettings& Live() const override { return m_live; }
+  const DisplayOptions& Options() const override { return m_Options; }
 
  public slots:
   void OnPortSettings();
@@ -83,16 +85,20 @@ class CZerikApp : public QObject, public ViewHost {
   void OnHelp();
   void OnScreenSettings();
   void OnSend();
+  // View, "Options...": the options outside the record, kept in the profile.
+  void OnOptions();
 
  public:
   SETTINGS m_Settings = DefaultSettings();
+  // Read from the profile at start-up; published with m_Settings.
+  DisplayOptions m_Options;
   std::string m_szStartDir;
   std::string m_strLineSummary;
   CZerikView* m_pView = nullptr;
 
  private:
   // m_Settings as the other threads see it; declared after it.
-  LiveSettings m_live{m_Settings};
+  LiveSettings m_live{m_Settings, m_Options};
   // Logs that cannot be written, reported by the worker and the screen model.
   LogFailures m_logFailures;
   MessageBoxes& m_boxes;

@@ -29,28 +29,29 @@ std::string_view TextFilePath(const SETTINGS& settings) {
 // ---- LineRing ---------------------------------------------------------------
 
 void LineRing::pop_front() {
-  m_slots[m_head].clear();  // keeps the capacity for a later line
+  m_slots[m_head].line.clear();  // keeps the capacity for a later line
   m_head = (m_head + 1) & m_mask;
   --m_count;
 }
 
-DisplayLine& LineRing::push_back_empty() {
+DisplayLine& LineRing::push_back_empty(LineTime time) {
   if (m_count == m_slots.size()) Grow();
-  DisplayLine& line = m_slots[(m_head + m_count) & m_mask];
-  line.clear();
+  Slot& slot = m_slots[(m_head + m_count) & m_mask];
+  slot.line.clear();
+  slot.time = time;
   ++m_count;
-  return line;
+  return slot.line;
 }
 
 void LineRing::clear() {
-  for (DisplayLine& line : m_slots) line.clear();
+  for (Slot& slot : m_slots) slot.line.clear();
   m_head = 0;
   m_count = 0;
 }
 
 void LineRing::Grow() {
   const std::size_t capacity = m_slots.empty() ? 8 : 2 * m_slots.size();
-  std::vector<DisplayLine> slots(capacity);
+  std::vector<Slot> slots(capacity);
   for (std::size_t i = 0; i < m_count; ++i) slots[i] = std::move(m_slots[(m_head + i) & m_mask]);
   m_slots = std::move(slots);
   m_mask = capacity - 1;
@@ -61,7 +62,7 @@ void LineRing::Grow() {
 
 ScreenModel::ScreenModel(const LiveSettings& settings, RepaintSink* sink)
     : m_live(settings), m_pSink(sink) {
-  m_live.Refresh(m_settings, m_nSettingsVersion);
+  m_live.Refresh(m_settings, m_options, m_nSettingsVersion);
 }
 
 void ScreenModel::SetLogFailures(LogFailures* failures) {
@@ -72,7 +73,9 @@ void ScreenModel::SetLogFailures(LogFailures* failures) {
 // Takes the record the user-interface thread published last. A text log that
 // was switched off is closed; one whose path changed reopens at its next write.
 void ScreenModel::SyncSettings() {
-  if (!m_live.Refresh(m_settings, m_nSettingsVersion) || m_settings.bSaveText != 0) return;
+  if (!m_live.Refresh(m_settings, m_options, m_nSettingsVersion) || m_settings.bSaveText != 0) {
+    return;
+  }
   std::lock_guard<std::mutex> lock(m_csLines);
   m_textLog.Close();
 }
@@ -118,9 +121,15 @@ inline std::size_t ScreenModel::UnitText(const UnitSettings& s, std::uint8_t b, 
 void ScreenModel::AddReceivedByte(std::uint8_t b) { AddReceivedBytes(&b, 1); }
 
 void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length) {
+  AddReceivedBytes(data, length, ReadTime::Now());
+}
+
+void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length,
+                                   const ReadTime& readTime) {
   if (length == 0) return;
   SyncSettings();
   const UnitSettings s = ReadUnitSettings(m_settings);
+  m_arrival.SetPauseMs(m_options.nPauseBreakMs);
   // Bytes that do not complete a unit cost no lock, no formatting, no repaint.
   // A Clear on the other thread may reset the fill meanwhile; the exchange
   // then fails and the bytes start the fresh unit instead of undoing the Clear.
@@ -130,6 +139,7 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length)
     if (m_nUnitFill.compare_exchange_strong(fill, fill + static_cast<int>(length),
                                             std::memory_order_relaxed)) {
       m_nBytesTaken.fetch_add(static_cast<std::uint32_t>(length), std::memory_order_relaxed);
+      m_arrival.BeginBatch(readTime, data, length, fill, s.nUnitLength);
       return;
     }
   }
@@ -144,6 +154,25 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length)
     // A Clear may have dropped the partial unit since it was read above.
     fill = m_nUnitFill.load(std::memory_order_relaxed);
     m_nGeneration.fetch_add(1, std::memory_order_release);
+    m_arrival.BeginBatch(readTime, data, length, fill, s.nUnitLength);
+    m_bStampTextLog = m_options.bTimestampsInLog;
+    // A pause breaks the line before one of the first two units the batch
+    // completes: those up to the last such unit are placed one by one here,
+    // so the loop below, which carries the run, has nothing to watch for.
+    std::size_t start = 0;
+    for (std::size_t stop; (stop = m_arrival.NextBreak()) < length;) {
+      for (; start <= stop; ++start) {
+        m_unitBytes[fill++] = data[start];
+        if (fill < s.nUnitLength) continue;
+        fill = 0;
+        const bool afterPause = start == stop;
+        if (afterPause) m_arrival.TakeBreak();
+        m_arrival.ReachUnit(data + start);
+        ConsumeUnit(s, data[start], afterPause, fx);
+      }
+    }
+    data += start;
+    length -= start;
     // Units that join the last line gather here and reach the line in one
     // append; anything that looks at or changes the lines flushes them first.
     char pending[kPendingTextCapacity];
@@ -161,20 +190,21 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length)
         if (units < kMaxUnitsOnLine) ++units;
         fx.bLastLine = true;
         if (pendingLength > kPendingTextCapacity - kUnitTextCapacity) {
-          m_lines.back().append(pending, pendingLength);
+          AppendJoinedUnits(pending, pendingLength);
           pendingLength = 0;
         }
         continue;
       }
       if (pendingLength > 0) {
-        m_lines.back().append(pending, pendingLength);
+        AppendJoinedUnits(pending, pendingLength);
         pendingLength = 0;
       }
       m_nUnitsOnLine = units;
-      ConsumeUnit(s, b, fx);
+      m_arrival.ReachUnit(data + i);
+      ConsumeUnit(s, b, false, fx);
       units = m_nUnitsOnLine;
     }
-    if (pendingLength > 0) m_lines.back().append(pending, pendingLength);
+    if (pendingLength > 0) AppendJoinedUnits(pending, pendingLength);
     m_nUnitsOnLine = units;
     m_nUnitFill.store(fill, std::memory_order_relaxed);
     FlushTextLog(fx, m_settings);
@@ -185,12 +215,18 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length)
   RequestRepaint(fx, lastLine);
 }
 
-void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, RunEffects& fx) {
+void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterPause,
+                              RunEffects& fx) {
   bool lineBoundary = false;
 
   // Line full: a negative column count is always reached, so every unit gets
-  // a line of its own.
-  if (s.nColumns != 0 && m_nUnitsOnLine >= s.nColumns) {
+  // a line of its own. A pause before the unit ends a line as a full one
+  // does, unless nothing is on the line yet (the line a LF started in line
+  // mode stays for the text that follows) or the unit is a CR that ends the
+  // line anyway.
+  const bool pauseBreak = afterPause && m_nUnitsOnLine > 0 && !m_lines.empty() &&
+                          !m_lines.back().empty() && !(s.bLineMode && b == kCarriageReturn);
+  if (pauseBreak || (s.nColumns != 0 && m_nUnitsOnLine >= s.nColumns)) {
     m_nUnitsOnLine = 0;
     lineBoundary = true;
     TrimLines(s, fx);
@@ -199,7 +235,7 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, RunEffects&
   if (m_nUnitsOnLine == 0) {
     lineBoundary = true;
     if (s.bSaveText) WriteTextLine(fx);
-    m_lines.push_back_empty();
+    m_lines.push_back_empty(m_arrival.UnitTime());
   }
 
   if (s.bLineMode && b == kCarriageReturn) {
@@ -207,13 +243,36 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, RunEffects&
     lineBoundary = true;
     TrimLines(s, fx);
     m_nUnitsOnLine = -1;  // CountUnit brings it to 0
-  } else if (s.bPlainFormat) {
-    char text[kUnitTextCapacity];
-    m_lines.back().append(text, UnitText(s, b, text));
+    m_bLineAwaitsText = false;
   } else {
-    m_lines.back().assign(kUnknownFormatText);
+    DisplayLine& line = m_lines.back();
+    if (s.bPlainFormat) {
+      char text[kUnitTextCapacity];
+      line.append(text, UnitText(s, b, text));
+    } else {
+      line.assign(kUnknownFormatText);
+    }
+    // Only a LF in line mode leaves a line showing nothing; such a line
+    // takes the time of its first text.
+    if (line.empty()) {
+      m_bLineAwaitsText = true;
+    } else if (m_bLineAwaitsText) {
+      m_lines.SetBackTime(m_arrival.UnitTime());
+      m_bLineAwaitsText = false;
+    }
   }
   CountUnit(lineBoundary, fx);
+}
+
+void ScreenModel::AppendJoinedUnits(const char* text, std::size_t length) {
+  // A line that showed nothing yet (one a LF started in line mode) takes the
+  // time of its first text: that of the first unit joined since a unit was
+  // last placed one by one.
+  if (m_bLineAwaitsText && length > 0) {
+    m_lines.SetBackTime(m_arrival.JoinedUnitTime());
+    m_bLineAwaitsText = false;
+  }
+  m_lines.back().append(text, length);
 }
 
 void ScreenModel::CountUnit(bool lineBoundary, RunEffects& fx) {
@@ -238,7 +297,18 @@ void ScreenModel::TrimLines(const UnitSettings& s, RunEffects& fx) {
 void ScreenModel::WriteTextLine(RunEffects& fx) {
   // The file is created even when there is no line to write.
   fx.bTextLogTouched = true;
-  if (!m_lines.empty()) m_textPending.append(m_lines.back());
+  if (m_lines.empty()) return;
+  if (!m_bStampTextLog) {
+    m_textPending.append(m_lines.back());
+    return;
+  }
+  // A stamp is read at the start of a line: stamped lines end with CR LF.
+  char stamp[kTimestampLength];
+  m_textLogStamps.Format(m_lines.BackTime(), stamp);
+  m_textPending.append(stamp, kTimestampLength);
+  m_textPending.push_back(' ');
+  m_textPending.append(m_lines.back());
+  m_textPending.append("\r\n");
 }
 
 void ScreenModel::FlushTextLog(const RunEffects& fx, const SETTINGS& settings) {
@@ -264,8 +334,10 @@ void ScreenModel::RequestRepaint(const RunEffects& fx, const Rect& lastLine) {
 void ScreenModel::Clear(const std::function<void(std::uint32_t bytesTaken)>& underLock) {
   // The worker's copy is not ours to read; the published record is current.
   const SETTINGS settings = m_live.Current();
+  const bool stampTextLog = m_live.CurrentOptions().bTimestampsInLog;
   {
     std::lock_guard<std::mutex> lock(m_csLines);
+    m_bStampTextLog = stampTextLog;
     if (settings.bSaveText != 0) {
       // The line being filled has not been written by anything else yet.
       RunEffects fx;
@@ -277,19 +349,28 @@ void ScreenModel::Clear(const std::function<void(std::uint32_t bytesTaken)>& und
     m_lines.clear();
     m_nLineCount.store(0, std::memory_order_release);
     m_nGeneration.fetch_add(1, std::memory_order_release);
+    m_bLineAwaitsText = false;
     const std::uint32_t taken = m_nBytesTaken.exchange(0, std::memory_order_relaxed);
     if (underLock) underLock(taken);
   }
   if (m_pSink) m_pSink->InvalidateAll();
 }
 
-std::string ScreenModel::CopyAllText() const {
+std::string ScreenModel::CopyAllText(bool timestamps) const {
   std::lock_guard<std::mutex> lock(m_csLines);
+  const std::size_t stampLength = timestamps ? kTimestampLength + 1 : 0;
   std::size_t total = 0;
-  for (std::size_t i = 0; i < m_lines.size(); ++i) total += m_lines[i].size() + 2;
+  for (std::size_t i = 0; i < m_lines.size(); ++i) total += stampLength + m_lines[i].size() + 2;
   std::string text;
   text.reserve(total);
+  TimestampFormatter stamps;
   for (std::size_t i = 0; i < m_lines.size(); ++i) {
+    if (timestamps) {
+      char stamp[kTimestampLength];
+      stamps.Format(m_lines.TimeAt(i), stamp);
+      text.append(stamp, kTimestampLength);
+      text.push_back(' ');
+    }
     text.append(m_lines[i]);
     text.append("\r\n");
   }
@@ -298,6 +379,13 @@ std::string ScreenModel::CopyAllText() const {
 
 std::uint64_t ScreenModel::VisitLines(const std::function<void(const DisplayLine&)>& visit,
                                       const std::function<std::optional<Rect>()>& lastLine) {
+  if (!visit) return VisitLines(std::function<void(const DisplayLine&, LineTime)>(), lastLine);
+  return VisitLines([&visit](const DisplayLine& line, LineTime) { visit(line); }, lastLine);
+}
+
+std::uint64_t ScreenModel::VisitLines(
+    const std::function<void(const DisplayLine&, LineTime)>& visit,
+    const std::function<std::optional<Rect>()>& lastLine) {
   // The worker holds the lock for one received batch, some tens of
   // microseconds even in a flood: a paint waits that long rather than go to
   // sleep and be woken once more in its frame.
@@ -309,7 +397,7 @@ std::uint64_t ScreenModel::VisitLines(const std::function<void(const DisplayLine
     if (!lock.owns_lock()) lock.lock();
   }
   if (visit) {
-    for (std::size_t i = 0; i < m_lines.size(); ++i) visit(m_lines[i]);
+    for (std::size_t i = 0; i < m_lines.size(); ++i) visit(m_lines[i], m_lines.TimeAt(i));
   }
   if (lastLine) {
     if (const std::optional<Rect> rect = lastLine()) m_rcLastLine = *rect;
@@ -331,6 +419,14 @@ std::vector<DisplayLine> ScreenModel::Lines() const {
   lines.reserve(m_lines.size());
   for (std::size_t i = 0; i < m_lines.size(); ++i) lines.push_back(m_lines[i]);
   return lines;
+}
+
+std::vector<LineTime> ScreenModel::LineTimes() const {
+  std::lock_guard<std::mutex> lock(m_csLines);
+  std::vector<LineTime> times;
+  times.reserve(m_lines.size());
+  for (std::size_t i = 0; i < m_lines.size(); ++i) times.push_back(m_lines.TimeAt(i));
+  return times;
 }
 
 Rect ScreenModel::LastLineRect() const {

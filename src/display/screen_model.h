@@ -11,8 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "display/line_timestamp.h"
 #include "display/output_file.h"
+#include "display/read_time.h"
 #include "display/repaint_sink.h"
+#include "display/unit_arrival.h"
 #include "settings/live_settings.h"
 
 namespace tarnwick {
@@ -25,22 +28,30 @@ using DisplayLine = std::string;
 
 // The display lines, oldest first, in a ring of reusable strings: dropping the
 // oldest line keeps its storage for the next new line, so a screen that scrolls
-// at a steady size allocates nothing.
+// at a steady size allocates nothing. Each slot also holds its line's arrival
+// time.
 class LineRing {
  public:
   std::size_t size() const { return m_count; }
   bool empty() const { return m_count == 0; }
-  const DisplayLine& operator[](std::size_t i) const { return m_slots[(m_head + i) & m_mask]; }
-  DisplayLine& back() { return m_slots[(m_head + m_count - 1) & m_mask]; }
-  const DisplayLine& back() const { return m_slots[(m_head + m_count - 1) & m_mask]; }
+  const DisplayLine& operator[](std::size_t i) const { return m_slots[(m_head + i) & m_mask].line; }
+  DisplayLine& back() { return m_slots[(m_head + m_count - 1) & m_mask].line; }
+  const DisplayLine& back() const { return m_slots[(m_head + m_count - 1) & m_mask].line; }
+  LineTime TimeAt(std::size_t i) const { return m_slots[(m_head + i) & m_mask].time; }
+  LineTime BackTime() const { return m_slots[(m_head + m_count - 1) & m_mask].time; }
+  void SetBackTime(LineTime time) { m_slots[(m_head + m_count - 1) & m_mask].time = time; }
   void pop_front();
-  DisplayLine& push_back_empty();
+  DisplayLine& push_back_empty(LineTime time);
   void clear();
 
  private:
   void Grow();
 
-  std::vector<DisplayLine> m_slots;  // size is zero or a power of two
+  struct Slot {
+    DisplayLine line;
+    LineTime time = 0;  // when the line's first byte was read
+  };
+  std::vector<Slot> m_slots;  // size is zero or a power of two
   std::size_t m_mask = 0;
   std::size_t m_head = 0;
   std::size_t m_count = 0;
@@ -58,8 +69,10 @@ class ScreenModel {
   // Worker thread. A run of received bytes with m_csLines taken once: leaves
   // the state, lines, text log and repaint areas that one AddReceivedByte per
   // byte would leave. Lines closed in the run reach the text log together
-  // before this returns.
+  // before this returns. readTime: when the read that brought the run took
+  // place; without it, now.
   void AddReceivedBytes(const std::uint8_t* data, std::size_t length);
+  void AddReceivedBytes(const std::uint8_t* data, std::size_t length, const ReadTime& readTime);
 
   // UI thread. Writes the pending line to the text log (when bSaveText), drops
   // the partial unit and every line. underLock runs while m_csLines is still
@@ -72,8 +85,9 @@ class ScreenModel {
   // Before the worker starts: where the text log reports whether it writes.
   void SetLogFailures(LogFailures* failures);
 
-  // UI thread. Every line followed by CR LF, oldest first (no trailing zero).
-  std::string CopyAllText() const;
+  // UI thread. Every line followed by CR LF, oldest first (no trailing zero);
+  // with timestamps, each line begins with its arrival time and one blank.
+  std::string CopyAllText(bool timestamps = false) const;
 
   // UI thread, for drawing: calls visit(line) for every line, oldest first,
   // under m_csLines, then stores the last line's rectangle computed by the
@@ -82,12 +96,16 @@ class ScreenModel {
   // visited (see Generation).
   std::uint64_t VisitLines(const std::function<void(const DisplayLine&)>& visit,
                            const std::function<std::optional<Rect>()>& lastLine);
+  // The same, with each line's arrival time.
+  std::uint64_t VisitLines(const std::function<void(const DisplayLine&, LineTime)>& visit,
+                           const std::function<std::optional<Rect>()>& lastLine);
   // Grows whenever the lines change (a complete unit, a Clear): a drawing of
   // the same generation shows the lines as they are.
   std::uint64_t Generation() const;
 
   std::size_t LineCount() const;
-  std::vector<DisplayLine> Lines() const;  // a copy, for tests and tools
+  std::vector<DisplayLine> Lines() const;   // a copy, for tests and tools
+  std::vector<LineTime> LineTimes() const;  // each line's arrival time, oldest first
   Rect LastLineRect() const;
   void SetLastLineRect(const Rect& rect);
 
@@ -117,9 +135,12 @@ class ScreenModel {
   };
 
   static UnitSettings ReadUnitSettings(const SETTINGS& settings);
-  void ConsumeUnit(const UnitSettings& s, std::uint8_t b, RunEffects& fx);
+  // afterPause: the unit follows a pause that ends the line.
+  void ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterPause, RunEffects& fx);
   std::size_t UnitText(const UnitSettings& s, std::uint8_t b, char* out) const;
   void CountUnit(bool lineBoundary, RunEffects& fx);
+  // Units that joined the last line, gathered, onto it.
+  void AppendJoinedUnits(const char* text, std::size_t length);
   void TrimLines(const UnitSettings& s, RunEffects& fx);
   void SyncSettings();
   void WriteTextLine(RunEffects& fx);
@@ -129,12 +150,14 @@ class ScreenModel {
   const LiveSettings& m_live;
   // The worker's copy of the record: written and read only by AddReceivedBytes.
   SETTINGS m_settings;
+  DisplayOptions m_options;
   std::uint64_t m_nSettingsVersion = 0;
   RepaintSink* m_pSink;
 
   mutable std::mutex m_csLines;  // guards m_lines, m_nUnitsOnLine, m_rcLastLine, the text log
   LineRing m_lines;
   std::int32_t m_nUnitsOnLine = 0;
+  bool m_bLineAwaitsText = false;  // the last line shows nothing yet
   Rect m_rcLastLine{0, 0, 1000, 1000};
   std::atomic<std::uint64_t> m_nGeneration{0};
   std::atomic<std::size_t> m_nLineCount{0};
@@ -147,8 +170,14 @@ class ScreenModel {
   // counter is.
   std::atomic<std::uint32_t> m_nBytesTaken{0};
 
+  // Worker only: arrival times and pauses of the units.
+  UnitArrival m_arrival;
+
   OutputFile m_textLog;
   std::string m_textPending;  // closed lines of the current run, not yet in the file
+  // Under m_csLines: lines reach the text log with their arrival time.
+  bool m_bStampTextLog = false;
+  TimestampFormatter m_textLogStamps;
 };
 
 }  // namespace tarnwick

@@ -8,6 +8,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#ifdef __linux__
+#include <linux/serial.h>
+#endif
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -193,6 +197,57 @@ IoResult PosixSerialDevice::Write(const std::uint8_t* data, std::size_t length) 
   }
   if (error != 0) m_lastError = error;
   return {done, error};
+}
+
+bool PosixSerialDevice::GetModemStatus(unsigned* lines) {
+  int status = 0;
+  if (::ioctl(m_fd, TIOCMGET, &status) != 0) return false;
+  *lines = ((status & TIOCM_CTS) ? kModemCts : 0u) | ((status & TIOCM_DSR) ? kModemDsr : 0u) |
+           ((status & TIOCM_CAR) ? kModemDcd : 0u) | ((status & TIOCM_RNG) ? kModemRi : 0u);
+  return true;
+}
+
+bool PosixSerialDevice::SetOutputLine(OutputLine line, bool high) {
+  int bit = line == OutputLine::kDtr ? TIOCM_DTR : TIOCM_RTS;
+  return ::ioctl(m_fd, high ? TIOCMBIS : TIOCMBIC, &bit) == 0;
+}
+
+ModemWait PosixSerialDevice::WaitModemChange() {
+#ifdef TIOCMIWAIT
+  int result = 0;
+  int error = 0;
+  const bool completed = m_modemWait.Run([&] {
+    result = ::ioctl(m_fd, TIOCMIWAIT, TIOCM_CTS | TIOCM_DSR | TIOCM_CAR | TIOCM_RNG);
+    error = result == 0 ? 0 : errno;
+  });
+  if (!completed) return ModemWait::kInterrupted;
+  // EINTR: another signal; the lines are read again either way.
+  if (result == 0 || error == EINTR) return ModemWait::kChanged;
+  // Drivers that cannot wait (a pseudo-terminal, some USB adapters) say so
+  // at once.
+  if (error == ENOTTY || error == EINVAL || error == ENOSYS || error == EOPNOTSUPP) {
+    return ModemWait::kUnsupported;
+  }
+  return ModemWait::kFailed;
+#else
+  return ModemWait::kUnsupported;
+#endif
+}
+
+bool PosixSerialDevice::GetLineErrors(LineErrors* errors) {
+#if defined(__linux__) && defined(TIOCGICOUNT)
+  struct serial_icounter_struct count {};
+  if (::ioctl(m_fd, TIOCGICOUNT, &count) != 0) return false;
+  errors->overrun = static_cast<std::uint32_t>(count.overrun);
+  errors->bufferOverrun = static_cast<std::uint32_t>(count.buf_overrun);
+  errors->framing = static_cast<std::uint32_t>(count.frame);
+  errors->parity = static_cast<std::uint32_t>(count.parity);
+  errors->breaks = static_cast<std::uint32_t>(count.brk);
+  return true;
+#else
+  (void)errors;
+  return false;
+#endif
 }
 
 std::size_t PosixSerialDevice::OutputQueued() {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/posix_interruptible_call.h"
 #include "port/dcb.h"
 #include "port/serial_device.h"
 
@@ -27,6 +28,12 @@ class PosixSerialDevice final : public SerialDevice {
   std::size_t OutputQueued() override;
   WaitResult Wait(bool wantWrite, int timeoutMs) override;
 
+  bool GetModemStatus(unsigned* lines) override;
+  bool SetOutputLine(OutputLine line, bool high) override;
+  ModemWait WaitModemChange() override;
+  void InterruptModemWait() override { m_modemWait.Interrupt(); }
+  bool GetLineErrors(LineErrors* errors) override;
+
  private:
   bool Fail(int error);
   // A device without modem lines (a pseudo-terminal) reads as asserted.
@@ -42,6 +49,8 @@ class PosixSerialDevice final : public SerialDevice {
   int m_lastError = 0;
   DCB m_dcb{};
   COMMTIMEOUTS m_timeouts{};
+  // TIOCMIWAIT has no time limit and no descriptor to poll beside it.
+  InterruptibleCall m_modemWait;
 };
 
 class PosixSerialBackend final : public SerialBackend {

@@ -76,9 +76,48 @@ IoResult Win32SerialDevice::Write(const std::uint8_t* data, std::size_t length) 
 // write as soon as it is buffered (USB adapters) report what they still hold.
 std::size_t Win32SerialDevice::OutputQueued() {
   COMSTAT status{};
-  DWORD errors = 0;
-  if (!::ClearCommError(m_hPort, &errors, &status)) return 0;
+  if (!ClearErrors(&status)) return 0;
   return status.cbOutQue;
+}
+
+bool Win32SerialDevice::ClearErrors(COMSTAT* status) {
+  DWORD flags = 0;
+  // The caller may ask GetLastError about a failure.
+  if (!::ClearCommError(m_hPort, &flags, status)) return false;
+  if (flags == 0) return true;
+  // One flag may stand for several errors since the last call; each counts once.
+  std::lock_guard lock(m_csErrors);
+  if (flags & CE_OVERRUN) ++m_errors.overrun;
+  if (flags & CE_RXOVER) ++m_errors.bufferOverrun;
+  if (flags & CE_FRAME) ++m_errors.framing;
+  if (flags & CE_RXPARITY) ++m_errors.parity;
+  if (flags & CE_BREAK) ++m_errors.breaks;
+  return true;
+}
+
+bool Win32SerialDevice::GetModemStatus(unsigned* lines) {
+  DWORD status = 0;
+  if (!::GetCommModemStatus(m_hPort, &status)) return false;
+  *lines = ((status & MS_CTS_ON) ? kModemCts : 0u) | ((status & MS_DSR_ON) ? kModemDsr : 0u) |
+           ((status & MS_RLSD_ON) ? kModemDcd : 0u) | ((status & MS_RING_ON) ? kModemRi : 0u);
+  return true;
+}
+
+bool Win32SerialDevice::SetOutputLine(OutputLine line, bool high) {
+  const DWORD function =
+      line == OutputLine::kDtr ? (high ? SETDTR : CLRDTR) : (high ? SETRTS : CLRRTS);
+  return ::EscapeCommFunction(m_hPort, function) != 0;
+}
+
+// WaitModemChange stays unsupported, so the lines are looked at ten times a
+// second: the handle is synchronous, and on such a handle a pending
+// WaitCommEvent would hold up every ReadFile and WriteFile behind it.
+bool Win32SerialDevice::GetLineErrors(LineErrors* errors) {
+  COMSTAT status{};
+  if (!ClearErrors(&status)) return false;
+  std::lock_guard lock(m_csErrors);
+  *errors = m_errors;
+  return true;
 }
 
 WaitResult Win32SerialDevice::Wait(bool wantWrite, int timeoutMs) {
@@ -86,8 +125,7 @@ WaitResult Win32SerialDevice::Wait(bool wantWrite, int timeoutMs) {
   for (;;) {
     if (ConsumeWake(m_hWakeEvent)) return WaitResult::kWoken;
     COMSTAT status{};
-    DWORD errors = 0;
-    if (!::ClearCommError(m_hPort, &errors, &status)) {
+    if (!ClearErrors(&status)) {
       Fail();
       return WaitResult::kHangUp;  // the driver no longer answers: unplugged
     }

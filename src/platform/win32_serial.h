@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "port/dcb.h"
@@ -27,12 +28,21 @@ class Win32SerialDevice final : public SerialDevice {
   std::size_t OutputQueued() override;
   WaitResult Wait(bool wantWrite, int timeoutMs) override;
 
+  bool GetModemStatus(unsigned* lines) override;
+  bool SetOutputLine(OutputLine line, bool high) override;
+  bool GetLineErrors(LineErrors* errors) override;
+
  private:
   bool Fail();
+  // ClearCommError, counting the error flags it clears: whoever calls it
+  // (the wait, the queue size, the error counts) adds to the same counts.
+  bool ClearErrors(COMSTAT* status);
 
   HANDLE m_hPort;
   HANDLE m_hWakeEvent;
   int m_lastError = 0;
+  std::mutex m_csErrors;
+  LineErrors m_errors;  // since the open
 };
 
 class Win32SerialBackend final : public SerialBackend {

@@ -107,6 +107,7 @@ void PortWorker::ResetCounters(std::uint32_t bytesShown) {
   // Modulo 2^32, as the counter wraps.
   m_nBytesRead.fetch_sub(static_cast<std::int32_t>(bytesShown), std::memory_order_relaxed);
   m_nBytesWritten.store(0, std::memory_order_relaxed);
+  m_lineState.ResetErrors();
 }
 
 int PortWorker::RunPortWorker() {
@@ -135,6 +136,7 @@ int PortWorker::RunPortWorker() {
     }
   }
   // The port stays open; the owner closes it when the program ends.
+  m_lineState.Detach();
   return 0;
 }
 
@@ -145,10 +147,14 @@ void PortWorker::SyncSettings() {
 }
 
 // Every open uses the line settings as they were last published.
-bool PortWorker::OpenPort() {
+bool PortWorker::OpenPort(bool keepStatus) {
   SyncSettings();
-  const bool open = m_line.OpenPort();
-  if (open) m_pacing.SetLine(m_line.Dcb());
+  m_lineState.Detach();
+  const bool open = keepStatus ? m_line.OpenPortKeepingStatus() : m_line.OpenPort();
+  if (open) {
+    m_pacing.SetLine(m_line.Dcb());
+    m_lineState.Attach(*m_line.Device(), m_line.Dcb());
+  }
   return open;
 }
 
@@ -178,21 +184,21 @@ void PortWorker::WaitForReopenRequest() {
 // reception resumes when the adapter comes back. A reopen request hands over
 // to the ordinary reopen cycle. True when the port is open again.
 bool PortWorker::RecoverLostPort() {
-  const std::string lostText = m_line.Status();
   while (m_bRunning.load()) {
     m_line.Backend().Sleep(kRetryMs);
     if (!m_bRunning.load() || m_bReopenPort.load()) return false;
-    if (OpenPort()) {
+    // Still absent: the loss stays the reason shown, without a glimpse of
+    // the retry's own failure text.
+    if (OpenPort(true)) {
       m_bPortOpen.store(true);
       return true;
     }
-    // Still absent: the loss stays the reason shown.
-    m_line.SetStatus(lostText);
   }
   return false;
 }
 
 void PortWorker::ReportLoss(int error) {
+  m_lineState.Detach();
   m_line.ClosePort();
   // The reason first: whoever sees the port closed shows the status text.
   m_line.ReportError("Port LOST !", error);
@@ -317,13 +323,16 @@ PortWorker::TransferEnd PortWorker::TransferLoop(int* lostError) {
 
 // Per byte: counted, then in the raw log, then in the screen model. A whole
 // read is taken at once: all of it is counted and logged before the model
-// sees any of it.
+// sees any of it. Called as soon as the read returned, so now is when the
+// bytes arrived, as far as this side of the driver can tell.
 void PortWorker::DeliverReceived(const std::uint8_t* data, std::size_t length) {
+  const ReadTime readTime = ReadTime::Now();
   SyncSettings();
   const SETTINGS& settings = m_settings.Get();
   m_nBytesRead.fetch_add(static_cast<std::int32_t>(length), std::memory_order_relaxed);
   if (settings.bSaveRaw != 0) m_rawLog.Append(PathOf(settings.szRawFile), data, length);
-  if (ScreenModel* view = m_pView.load()) view->AddReceivedBytes(data, length);
+  if (ScreenModel* view = m_pView.load()) view->AddReceivedBytes(data, length, readTime);
+  m_lineState.AfterReceive();
 }
 
 // One byte of the pending block. The end test follows the write whether or

@@ -12,6 +12,7 @@
 #include "display/output_file.h"
 #include "display/repaint_sink.h"
 #include "display/screen_model.h"
+#include "port/line_state.h"
 #include "port/output_pacing.h"
 #include "port/serial_line.h"
 #include "settings/live_settings.h"
@@ -45,6 +46,7 @@ class PortWorker {
   // Clear's counter reset, under the screen model's lock: bytesShown, the
   // bytes the model took since the previous Clear, leave the read counter;
   // bytes counted but not yet taken stay, as they reach the cleared screen.
+  // The line error counts start again from zero.
   void ResetCounters(std::uint32_t bytesShown);
 
   // Before Start: where the raw log reports whether it writes.
@@ -55,6 +57,8 @@ class PortWorker {
   int RunPortWorker();
 
   SerialLine& Line() { return m_line; }
+  // The open port's modem lines and line errors; DTR and RTS set by hand.
+  LineState& Lines() { return m_lineState; }
 
   // Shared words, read by the view and the dialog without a lock.
   std::atomic<bool> m_bRunning{true};
@@ -74,7 +78,7 @@ class PortWorker {
   enum class TxOutcome { kWritten, kHeld, kQueueFull, kLost };
 
   void SyncSettings();
-  bool OpenPort();
+  bool OpenPort(bool keepStatus = false);
   void WaitForReopenRequest();
   bool RecoverLostPort();
   TransferEnd TransferLoop(int* lostError);
@@ -94,6 +98,8 @@ class PortWorker {
   // Keeps the driver's output queue short, so counts follow the wire.
   OutputPacing m_pacing;
   OutputFile m_rawLog;
+  // Follows the device from each open to its close.
+  LineState m_lineState;
   std::mutex m_csWorker;  // held by the worker for its whole run
   std::thread m_thread;
 };

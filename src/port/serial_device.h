@@ -18,6 +18,43 @@ struct IoResult {
   int error = 0;
 };
 
+// The input lines of the modem interface, as bits.
+enum ModemLine : unsigned {
+  kModemCts = 1u << 0,  // Clear To Send
+  kModemDsr = 1u << 1,  // Data Set Ready
+  kModemDcd = 1u << 2,  // Data Carrier Detect (RLSD)
+  kModemRi = 1u << 3,   // Ring Indicator
+};
+
+// The output lines this side drives.
+enum class OutputLine { kDtr, kRts };
+
+// Receive errors counted by the driver.
+struct LineErrors {
+  std::uint32_t overrun = 0;        // the UART's receive register overran
+  std::uint32_t bufferOverrun = 0;  // the driver's input buffer overflowed
+  std::uint32_t framing = 0;
+  std::uint32_t parity = 0;
+  std::uint32_t breaks = 0;
+
+  std::uint64_t Total() const {
+    return std::uint64_t{overrun} + bufferOverrun + framing + parity + breaks;
+  }
+  // Counts since base, each modulo 2^32 as the driver's counters wrap.
+  LineErrors Since(const LineErrors& base) const {
+    return {overrun - base.overrun, bufferOverrun - base.bufferOverrun, framing - base.framing,
+            parity - base.parity, breaks - base.breaks};
+  }
+  friend bool operator==(const LineErrors&, const LineErrors&) = default;
+};
+
+enum class ModemWait {
+  kChanged,      // an input line changed (or may have): read them again
+  kInterrupted,  // InterruptModemWait() was called
+  kUnsupported,  // the device cannot wait for changes: poll instead
+  kFailed,       // the device no longer answers
+};
+
 enum class WaitResult {
   kReady,    // input has arrived, or output can be taken when it was asked for
   kWoken,    // Wake() was called
@@ -49,6 +86,34 @@ class SerialDevice {
   // until the backend's Wake() is called, or until timeoutMs passed (negative:
   // no limit).
   virtual WaitResult Wait(bool wantWrite, int timeoutMs) = 0;
+
+  // The modem lines and line errors. Besides the thread that reads and
+  // writes, one other thread at a time may call these; WaitModemChange and
+  // InterruptModemWait may run beside all of them.
+
+  // CTS, DSR, DCD and RI as ModemLine bits; false when the device has no
+  // modem lines (a pseudo-terminal) or they cannot be read.
+  virtual bool GetModemStatus(unsigned* lines) {
+    (void)lines;
+    return false;
+  }
+  // Raises or lowers DTR or RTS; false when the device refuses.
+  virtual bool SetOutputLine(OutputLine line, bool high) {
+    (void)line;
+    (void)high;
+    return false;
+  }
+  // Blocks until an input line changes or InterruptModemWait() is called.
+  virtual ModemWait WaitModemChange() { return ModemWait::kUnsupported; }
+  // Any thread: ends the WaitModemChange under way, or else the next one at
+  // once.
+  virtual void InterruptModemWait() {}
+  // The receive errors the driver has counted; false when it counts none.
+  // Only differences between two readings mean anything.
+  virtual bool GetLineErrors(LineErrors* errors) {
+    (void)errors;
+    return false;
+  }
 };
 
 class SerialBackend {

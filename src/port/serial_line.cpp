@@ -78,7 +78,15 @@ bool SerialLine::OpenPort() {
   return true;
 }
 
+bool SerialLine::OpenPortKeepingStatus() {
+  m_bKeepStatus = true;
+  const bool open = OpenPort();
+  m_bKeepStatus = false;
+  return open;
+}
+
 bool SerialLine::ReportError(const std::string& text, int code) {
+  if (m_bKeepStatus) return false;
   if (code == 0) code = m_hPort ? m_hPort->LastError() : m_nLastError;
   std::string status = text;
   // Error 0 has no message: the text stands alone.

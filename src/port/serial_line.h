@@ -20,6 +20,9 @@ class SerialLine {
   // nPortIndex + 1 and configures it. On failure the reason is in the status
   // text and no device is held.
   bool OpenPort();
+  // The same, but a failure leaves the status text as it is (a lost port's
+  // retries keep showing why the port went).
+  bool OpenPortKeepingStatus();
   // Fills m_dcb from the settings.
   void BuildDcb();
   // Stores text followed by the platform's message for code (0: the device's
@@ -47,7 +50,8 @@ class SerialLine {
   const SETTINGS& m_settings;
   SerialBackend& m_backend;
   std::unique_ptr<SerialDevice> m_hPort;
-  int m_nLastError = 0;  // error of the last failing open step, for ReportError(text, 0)
+  bool m_bKeepStatus = false;  // ReportError composes but does not store
+  int m_nLastError = 0;        // error of the last failing open step, for ReportError(text, 0)
   bool m_bDeviceMissing = false;
   DCB m_dcb{};
   mutable std::mutex m_csStrings;  // guards the two strings across threads

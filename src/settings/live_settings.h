@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "settings/display_options.h"
 #include "settings/settings.h"
 
 namespace tarnwick {
@@ -18,6 +19,8 @@ class LiveSettings {
  public:
   // record: the user-interface thread's record; published once at once.
   explicit LiveSettings(const SETTINGS& record);
+  // With the display options published beside the record, under the same version.
+  LiveSettings(const SETTINGS& record, const DisplayOptions& options);
   LiveSettings(const LiveSettings&) = delete;
   LiveSettings& operator=(const LiveSettings&) = delete;
 
@@ -28,14 +31,19 @@ class LiveSettings {
   // Any thread. Copies the published record into copy when it changed since
   // version (which is then updated); false, with nothing copied, otherwise.
   bool Refresh(SETTINGS& copy, std::uint64_t& version) const;
+  // The same, with the options published beside the record.
+  bool Refresh(SETTINGS& copy, DisplayOptions& options, std::uint64_t& version) const;
   // Any thread: the published record as it stands.
   SETTINGS Current() const;
+  DisplayOptions CurrentOptions() const;
   std::uint64_t Version() const { return m_nVersion.load(std::memory_order_acquire); }
 
  private:
   const SETTINGS& m_record;
+  const DisplayOptions& m_options;
   mutable std::mutex m_csPublished;
   SETTINGS m_published;
+  DisplayOptions m_publishedOptions;
   std::atomic<std::uint64_t> m_nVersion{0};
 };
 
@@ -45,12 +53,14 @@ class SettingsSnapshot {
  public:
   explicit SettingsSnapshot(const LiveSettings& live) : m_live(live) { Refresh(); }
   // True when a newer record was taken.
-  bool Refresh() { return m_live.Refresh(m_settings, m_nVersion); }
+  bool Refresh() { return m_live.Refresh(m_settings, m_options, m_nVersion); }
   const SETTINGS& Get() const { return m_settings; }
+  const DisplayOptions& Options() const { return m_options; }
 
  private:
   const LiveSettings& m_live;
   SETTINGS m_settings;
+  DisplayOptions m_options;
   std::uint64_t m_nVersion = 0;
 };
 

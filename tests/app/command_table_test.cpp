@@ -43,12 +43,14 @@ TEST(CommandTable, PromptsAndTooltipsAsTheStringTableGivesThem) {
   }
 }
 
-TEST(CommandTable, OnlyCopyAllAndHelpHaveKeys) {
+TEST(CommandTable, OnlyCopyAllHelpAndThePulseHaveKeys) {
   for (const CommandInfo& command : Commands()) {
     if (command.id == ID_COPY_ALL) {
       EXPECT_EQ(command.key, "Ctrl+C");
     } else if (command.id == ID_HELP_TARNWICK) {
       EXPECT_EQ(command.key, "F1");
+    } else if (command.id == ID_LINE_PULSE_DTR) {
+      EXPECT_EQ(command.key, "Ctrl+Shift+R");
     } else {
       EXPECT_TRUE(command.key.empty()) << command.id;
     }

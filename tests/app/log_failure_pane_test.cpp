@@ -86,6 +86,8 @@ TEST_F(LogFailurePaneTest, LongPathIsShortenedNotWideningTheWindow) {
   const std::string path = m_fixture.dir.File(std::string(600, 'd') + "/raw.log");
   std::snprintf(settings.szRawFile, sizeof settings.szRawFile, "%s", path.c_str());
   Start(settings);
+  // Room for the reason beside the other panes of the status bar.
+  m_fixture.Frame().resize(1000, m_fixture.Frame().height());
   const int widthBefore = m_fixture.Frame().minimumSizeHint().width();
   ASSERT_TRUE(m_fixture.Pty().Write(std::vector<std::uint8_t>{1}));
   ASSERT_TRUE(WaitFor([&] { return m_pane->isVisible(); }));

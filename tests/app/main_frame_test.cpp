@@ -30,8 +30,8 @@ struct MenuEntry {
 TEST(MainFrame, MenusHoldTheirEntriesInOrder) {
   CMainFrame frame;
   const QList<QAction*> menus = frame.menuBar()->actions();
-  ASSERT_EQ(menus.size(), 4);
-  const char* titles[] = {"&Main", "&Edit", "&View", "&Help"};
+  ASSERT_EQ(menus.size(), 5);
+  const char* titles[] = {"&Main", "&Edit", "&View", "&Line", "&Help"};
   const std::vector<std::vector<MenuEntry>> expected = {
       {{ID_PORT_SETTINGS, "&Port settings"},
        {ID_SCREEN_SETTINGS, "&Screen Settings"},
@@ -41,10 +41,16 @@ TEST(MainFrame, MenusHoldTheirEntriesInOrder) {
       {{ID_COPY_ALL, "Copy All"}},
       {{ID_VIEW_TOOLBAR, "&Toolbar"},
        {ID_VIEW_STATUS_BAR, "&Status Bar"},
-       {ID_CLEAR_SCREEN, "Clear"}},
+       {ID_CLEAR_SCREEN, "Clear"},
+       {0, nullptr},
+       {ID_VIEW_OPTIONS, "&Options..."}},
+      {{ID_LINE_DTR, "&DTR"},
+       {ID_LINE_RTS, "&RTS"},
+       {0, nullptr},
+       {ID_LINE_PULSE_DTR, "&Pulse DTR"}},
       {{ID_APP_ABOUT, "&About Tarnwick..."}, {ID_HELP_TARNWICK, "Tarnwick HELP"}},
   };
-  for (int m = 0; m < 4; ++m) {
+  for (int m = 0; m < 5; ++m) {
     EXPECT_EQ(menus[m]->text().toStdString(), titles[m]);
     QMenu* menu = menus[m]->menu();
     ASSERT_NE(menu, nullptr);

@@ -412,6 +412,25 @@ TEST(ZerikViewRepaint, WhatIsShownAlreadyIsNotPaintedAgain) {
   EXPECT_GE(recorder.paints, 1);
 }
 
+// Showing the times changes nothing in the lines, yet the view looks
+// different: the request that follows the option is painted, gutter and all.
+TEST(ZerikViewRepaint, TheTimeGutterComingOrGoingIsPainted) {
+  AppFixture fixture(false);
+  fixture.Start();
+  CZerikView& view = fixture.View();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&fixture.Frame()));
+  Feed(view, "AB");
+  Settle();
+  for (const bool shown : {true, false}) {
+    PaintRecorder recorder(view);
+    fixture.app->m_Options.bShowTimestamps = shown;
+    fixture.app->SettingsChanged();
+    Settle();
+    const QRect firstLine(10, view.LineHeight(), 40, view.LineHeight());
+    EXPECT_TRUE((QRegion(firstLine) - recorder.painted).isEmpty()) << shown;
+  }
+}
+
 // A whole-view request repaints the rows with text and the rows new lines
 // took, not the background beyond them; a new background colour is painted
 // everywhere.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -46,7 +47,11 @@ TEST(SteadyState, ReceivingAllocatesNothingOnceTheScreenIsFull) {
   for (auto& b : data) b = static_cast<std::uint8_t>(random());
   for (Case c : {Case{kFormatText, 0}, Case{kFormatHex, 0}, Case{kFormatBinary, 1},
                  Case{kFormatDec, 1}, Case{kFormatFloat, 3}}) {
-    for (std::int32_t saveText : {0, 1}) {
+    // Off, then every option on: timestamped log lines and a line break at
+    // every read, each read coming 2 ms after the previous one.
+    for (int variant = 0; variant < 4; ++variant) {
+      const std::int32_t saveText = variant & 1;
+      const bool options = variant >= 2;
       SETTINGS settings = DefaultSettings();
       settings.nUnitFormatIndex = c.nFormat;
       settings.nUnitLengthIndex = c.nLengthIndex;
@@ -55,19 +60,32 @@ TEST(SteadyState, ReceivingAllocatesNothingOnceTheScreenIsFull) {
       settings.bSaveText = saveText;
       std::snprintf(settings.szTextFile, sizeof settings.szTextFile, "%s",
                     dir.File("text.log").c_str());
-      LiveSettings live(settings);
+      DisplayOptions displayOptions;
+      displayOptions.bShowTimestamps = options;
+      displayOptions.bTimestampsInLog = options;
+      displayOptions.nPauseBreakMs = options ? 1 : 0;
+      LiveSettings live(settings, displayOptions);
       ScreenModel model(live, nullptr);
-      model.AddReceivedBytes(data.data(), data.size());  // fills the screen
+      ReadTime time = ReadTime::Now();
+      const auto feed = [&](const std::uint8_t* bytes, std::size_t length) {
+        time.wall += std::chrono::milliseconds(2);
+        time.steady += std::chrono::milliseconds(2);
+        model.AddReceivedBytes(bytes, length, time);
+      };
+      feed(data.data(), data.size());  // fills the screen
+      for (std::size_t offset = 0; offset < data.size(); offset += 512) feed(&data[offset], 512);
       g_allocations = 0;
       g_counting = true;
       for (int round = 0; round < 4; ++round) {
         for (std::size_t offset = 0; offset < data.size(); offset += 4096) {
-          model.AddReceivedBytes(data.data() + offset, 4096);
+          feed(data.data() + offset, 4096);
         }
+        for (std::size_t offset = 0; offset < data.size(); offset += 512) feed(&data[offset], 512);
         for (std::uint8_t b : data) model.AddReceivedByte(b);
       }
       g_counting = false;
-      EXPECT_EQ(g_allocations.load(), 0) << "format " << c.nFormat << " text log " << saveText;
+      EXPECT_EQ(g_allocations.load(), 0)
+          << "format " << c.nFormat << " text log " << saveText << " options " << options;
     }
   }
 }

@@ -102,6 +102,21 @@ TEST_F(OpenPortTest, OneAndAHalfStopBitsWithFiveDataBits) {
   EXPECT_NE(0u, tio.c_cflag & CSTOPB);
 }
 
+// A lost port's retries keep the loss as the text shown; an open that works
+// still opens.
+TEST_F(OpenPortTest, OpeningKeepingTheStatusLeavesItOnFailure) {
+  TempDir dir;
+  ScopedEnv port(kPortVariable, dir.File("no-such-device"));
+  SerialLine line(m_settings, *m_backend);
+  line.SetStatus("Port LOST !gone");
+  EXPECT_FALSE(line.OpenPortKeepingStatus());
+  EXPECT_EQ(line.Status(), "Port LOST !gone");
+  EXPECT_FALSE(line.OpenPort());
+  EXPECT_EQ(line.Status(), std::string("Open Port FAILED !") + std::strerror(ENOENT));
+  ScopedEnv present(kPortVariable, m_pty.path());
+  EXPECT_TRUE(line.OpenPortKeepingStatus());
+}
+
 TEST_F(OpenPortTest, MissingDeviceReportsTheSystemText) {
   TempDir dir;
   ScopedEnv port(kPortVariable, dir.File("no-such-device"));

@@ -162,6 +162,27 @@ TEST_F(PosixSerialTest, ModemLineSettingsWorkOnADeviceWithoutModemLines) {
   EXPECT_EQ("in", ReadAtLeast(device, 2));
 }
 
+// Nor has it anything to set, count or wait for: each says so at once.
+TEST_F(PosixSerialTest, PseudoTerminalHasNoModemLinesToReadSetOrWaitForAndCountsNoErrors) {
+  SerialDevice& device = Open();
+  unsigned lines = 0xFF;
+  EXPECT_FALSE(device.GetModemStatus(&lines));
+  EXPECT_EQ(0xFFu, lines);
+  EXPECT_FALSE(device.SetOutputLine(OutputLine::kDtr, false));
+  EXPECT_FALSE(device.SetOutputLine(OutputLine::kRts, true));
+  LineErrors errors{1, 1, 1, 1, 1};
+  EXPECT_FALSE(device.GetLineErrors(&errors));
+  EXPECT_EQ(1u, errors.overrun);
+  EXPECT_EQ(ModemWait::kUnsupported, device.WaitModemChange());
+  // An interruption that nobody waited for ends the next wait instead.
+  device.InterruptModemWait();
+  EXPECT_EQ(ModemWait::kInterrupted, device.WaitModemChange());
+  EXPECT_EQ(ModemWait::kUnsupported, device.WaitModemChange());
+  // The line still works.
+  EXPECT_EQ(2u, WriteText(device, "ok").count);
+  EXPECT_EQ(2u, m_pty.Read(2, 2000).size());
+}
+
 TEST(PosixSerialBackend, ErrorTextAndGoneErrors) {
   const auto backend = CreatePlatformSerialBackend();
   for (const int error : {ENOENT, EBUSY, ENOTTY, EINVAL, EIO}) {

@@ -169,6 +169,27 @@ TEST_F(Win32SerialTest, ModemLineSettingsLetDataThroughWithoutModemLines) {
   EXPECT_EQ("in", std::string(got.begin(), got.end()));
 }
 
+// The pseudo-terminal behind the port has no modem lines to read or set; the
+// driver's error flags are there, and none is set. Changes are not waited
+// for on this synchronous handle: the line state looks instead.
+TEST_F(Win32SerialTest, PortWithoutModemLinesRefusesThemAndCountsNoErrors) {
+  SerialDevice& device = Open();
+  unsigned lines = 0xFF;
+  EXPECT_FALSE(device.GetModemStatus(&lines));
+  EXPECT_FALSE(device.SetOutputLine(OutputLine::kDtr, false));
+  EXPECT_FALSE(device.SetOutputLine(OutputLine::kRts, true));
+  EXPECT_EQ(ModemWait::kUnsupported, device.WaitModemChange());
+  LineErrors errors{9, 9, 9, 9, 9};
+  ASSERT_TRUE(device.GetLineErrors(&errors));
+  EXPECT_EQ(LineErrors{}, errors);
+  // The line still works, and waiting for input still sees it.
+  ASSERT_TRUE(m_far.Write(m_port, "in"));
+  const std::vector<std::uint8_t> got = ReadAtLeast(device, 2);
+  EXPECT_EQ("in", std::string(got.begin(), got.end()));
+  ASSERT_TRUE(device.GetLineErrors(&errors));
+  EXPECT_EQ(0u, errors.Total());
+}
+
 // The system's sentence for a code, as FormatMessageA gives it.
 std::string SystemSentence(DWORD code) {
   char buffer[1024] = {};

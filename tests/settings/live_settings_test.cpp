@@ -28,6 +28,31 @@ TEST(LiveSettings, ReaderTakesAPublishedRecordOnceAndOnlyWhenItChanged) {
   EXPECT_EQ(live.Current().nColumns, 3);
 }
 
+// The display options travel with the record: one Publish, one version.
+TEST(LiveSettings, OptionsArePublishedWithTheRecord) {
+  SETTINGS record = DefaultSettings();
+  DisplayOptions options;
+  LiveSettings live(record, options);
+  SettingsSnapshot snapshot(live);
+  EXPECT_EQ(snapshot.Options(), DisplayOptions{});
+
+  options.bShowTimestamps = true;
+  options.nPauseBreakMs = 250;
+  record.nRows = 5;
+  EXPECT_FALSE(snapshot.Refresh());
+  EXPECT_EQ(live.CurrentOptions(), DisplayOptions{});
+
+  live.Publish();
+  EXPECT_TRUE(snapshot.Refresh());
+  EXPECT_EQ(snapshot.Options(), options);
+  EXPECT_EQ(snapshot.Get().nRows, 5);
+  EXPECT_EQ(live.CurrentOptions(), options);
+
+  // Without options of its own a reader sees every option off.
+  LiveSettings plain(record);
+  EXPECT_EQ(SettingsSnapshot(plain).Options(), DisplayOptions{});
+}
+
 // A path and the flags that go with it always arrive together: the reader
 // never sees half of one path and half of another.
 TEST(LiveSettings, ReaderNeverSeesATornRecord) {

@@ -88,6 +88,14 @@ class FakeSerial : public SerialBackend {
     m_onRead = std::move(hook);
   }
 
+  // Every device opened from now on is handed to wrap, and what it returns
+  // is what the opener gets (a device with modem lines around this one).
+  void WrapDevices(
+      std::function<std::unique_ptr<SerialDevice>(std::unique_ptr<SerialDevice>)> wrap) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_wrap = std::move(wrap);
+  }
+
   // Runs at the start of every Write, with the number of bytes written so far.
   void OnWrite(std::function<void(std::size_t)> hook) {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -143,7 +151,8 @@ class FakeSerial : public SerialBackend {
     m_gone = false;
     LogLocked("open:ok");
     if (error) *error = 0;
-    return std::make_unique<Device>(*this);
+    std::unique_ptr<SerialDevice> device = std::make_unique<Device>(*this);
+    return m_wrap ? m_wrap(std::move(device)) : std::move(device);
   }
   std::string ErrorText(int error) const override {
     return "<error " + std::to_string(error) + ">";
@@ -267,6 +276,7 @@ class FakeSerial : public SerialBackend {
   std::vector<std::string> m_events;
   std::function<void()> m_onRead;
   std::function<void(std::size_t)> m_onWrite;
+  std::function<std::unique_ptr<SerialDevice>(std::unique_ptr<SerialDevice>)> m_wrap;
   std::size_t m_waitCalls = 0;
   std::size_t m_writeBudget = SIZE_MAX;
   std::size_t m_outQueued = 0;

@@ -220,6 +220,40 @@ TEST_F(PortWorkerOnPty, RawLogFollowsThePublishedFlagAndPath) {
   }
 }
 
+std::size_t ThreadsOfThisProcess() {
+  std::size_t count = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task"))
+    ++count;
+  return count;
+}
+
+// A pseudo-terminal has no modem lines and counts no errors: the lamps are
+// grey, the toggles and the pulse refused, the error pane "n/a", and no
+// thread or look is spent on them.
+TEST_F(PortWorkerOnPty, PseudoTerminalShowsNoLinesAndCostsNoWatcher) {
+  m_settings.nDtrIndex = 1;  // ENABLE: the user's, were there a line
+  m_settings.nRtsIndex = 0;  // DISABLE
+  const std::size_t threads = ThreadsOfThisProcess();
+  StartOn(m_pty.path());
+  LineState& lines = m_worker->Lines();
+  ASSERT_TRUE(Eventually([&] { return lines.Status().bOpen; }));
+  const LineStatus status = lines.Status();
+  EXPECT_FALSE(status.bModemLines);
+  EXPECT_FALSE(status.bErrorsCounted);
+  EXPECT_FALSE(status.bDtrSettable);
+  EXPECT_FALSE(status.bRtsSettable);
+  EXPECT_FALSE(lines.SetDtr(false));
+  EXPECT_FALSE(lines.SetRts(true));
+  EXPECT_FALSE(lines.PulseDtr());
+  EXPECT_EQ(ThreadsOfThisProcess(), threads + 1);  // the worker alone
+
+  ASSERT_TRUE(m_pty.Write(std::vector<std::uint8_t>{1, 2, 3}));
+  ASSERT_TRUE(Eventually([&] { return m_worker->m_nBytesRead.load() == 3; }));
+  EXPECT_EQ(lines.Status(), status);
+  m_worker->Stop();
+  EXPECT_FALSE(lines.Status().bOpen);
+}
+
 TEST_F(PortWorkerOnPty, StopReturnsWhileOpenAndWhileMissing) {
   StartOn(m_pty.path());
   m_worker->Stop();

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 
 #include "display/view/ansi_text.h"
@@ -31,6 +32,16 @@ bool ReadInteger(FieldReader& reader, QLineEdit& edit, std::int32_t& member, int
     edit.selectAll();
   }
   return false;
+}
+
+QLabel* BuddyLabel(const QString& text, QWidget* field, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  label->setBuddy(field);
+  QString name = text;
+  name.remove(QLatin1Char('&'));
+  if (name.endsWith(QLatin1Char(':'))) name.chop(1);
+  field->setAccessibleName(name);
+  return label;
 }
 
 }  // namespace tarnwick

@@ -9,7 +9,10 @@
 
 class QAbstractButton;
 class QComboBox;
+class QLabel;
 class QLineEdit;
+class QString;
+class QWidget;
 
 namespace tarnwick {
 
@@ -29,5 +32,9 @@ void ShowInteger(QLineEdit& edit, std::int32_t value);
 // reader (which stops at the first bad field and shows "Enter an integer.").
 // A bad field gets the focus with its text selected.
 bool ReadInteger(FieldReader& reader, QLineEdit& edit, std::int32_t& member, int maxChars = -1);
+
+// A label for field: its buddy (so its mnemonic moves there), and the text
+// without '&' or a closing ':' as the field's accessible name.
+QLabel* BuddyLabel(const QString& text, QWidget* field, QWidget* parent);
 
 }  // namespace tarnwick

@@ -27,13 +27,6 @@ constexpr int kIntegerChars = 63;
 // The background chooser starts here, not at the current background.
 constexpr COLORREF kColorChooserStart = 0x000000;
 
-QLabel* Label(const QString& text, QWidget* buddy, QWidget* parent) {
-  auto* label = new QLabel(text, parent);
-  label->setBuddy(buddy);
-  buddy->setAccessibleName(text);
-  return label;
-}
-
 QLineEdit* SmallEdit(const char* name, QWidget* parent, int columns) {
   auto* edit = new QLineEdit(parent);
   edit->setObjectName(QString::fromLatin1(name));
@@ -74,13 +67,13 @@ void CSettingsDialog::CreateControls() {
   m_wndColor = Button(QStringLiteral("Color"), "color", screen);
   m_wndDelimiter = SmallEdit("delimiter", screen, 4);
   auto* screenGrid = new QGridLayout(screen);
-  screenGrid->addWidget(Label(QStringLiteral("Rows"), m_wndRows, screen), 0, 0);
+  screenGrid->addWidget(BuddyLabel(QStringLiteral("Rows"), m_wndRows, screen), 0, 0);
   screenGrid->addWidget(m_wndRows, 0, 1);
   screenGrid->addWidget(m_wndFont, 0, 2);
-  screenGrid->addWidget(Label(QStringLiteral("Columns"), m_wndColumns, screen), 1, 0);
+  screenGrid->addWidget(BuddyLabel(QStringLiteral("Columns"), m_wndColumns, screen), 1, 0);
   screenGrid->addWidget(m_wndColumns, 1, 1);
   screenGrid->addWidget(m_wndColor, 1, 2);
-  screenGrid->addWidget(Label(QStringLiteral("Delimiter"), m_wndDelimiter, screen), 2, 0);
+  screenGrid->addWidget(BuddyLabel(QStringLiteral("Delimiter"), m_wndDelimiter, screen), 2, 0);
   screenGrid->addWidget(m_wndDelimiter, 2, 1);
   screenGrid->setRowStretch(3, 1);
 
@@ -91,10 +84,10 @@ void CSettingsDialog::CreateControls() {
   m_wndReverse->setObjectName(QStringLiteral("reverseBytes"));
   m_wndReverse->setAccessibleName(m_wndReverse->text());
   auto* unitGrid = new QGridLayout(unit);
-  unitGrid->addWidget(Label(QStringLiteral("Length"), m_wndLength, unit), 0, 0);
+  unitGrid->addWidget(BuddyLabel(QStringLiteral("Length"), m_wndLength, unit), 0, 0);
   unitGrid->addWidget(m_wndLength, 0, 1);
   unitGrid->addWidget(new QLabel(QStringLiteral("bytes"), unit), 0, 2);
-  unitGrid->addWidget(Label(QStringLiteral("Format"), m_wndFormat, unit), 1, 0);
+  unitGrid->addWidget(BuddyLabel(QStringLiteral("Format"), m_wndFormat, unit), 1, 0);
   unitGrid->addWidget(m_wndFormat, 1, 1, 1, 2, Qt::AlignLeft);
   unitGrid->addWidget(m_wndReverse, 2, 0, 1, 3);
   unitGrid->setRowStretch(3, 1);

@@ -56,13 +56,6 @@ void AddItems(QComboBox& list, std::span<const std::string_view> items) {
   }
 }
 
-QLabel* BuddyLabel(const char* text, QWidget* field, QWidget* parent) {
-  auto* label = new QLabel(QString::fromLatin1(text), parent);
-  label->setBuddy(field);
-  field->setAccessibleName(QString::fromLatin1(text).remove(u'&'));
-  return label;
-}
-
 }  // namespace
 
 CStarDialog::CStarDialog(SETTINGS* settings, FileChooser& chooser, MessageBoxes& boxes,
@@ -109,16 +102,16 @@ void CStarDialog::CreateControls() {
                                                          {"&Stop bits", m_pStopBits}};
   int row = 0;
   for (const auto& [text, list] : mainRows) {
-    mainGrid->addWidget(BuddyLabel(text, list, main), row, 0);
+    mainGrid->addWidget(BuddyLabel(QString::fromLatin1(text), list, main), row, 0);
     mainGrid->addWidget(list, row++, 1);
   }
   mainGrid->setRowStretch(row, 1);
 
   auto* additional = new QGroupBox(QStringLiteral("Additional"), this);
   auto* additionalGrid = new QGridLayout(additional);
-  additionalGrid->addWidget(BuddyLabel("D&TR", m_pDtr, additional), 0, 0);
+  additionalGrid->addWidget(BuddyLabel(QStringLiteral("D&TR"), m_pDtr, additional), 0, 0);
   additionalGrid->addWidget(m_pDtr, 0, 1);
-  additionalGrid->addWidget(BuddyLabel("&RTS", m_pRts, additional), 1, 0);
+  additionalGrid->addWidget(BuddyLabel(QStringLiteral("&RTS"), m_pRts, additional), 1, 0);
   additionalGrid->addWidget(m_pRts, 1, 1);
   additionalGrid->addWidget(m_pUseCts, 2, 0, 1, 2);
   additionalGrid->addWidget(m_pUseDsr, 3, 0, 1, 2);

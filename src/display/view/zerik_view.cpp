@@ -33,6 +33,11 @@ QString FromBytes(std::string_view bytes) { return AnsiToQString(bytes); }
 
 }  // namespace
 
+const DisplayOptions& ViewHost::Options() const {
+  static const DisplayOptions kNoOptions{};
+  return kNoOptions;
+}
+
 CZerikView::CZerikView(SETTINGS& settings, ViewHost& host, QWidget* parent)
     : QAbstractScrollArea(parent),
       m_pSettings(&settings),
@@ -124,7 +129,7 @@ void CZerikView::paintEvent(QPaintEvent* event) {
 bool CZerikView::ShownState::operator==(const ShownState& other) const {
   return generation == other.generation && header == other.header &&
          std::memcmp(&font, &other.font, sizeof font) == 0 && text == other.text &&
-         background == other.background;
+         background == other.background && timestamps == other.timestamps;
 }
 
 CZerikView::ShownState CZerikView::CurrentState() const {
@@ -134,6 +139,7 @@ CZerikView::ShownState CZerikView::CurrentState() const {
   state.font = m_pSettings->lfFont;
   state.text = m_pSettings->crText;
   state.background = m_pSettings->crBackground;
+  state.timestamps = m_host.Options().bShowTimestamps;
   return state;
 }
 
@@ -200,6 +206,7 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
   m_drawing.font = m_pSettings->lfFont;
   m_drawing.text = m_pSettings->crText;
   m_drawing.background = m_pSettings->crBackground;
+  m_drawing.timestamps = m_host.Options().bShowTimestamps;
   drawRow(0, 0, m_drawing.header);
 
   int y = h;
@@ -220,8 +227,13 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
     if (!oneCharacterMeasured) oneCharacterMeasured = measure(QStringLiteral("0"));
     return *oneCharacterMeasured;
   };
+  // Lines start right of the arrival times when those are shown.
+  const int gutter = m_gutter.Begin(m_drawing.timestamps, measure,
+                                    ColorFromColorRef(m_pSettings->crText), background);
+  if (cells) m_gutter.PrepareCells(font, h, ascent, painter);
+  const int textLeft = 10 + gutter;
   m_drawing.generation = m_model.VisitLines(
-      [&](const DisplayLine& line) {
+      [&](const DisplayLine& line, LineTime time) {
         const bool rowVisible =
             cells ? y + h > visible.top() && y <= visible.bottom()
                   : y + metrics.height() >= visible.top() && y <= visible.bottom();
@@ -234,7 +246,7 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
           } else {
             extent = measure(FromBytes(line));
           }
-          if (rowVisible) drawRow(10, y, line);
+          if (rowVisible) drawRow(textLeft, y, line);
         } else {
           const int advance = std::max(1, oneCharacter().width());
           const long long width = static_cast<long long>(line.size()) * advance;
@@ -242,16 +254,18 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
                          oneCharacter().height());
           if (rowVisible) {
             const std::size_t first =
-                static_cast<std::size_t>(std::max(0, (visible.left() - 10) / advance - 1));
+                static_cast<std::size_t>(std::max(0, (visible.left() - textLeft) / advance - 1));
             const std::size_t count =
                 first < line.size()
                     ? std::min<std::size_t>(line.size() - first,
                                             static_cast<std::size_t>(visible.width() / advance + 3))
                     : 0;
-            drawRow(10 + static_cast<int>(first) * advance, y,
+            drawRow(textLeft + static_cast<int>(first) * advance, y,
                     std::string_view(line).substr(std::min(first, line.size()), count));
           }
         }
+        // Over the row's background, which the row's drawing filled.
+        if (rowVisible) m_gutter.Draw(painter, 10, y, ascent, time);
         widest = std::max(widest, extent.width());
         lastHeight = extent.height();
         anyLine = true;
@@ -260,7 +274,7 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
       [&]() -> std::optional<Rect> {
         if (!anyLine) return std::nullopt;
         const int top = y - h;
-        return Rect{10, top, 2 * widest, top + h + lastHeight};
+        return Rect{10, top, 2 * widest + gutter, top + h + lastHeight};
       });
   // Below the last line.
   if (cells && visible.bottom() >= y) {
@@ -271,7 +285,7 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
   // text, as far right as they reach. Unknown (null) without cells.
   m_drawnExtent = cells ? QRect(0, 0, contentRight, y) : QRect();
 
-  SetScrollSizes(QSize(widest + 20, y));
+  SetScrollSizes(QSize(widest + 20 + gutter, y));
 }
 
 void CZerikView::SetScrollSizes(QSize size) {
@@ -391,7 +405,7 @@ QRect CZerikView::RepaintAllArea() const {
 }
 
 void CZerikView::OnCopyAll() {
-  std::string text = m_model.CopyAllText();
+  std::string text = m_model.CopyAllText(m_host.Options().bTimestampsInLog);
   // A text reader stops at the first zero byte; so does the clipboard text.
   const std::size_t zero = text.find('\0');
   if (zero != std::string::npos) text.resize(zero);

@@ -18,6 +18,8 @@
 #include "display/screen_model.h"
 #include "display/view/cell_text_painter.h"
 #include "display/view/paint_counter.h"
+#include "display/view/timestamp_gutter.h"
+#include "settings/display_options.h"
 #include "settings/live_settings.h"
 
 namespace tarnwick {
@@ -34,6 +36,8 @@ class ViewHost {
   virtual void SetView(class CZerikView* view) = 0;
   // The record as published to the worker and the screen model.
   virtual const LiveSettings& Live() const = 0;
+  // The display options as this thread holds them; all off unless overridden.
+  virtual const DisplayOptions& Options() const;
 };
 
 class CZerikView : public QAbstractScrollArea, public RepaintSink {
@@ -96,6 +100,7 @@ class CZerikView : public QAbstractScrollArea, public RepaintSink {
     LOGFONT font{};
     COLORREF text = 0;
     COLORREF background = 0;
+    bool timestamps = false;  // the gutter with the lines' arrival times
     bool operator==(const ShownState& other) const;
   };
   ShownState CurrentState() const;
@@ -114,6 +119,7 @@ class CZerikView : public QAbstractScrollArea, public RepaintSink {
   bool m_bDestroyed = false;
   QSize m_scrollSize{100, 100};
   TextMeasure m_measure;
+  TimestampGutter m_gutter;
   // The display font and the LOGFONT it was built from.
   mutable QFont m_font;
   mutable LOGFONT m_fontBuiltFrom{};

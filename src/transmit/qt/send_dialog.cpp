@@ -32,17 +32,6 @@ constexpr int kInitialProgressMax = 100;
 // one of megabytes would hold the window for minutes.
 constexpr int kLongParagraph = 4096;
 
-QLabel* Label(const QString& text, QWidget* buddy, QWidget* parent) {
-  auto* label = new QLabel(text, parent);
-  if (buddy != nullptr) {
-    label->setBuddy(buddy);
-    QString name = text;
-    if (name.endsWith(QLatin1Char(':'))) name.chop(1);
-    buddy->setAccessibleName(name);
-  }
-  return label;
-}
-
 QCheckBox* Check(const QString& text, const char* name, QWidget* parent) {
   auto* box = new QCheckBox(text, parent);
   box->setObjectName(QLatin1String(name));
@@ -125,10 +114,10 @@ void CSendDialog::CreateControls() {
 
   auto* unitFormat = new QGroupBox(QStringLiteral("Unit Format"), this);
   auto* unitGrid = new QGridLayout(unitFormat);
-  unitGrid->addWidget(Label(QStringLiteral("Length"), m_wndLength, unitFormat), 0, 0);
+  unitGrid->addWidget(BuddyLabel(QStringLiteral("Length"), m_wndLength, unitFormat), 0, 0);
   unitGrid->addWidget(m_wndLength, 0, 1);
   unitGrid->addWidget(new QLabel(QStringLiteral("bytes"), unitFormat), 0, 2);
-  unitGrid->addWidget(Label(QStringLiteral("Format"), m_wndFormat, unitFormat), 1, 0);
+  unitGrid->addWidget(BuddyLabel(QStringLiteral("Format"), m_wndFormat, unitFormat), 1, 0);
   unitGrid->addWidget(m_wndFormat, 1, 1, 1, 2);
   unitGrid->addWidget(m_wndReverse, 2, 0, 1, 3);
 
@@ -137,11 +126,11 @@ void CSendDialog::CreateControls() {
   settingsGrid->addWidget(m_wndSendFile, 0, 0, 1, 2);
   settingsGrid->addWidget(m_wndBrowse, 0, 2);
   settingsGrid->addWidget(m_wndPeriodic, 1, 0, 1, 3);
-  settingsGrid->addWidget(Label(QStringLiteral("Period:"), m_wndPeriod, settings), 2, 0);
+  settingsGrid->addWidget(BuddyLabel(QStringLiteral("Period:"), m_wndPeriod, settings), 2, 0);
   settingsGrid->addWidget(m_wndPeriod, 2, 1);
   settingsGrid->addWidget(new QLabel(QStringLiteral("ms"), settings), 2, 2);
 
-  auto* countLabel = Label(QStringLiteral("Transmit count"), m_wndTransmitCount, this);
+  auto* countLabel = BuddyLabel(QStringLiteral("Transmit count"), m_wndTransmitCount, this);
   auto* right = new QVBoxLayout;
   right->addWidget(countLabel);
   right->addWidget(m_wndTransmitCount);

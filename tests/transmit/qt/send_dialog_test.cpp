@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -95,15 +96,17 @@ class SendDialogOnPty : public ::testing::Test {
   }
   // The far side has stopped reading: waits until the Write count stays put,
   // the line holding the rest of the block.
+  // Counted in time, not in polls: on a loaded machine the worker may sit out
+  // many polls while the line is still taking bytes.
   std::int32_t WaitUntilHeld() {
     std::int32_t last = -1;
-    int same = 0;
+    QElapsedTimer still;
     EXPECT_TRUE(WaitFor(
         [&] {
           const std::int32_t now = Written();
-          same = now == last ? same + 1 : 0;
+          if (now != last) still.start();
           last = now;
-          return now > 0 && same >= 10;
+          return now > 0 && still.elapsed() >= 500;
         },
         20000));
     return last;

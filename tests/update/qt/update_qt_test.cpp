@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "app/app_fixture.h"
+#include "app/private_profile.h"
 #include "app/zerik_app.h"
 #include "port/scoped_env.h"
 #include "support/temp_dir.h"
@@ -25,28 +26,10 @@ namespace {
 
 using testing::AppFixture;
 using testing::LoopbackServer;
+using testing::PrivateProfile;
 using testing::ScopedEnv;
 using testing::TempDir;
 using testing::WaitFor;
-
-// The user's profile moves into a temporary directory for one test.
-class PrivateProfile {
- public:
-  PrivateProfile() {
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                       QString::fromStdString(dir.path().string()));
-  }
-  ~PrivateProfile() {
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                       QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
-  }
-  std::filesystem::path File() const { return dir.path() / "Norvast" / "Tarnwick.conf"; }
-  QVariant Value(const char* key) const {
-    return QSettings(QStringLiteral("Norvast"), QStringLiteral("Tarnwick")).value(key);
-  }
-
-  TempDir dir;
-};
 
 // Boxes that note the thread they were shown on and answer as told.
 class ThreadBoxes : public MessageBoxes {

@@ -1,0 +1,48 @@
+// The modal "Options" dialog: the display options that live in the profile
+// (arrival times on the screen and in the text log, a new line after a
+// pause). Edits a copy; the options are written on OK only.
+#pragma once
+
+#include <QDialog>
+
+#include "platform/message_box.h"
+#include "settings/display_options.h"
+
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+
+namespace tarnwick {
+
+inline constexpr const char* kPauseOutOfRange = "Enter a pause from 0 to 86400000 ms.";
+static_assert(kMaxPauseBreakMs == 86'400'000, "the message names the limit");
+
+class COptionsDialog : public QDialog {
+  Q_OBJECT
+ public:
+  COptionsDialog(DisplayOptions& options, MessageBoxes& boxes, QWidget* parent = nullptr);
+
+  // OK: takes the controls into the options; stays open on a bad pause.
+  void accept() override;
+
+  QCheckBox* ShowTimestampsBox() const { return m_wndShowTimestamps; }
+  QCheckBox* TimestampsInLogBox() const { return m_wndTimestampsInLog; }
+  QLineEdit* PauseEdit() const { return m_wndPause; }
+  QPushButton* OkButton() const { return m_wndOk; }
+  QPushButton* CancelButton() const { return m_wndCancel; }
+
+ private:
+  void CreateControls();
+  void OnInitDialog();
+
+  DisplayOptions* m_pOptions;
+  MessageBoxes& m_boxes;
+
+  QCheckBox* m_wndShowTimestamps = nullptr;
+  QCheckBox* m_wndTimestampsInLog = nullptr;
+  QLineEdit* m_wndPause = nullptr;
+  QPushButton* m_wndOk = nullptr;
+  QPushButton* m_wndCancel = nullptr;
+};
+
+}  // namespace tarnwick

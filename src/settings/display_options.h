@@ -1,0 +1,32 @@
+// Options of the display that the settings record has no room for: they live
+// in the user's profile, off by default, and with all of them off the screen,
+// the clipboard and both logs are exactly what they are without them.
+#pragma once
+
+#include <cstdint>
+
+namespace tarnwick {
+
+// The longest pause the option takes: a day. Anything longer would never end
+// a line in practice, and the limit keeps the value well inside int32.
+inline constexpr std::int32_t kMaxPauseBreakMs = 86'400'000;
+
+struct DisplayOptions {
+  // Each line's arrival time in a gutter left of it.
+  bool bShowTimestamps = false;
+  // The same time, and one blank, before each line of the text log and of Copy All.
+  bool bTimestampsInLog = false;
+  // A new line when this many milliseconds pass between two reads that
+  // brought bytes; 0 is off.
+  std::int32_t nPauseBreakMs = 0;
+
+  friend bool operator==(const DisplayOptions&, const DisplayOptions&) = default;
+};
+
+// A pause from a hand-edited profile: below 0 is off, beyond a day is a day.
+inline std::int32_t CorrectPauseBreakMs(std::int64_t ms) {
+  if (ms < 0) return 0;
+  return ms > kMaxPauseBreakMs ? kMaxPauseBreakMs : static_cast<std::int32_t>(ms);
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,112 @@
+// The Options dialog (its controls and reading the pause) and the View
+// command in the running program: the profile read at start-up and written
+// on OK, and the options published to the worker and the model.
+#include "dialogs/qt/options_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "app/app_fixture.h"
+#include "app/command_table.h"
+#include "app/private_profile.h"
+#include "support/recording_message_boxes.h"
+
+namespace tarnwick {
+namespace {
+
+using testing::AppFixture;
+using testing::PrivateProfile;
+
+// OK takes the controls; a pause that is not a number of 0 to 86400000 is
+// refused with a box, the dialog stays open with the field selected, and
+// nothing is taken.
+TEST(OptionsDialog, ControlsAndAPauseReadAsPercentD) {
+  const struct {
+    QString pause;
+    std::int32_t pauseAfter;
+    const char* box;  // nullptr when the dialog closes
+  } cases[] = {
+      {"0", 0, nullptr},
+      {" 40ms", 40, nullptr},
+      {"86400000", 86'400'000, nullptr},
+      {"soon", 7, "Enter an integer."},
+      {"-5", 7, kPauseOutOfRange},
+      {"86400001", 7, kPauseOutOfRange},
+  };
+  for (const auto& c : cases) {
+    DisplayOptions options{false, true, 7};
+    testing::RecordingMessageBoxes boxes;
+    COptionsDialog d(options, boxes);
+    d.show();
+    EXPECT_EQ(qobject_cast<QGroupBox*>(d.ShowTimestampsBox()->parentWidget())->title(),
+              "Timestamps");
+    EXPECT_EQ(d.PauseEdit()->text(), "7");
+    EXPECT_TRUE(d.TimestampsInLogBox()->isChecked());
+    // Tab order and the names a screen reader reads.
+    QWidget* w = d.ShowTimestampsBox();
+    for (const char* name : {"Show timestamps", "Timestamps in text log",
+                             "New line after a pause of", "OK", "Cancel"}) {
+      while (w->focusPolicy() == Qt::NoFocus) w = w->nextInFocusChain();
+      EXPECT_EQ(w->accessibleName(), name);
+      w = w->nextInFocusChain();
+    }
+    d.ShowTimestampsBox()->setChecked(true);
+    d.PauseEdit()->setText(c.pause);
+    QTest::mouseClick(d.OkButton(), Qt::LeftButton);
+    const bool ok = c.box == nullptr;
+    EXPECT_EQ(d.result() == QDialog::Accepted, ok) << c.box;
+    EXPECT_EQ(options, (DisplayOptions{ok, true, c.pauseAfter})) << c.box;
+    ASSERT_EQ(boxes.shown.size(), ok ? 0u : 1u);
+    if (ok) continue;
+    EXPECT_EQ(boxes.shown[0].text, c.box);
+    EXPECT_EQ(d.focusWidget(), d.PauseEdit());
+    EXPECT_EQ(d.PauseEdit()->selectedText(), d.PauseEdit()->text());
+  }
+}
+
+TEST(OptionsCommand, StartUpReadsTheProfileAndOkWritesAndPublishes) {
+  PrivateProfile profile;
+  // Values a hand-edited profile may hold: not numbers, out of range.
+  profile.SetValue("Options/ShowTimestamps", "yes");
+  profile.SetValue("Options/TimestampsInTextLog", 2);
+  profile.SetValue("Options/PauseLineBreakMs", -20);
+  AppFixture fixture(false);
+  fixture.WriteConfig(DefaultSettings());
+  fixture.Start();
+  EXPECT_EQ(fixture.app->m_Options, (DisplayOptions{false, true, 0}));
+  EXPECT_EQ(fixture.app->Live().CurrentOptions(), (DisplayOptions{false, true, 0}));
+
+  fixture.answerDialog = [](QDialog& dialog) {
+    auto& options = dynamic_cast<COptionsDialog&>(dialog);
+    options.ShowTimestampsBox()->setChecked(true);
+    options.TimestampsInLogBox()->setChecked(false);
+    options.PauseEdit()->setText("120");
+    options.accept();
+    return options.result();
+  };
+  fixture.Frame().Action(ID_VIEW_OPTIONS)->trigger();
+  ASSERT_EQ(fixture.dialogsRun.size(), 1u);
+  EXPECT_EQ(fixture.dialogsRun[0], "Options");
+  const DisplayOptions expected{true, false, 120};
+  EXPECT_EQ(fixture.app->m_Options, expected);
+  EXPECT_EQ(fixture.app->Live().CurrentOptions(), expected);
+  EXPECT_EQ(profile.Value("Options/ShowTimestamps").toInt(), 1);
+  EXPECT_EQ(profile.Value("Options/TimestampsInTextLog").toInt(), 0);
+  EXPECT_EQ(profile.Value("Options/PauseLineBreakMs").toInt(), 120);
+
+  // A huge pause is brought into range; the next run starts with it.
+  profile.SetValue("Options/PauseLineBreakMs", qlonglong(99'999'999'999));
+  fixture.app->ExitInstance();
+  fixture.app.reset();
+  fixture.Start();
+  EXPECT_EQ(fixture.app->m_Options, (DisplayOptions{true, false, kMaxPauseBreakMs}));
+}
+
+}  // namespace
+}  // namespace tarnwick
