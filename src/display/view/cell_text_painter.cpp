@@ -3,6 +3,7 @@
 #include <QFontMetricsF>
 #include <QPaintEngine>
 #include <QPainter>
+#include <QRegion>
 #include <QTextLayout>
 #include <algorithm>
 #include <cmath>
@@ -151,21 +152,61 @@ bool CellTextPainter::CanDraw(std::string_view bytes) const {
   });
 }
 
+uchar* CellTextPainter::DevicePixels(QPainter& painter, const QRect& area,
+                                     qsizetype* stride) const {
+  if (m_key.format == QImage::Format_Invalid || painter.hasClipping() || painter.opacity() != 1.0)
+    return nullptr;
+  QPaintEngine* engine = painter.paintEngine();
+  if (engine == nullptr || engine->type() != QPaintEngine::Raster) return nullptr;
+  QPaintDevice* device = engine->paintDevice();
+  if (device == nullptr || device->devType() != QInternal::Image) return nullptr;
+  auto* image = static_cast<QImage*>(device);
+  if (image->format() != m_key.format || image->devicePixelRatio() != 1.0) return nullptr;
+  // A widget's painter reaches its window's image through an offset.
+  const QTransform& transform = painter.deviceTransform();
+  if (transform.type() > QTransform::TxTranslate || transform.dx() != std::floor(transform.dx()) ||
+      transform.dy() != std::floor(transform.dy()))
+    return nullptr;
+  const QRect onDevice =
+      area.translated(static_cast<int>(transform.dx()), static_cast<int>(transform.dy()));
+  if (!image->rect().contains(onDevice)) return nullptr;
+  // The part of the device this paint may change (a widget's paint region);
+  // empty when it may change all of it.
+  const QRegion clip = engine->systemClip();
+  if (!clip.isEmpty()) {
+    const bool inside = clip.rectCount() == 1 ? clip.boundingRect().contains(onDevice)
+                                              : (QRegion(onDevice) - clip).isEmpty();
+    if (!inside) return nullptr;
+  }
+  *stride = image->bytesPerLine();
+  return image->bits() + onDevice.top() * *stride + onDevice.left() * kBytesPerPixel;
+}
+
 void CellTextPainter::Draw(QPainter& painter, int x, int top, std::string_view line,
                            std::size_t first, std::size_t last) {
   last = std::min(last, line.size());
   if (first >= last) return;
   const int h = m_key.lineHeight;
   const int width = static_cast<int>(last - first) * m_nAdvance;
-  if (m_line.width() < width || m_line.height() != h || m_line.format() != m_key.format) {
-    m_line = QImage(std::max(width, m_line.width()), h, m_key.format);
+  const int left = x + static_cast<int>(first) * m_nAdvance;
+  // Straight into the device's pixels where the paint may change all of
+  // them; otherwise composed aside and copied there.
+  qsizetype stride = 0;
+  uchar* target = DevicePixels(painter, QRect(left, top, width, h), &stride);
+  const bool direct = target != nullptr;
+  if (!direct) {
+    if (m_line.width() < width || m_line.height() != h || m_line.format() != m_key.format) {
+      m_line = QImage(std::max(width, m_line.width()), h, m_key.format);
+    }
+    target = m_line.bits();
+    stride = m_line.bytesPerLine();
   }
   // Cells are a few pixels wide: a plain loop copies them faster than
   // memcpy calls do.
   const int advance = m_nAdvance;
   const std::string_view shown = line.substr(first, last - first);
   for (int y = 0; y < h; ++y) {
-    auto* out = reinterpret_cast<quint32*>(m_line.scanLine(y));
+    auto* out = reinterpret_cast<quint32*>(target + y * stride);
     const auto* strip = reinterpret_cast<const quint32*>(m_cells.constScanLine(y));
     for (const char byte : shown) {
       const quint32* cell = strip + m_cellStart[static_cast<std::uint8_t>(byte)];
@@ -173,12 +214,13 @@ void CellTextPainter::Draw(QPainter& painter, int x, int top, std::string_view l
       out += advance;
     }
   }
-  // The cells carry their background: a copy, not a blend.
-  const int left = x + static_cast<int>(first) * m_nAdvance;
-  const QPainter::CompositionMode mode = painter.compositionMode();
-  painter.setCompositionMode(QPainter::CompositionMode_Source);
-  painter.drawImage(QPoint(left, top), m_line, QRect(0, 0, width, h));
-  painter.setCompositionMode(mode);
+  if (!direct) {
+    // The cells carry their background: a copy, not a blend.
+    const QPainter::CompositionMode mode = painter.compositionMode();
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(QPoint(left, top), m_line, QRect(0, 0, width, h));
+    painter.setCompositionMode(mode);
+  }
 
   // The characters whose ink leaves their cells, with those of the
   // neighbours just out of sight, blended over the copy at their places.

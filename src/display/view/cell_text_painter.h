@@ -18,6 +18,7 @@
 #include <QHash>
 #include <QImage>
 #include <QList>
+#include <QRect>
 #include <QString>
 #include <array>
 #include <string_view>
@@ -65,6 +66,12 @@ class CellTextPainter {
   static constexpr int kBlankCell = 256;
 
   void Build(const Key& key);
+  // The pixels of area (painter coordinates) in the painter's device, and
+  // the bytes from one row to the next, when the copy may go straight there:
+  // an image of the cells' format, all of area inside it and inside what the
+  // paint may change, no clip or opacity of the painter's own. nullptr
+  // otherwise.
+  uchar* DevicePixels(QPainter& painter, const QRect& area, qsizetype* stride) const;
 
   Key m_key;
   bool m_bPrepared = false;

@@ -6,6 +6,7 @@
 
 #include <QFontMetrics>
 #include <QImage>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPicture>
 #include <algorithm>
@@ -94,6 +95,40 @@ TEST(CellTextPainter, CopiedLinesLookAsDrawnText) {
   }
 }
 
+// Cells go straight into an image's pixels only where the paint may change
+// them: a clip of the painter's own, or the device's (a widget's paint
+// region), keeps everything outside it as it was.
+TEST(CellTextPainter, CopiesOnlyInsideTheClip) {
+  const QFont font = Mono(20);
+  const Look look{Qt::black, Qt::white};
+  const int h = 20;
+  const std::string line = " 0A 1F FF 00 7E 3C 0A 1F FF 00";
+  const QImage text = AsText(font, look, h, line);
+  const QRect clip(40, h + 5, 60, 10);
+  for (const bool system : {false, true}) {
+    QImage image(text.size(), QImage::Format_RGB32);
+    image.fill(Qt::red);
+    if (system) image.paintEngine()->setSystemClip(QRegion(clip));
+    {
+      QPainter painter(&image);
+      if (!system) painter.setClipRect(clip);
+      painter.setFont(font);
+      painter.setPen(look.text);
+      CellTextPainter cells;
+      ASSERT_TRUE(cells.Prepare(font, look.text, look.background, h, painter.fontMetrics().ascent(),
+                                painter));
+      cells.Draw(painter, 10, h, line, 0, line.size());
+    }
+    if (system) image.paintEngine()->setSystemClip(QRegion());
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x) {
+        const QRgb expected = clip.contains(x, y) ? text.pixel(x, y) : QColor(Qt::red).rgb();
+        ASSERT_EQ(image.pixel(x, y), expected) << x << "," << y << (system ? " system" : "");
+      }
+    }
+  }
+}
+
 // Bytes whose look depends on what stands around them stay text; so do
 // lines on devices the copy cannot reach pixel for pixel, and fonts whose
 // ink reaches into the next row or whose advance is no whole pixel.
@@ -103,7 +138,7 @@ TEST(CellTextPainter, RefusesWhatCopyingCannotShowAlike) {
   CellTextPainter cells;
   QImage image;
   for (const std::string& line : {std::string("A\tB"), std::string("x\ry"), std::string(1, '\0'),
-                                 std::string("soft\xADhyphen")}) {
+                                  std::string("soft\xADhyphen")}) {
     EXPECT_FALSE(FromCells(cells, font, look, 20, line, &image)) << line;
   }
   EXPECT_TRUE(FromCells(cells, font, look, 20, "plain", &image));
