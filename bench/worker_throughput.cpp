@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -182,6 +183,92 @@ class NullSink : public tarnwick::RepaintSink {
   std::atomic<long> m_nRequests{0};
 };
 
+struct PacedFigures {
+  double medianMs = 0;
+  double p99Ms = 0;
+  double wakeupsPerSecond = 0;
+  double cpuPercent = 0;
+};
+
+// A paced stream as a device with a 1 ms packet rhythm delivers it: every
+// millisecond the bytes that rate allows are written at once. Each write's
+// latency runs until the raw log holds its last byte, as seen through
+// inotify, which reports every write to the log.
+PacedFigures PacedLatency(int master, const std::string& rawPath, pid_t workerTid,
+                          std::uint64_t* offset, double bytesPerSecond, int seconds) {
+  struct Sent {
+    Clock::time_point at;
+    std::uint64_t end;  // raw log size once this write is logged
+  };
+  struct Seen {
+    Clock::time_point at;
+    std::uint64_t size;
+  };
+  const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ::inotify_add_watch(watch, rawPath.c_str(), IN_MODIFY);
+  const int rawFd = ::open(rawPath.c_str(), O_RDONLY);
+  std::vector<Sent> sent;
+  std::vector<Seen> seen;
+  std::atomic<bool> done{false};
+  std::thread monitor([&] {
+    char events[4096];
+    while (!done.load()) {
+      struct pollfd p {
+        watch, POLLIN, 0
+      };
+      if (::poll(&p, 1, 50) <= 0) continue;
+      while (::read(watch, events, sizeof events) > 0) {
+      }
+      struct stat st {};
+      ::fstat(rawFd, &st);
+      seen.push_back({Clock::now(), static_cast<std::uint64_t>(st.st_size)});
+    }
+  });
+  const double cpuBefore = ThreadCpuSeconds(workerTid);
+  const long switchesBefore = VoluntarySwitches(workerTid);
+  const auto start = Clock::now();
+  double owed = 0;
+  std::vector<std::uint8_t> chunk;
+  for (auto tick = start; tick - start < std::chrono::seconds(seconds);) {
+    tick += std::chrono::milliseconds(1);
+    std::this_thread::sleep_until(tick);
+    owed += bytesPerSecond / 1000;
+    const auto n = static_cast<std::size_t>(owed);
+    if (n == 0) continue;
+    owed -= static_cast<double>(n);
+    chunk.resize(n);
+    for (std::size_t i = 0; i < n; ++i) chunk[i] = PatternByte(*offset + i);
+    const auto at = Clock::now();
+    if (::write(master, chunk.data(), n) != static_cast<ssize_t>(n)) break;
+    *offset += n;
+    sent.push_back({at, *offset});
+  }
+  const double elapsed = Seconds(Clock::now() - start);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  done.store(true);
+  monitor.join();
+  ::close(rawFd);
+  ::close(watch);
+
+  PacedFigures figures;
+  figures.cpuPercent = 100 * (ThreadCpuSeconds(workerTid) - cpuBefore) / elapsed;
+  figures.wakeupsPerSecond =
+      static_cast<double>(VoluntarySwitches(workerTid) - switchesBefore) / elapsed;
+  std::vector<double> latencies;
+  std::size_t j = 0;
+  for (const Sent& s : sent) {
+    while (j < seen.size() && (seen[j].size < s.end || seen[j].at < s.at)) ++j;
+    if (j == seen.size()) break;
+    latencies.push_back(Seconds(seen[j].at - s.at) * 1e3);
+  }
+  std::sort(latencies.begin(), latencies.end());
+  if (!latencies.empty()) {
+    figures.medianMs = latencies[latencies.size() / 2];
+    figures.p99Ms = latencies[latencies.size() * 99 / 100];
+  }
+  return figures;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -266,6 +353,13 @@ int main(int argc, char** argv) {
   const double idleWakeups =
       static_cast<double>(VoluntarySwitches(workerTid) - switchesBefore) / idleSeconds;
 
+  // Paced streams: latency per write, wake-ups and CPU of the worker.
+  std::uint64_t offset = total;
+  std::vector<std::pair<double, PacedFigures>> paced;
+  for (const double rate : {11500.0, 100000.0, 300000.0}) {
+    paced.emplace_back(rate, PacedLatency(pty.master(), rawPath, workerTid, &offset, rate, 3));
+  }
+
   // Latency: one byte on the far side until the raw log has it.
   const int rawFd = ::open(rawPath.c_str(), O_RDONLY);
   std::vector<double> latencies;
@@ -273,7 +367,7 @@ int main(int argc, char** argv) {
     struct stat st {};
     ::fstat(rawFd, &st);
     const off_t before = st.st_size;
-    const std::uint8_t byte = PatternByte(total + static_cast<std::uint64_t>(i));
+    const std::uint8_t byte = PatternByte(offset + static_cast<std::uint64_t>(i));
     const auto sent = Clock::now();
     if (::write(pty.master(), &byte, 1) != 1) break;
     do {
@@ -290,7 +384,7 @@ int main(int argc, char** argv) {
 
   std::uint64_t lost = 0;
   std::uint64_t changed = 0;
-  CompareRawLog(rawPath, total + latencies.size(), &lost, &changed);
+  CompareRawLog(rawPath, offset + latencies.size(), &lost, &changed);
   struct rusage usage {};
   ::getrusage(RUSAGE_SELF, &usage);
 
@@ -316,6 +410,12 @@ int main(int argc, char** argv) {
                 latencies.size());
   }
   std::printf("repaint requests:           %ld\n", sink.m_nRequests.load());
+  for (const auto& [rate, figures] : paced) {
+    std::printf(
+        "paced %6.1f kB/s: write -> raw log median %.3f ms, p99 %.3f ms; "
+        "worker %.0f wake-ups/s, %.2f %% CPU\n",
+        rate / 1000, figures.medianMs, figures.p99Ms, figures.wakeupsPerSecond, figures.cpuPercent);
+  }
   std::filesystem::remove(rawPath);
   std::filesystem::remove(textPath);
   return lost == 0 && changed == 0 ? 0 : 2;

@@ -27,5 +27,5 @@ cd "$build"
 ./tests/worker/port_worker_pty_test
 ./tests/dialogs/dialogs_tests
 ./tests/plot/plot_tests
-./tests/app/app_test --gtest_filter='StarDialog*:FirstStart*:PortSettingsCommand*:ZerikApp.*:LineStatePanes*:PlotWindow.Plots*'
+./tests/app/app_test --gtest_filter='StarDialog*:FirstStart*:PortSettingsCommand*:ZerikApp.*:LineStatePanes*:PlotWindow.Plots*:ZerikViewRepaint*'
 echo "tsan.sh: no data race, no lock-order inversion"

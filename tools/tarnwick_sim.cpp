@@ -2,13 +2,17 @@
 // lines and binary measurement frames at a chosen rate and echoes whatever it
 // receives, so Tarnwick has something real to show in every format.
 //
-//   tarnwick-sim [--link PATH] [--rate BYTES_PER_SECOND] [--flood]
+//   tarnwick-sim [--link PATH] [--rate BYTES_PER_SECOND] [--flood] [--stats]
 //                [--messages both|text|frames]
+//   tarnwick-sim --dump BYTES
 //
 // The first line on stdout is the device path to open (the pseudo-terminal's
 // slave side). --link also makes PATH a symlink to it. --messages sends only the
 // text lines or only the binary frames instead of both in turn. SIGINT or
-// SIGTERM ends it.
+// SIGTERM ends it. With --stats, SIGUSR1 makes it stop sending (it still
+// echoes) and print "sent N", the bytes the line has taken; the end prints the
+// same line. --dump prints the first BYTES bytes of the device's messages (both
+// kinds) and ends, so a benchmark can check what a reader received.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -32,8 +36,10 @@
 namespace {
 
 volatile sig_atomic_t g_stop = 0;
+volatile sig_atomic_t g_pause = 0;
 
 extern "C" void OnStopSignal(int) { g_stop = 1; }
+extern "C" void OnPauseSignal(int) { g_pause = 1; }
 
 struct Options {
   std::string link;
@@ -41,12 +47,15 @@ struct Options {
   bool flood = false;
   bool text = true;
   bool frames = true;
+  bool stats = false;
+  long long dump = -1;  // bytes of the message stream to print, or -1
 };
 
 void Usage() {
   std::fprintf(stderr,
-               "usage: tarnwick-sim [--link PATH] [--rate BYTES_PER_SECOND] [--flood]\n"
-               "                    [--messages both|text|frames]\n");
+               "usage: tarnwick-sim [--link PATH] [--rate BYTES_PER_SECOND] [--flood] [--stats]\n"
+               "                    [--messages both|text|frames]\n"
+               "       tarnwick-sim --dump BYTES\n");
 }
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -65,6 +74,12 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       if (kind != "both" && kind != "text" && kind != "frames") return false;
       options.text = kind != "frames";
       options.frames = kind != "text";
+    } else if (arg == "--stats") {
+      options.stats = true;
+    } else if (arg == "--dump" && i + 1 < argc) {
+      char* end = nullptr;
+      options.dump = std::strtoll(argv[++i], &end, 10);
+      if (end == argv[i] || *end != '\0' || options.dump < 0) return false;
     } else {
       return false;
     }
@@ -117,6 +132,19 @@ class MessageSource {
   bool m_bFrames;
 };
 
+// The first bytes of the message stream, as a reader with nothing to echo gets them.
+int Dump(long long bytes) {
+  MessageSource source(true, true);
+  while (bytes > 0) {
+    const std::vector<std::uint8_t> message = source.Next();
+    const std::size_t take = static_cast<std::size_t>(
+        std::min<long long>(bytes, static_cast<long long>(message.size())));
+    if (std::fwrite(message.data(), 1, take, stdout) != take) return 1;
+    bytes -= static_cast<long long>(take);
+  }
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
 int OpenPseudoTerminal(std::string& slavePath) {
   const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
   if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) return -1;
@@ -160,6 +188,8 @@ void InstallSignals() {
   action.sa_flags = 0;  // no restart: poll returns at once with EINTR
   ::sigaction(SIGINT, &action, nullptr);
   ::sigaction(SIGTERM, &action, nullptr);
+  action.sa_handler = &OnPauseSignal;
+  ::sigaction(SIGUSR1, &action, nullptr);
   ::signal(SIGPIPE, SIG_IGN);
 }
 
@@ -171,7 +201,9 @@ int main(int argc, char** argv) {
     Usage();
     return 2;
   }
+  if (options.dump >= 0) return Dump(options.dump);
   InstallSignals();
+  if (!options.stats) ::signal(SIGUSR1, SIG_DFL);
 
   std::string slavePath;
   const int master = OpenPseudoTerminal(slavePath);
@@ -191,10 +223,17 @@ int main(int argc, char** argv) {
   std::size_t sentOfFirst = 0;
   std::size_t echoEnd = 1;  // where the next echo goes: behind the earlier ones
   std::size_t queuedBytes = 0;
+  unsigned long long sentTotal = 0;
+  bool paused = false;
   double allowance = 0;  // bytes the rate allows to send now
   auto last = std::chrono::steady_clock::now();
 
   while (!g_stop) {
+    if (g_pause && !paused) {
+      paused = true;
+      std::printf("sent %llu\n", sentTotal);
+      std::fflush(stdout);
+    }
     // At full speed keep a pipe's worth ready; otherwise one message at a time.
     const std::size_t target = options.flood ? 8192 : 1;
     while (queuedBytes < target) {
@@ -206,14 +245,17 @@ int main(int argc, char** argv) {
         std::min(allowance + options.rate * std::chrono::duration<double>(now - last).count(),
                  std::max(64.0, options.rate / 10));
     last = now;
-    const std::size_t sendable =
-        options.flood ? queuedBytes : std::min(queuedBytes, static_cast<std::size_t>(allowance));
+    const std::size_t sendable = paused ? 0
+                                 : options.flood
+                                     ? queuedBytes
+                                     : std::min(queuedBytes, static_cast<std::size_t>(allowance));
 
     struct pollfd p {
       master, static_cast<short>(POLLIN | (sendable > 0 ? POLLOUT : 0)), 0
     };
-    const int timeoutMs =
-        sendable > 0 ? 100 : std::max(1, static_cast<int>(std::ceil(1000.0 / options.rate)));
+    const int timeoutMs = sendable > 0 || paused
+                              ? 100
+                              : std::max(1, static_cast<int>(std::ceil(1000.0 / options.rate)));
     if (::poll(&p, 1, timeoutMs) < 0) {
       if (errno == EINTR) continue;
       break;
@@ -243,6 +285,7 @@ int main(int argc, char** argv) {
       const ssize_t n = ::write(master, chunk, count);
       if (n > 0) {
         std::size_t done = static_cast<std::size_t>(n);
+        sentTotal += done;
         queuedBytes -= done;
         if (!options.flood) allowance -= static_cast<double>(n);
         while (done > 0) {
@@ -261,6 +304,10 @@ int main(int argc, char** argv) {
   }
 
   if (!options.link.empty()) ::unlink(options.link.c_str());
+  if (options.stats) {
+    std::printf("sent %llu\n", sentTotal);
+    std::fflush(stdout);
+  }
   if (keeper >= 0) ::close(keeper);
   ::close(master);
   return 0;

@@ -1,6 +1,7 @@
 #include "display/screen_model.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <limits>
 #include <string_view>
@@ -13,6 +14,7 @@ namespace {
 constexpr std::uint8_t kCarriageReturn = 0x0D;
 constexpr std::uint8_t kLineFeed = 0x0A;
 constexpr std::size_t kPendingTextCapacity = 1024;
+constexpr auto kPaintLockPatience = std::chrono::microseconds(200);
 // With no column limit a line may take more units than an int32 counts: the
 // count saturates instead of wrapping round to 0 or below.
 constexpr std::int32_t kMaxUnitsOnLine = std::numeric_limits<std::int32_t>::max();
@@ -151,6 +153,7 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length,
     m_nBytesTaken.fetch_add(static_cast<std::uint32_t>(length), std::memory_order_relaxed);
     // A Clear may have dropped the partial unit since it was read above.
     fill = m_nUnitFill.load(std::memory_order_relaxed);
+    m_nGeneration.fetch_add(1, std::memory_order_release);
     m_arrival.BeginBatch(readTime, data, length, fill, s.nUnitLength);
     m_bStampTextLog = m_options.bTimestampsInLog;
     // A pause breaks the line before one of the first two units the batch
@@ -205,6 +208,7 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length,
     m_nUnitsOnLine = units;
     m_nUnitFill.store(fill, std::memory_order_relaxed);
     FlushTextLog(fx, m_settings);
+    m_nLineCount.store(m_lines.size(), std::memory_order_release);
     // The paint writes m_rcLastLine under the lock; take it while we hold it.
     lastLine = m_rcLastLine;
   }
@@ -343,6 +347,8 @@ void ScreenModel::Clear(const std::function<void(std::uint32_t bytesTaken)>& und
     m_nUnitsOnLine = 0;
     m_nUnitFill.store(0, std::memory_order_relaxed);
     m_lines.clear();
+    m_nLineCount.store(0, std::memory_order_release);
+    m_nGeneration.fetch_add(1, std::memory_order_release);
     m_bLineAwaitsText = false;
     const std::uint32_t taken = m_nBytesTaken.exchange(0, std::memory_order_relaxed);
     if (underLock) underLock(taken);
@@ -371,28 +377,41 @@ std::string ScreenModel::CopyAllText(bool timestamps) const {
   return text;
 }
 
-void ScreenModel::VisitLines(const std::function<void(const DisplayLine&)>& visit,
-                             const std::function<Rect()>& lastLine) {
-  std::lock_guard<std::mutex> lock(m_csLines);
-  if (visit) {
-    for (std::size_t i = 0; i < m_lines.size(); ++i) visit(m_lines[i]);
-  }
-  if (lastLine) m_rcLastLine = lastLine();
+std::uint64_t ScreenModel::VisitLines(const std::function<void(const DisplayLine&)>& visit,
+                                      const std::function<std::optional<Rect>()>& lastLine) {
+  if (!visit) return VisitLines(std::function<void(const DisplayLine&, LineTime)>(), lastLine);
+  return VisitLines([&visit](const DisplayLine& line, LineTime) { visit(line); }, lastLine);
 }
 
-void ScreenModel::VisitLines(const std::function<void(const DisplayLine&, LineTime)>& visit,
-                             const std::function<Rect()>& lastLine) {
-  std::lock_guard<std::mutex> lock(m_csLines);
+std::uint64_t ScreenModel::VisitLines(
+    const std::function<void(const DisplayLine&, LineTime)>& visit,
+    const std::function<std::optional<Rect>()>& lastLine) {
+  // The worker holds the lock for one received batch, some tens of
+  // microseconds even in a flood: a paint waits that long rather than go to
+  // sleep and be woken once more in its frame.
+  std::unique_lock<std::mutex> lock(m_csLines, std::try_to_lock);
+  if (!lock.owns_lock()) {
+    const auto until = std::chrono::steady_clock::now() + kPaintLockPatience;
+    while (!lock.try_lock() && std::chrono::steady_clock::now() < until) {
+    }
+    if (!lock.owns_lock()) lock.lock();
+  }
   if (visit) {
     for (std::size_t i = 0; i < m_lines.size(); ++i) visit(m_lines[i], m_lines.TimeAt(i));
   }
-  if (lastLine) m_rcLastLine = lastLine();
+  if (lastLine) {
+    if (const std::optional<Rect> rect = lastLine()) m_rcLastLine = *rect;
+  }
+  return m_nGeneration.load(std::memory_order_relaxed);
 }
 
-std::size_t ScreenModel::LineCount() const {
-  std::lock_guard<std::mutex> lock(m_csLines);
-  return m_lines.size();
+// Both are written under m_csLines and read without it: the paint asks at
+// every frame while the worker may hold the lock for a whole flood batch.
+std::uint64_t ScreenModel::Generation() const {
+  return m_nGeneration.load(std::memory_order_acquire);
 }
+
+std::size_t ScreenModel::LineCount() const { return m_nLineCount.load(std::memory_order_acquire); }
 
 std::vector<DisplayLine> ScreenModel::Lines() const {
   std::lock_guard<std::mutex> lock(m_csLines);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -90,12 +91,17 @@ class ScreenModel {
 
   // UI thread, for drawing: calls visit(line) for every line, oldest first,
   // under m_csLines, then stores the last line's rectangle computed by the
-  // paint. lastLine is called under the same lock once all lines were visited.
-  void VisitLines(const std::function<void(const DisplayLine&)>& visit,
-                  const std::function<Rect()>& lastLine);
+  // paint. lastLine is called under the same lock once all lines were visited;
+  // std::nullopt keeps the rectangle. Returns the generation of the lines
+  // visited (see Generation).
+  std::uint64_t VisitLines(const std::function<void(const DisplayLine&)>& visit,
+                           const std::function<std::optional<Rect>()>& lastLine);
   // The same, with each line's arrival time.
-  void VisitLines(const std::function<void(const DisplayLine&, LineTime)>& visit,
-                  const std::function<Rect()>& lastLine);
+  std::uint64_t VisitLines(const std::function<void(const DisplayLine&, LineTime)>& visit,
+                           const std::function<std::optional<Rect>()>& lastLine);
+  // Grows whenever the lines change (a complete unit, a Clear): a drawing of
+  // the same generation shows the lines as they are.
+  std::uint64_t Generation() const;
 
   std::size_t LineCount() const;
   std::vector<DisplayLine> Lines() const;   // a copy, for tests and tools
@@ -163,6 +169,8 @@ class ScreenModel {
   std::int32_t m_nUnitsOnLine = 0;
   bool m_bLineAwaitsText = false;  // the last line shows nothing yet
   Rect m_rcLastLine{0, 0, 1000, 1000};
+  std::atomic<std::uint64_t> m_nGeneration{0};
+  std::atomic<std::size_t> m_nLineCount{0};
 
   // Worker only, except that Clear resets m_nUnitFill under m_csLines.
   std::uint8_t m_unitBytes[4] = {};

@@ -7,7 +7,9 @@
 #include <QClipboard>
 #include <QImage>
 #include <QPainter>
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "app/app_fixture.h"
@@ -110,6 +112,37 @@ TEST(TimestampGutter, LayoutScrollSizeAndColour) {
   EXPECT_LT(Darkest(image, gutter), 200);
   EXPECT_GE(Darkest(image, gutter), dimmed - 2);
   EXPECT_LT(Darkest(image, text), 64);
+}
+
+// The view draws lines and times from cells where its device lets it (an
+// RGB32 image), as text elsewhere (an unpremultiplied ARGB32 image): both
+// look alike, gutter included.
+TEST(TimestampGutter, FromCellsLooksAsDrawnText) {
+  AppFixture fixture(false);
+  StartOneCharacterLines(fixture);
+  CZerikView& view = fixture.View();
+  Feed(view, "a0", 3'723'456);
+  SetOptions(fixture, {true, false, 0});
+  QImage images[2];
+  const QImage::Format formats[2] = {QImage::Format_RGB32, QImage::Format_ARGB32};
+  for (int i = 0; i < 2; ++i) {
+    images[i] = QImage(300, 60, formats[i]);
+    QPainter painter(&images[i]);
+    view.OnDraw(painter, images[i].rect());
+  }
+  const QImage cells = images[0];
+  const QImage text = images[1].convertToFormat(QImage::Format_RGB32);
+  EXPECT_LT(Darkest(cells, QRect(10, 16, 60, 32)), 200) << "stamps in the gutter";
+  int largest = 0;
+  for (int y = 16; y < 48; ++y) {
+    for (int x = 0; x < cells.width(); ++x) {
+      const QRgb p = cells.pixel(x, y);
+      const QRgb q = text.pixel(x, y);
+      largest = std::max({largest, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                          std::abs(qBlue(p) - qBlue(q))});
+    }
+  }
+  EXPECT_LE(largest, 2);
 }
 
 // Copy All follows the log option, not the gutter's.

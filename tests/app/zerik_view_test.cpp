@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
 #include <QScrollBar>
@@ -332,6 +333,135 @@ TEST(ZerikViewRepaint, ALineThatGrewBetweenFramesIsRepaintedToItsEnd) {
   ASSERT_LE(line.right(), view.viewport()->width());
   EXPECT_EQ(recorder.painted.intersected(line), QRegion(line))
       << recorder.painted.boundingRect().right();
+}
+
+// Paint events of the view's viewport and what they painted, while it is
+// installed.
+class PaintRecorder : public QObject {
+ public:
+  explicit PaintRecorder(CZerikView& view) : m_view(view) {
+    m_view.viewport()->installEventFilter(this);
+  }
+  ~PaintRecorder() override { m_view.viewport()->removeEventFilter(this); }
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) {
+      ++paints;
+      painted += static_cast<QPaintEvent*>(event)->region();
+    }
+    return false;
+  }
+  int paints = 0;
+  QRegion painted;
+
+ private:
+  CZerikView& m_view;
+};
+
+void Settle(int ms = 150) {
+  WaitFor([] { return false; }, ms);
+}
+
+// However fast the worker asks, frames come at most every kFrameIntervalMs.
+TEST(ZerikViewRepaint, AStreamOfChangesIsPaintedAtMostSixtyTimesASecond) {
+  AppFixture fixture(false);
+  fixture.Start();
+  CZerikView& view = fixture.View();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&fixture.Frame()));
+  Settle();
+  QElapsedTimer elapsed;
+  elapsed.start();
+  PaintRecorder recorder(view);
+  std::atomic<bool> stop{false};
+  std::thread worker([&] {
+    while (!stop.load()) {
+      view.InvalidateRect(Rect{10, 16, 200, 40});
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+  });
+  Settle(400);
+  stop.store(true);
+  worker.join();
+  Settle();
+  EXPECT_GE(recorder.paints, 1);
+  EXPECT_LE(recorder.paints, elapsed.elapsed() / CZerikView::kFrameIntervalMs + 1);
+}
+
+// A quiet view is not painted, and neither is a request to show again what
+// the whole view shows (the worker asks for the missing port's text every
+// retry); a change is.
+TEST(ZerikViewRepaint, WhatIsShownAlreadyIsNotPaintedAgain) {
+  AppFixture fixture(false);
+  SETTINGS settings = DefaultSettings();
+  settings.nUnitFormatIndex = kFormatHex;
+  fixture.WriteConfig(settings);
+  fixture.Start();
+  CZerikView& view = fixture.View();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&fixture.Frame()));
+  ASSERT_TRUE(WaitFor([&] { return !view.HeaderText().isEmpty(); }));
+  Settle();
+  {
+    PaintRecorder recorder(view);
+    view.InvalidateAll();
+    view.InvalidateCounters();
+    Settle(1200);  // two retries of the missing port
+    EXPECT_EQ(recorder.paints, 0);
+  }
+  PaintRecorder recorder(view);
+  Feed(view, "\x41");
+  Settle();
+  EXPECT_GE(recorder.paints, 1);
+}
+
+// Showing the times changes nothing in the lines, yet the view looks
+// different: the request that follows the option is painted, gutter and all.
+TEST(ZerikViewRepaint, TheTimeGutterComingOrGoingIsPainted) {
+  AppFixture fixture(false);
+  fixture.Start();
+  CZerikView& view = fixture.View();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&fixture.Frame()));
+  Feed(view, "AB");
+  Settle();
+  for (const bool shown : {true, false}) {
+    PaintRecorder recorder(view);
+    fixture.app->m_Options.bShowTimestamps = shown;
+    fixture.app->SettingsChanged();
+    Settle();
+    const QRect firstLine(10, view.LineHeight(), 40, view.LineHeight());
+    EXPECT_TRUE((QRegion(firstLine) - recorder.painted).isEmpty()) << shown;
+  }
+}
+
+// A whole-view request repaints the rows with text and the rows new lines
+// took, not the background beyond them; a new background colour is painted
+// everywhere.
+TEST(ZerikViewRepaint, TheWholeViewIsRepaintedWhereTextMayBe) {
+  AppFixture fixture(false);
+  SETTINGS settings = DefaultSettings();
+  settings.nUnitFormatIndex = kFormatHex;
+  settings.nColumns = 4;
+  fixture.WriteConfig(settings);
+  fixture.Start();
+  CZerikView& view = fixture.View();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&fixture.Frame()));
+  Feed(view, std::string(8, '\x11'));
+  Settle();
+
+  PaintRecorder recorder(view);
+  Feed(view, std::string(12, '\x22'));  // three more lines, each a whole-view request
+  Settle();
+  const int h = view.LineHeight();
+  const int width = QFontMetrics(view.DisplayFont()).horizontalAdvance(" 22 22 22 22");
+  const QRect newLines(10, 3 * h, width, 3 * h);
+  ASSERT_LT(newLines.bottom(), view.viewport()->height());
+  EXPECT_TRUE((QRegion(newLines) - recorder.painted).isEmpty());
+  const QPoint farCorner(view.viewport()->width() - 1, view.viewport()->height() - 1);
+  EXPECT_FALSE(recorder.painted.contains(farCorner));
+
+  recorder.painted = QRegion();
+  fixture.app->m_Settings.crBackground = 0x00332211;
+  fixture.app->SettingsChanged();
+  Settle();
+  EXPECT_TRUE((QRegion(view.viewport()->rect()) - recorder.painted).isEmpty());
 }
 
 }  // namespace

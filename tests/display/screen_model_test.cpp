@@ -328,7 +328,7 @@ TEST(ScreenModel, ClearRunsItsCallbackUnderTheLockBeforeRepainting) {
     EXPECT_EQ(bytesTaken, 2u);
     EXPECT_TRUE(sink.requests.empty());
     // Another thread cannot read the model while the callback runs.
-    reader = std::async(std::launch::async, [&] { return model.LineCount(); });
+    reader = std::async(std::launch::async, [&] { return model.Lines().size(); });
     lockHeld = reader.wait_for(std::chrono::milliseconds(50)) == std::future_status::timeout;
   });
   EXPECT_TRUE(lockHeld);

@@ -99,6 +99,10 @@ QFont FontFromLogFont(const LOGFONT& lf) {
   font.setItalic(lf.lfItalic != 0);
   font.setUnderline(lf.lfUnderline != 0);
   font.setStrikeOut(lf.lfStrikeOut != 0);
+  // Glyphs on whole pixels, as the record's fonts are drawn where it comes
+  // from: columns of units stay on the pixel grid, and the view can copy a
+  // line's characters from cells drawn once (CellTextPainter).
+  font.setHintingPreference(QFont::PreferFullHinting);
   const int height = static_cast<int>(
       std::min<long long>(std::llabs(static_cast<long long>(lf.lfHeight)), kMaxFontHeight));
   if (lf.lfHeight < 0) {

@@ -10,16 +10,29 @@ int TimestampGutter::Begin(bool shown, const std::function<QSize(const QString&)
   // share one advance in the fonts the display uses.
   m_nWidth = shown ? measure(QStringLiteral("00:00:00.000 ")).width() : 0;
   m_color = Dimmed(text, background);
+  m_background = background;
+  m_bCells = false;
   return m_nWidth;
 }
 
-void TimestampGutter::Draw(QPainter& painter, int x, int y, LineTime time) {
+void TimestampGutter::PrepareCells(const QFont& font, int lineHeight, int ascent,
+                                   const QPainter& painter) {
+  m_bCells =
+      m_nWidth > 0 && m_cells.Prepare(font, m_color, m_background, lineHeight, ascent, painter);
+}
+
+void TimestampGutter::Draw(QPainter& painter, int x, int top, int ascent, LineTime time) {
   if (m_nWidth == 0) return;
   char stamp[kTimestampLength];
   m_format.Format(time, stamp);
+  const std::string_view text(stamp, kTimestampLength);
   const QPen pen = painter.pen();
   painter.setPen(m_color);
-  painter.drawText(QPoint(x, y), QString::fromLatin1(stamp, kTimestampLength));
+  if (m_bCells && m_cells.CanDraw(text)) {
+    m_cells.Draw(painter, x, top, text, 0, text.size());
+  } else {
+    painter.drawText(QPoint(x, top + ascent), QString::fromLatin1(stamp, kTimestampLength));
+  }
   painter.setPen(pen);
 }
 

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "display/line_timestamp.h"
+#include "display/view/cell_text_painter.h"
 
 class QPainter;
 
@@ -20,9 +21,15 @@ class TimestampGutter {
   int Begin(bool shown, const std::function<QSize(const QString&)>& measure, const QColor& text,
             const QColor& background);
   int Width() const { return m_nWidth; }
-  // The time of one line, its text's baseline at y, the gutter starting at x.
-  // Leaves the painter's pen as it found it.
-  void Draw(QPainter& painter, int x, int y, LineTime time);
+  // After Begin, when the lines are drawn from cells of this font, line
+  // height and ascent: the stamps are then copied from cells of their own,
+  // which leave nothing outside the row. Costs a comparison when nothing
+  // changed.
+  void PrepareCells(const QFont& font, int lineHeight, int ascent, const QPainter& painter);
+  // The time of one line in the row whose top is at top, its text's baseline
+  // ascent below, the gutter starting at x. Leaves the painter's pen as it
+  // found it.
+  void Draw(QPainter& painter, int x, int top, int ascent, LineTime time);
 
   // Halfway between the text and the background.
   static QColor Dimmed(const QColor& text, const QColor& background);
@@ -30,7 +37,10 @@ class TimestampGutter {
  private:
   int m_nWidth = 0;
   QColor m_color;
+  QColor m_background;
   TimestampFormatter m_format;
+  CellTextPainter m_cells;
+  bool m_bCells = false;
 };
 
 }  // namespace tarnwick

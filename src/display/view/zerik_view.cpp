@@ -7,8 +7,10 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include "display/view/ansi_text.h"
 #include "display/view/logfont_mapping.h"
@@ -17,8 +19,6 @@
 namespace tarnwick {
 namespace {
 
-// Requests gathered for one frame at 60 Hz.
-constexpr int kRepaintIntervalMs = 16;
 // Lines longer than this are measured by character count, not shaped whole.
 constexpr std::size_t kLongLineBytes = 4096;
 // Keeps twice the widest line and the scroll range inside int.
@@ -29,7 +29,7 @@ int AbsHeight(std::int32_t lfHeight) {
   return static_cast<int>(std::min<long long>(height, kMaxFontHeight));
 }
 
-QString FromBytes(const std::string& bytes) { return AnsiToQString(bytes); }
+QString FromBytes(std::string_view bytes) { return AnsiToQString(bytes); }
 
 }  // namespace
 
@@ -45,9 +45,9 @@ CZerikView::CZerikView(SETTINGS& settings, ViewHost& host, QWidget* parent)
       m_model(host.Live(), this) {
   setObjectName(QStringLiteral("zerikView"));
   viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
-  m_repaintTimer.setSingleShot(true);
-  m_repaintTimer.setInterval(kRepaintIntervalMs);
-  connect(&m_repaintTimer, &QTimer::timeout, this, &CZerikView::FlushRepaint);
+  m_frameTimer.setTimerType(Qt::PreciseTimer);
+  m_frameTimer.setInterval(kFrameIntervalMs);
+  connect(&m_frameTimer, &QTimer::timeout, this, &CZerikView::FlushRepaint);
   m_host.SetView(this);
   m_pWorker = &m_host.StartWorker(m_model, *this);
 }
@@ -74,22 +74,77 @@ int CZerikView::LineHeight() const {
   return std::max(1, QFontMetrics(DisplayFont()).lineSpacing());
 }
 
-QString CZerikView::HeaderText() const {
+QString CZerikView::HeaderText() const { return FromBytes(HeaderBytes()); }
+
+std::string CZerikView::HeaderBytes() const {
   if (m_pWorker == nullptr) return {};
   if (m_pWorker->m_bPortOpen.load()) {
-    return QString::asprintf("Bytes Read %d / Write %d", m_pWorker->m_nBytesRead.load(),
-                             m_pWorker->m_nBytesWritten.load());
+    char text[64];
+    const int length =
+        std::snprintf(text, sizeof text, "Bytes Read %d / Write %d", m_pWorker->m_nBytesRead.load(),
+                      m_pWorker->m_nBytesWritten.load());
+    return std::string(text, static_cast<std::size_t>(std::max(0, length)));
   }
-  return FromBytes(m_pWorker->Line().Status());
+  return m_pWorker->Line().Status();
 }
 
 void CZerikView::paintEvent(QPaintEvent* event) {
-  QPainter painter(viewport());
-  OnDraw(painter, event->rect());
+  m_paintCounter.CountPaint();
+  {
+    QPainter painter(viewport());
+    OnDraw(painter, event->rect());
+  }
+  // What the viewport shows now, for the requests to come. Document
+  // coordinates.
+  const QPoint scroll(horizontalScrollBar()->value(), verticalScrollBar()->value());
+  const QRegion painted = event->region().translated(scroll);
+  const QRect whole = viewport()->rect().translated(scroll);
+  const auto covers = [&painted](const QRect& area) { return (QRegion(area) - painted).isEmpty(); };
+  if (covers(whole)) {
+    m_shown = m_drawing;
+    m_bShownValid = true;
+    m_shownExtent = m_drawnExtent;
+    m_shownBackground = m_drawing.background;
+  } else if (!m_shownExtent.isNull() && !m_drawnExtent.isNull()) {
+    const QRect before = m_shownExtent;
+    if (m_drawing.background == m_shownBackground && covers(before | m_drawnExtent)) {
+      // All that is not background was drawn now.
+      m_shown = m_drawing;
+      m_bShownValid = true;
+      m_shownExtent = m_drawnExtent;
+    } else {
+      m_shownExtent |= m_drawnExtent;
+    }
+    // Text that came to rows or columns which were background before, and
+    // which this paint did not reach (it was asked for the old extent):
+    // shown by the next paint.
+    const QRegion grown = QRegion(m_drawnExtent) - QRegion(before) - painted;
+    if (!grown.isEmpty()) viewport()->update(grown.translated(-scroll) & viewport()->rect());
+  } else {
+    // Without cells ink may be anywhere: requests repaint everything.
+    m_shownExtent = QRect();
+  }
+}
+
+bool CZerikView::ShownState::operator==(const ShownState& other) const {
+  return generation == other.generation && header == other.header &&
+         std::memcmp(&font, &other.font, sizeof font) == 0 && text == other.text &&
+         background == other.background && timestamps == other.timestamps;
+}
+
+CZerikView::ShownState CZerikView::CurrentState() const {
+  ShownState state;
+  state.generation = m_model.Generation();
+  state.header = HeaderBytes();
+  state.font = m_pSettings->lfFont;
+  state.text = m_pSettings->crText;
+  state.background = m_pSettings->crBackground;
+  state.timestamps = m_host.Options().bShowTimestamps;
+  return state;
 }
 
 void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
-  painter.fillRect(exposed, ColorFromColorRef(m_pSettings->crBackground));
+  const QColor background = ColorFromColorRef(m_pSettings->crBackground);
   const QFont font = DisplayFont();
   painter.setFont(font);
   const QFontMetrics metrics = painter.fontMetrics();
@@ -102,14 +157,62 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
   painter.translate(-scroll);
   const QRect visible = exposed.translated(scroll);
 
+  // With cells no character leaves its row: each row is filled and drawn on
+  // its own, and the background under the cells, which carry it, is left
+  // alone. Otherwise everything is filled first and the texts are drawn over
+  // it, the next row's over what reaches into it.
+  const bool cells = m_cells.Prepare(font, painter.pen().color(), background, h, ascent, painter);
+  const int cellAdvance = m_cells.Advance();
+  if (!cells) painter.fillRect(visible, background);
   // Texts are placed by the top of their cell, as the lines' layout counts.
-  painter.drawText(QPoint(0, ascent), HeaderText());
+  // With cells a row also says how far right its ink may reach; a row drawn
+  // as text may reach anywhere.
+  int contentRight = 0;
+  const auto drawRow = [&](int x, int top, std::string_view bytes) {
+    if (!cells) {
+      painter.drawText(QPoint(x, top + ascent), FromBytes(bytes));
+      return;
+    }
+    const bool fromCells = m_cells.CanDraw(bytes);
+    // A character drawn over the cells may spill into the next cell.
+    const long long right =
+        fromCells ? x + (static_cast<long long>(bytes.size()) + 1) * cellAdvance : INT_MAX;
+    contentRight =
+        static_cast<int>(std::min<long long>(std::max<long long>(contentRight, right), INT_MAX));
+    const QRect row = QRect(visible.left(), top, visible.width(), h).intersected(visible);
+    if (row.isEmpty()) return;
+    if (!fromCells) {
+      painter.fillRect(row, background);
+      painter.drawText(QPoint(x, top + ascent), FromBytes(bytes));
+      return;
+    }
+    // Only the cells in sight.
+    const long long count = static_cast<long long>(bytes.size());
+    const long long first = std::clamp<long long>((row.left() - x) / cellAdvance, 0, count);
+    const long long last = std::clamp<long long>((row.right() - x) / cellAdvance + 1, first, count);
+    const int left = x + static_cast<int>(first) * cellAdvance;
+    const int rightEdge = x + static_cast<int>(last) * cellAdvance;
+    if (left > row.left()) {
+      painter.fillRect(QRect(row.left(), top, left - row.left(), h), background);
+    }
+    if (rightEdge <= row.right()) {
+      painter.fillRect(QRect(rightEdge, top, row.right() + 1 - rightEdge, h), background);
+    }
+    m_cells.Draw(painter, x, top, bytes, static_cast<std::size_t>(first),
+                 static_cast<std::size_t>(last));
+  };
+
+  m_drawing.header = HeaderBytes();
+  m_drawing.font = m_pSettings->lfFont;
+  m_drawing.text = m_pSettings->crText;
+  m_drawing.background = m_pSettings->crBackground;
+  m_drawing.timestamps = m_host.Options().bShowTimestamps;
+  drawRow(0, 0, m_drawing.header);
 
   int y = h;
   int widest = 0;
   int lastHeight = 0;
   bool anyLine = false;
-  const Rect previous = m_model.LastLineRect();
   const auto measure = [&](const QString& text) {
     return m_measure ? m_measure(metrics, text)
                      : QSize(metrics.horizontalAdvance(text), metrics.height());
@@ -117,49 +220,70 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
   // A line without a break by count can grow without limit. Shaping and
   // measuring all of it at every paint (under the lock the worker waits for)
   // would make a paint cost the whole line, so a long line is measured by one
-  // character's advance and only its visible stretch is drawn.
-  const QSize oneCharacter = measure(QStringLiteral("0"));
-  const int advance = std::max(1, oneCharacter.width());
+  // character's advance and only its visible stretch is drawn. That advance
+  // is measured once per paint, and only when a long line asks for it.
+  std::optional<QSize> oneCharacterMeasured;
+  const auto oneCharacter = [&]() {
+    if (!oneCharacterMeasured) oneCharacterMeasured = measure(QStringLiteral("0"));
+    return *oneCharacterMeasured;
+  };
   // Lines start right of the arrival times when those are shown.
-  const int gutter = m_gutter.Begin(m_host.Options().bShowTimestamps, measure,
-                                    ColorFromColorRef(m_pSettings->crText),
-                                    ColorFromColorRef(m_pSettings->crBackground));
+  const int gutter = m_gutter.Begin(m_drawing.timestamps, measure,
+                                    ColorFromColorRef(m_pSettings->crText), background);
+  if (cells) m_gutter.PrepareCells(font, h, ascent, painter);
   const int textLeft = 10 + gutter;
-  m_model.VisitLines(
+  m_drawing.generation = m_model.VisitLines(
       [&](const DisplayLine& line, LineTime time) {
-        const bool rowVisible = y + metrics.height() >= visible.top() && y <= visible.bottom();
-        if (rowVisible) m_gutter.Draw(painter, 10, y + ascent, time);
+        const bool rowVisible =
+            cells ? y + h > visible.top() && y <= visible.bottom()
+                  : y + metrics.height() >= visible.top() && y <= visible.bottom();
         QSize extent;
         if (line.size() <= kLongLineBytes) {
-          const QString text = FromBytes(line);
-          if (rowVisible) painter.drawText(QPoint(textLeft, y + ascent), text);
-          extent = measure(text);
+          // A line drawn from cells is as wide as its cells: nothing is
+          // shaped or measured at the frame rate.
+          if (cells && !m_measure && m_cells.CanDraw(line)) {
+            extent = QSize(static_cast<int>(line.size()) * cellAdvance, metrics.height());
+          } else {
+            extent = measure(FromBytes(line));
+          }
+          if (rowVisible) drawRow(textLeft, y, line);
         } else {
+          const int advance = std::max(1, oneCharacter().width());
           const long long width = static_cast<long long>(line.size()) * advance;
           extent = QSize(static_cast<int>(std::min<long long>(width, kMaxDocumentWidth)),
-                         oneCharacter.height());
+                         oneCharacter().height());
           if (rowVisible) {
             const std::size_t first =
                 static_cast<std::size_t>(std::max(0, (visible.left() - textLeft) / advance - 1));
-            if (first < line.size()) {
-              const std::size_t count = std::min<std::size_t>(
-                  line.size() - first, static_cast<std::size_t>(visible.width() / advance + 3));
-              const std::string slice = line.substr(first, count);
-              painter.drawText(QPoint(textLeft + static_cast<int>(first) * advance, y + ascent),
-                               FromBytes(slice));
-            }
+            const std::size_t count =
+                first < line.size()
+                    ? std::min<std::size_t>(line.size() - first,
+                                            static_cast<std::size_t>(visible.width() / advance + 3))
+                    : 0;
+            drawRow(textLeft + static_cast<int>(first) * advance, y,
+                    std::string_view(line).substr(std::min(first, line.size()), count));
           }
         }
+        // Over the row's background, which the row's drawing filled.
+        if (rowVisible) m_gutter.Draw(painter, 10, y, ascent, time);
         widest = std::max(widest, extent.width());
         lastHeight = extent.height();
         anyLine = true;
         y += h;
       },
-      [&]() -> Rect {
-        if (!anyLine) return previous;
+      [&]() -> std::optional<Rect> {
+        if (!anyLine) return std::nullopt;
         const int top = y - h;
         return Rect{10, top, 2 * widest + gutter, top + h + lastHeight};
       });
+  // Below the last line.
+  if (cells && visible.bottom() >= y) {
+    painter.fillRect(QRect(visible.left(), y, visible.width(), visible.bottom() + 1 - y),
+                     background);
+  }
+  // Where this paint's ink may be, in document coordinates: the rows with
+  // text, as far right as they reach. Unknown (null) without cells.
+  m_drawnExtent = cells ? QRect(0, 0, contentRight, y) : QRect();
 
   SetScrollSizes(QSize(widest + 20 + gutter, y));
 }
@@ -205,15 +329,19 @@ void CZerikView::PostRepaint(const QRect* area, bool counters) {
   } else {
     m_bRepaintAll = true;
   }
-  if (m_bRepaintPosted) return;
-  m_bRepaintPosted = true;
-  // The worker never touches the widget: the timer starts on this thread.
-  QMetaObject::invokeMethod(
-      this,
-      [this] {
-        if (!m_repaintTimer.isActive()) m_repaintTimer.start();
-      },
-      Qt::QueuedConnection);
+  // While frames run, the next one takes the request: no call to this thread.
+  if (m_bFramesArmed) return;
+  m_bFramesArmed = true;
+  // The worker never touches the widget: the frames start on this thread.
+  QMetaObject::invokeMethod(this, &CZerikView::StartFrames, Qt::QueuedConnection);
+}
+
+// A change after a quiet spell is shown at once, unless the last frame was
+// painted less than a frame ago; the timer then looks for more every frame.
+void CZerikView::StartFrames() {
+  if (m_frameTimer.isActive()) return;
+  m_frameTimer.start();
+  if (!m_lastFrame.isValid() || m_lastFrame.hasExpired(kFrameIntervalMs)) FlushRepaint();
 }
 
 void CZerikView::FlushRepaint() {
@@ -225,15 +353,28 @@ void CZerikView::FlushRepaint() {
     all = m_bRepaintAll;
     counters = m_bRepaintCounters;
     area = m_pendingArea;
+    if (!all && !counters && area.isNull()) {
+      // A frame with nothing to do: quiet until the next request.
+      m_bFramesArmed = false;
+      m_frameTimer.stop();
+      return;
+    }
     m_bRepaintAll = false;
     m_bRepaintCounters = false;
     m_pendingArea = QRect();
-    m_bRepaintPosted = false;
   }
+  // Asked to draw what the whole view already shows (a port state or
+  // settings change that changed nothing visible): nothing to paint. Every
+  // change reaches the model or the header before its request is made, so
+  // the state read now includes everything asked for.
+  if (area.isNull() && m_bShownValid && CurrentState() == m_shown) return;
+  m_lastFrame.restart();
   // The line height comes from the settings and the font, both of this thread.
   if (counters) area |= QRect(0, 0, 1, LineHeight());
+  // Painted now: the frame timer already paces the paints, and a deferred
+  // update would cost one more wake-up per frame.
   if (all) {
-    viewport()->update();
+    viewport()->repaint(RepaintAllArea());
   } else if (!area.isNull()) {
     // The rectangles are as wide as the last paint measured (and inverted
     // when it measured nothing); units that came since may reach further
@@ -241,8 +382,26 @@ void CZerikView::FlushRepaint() {
     // are repainted across the whole width, shifted as the view is scrolled.
     area = area.normalized();
     const int top = area.top() - verticalScrollBar()->value();
-    viewport()->update(QRect(0, top, viewport()->width(), area.height()));
+    viewport()->repaint(QRect(0, top, viewport()->width(), area.height()));
   }
+}
+
+// The whole view, as far as it can have changed: the part of the document
+// that may show text now and the rows new lines have added since; the rest
+// of the viewport shows background and keeps showing it. A paint that finds
+// the lines grew wider asks for the rest itself.
+QRect CZerikView::RepaintAllArea() const {
+  const QRect whole = viewport()->rect();
+  if (m_shownExtent.isNull() || m_shownBackground != m_pSettings->crBackground) return whole;
+  const QPoint scroll(horizontalScrollBar()->value(), verticalScrollBar()->value());
+  const long long rows = static_cast<long long>(m_model.LineCount()) + 1;
+  const int bottom =
+      static_cast<int>(std::min<long long>(rows * LineHeight(), INT_MAX / 2)) - scroll.y();
+  QRect area = m_shownExtent.translated(-scroll);
+  if (bottom > area.bottom() + 1) {
+    area |= QRect(QPoint(0, area.bottom() + 1), QPoint(whole.right(), bottom - 1));
+  }
+  return area & whole;
 }
 
 void CZerikView::OnCopyAll() {

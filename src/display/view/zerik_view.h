@@ -5,15 +5,19 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QElapsedTimer>
 #include <QFont>
 #include <QRect>
 #include <QSize>
 #include <QTimer>
 #include <functional>
 #include <mutex>
+#include <string>
 
 #include "display/repaint_sink.h"
 #include "display/screen_model.h"
+#include "display/view/cell_text_painter.h"
+#include "display/view/paint_counter.h"
 #include "display/view/timestamp_gutter.h"
 #include "settings/display_options.h"
 #include "settings/live_settings.h"
@@ -39,6 +43,10 @@ class ViewHost {
 class CZerikView : public QAbstractScrollArea, public RepaintSink {
   Q_OBJECT
  public:
+  // Repaint requests are applied at most once per this many milliseconds:
+  // never more than 60 frames a second.
+  static constexpr int kFrameIntervalMs = 17;
+
   CZerikView(SETTINGS& settings, ViewHost& host, QWidget* parent = nullptr);
   ~CZerikView() override;
 
@@ -52,6 +60,8 @@ class CZerikView : public QAbstractScrollArea, public RepaintSink {
 
   // "Bytes Read %d / Write %d" while the port is open, the status text otherwise.
   QString HeaderText() const;
+  // The same in the display's code page.
+  std::string HeaderBytes() const;
   // The line height h in pixels (see LineHeight in the .cpp for lfHeight 0).
   int LineHeight() const;
   QFont DisplayFont() const;
@@ -65,7 +75,9 @@ class CZerikView : public QAbstractScrollArea, public RepaintSink {
   void SetTextMeasure(TextMeasure measure) { m_measure = std::move(measure); }
 
   // RepaintSink, callable from any thread: requests are gathered and applied
-  // on this thread at most once per frame.
+  // on this thread at most once per frame (kFrameIntervalMs). The first
+  // request after a quiet spell is shown at once; a request that would paint
+  // exactly what the whole view already shows is dropped.
   void InvalidateAll() override;
   void InvalidateRect(const Rect& rect) override;
   // The header row, LineHeight() tall, mapped when the request is applied.
@@ -81,7 +93,21 @@ class CZerikView : public QAbstractScrollArea, public RepaintSink {
   void scrollContentsBy(int dx, int dy) override;
 
  private:
+  // What a paint of the whole view draws, apart from its size and scrolling.
+  struct ShownState {
+    std::uint64_t generation = 0;
+    std::string header;
+    LOGFONT font{};
+    COLORREF text = 0;
+    COLORREF background = 0;
+    bool timestamps = false;  // the gutter with the lines' arrival times
+    bool operator==(const ShownState& other) const;
+  };
+  ShownState CurrentState() const;
+
+  QRect RepaintAllArea() const;
   void PostRepaint(const QRect* area, bool counters = false);
+  void StartFrames();
   void FlushRepaint();
   void SetScrollSizes(QSize size);
   void UpdateScrollBars();
@@ -98,14 +124,30 @@ class CZerikView : public QAbstractScrollArea, public RepaintSink {
   mutable QFont m_font;
   mutable LOGFONT m_fontBuiltFrom{};
   mutable bool m_bFontBuilt = false;
+  CellTextPainter m_cells;
 
   // Repaint requests waiting for the next frame, in document coordinates.
   std::mutex m_csRepaint;
-  bool m_bRepaintPosted = false;
+  // Set with the first request after a quiet spell; cleared by the frame
+  // that finds nothing to do, which stops the frame timer.
+  bool m_bFramesArmed = false;
   bool m_bRepaintAll = false;
   bool m_bRepaintCounters = false;
   QRect m_pendingArea;
-  QTimer m_repaintTimer;
+  QTimer m_frameTimer;
+  QElapsedTimer m_lastFrame;
+  // What the viewport shows as far as the paints tell: the state the last
+  // paint of everything that was not background drew, and the part of the
+  // document outside which there is only background of m_shownBackground
+  // (null when not known: then everything may show text).
+  ShownState m_shown;
+  bool m_bShownValid = false;
+  QRect m_shownExtent;
+  COLORREF m_shownBackground = 0;
+  // What the paint in progress draws, and where its ink may be (null: anywhere).
+  ShownState m_drawing;
+  QRect m_drawnExtent;
+  PaintCounter m_paintCounter;
 };
 
 }  // namespace tarnwick
