@@ -113,6 +113,21 @@ class ScreenModel {
   std::int32_t UnitFill() const { return m_nUnitFill.load(std::memory_order_relaxed); }
   std::int32_t UnitsOnLine() const;
 
+  // The display fields of the settings as one complete unit sees them,
+  // corrected into the ranges the formatter needs. Whoever follows the stream
+  // as the screen lays it out reads them the same way.
+  struct UnitSettings {
+    int nUnitLength;  // 1..4 bytes
+    std::int32_t nFormat;
+    bool bReverse;
+    std::int32_t nColumns;
+    std::int32_t nRows;  // 1..kMaxDisplayRows
+    bool bLineMode;      // TEXT with no column count: CR ends lines, LF is dropped
+    bool bPlainFormat;   // one of the five formats, not "Unknown Format"
+    bool bSaveText;
+  };
+  static UnitSettings ReadUnitSettings(const SETTINGS& settings);
+
   // Where the next received byte lands, for another reader of the stream
   // that starts mid-line. Worker thread, between two batches.
   struct StreamPosition {
@@ -124,18 +139,6 @@ class ScreenModel {
   StreamPosition Position() const;
 
  private:
-  // The display fields of the settings as one complete unit sees them,
-  // corrected into the ranges the formatter needs.
-  struct UnitSettings {
-    int nUnitLength;  // 1..4 bytes
-    std::int32_t nFormat;
-    bool bReverse;
-    std::int32_t nColumns;
-    std::int32_t nRows;  // 1..kMaxDisplayRows
-    bool bLineMode;      // TEXT with no column count: CR ends lines, LF is dropped
-    bool bPlainFormat;   // one of the five formats, not "Unknown Format"
-    bool bSaveText;
-  };
   // What a run of units asks for once the lock is released, and whether it
   // closed lines for the text log.
   struct RunEffects {
@@ -144,7 +147,6 @@ class ScreenModel {
     bool bTextLogTouched = false;
   };
 
-  static UnitSettings ReadUnitSettings(const SETTINGS& settings);
   // afterPause: the unit follows a pause that ends the line.
   void ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterPause, RunEffects& fx);
   std::size_t UnitText(const UnitSettings& s, std::uint8_t b, char* out) const;

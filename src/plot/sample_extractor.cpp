@@ -26,21 +26,11 @@ void SampleExtractor::Resync(const ScreenModel::StreamPosition& position) {
   m_bTextLineWhole = false;
 }
 
-SampleExtractor::Layout SampleExtractor::ReadLayout(const SETTINGS& settings) {
-  Layout layout;
-  layout.nUnitLength = std::clamp<std::int32_t>(settings.nUnitLengthIndex, 0, 3) + 1;
-  layout.nFormat = settings.nUnitFormatIndex;
-  layout.bReverse = settings.bReverseBytes != 0;
-  layout.nColumns = settings.nColumns;
-  layout.bLineMode = layout.nFormat == kFormatText && layout.nColumns == 0;
-  return layout;
-}
-
 void SampleExtractor::Take(const std::uint8_t* data, std::size_t length, const ReadTime& time,
                            const SETTINGS& settings, const DisplayOptions& options,
                            std::vector<Sample>& out, SkipCounts& skipped) {
   if (length == 0) return;
-  const Layout layout = ReadLayout(settings);
+  const Layout layout = ScreenModel::ReadUnitSettings(settings);
   // When the unit length shrank below the bytes held, the next byte
   // completes the unit, as on the screen (m_unitBytes has room for it).
   m_arrival.SetPauseMs(options.nPauseBreakMs);

@@ -33,14 +33,8 @@ class SampleExtractor {
             SkipCounts& skipped);
 
  private:
-  struct Layout {
-    int nUnitLength;
-    std::int32_t nFormat;
-    bool bReverse;
-    std::int32_t nColumns;
-    bool bLineMode;
-  };
-  static Layout ReadLayout(const SETTINGS& settings);
+  // The screen model's reading of the settings, so both lay units out alike.
+  using Layout = ScreenModel::UnitSettings;
   void TakeUnit(const Layout& layout, std::uint8_t last, bool afterPause, std::vector<Sample>& out,
                 SkipCounts& skipped);
   void TakeNumber(const Layout& layout, std::vector<Sample>& out, SkipCounts& skipped);
