@@ -1,9 +1,7 @@
 #include "plot/qt/plot_profile.h"
 
-#include <QSettings>
-#include <QString>
-
 #include "plot/channel_store.h"
+#include "settings/qt/user_profile.h"
 
 namespace tarnwick {
 namespace {
@@ -14,24 +12,23 @@ constexpr const char* kPlotGeometry = "Options/PlotGeometry";
 }  // namespace
 
 std::size_t LoadPlotDepth() {
-  const QSettings profile(QStringLiteral("Norvast"), QStringLiteral("Tarnwick"));
-  bool ok = false;
-  const qlonglong depth = profile.value(QLatin1String(kPlotDepth)).toLongLong(&ok);
-  return ok ? CorrectPlotDepth(depth) : kDefaultPlotDepth;
+  const QSettings profile = OpenUserProfile();
+  const std::optional<qlonglong> depth = ProfileInteger(profile, QLatin1String(kPlotDepth));
+  return depth ? CorrectPlotDepth(*depth) : kDefaultPlotDepth;
 }
 
 void SavePlotDepth(std::size_t depth) {
-  QSettings profile(QStringLiteral("Norvast"), QStringLiteral("Tarnwick"));
+  QSettings profile = OpenUserProfile();
   profile.setValue(QLatin1String(kPlotDepth), static_cast<qulonglong>(depth));
 }
 
 QByteArray LoadPlotGeometry() {
-  const QSettings profile(QStringLiteral("Norvast"), QStringLiteral("Tarnwick"));
+  const QSettings profile = OpenUserProfile();
   return profile.value(QLatin1String(kPlotGeometry)).toByteArray();
 }
 
 void SavePlotGeometry(const QByteArray& geometry) {
-  QSettings profile(QStringLiteral("Norvast"), QStringLiteral("Tarnwick"));
+  QSettings profile = OpenUserProfile();
   profile.setValue(QLatin1String(kPlotGeometry), geometry);
 }
 

@@ -1,7 +1,6 @@
 #include "settings/qt/display_options_profile.h"
 
-#include <QSettings>
-#include <QString>
+#include "settings/qt/user_profile.h"
 
 namespace tarnwick {
 namespace {
@@ -10,26 +9,22 @@ constexpr const char* kShowTimestamps = "Options/ShowTimestamps";
 constexpr const char* kTimestampsInLog = "Options/TimestampsInTextLog";
 constexpr const char* kPauseBreakMs = "Options/PauseLineBreakMs";
 
-// An integer, or fallback for a missing value or one that is not a number.
-qlonglong ProfileInteger(const QSettings& profile, const char* key, qlonglong fallback) {
-  bool ok = false;
-  const qlonglong value = profile.value(QLatin1String(key)).toLongLong(&ok);
-  return ok ? value : fallback;
-}
-
 }  // namespace
 
 DisplayOptions LoadDisplayOptions() {
-  const QSettings profile(QStringLiteral("Norvast"), QStringLiteral("Tarnwick"));
+  const QSettings profile = OpenUserProfile();
   DisplayOptions options;
-  options.bShowTimestamps = ProfileInteger(profile, kShowTimestamps, 0) != 0;
-  options.bTimestampsInLog = ProfileInteger(profile, kTimestampsInLog, 0) != 0;
-  options.nPauseBreakMs = CorrectPauseBreakMs(ProfileInteger(profile, kPauseBreakMs, 0));
+  options.bShowTimestamps =
+      ProfileInteger(profile, QLatin1String(kShowTimestamps)).value_or(0) != 0;
+  options.bTimestampsInLog =
+      ProfileInteger(profile, QLatin1String(kTimestampsInLog)).value_or(0) != 0;
+  options.nPauseBreakMs =
+      CorrectPauseBreakMs(ProfileInteger(profile, QLatin1String(kPauseBreakMs)).value_or(0));
   return options;
 }
 
 void SaveDisplayOptions(const DisplayOptions& options) {
-  QSettings profile(QStringLiteral("Norvast"), QStringLiteral("Tarnwick"));
+  QSettings profile = OpenUserProfile();
   profile.setValue(QLatin1String(kShowTimestamps), options.bShowTimestamps ? 1 : 0);
   profile.setValue(QLatin1String(kTimestampsInLog), options.bTimestampsInLog ? 1 : 0);
   profile.setValue(QLatin1String(kPauseBreakMs), static_cast<int>(options.nPauseBreakMs));

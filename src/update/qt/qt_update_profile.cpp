@@ -1,8 +1,9 @@
 #include "update/qt/qt_update_profile.h"
 
-#include <QSettings>
 #include <QString>
 #include <limits>
+
+#include "settings/qt/user_profile.h"
 
 namespace tarnwick {
 namespace {
@@ -16,20 +17,18 @@ QString Key(std::string_view section, std::string_view entry) {
 
 std::int32_t QtUpdateProfile::GetProfileInt(std::string_view section, std::string_view entry,
                                             std::int32_t defaultValue) {
-  const QSettings settings(QStringLiteral("Norvast"), QStringLiteral("Tarnwick"));
-  // Read wide, so that a value beyond 32 bits is not taken cut down.
-  bool ok = false;
-  const qlonglong value = settings.value(Key(section, entry)).toLongLong(&ok);
-  if (!ok || value < std::numeric_limits<std::int32_t>::min() ||
-      value > std::numeric_limits<std::int32_t>::max()) {
+  const QSettings settings = OpenUserProfile();
+  const std::optional<qlonglong> value = ProfileInteger(settings, Key(section, entry));
+  if (!value || *value < std::numeric_limits<std::int32_t>::min() ||
+      *value > std::numeric_limits<std::int32_t>::max()) {
     return defaultValue;
   }
-  return static_cast<std::int32_t>(value);
+  return static_cast<std::int32_t>(*value);
 }
 
 void QtUpdateProfile::WriteProfileInt(std::string_view section, std::string_view entry,
                                       std::int32_t value) {
-  QSettings settings(QStringLiteral("Norvast"), QStringLiteral("Tarnwick"));
+  QSettings settings = OpenUserProfile();
   settings.setValue(Key(section, entry), static_cast<int>(value));
   settings.sync();
 }
