@@ -46,16 +46,9 @@ Bytes Pattern(std::size_t count, int seed) {
 }
 
 double ParseUnit(std::int32_t format, const std::string& token) {
-  switch (format) {
-    case kFormatHex:
-      return static_cast<double>(std::strtoul(token.c_str(), nullptr, 16));
-    case kFormatBinary:
-      return static_cast<double>(std::strtoul(token.c_str(), nullptr, 2));
-    case kFormatDec:
-      return static_cast<double>(std::strtol(token.c_str(), nullptr, 10));
-    default:
-      return std::strtod(token.c_str(), nullptr);
-  }
+  if (format == kFormatFloat) return std::strtod(token.c_str(), nullptr);
+  if (format == kFormatDec) return static_cast<double>(std::strtol(token.c_str(), nullptr, 10));
+  return static_cast<double>(std::strtoul(token.c_str(), nullptr, format == kFormatHex ? 16 : 2));
 }
 
 // The screen's units as (column, text), line by line.
