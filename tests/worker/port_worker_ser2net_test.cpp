@@ -1,0 +1,170 @@
+// The worker on ports across the network: COM1 mapped to a real ser2net on
+// loopback that serves a pseudo-terminal, over RFC 2217 and raw TCP.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <termios.h>
+
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/com_names.h"
+#include "port/port_worker.h"
+#include "support/pseudo_terminal.h"
+#include "support/ser2net_server.h"
+#include "support/temp_dir.h"
+#include "worker/worker_rig.h"
+
+namespace tarnwick::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::vector<std::uint8_t> RandomBytes(std::size_t count, unsigned seed) {
+  std::mt19937 random(seed);
+  std::vector<std::uint8_t> bytes(count);
+  for (auto& byte : bytes) byte = static_cast<std::uint8_t>(random());
+  // Runs of the telnet escape and CR NUL, which a wrong escape would spoil.
+  const std::uint8_t runs[] = {255, 255, 255, '\r', 0, 255, 250, 240, '\r', '\n'};
+  std::memcpy(bytes.data() + count / 2, runs, sizeof runs);
+  return bytes;
+}
+
+class PortWorkerOnSer2Net : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (Ser2NetServer::Program().empty()) GTEST_SKIP() << "ser2net is not installed";
+    ASSERT_TRUE(m_pty.ok());
+    ::unsetenv("TARNWICK_COM1");
+    m_settings.nPortIndex = 0;
+    m_settings.bSaveRaw = 1;
+    std::strcpy(m_settings.szRawFile, m_dir.File("raw.bin").c_str());
+    m_server = std::make_unique<Ser2NetServer>(m_pty.path(), m_dir.path().string());
+  }
+  void TearDown() override {
+    if (m_worker) m_worker->Stop();
+    SetProfileComDevice(1, "");
+    SetProfileComBaud(1, 0);
+  }
+
+  void StartWorker(const std::string& device) {
+    SetProfileComDevice(1, device);
+    m_live.Publish();
+    m_worker = std::make_unique<PortWorker>(m_live, *m_backend, nullptr, &m_sink);
+    m_worker->Start();
+  }
+  bool Opened() {
+    return Eventually([&] { return m_worker->m_bPortOpen.load(); }, 20s);
+  }
+
+  // Both ways: a handed-over block is what the far side reads, and what the
+  // far side writes is what the raw log holds. Out first: ser2net opens its
+  // device only once a client is there, and what reaches the far side before
+  // that is not read.
+  void ExpectBytesPassBothWays(std::size_t count) {
+    const std::vector<std::uint8_t> out = RandomBytes(count, 2);
+    m_worker->HandOver(out.data(), static_cast<std::int32_t>(out.size()));
+    EXPECT_EQ(m_pty.Read(out.size(), 60000), out);
+    ASSERT_TRUE(Eventually([&] { return m_worker->TxBuffer() == nullptr; }));
+
+    const std::int32_t before = m_worker->m_nBytesRead.load();
+    const std::vector<std::uint8_t> in = RandomBytes(count, 1);
+    ASSERT_TRUE(m_pty.Write(in));
+    ASSERT_TRUE(Eventually(
+        [&] { return m_worker->m_nBytesRead.load() - before >= static_cast<std::int32_t>(count); },
+        60s))
+        << m_worker->m_nBytesRead.load() - before;
+    const std::vector<unsigned char> logged = ReadBytes(m_dir.File("raw.bin"));
+    ASSERT_GE(logged.size(), count);
+    EXPECT_TRUE(
+        std::equal(in.begin(), in.end(), logged.end() - static_cast<std::ptrdiff_t>(count)));
+  }
+
+  TempDir m_dir;
+  PseudoTerminal m_pty;
+  std::unique_ptr<Ser2NetServer> m_server;
+  SETTINGS m_settings = DefaultSettings();
+  std::unique_ptr<SerialBackend> m_backend = CreatePlatformSerialBackend();
+  CountingSink m_sink;
+  LiveSettings m_live{m_settings};
+  std::unique_ptr<PortWorker> m_worker;
+};
+
+struct LineCase {
+  const char* name;
+  int baudIndex;
+  std::uint32_t typedRate;  // Ports/COM1Baud, 0 for none
+  int stopBitsIndex;
+  int useCts;
+  speed_t speed;
+};
+
+// A pseudo-terminal keeps the rate, the stop bits and RTS/CTS flow (it
+// forces 8 bits without parity, so those cannot be seen there).
+TEST_F(PortWorkerOnSer2Net, LineSettingsReachTheServersDevice) {
+  const LineCase cases[] = {
+      {"listed rate, one stop, no flow", 12, 0, 0, 0, B115200},
+      {"typed rate, two stop, RTS/CTS", 6, 460800, 2, 1, B460800},
+      {"3 Mbaud", 6, 3000000, 0, 1, B3000000},
+  };
+  ASSERT_TRUE(m_server->Start());
+  for (const LineCase& c : cases) {
+    m_settings.nBaudIndex = c.baudIndex;
+    m_settings.nStopBitsIndex = c.stopBitsIndex;
+    m_settings.bUseCts = c.useCts;
+    SetProfileComBaud(1, c.typedRate);
+    if (!m_worker) {
+      StartWorker(m_server->Rfc2217Url());
+    } else {
+      m_live.Publish();
+      m_worker->RequestReopen();
+    }
+    ASSERT_TRUE(Opened()) << c.name << ": " << m_worker->Line().Status();
+    termios tio{};
+    EXPECT_TRUE(Eventually([&] {
+      return ::tcgetattr(m_pty.master(), &tio) == 0 && ::cfgetospeed(&tio) == c.speed &&
+             ((tio.c_cflag & CSTOPB) != 0) == (c.stopBitsIndex == 2) &&
+             ((tio.c_cflag & CRTSCTS) != 0) == (c.useCts != 0);
+    })) << c.name
+        << ": speed " << ::cfgetospeed(&tio) << " cflag " << std::hex << tio.c_cflag;
+  }
+}
+
+TEST_F(PortWorkerOnSer2Net, BinaryDataPassesUnchangedOverRfc2217AndRawTcp) {
+  ASSERT_TRUE(m_server->Start());
+  for (const std::string& url : {m_server->Rfc2217Url(), m_server->TcpUrl()}) {
+    SCOPED_TRACE(url);
+    if (!m_worker) {
+      StartWorker(url);
+    } else {
+      SetProfileComDevice(1, url);
+      m_worker->RequestReopen();
+    }
+    ASSERT_TRUE(Opened()) << m_worker->Line().Status();
+    ExpectBytesPassBothWays(256 * 1024);
+  }
+}
+
+// A server that is not there yet is the header's reason and is looked for
+// again without being asked; one that goes away is a lost port, resumed
+// when it is back.
+TEST_F(PortWorkerOnSer2Net, UnreachableServerIsReportedAndADroppedConnectionResumes) {
+  StartWorker(m_server->Rfc2217Url());
+  ASSERT_TRUE(Eventually([&] { return !m_worker->Line().Status().empty(); }));
+  EXPECT_EQ(m_worker->Line().Status(), "Open Port FAILED !Connection refused");
+  ASSERT_TRUE(m_server->Start());
+  ASSERT_TRUE(Opened()) << m_worker->Line().Status();
+  ExpectBytesPassBothWays(4096);
+
+  m_server->Stop();
+  ASSERT_TRUE(Eventually([&] { return !m_worker->m_bPortOpen.load(); }, 20s));
+  EXPECT_EQ(m_worker->Line().Status().rfind("Port LOST !", 0), 0u) << m_worker->Line().Status();
+  ASSERT_TRUE(m_server->Start());
+  ASSERT_TRUE(Opened()) << m_worker->Line().Status();
+  ExpectBytesPassBothWays(4096);
+}
+
+}  // namespace
+}  // namespace tarnwick::testing
