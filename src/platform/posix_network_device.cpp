@@ -2,6 +2,7 @@
 
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -142,9 +143,20 @@ std::unique_ptr<SerialDevice> OpenNetworkDevice(const NetworkPortName& name, int
   const int fd = Connect(addresses, wakeFd, error);
   ::freeaddrinfo(addresses);
   if (fd < 0) return nullptr;
-  // A server that vanished without a word is noticed in time.
+  // A server that vanished without a word (a cable pulled, a power cut) is a
+  // lost port within seconds, not the system's two hours.
   const int on = 1;
   ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+#if defined(TCP_KEEPIDLE) && defined(TCP_KEEPINTVL) && defined(TCP_KEEPCNT)
+  const int idleSeconds = 5, intervalSeconds = 2, probes = 3;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idleSeconds, sizeof idleSeconds);
+  ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &intervalSeconds, sizeof intervalSeconds);
+  ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
+#endif
+#ifdef TCP_USER_TIMEOUT
+  const unsigned unackedMs = 11000;  // sent data unacknowledged this long: gone
+  ::setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &unackedMs, sizeof unackedMs);
+#endif
   *error = 0;
   return std::make_unique<PosixNetworkDevice>(fd, wakeFd, name.bRfc2217);
 }
