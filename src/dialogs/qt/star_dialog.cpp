@@ -88,6 +88,10 @@ void CStarDialog::CreateControls() {
   m_pSaveToFile = new MultiLineCheckBox(this);
   m_pPortDevice = new QLabel(this);
   m_pDevice = new QLineEdit(this);
+  // Wide enough for a by-id name's start or a whole network address.
+  m_pDevice->setMinimumWidth(m_pDevice->fontMetrics().horizontalAdvance(
+                                 QStringLiteral("rfc2217://255.255.255.255:65535")) +
+                             2 * m_pDevice->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 8);
   // Rates beside the list are typed in; only digits are taken.
   m_pBaudRate->setEditable(true);
   m_pBaudRate->setInsertPolicy(QComboBox::NoInsert);
