@@ -5,8 +5,11 @@
 #include <termios.h>
 
 #include <cstring>
+#include <fstream>
+#include <future>
 #include <memory>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -180,6 +183,59 @@ TEST_F(PortWorkerOnSer2Net, UnreachableServerIsReportedAndADroppedConnectionResu
   ASSERT_TRUE(m_server->Start());
   ASSERT_TRUE(Opened()) << m_worker->Line().Status();
   ExpectBytesPassBothWays(4096);
+}
+
+// A listener whose queue is full drops the worker's SYN: the connect hangs,
+// and Stop must not wait for it.
+TEST(PortWorkerConnecting, StopDoesNotWaitForAConnectThatHangs) {
+  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(listener, 0), 0);
+  ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  const int port = ntohs(address.sin_port);
+  char local[32];
+  std::snprintf(local, sizeof local, ":%04X", port);
+  // This process's sockets that wait for their SYN to be answered.
+  auto synSent = [&] {
+    std::ifstream table("/proc/self/net/tcp");
+    std::string line;
+    int count = 0;
+    while (std::getline(table, line)) {
+      std::istringstream fields(line);
+      std::string slot, from, to, state;
+      fields >> slot >> from >> to >> state;
+      if (to.ends_with(local) && state == "02") ++count;
+    }
+    return count;
+  };
+  // Connections until one is left waiting: the queue is full.
+  std::vector<int> fillers;
+  while (fillers.size() < 16 && synSent() == 0) {
+    fillers.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+    ::connect(fillers.back(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+  }
+  const int waiting = synSent();
+  ASSERT_GT(waiting, 0);
+
+  SETTINGS settings = DefaultSettings();
+  LiveSettings live{settings};
+  std::unique_ptr<SerialBackend> backend = CreatePlatformSerialBackend();
+  SetProfileComDevice(1, "tcp://127.0.0.1:" + std::to_string(port));
+  PortWorker worker(live, *backend, nullptr, nullptr);
+  worker.Start();
+  const bool hanging = Eventually([&] { return synSent() > waiting; });
+  auto stopped = std::async(std::launch::async, [&] { worker.Stop(); });
+  const bool returned = stopped.wait_for(5s) == std::future_status::ready;
+  SetProfileComDevice(1, "");
+  for (const int fd : fillers) ::close(fd);
+  ::close(listener);
+  EXPECT_TRUE(hanging);
+  EXPECT_TRUE(returned);
+  EXPECT_FALSE(worker.m_bPortOpen.load());
 }
 
 }  // namespace
