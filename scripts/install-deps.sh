@@ -11,6 +11,7 @@ packages=(
   locales libc-l10n
   libcurl4-openssl-dev python3
   libqcustomplot-dev libqcustomplot2.1-qt6
+  ser2net
 )
 if [ "${1:-}" = "--gui-tools" ]; then
   packages+=(xvfb x11-utils xdotool imagemagick)

@@ -23,6 +23,7 @@
 #include "port/serial_line.h"
 #include "settings/config_file.h"
 #include "settings/qt/display_options_profile.h"
+#include "settings/qt/port_profile.h"
 #include "transmit/port_tx_hand_over.h"
 #include "transmit/qt/send_dialog.h"
 
@@ -44,6 +45,9 @@ bool CZerikApp::InitInstance() {
   std::error_code error;
   m_szStartDir = std::filesystem::current_path(error).string();
   m_Options = LoadDisplayOptions();
+  // Before the first open and the first summary: the devices and rates the
+  // profile keeps per COM number.
+  LoadPortProfile();
   // A missing or unreadable file has shown its warning; the port settings are
   // asked for on the defaults before the worker starts, whatever the answer.
   // A close request that came during the warning skips them.
