@@ -19,6 +19,7 @@
 #include "platform/com_names.h"
 #include "platform/error_text.h"
 #include "platform/posix_arbitrary_baud.h"
+#include "platform/posix_device_group.h"
 #include "platform/posix_line_settings.h"
 
 namespace tarnwick {
@@ -317,6 +318,10 @@ bool PosixSerialBackend::IsDeviceMissing(int error) const {
   // No such path, a path through something that is no directory, or a node
   // without a device behind it (a driver not loaded, an adapter not plugged).
   return error == ENOENT || error == ENOTDIR || error == ENXIO || error == ENODEV;
+}
+
+std::string PosixSerialBackend::OpenFailureAdvice(const std::string& portName, int error) const {
+  return error == EACCES ? DeviceGroupAdvice(ResolvePortPath(portName)) : std::string();
 }
 
 WaitResult PosixSerialBackend::Sleep(int timeoutMs) {
