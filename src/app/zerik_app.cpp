@@ -211,11 +211,9 @@ void CZerikApp::OnHelp() {
   const std::optional<std::filesystem::path> page = FindHelpPage(m_szStartDir, m_helpDirs);
   if (!page) return;
   if (m_openUrl(QUrl::fromLocalFile(QFile::decodeName(page->string().c_str())))) return;
-  m_boxes.ShowPath(
-      "No web browser could be started to show the help page. Open this file in "
-      "one:\n" +
-          page->string(),
-      "Tarnwick HELP", MessageIcon::kInformation);
+  const std::string text =
+      "No web browser could be started to show the help page. Open this file in one:\n";
+  m_boxes.ShowPath(text + page->string(), "Tarnwick HELP", MessageIcon::kInformation);
 }
 
 void CZerikApp::ShowOpenAdvice(const std::string& advice) {
