@@ -6,6 +6,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "app/about_dlg.h"
@@ -18,6 +19,7 @@
 #include "dialogs/qt/star_dialog.h"
 #include "dialogs/screen_settings_corrections.h"
 #include "display/view/log_failure_pane.h"
+#include "platform/help_page.h"
 #include "plot/qt/plot_window.h"
 #include "port/qt/line_state_panes.h"
 #include "port/serial_line.h"
@@ -32,6 +34,8 @@ namespace tarnwick {
 CZerikApp::CZerikApp(std::unique_ptr<SerialBackend> backend, MessageBoxes& boxes, UrlOpener opener)
     : m_boxes(boxes), m_openUrl(std::move(opener)), m_pBackend(std::move(backend)) {
   if (!m_openUrl) m_openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+  m_helpDirs = {TARNWICK_HELP_DIR,
+                QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString()};
   m_runModal = [](QDialog& dialog) { return dialog.exec(); };
 }
 
@@ -91,6 +95,10 @@ bool CZerikApp::InitInstance() {
 PortWorker& CZerikApp::StartWorker(ScreenModel& model, RepaintSink& sink) {
   m_pWorker = std::make_unique<PortWorker>(m_live, *m_pBackend, &model, &sink);
   m_pWorker->SetLogFailures(&m_logFailures);
+  m_pWorker->Line().SetAdviceReporter([this](const std::string& advice) {
+    QMetaObject::invokeMethod(
+        this, [this, advice] { ShowOpenAdvice(advice); }, Qt::QueuedConnection);
+  });
   model.SetLogFailures(&m_logFailures);
   m_pWorker->Start();
   return *m_pWorker;
@@ -202,12 +210,20 @@ void CZerikApp::OnPlot() {
 }
 
 void CZerikApp::OnHelp() {
-  const std::filesystem::path path = std::filesystem::path(m_szStartDir) / "help.html";
   // A missing page is not reported; asking the desktop anyway could make it
   // show an error of its own.
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return;
-  m_openUrl(QUrl::fromLocalFile(QFile::decodeName(path.string().c_str())));
+  const std::optional<std::filesystem::path> page = FindHelpPage(m_szStartDir, m_helpDirs);
+  if (!page) return;
+  if (m_openUrl(QUrl::fromLocalFile(QFile::decodeName(page->string().c_str())))) return;
+  const std::string text =
+      "No web browser could be started to show the help page. Open this file in one:\n";
+  m_boxes.ShowPath(text + page->string(), "Tarnwick HELP", MessageIcon::kInformation);
+}
+
+void CZerikApp::ShowOpenAdvice(const std::string& advice) {
+  if (m_bOpenAdviceShown) return;
+  m_bOpenAdviceShown = true;
+  m_boxes.ShowPath(advice, "Open Port FAILED !", MessageIcon::kWarning);
 }
 
 }  // namespace tarnwick

@@ -20,6 +20,7 @@
 #include "platform/com_names.h"
 #include "platform/error_text.h"
 #include "platform/posix_arbitrary_baud.h"
+#include "platform/posix_device_group.h"
 #include "platform/posix_line_settings.h"
 #include "platform/posix_network_device.h"
 #include "port/network_port_name.h"
@@ -340,6 +341,10 @@ bool PosixSerialBackend::IsDeviceMissing(int error) const {
     return true;
   }
   return IsNetworkError(error) && error != kBadNetworkNameError;
+}
+
+std::string PosixSerialBackend::OpenFailureAdvice(const std::string& portName, int error) const {
+  return error == EACCES ? DeviceGroupAdvice(ResolvePortPath(portName)) : std::string();
 }
 
 WaitResult PosixSerialBackend::Sleep(int timeoutMs) {

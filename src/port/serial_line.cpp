@@ -68,7 +68,9 @@ bool SerialLine::OpenPort() {
   m_bDeviceMissing = !m_hPort && m_backend.IsDeviceMissing(error);
   if (!m_hPort) {
     m_nLastError = error;
-    return ReportError("Open Port FAILED !", 0);
+    const std::string advice = m_backend.OpenFailureAdvice(name, error);
+    if (!advice.empty() && m_reportAdvice) m_reportAdvice(advice);
+    return ReportError("Open Port FAILED !", 0, advice);
   }
 
   BuildDcb();
@@ -92,12 +94,13 @@ bool SerialLine::OpenPortKeepingStatus() {
   return open;
 }
 
-bool SerialLine::ReportError(const std::string& text, int code) {
+bool SerialLine::ReportError(const std::string& text, int code, const std::string& advice) {
   if (m_bKeepStatus) return false;
   if (code == 0) code = m_hPort ? m_hPort->LastError() : m_nLastError;
   std::string status = text;
   // Error 0 has no message: the text stands alone.
   if (code != 0) status += m_backend.ErrorText(code);
+  if (!advice.empty()) status += ". " + advice;
   SetStatus(status);
   return false;
 }
