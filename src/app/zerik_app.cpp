@@ -44,6 +44,7 @@ bool CZerikApp::InitInstance() {
   std::error_code error;
   m_szStartDir = std::filesystem::current_path(error).string();
   m_Options = LoadDisplayOptions();
+  if (m_overrideOptions) m_overrideOptions(m_Options);
   // A missing or unreadable file has shown its warning; the port settings are
   // asked for on the defaults before the worker starts, whatever the answer.
   // A close request that came during the warning skips them.
