@@ -31,17 +31,19 @@ def trial(args, work, subject):
     run = tempfile.mkdtemp(prefix=f"{subject}-", dir=work)
     port, raw, text = (os.path.join(run, n) for n in ("port", "raw.log", "text.log"))
     sim = Simulator(args.sim, port, args.rate)
-    if subject == "cat":
-        with open(raw, "wb") as out:
-            proc = subprocess.Popen(["cat", port], stdout=out)
-    else:
-        subprocess.run([args.config, run, raw, text], check=True)
-        env = dict(os.environ, TARNWICK_COM1=port, XDG_CONFIG_HOME=os.path.join(run, "config"))
-        for name in ("DISPLAY", "WAYLAND_DISPLAY"):
-            env.pop(name, None)
-        proc = subprocess.Popen([args.program, "--headless"], cwd=run, env=env,
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    proc = None
     try:
+        if subject == "cat":
+            with open(raw, "wb") as out:
+                proc = subprocess.Popen(["cat", port], stdout=out)
+        else:
+            subprocess.run([args.config, run, raw, text], check=True)
+            env = dict(os.environ, TARNWICK_COM1=port,
+                       XDG_CONFIG_HOME=os.path.join(run, "config"))
+            for name in ("DISPLAY", "WAYLAND_DISPLAY"):
+                env.pop(name, None)
+            proc = subprocess.Popen([args.program, "--headless"], cwd=run, env=env,
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         if not wait_for(lambda: file_size(raw) > 0, 20):
             raise RuntimeError(f"{subject}: nothing arrived")
         time.sleep(args.warmup)
@@ -53,7 +55,7 @@ def trial(args, work, subject):
         proc.send_signal(signal.SIGTERM)
         status = proc.wait(timeout=30)
     finally:
-        if proc.poll() is None:
+        if proc is not None and proc.poll() is None:
             proc.kill()
             proc.wait()
         sim.end()
@@ -75,6 +77,7 @@ def main():
     parser.add_argument("--repeat", type=int, default=3)
     parser.add_argument("--limit", type=float, default=2.0)
     args = parser.parse_args()
+    args.build = os.path.abspath(args.build)
     args.program = os.path.join(args.build, "src/app/tarnwick")
     args.sim = os.path.join(args.build, "tools/tarnwick-sim")
     args.config = os.path.join(args.build, "bench/line_rates_config")

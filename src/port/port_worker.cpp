@@ -302,7 +302,7 @@ PortWorker::TransferEnd PortWorker::TransferLoop(int* lostError) {
     gathering = gathering && in.count > 0 && in.count < kBacklogRead && !fastInput && !txPending;
     if (gathering) {
       lastWaitReady = false;
-      backend.Sleep(kGatherMs);
+      backend.Sleep(m_nGatherMs.load(std::memory_order_relaxed));
       continue;
     }
     if (in.count >= kBacklogRead) {

@@ -36,6 +36,10 @@ class PortWorker {
   // Before Stop: the worker first reads what the line still holds, so every
   // byte sent before the stop reaches the logs (a capture that is ended).
   void SetDrainAtStop(bool drain) { m_bDrainAtStop.store(drain); }
+  // While input flows, it is read once per this many milliseconds (1 by
+  // default, for a screen that follows the line); the driver keeps what
+  // arrives meanwhile.
+  void SetGatherMs(int ms) { m_nGatherMs.store(ms < 1 ? 1 : ms); }
   // m_bReopenPort = 1 and wake the worker (Port Settings OK).
   void RequestReopen();
   // The Send data dialog's hand-over: length, position 0, then the pointer
@@ -83,6 +87,7 @@ class PortWorker {
   std::atomic<ScreenModel*> m_pView{nullptr};
   std::atomic<ReceiveObserver*> m_pObserver{nullptr};
   std::atomic<bool> m_bDrainAtStop{false};
+  std::atomic<int> m_nGatherMs{1};
 
  private:
   enum class TransferEnd { kStopped, kReopen, kLost };

@@ -3,9 +3,7 @@
 // stream once; the day rule starts a part at local midnight.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
+#include <cstdio>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -88,15 +86,18 @@ TEST(RotationByDay, StartsAPartAtTheFirstWriteAfterLocalMidnight) {
   TempDir dir;
   const std::string path = dir.File("text.log");
   testing::WriteBytes(path, {'x'});
-  const int fd = ::open(path.c_str(), O_RDONLY);
-  ASSERT_GE(fd, 0);
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  ASSERT_NE(file, nullptr);
   LogRotation rotation;
   rotation.SetPolicy({0, true});
-  rotation.Opened(fd);
-  ::close(fd);
-  std::tm noon{};
+#ifdef _WIN32
+  rotation.Opened(_fileno(file));
+#else
+  rotation.Opened(fileno(file));
+#endif
+  std::fclose(file);
   const std::time_t now = std::time(nullptr);
-  localtime_r(&now, &noon);
+  std::tm noon = *std::localtime(&now);
   noon.tm_hour = 12;
   noon.tm_min = 0;
   noon.tm_sec = 0;

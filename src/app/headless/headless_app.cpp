@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QTimer>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -15,6 +16,8 @@
 
 namespace tarnwick {
 namespace {
+
+constexpr int kHeadlessGatherMs = 10;
 
 // The status bar's text for the logs that cannot be written.
 std::string LogFailuresText(const std::vector<LogFailures::Failure>& failures) {
@@ -57,11 +60,19 @@ bool CHeadlessApp::InitInstance() {
   m_logFailures.SetListener([this] {
     QMetaObject::invokeMethod(this, &CHeadlessApp::CheckLogFailures, Qt::QueuedConnection);
   });
-  m_pModel = std::make_unique<ScreenModel>(m_live, this);
+  // Nobody draws the lines: the model's repaint requests would only wake
+  // this thread once a batch.
+  m_pModel = std::make_unique<ScreenModel>(m_live, nullptr);
   m_pModel->SetLogFailures(&m_logFailures);
   m_pWorker = std::make_unique<PortWorker>(m_live, *m_pBackend, m_pModel.get(), this);
   m_pWorker->SetLogFailures(&m_logFailures);
   m_pWorker->SetDrainAtStop(true);
+  // No screen follows the line: a flow is read every 10 ms, a tenth of the
+  // wake-ups, unless line breaks after pauses need the reads' times finer
+  // (a tenth of the pause at most).
+  m_pWorker->SetGatherMs(m_Options.nPauseBreakMs == 0
+                             ? kHeadlessGatherMs
+                             : std::clamp(m_Options.nPauseBreakMs / 10, 1, kHeadlessGatherMs));
   m_pWorker->Start();
   return true;
 }
@@ -91,7 +102,7 @@ void CHeadlessApp::PrintStatus() {
 }
 
 void CHeadlessApp::InvalidateAll() {
-  // The model asks for this as lines scroll: one look pending is enough.
+  // One look pending is enough.
   if (m_bPortCheckPosted.exchange(true)) return;
   QMetaObject::invokeMethod(this, &CHeadlessApp::CheckPortState, Qt::QueuedConnection);
 }
