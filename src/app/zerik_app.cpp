@@ -49,6 +49,7 @@ bool CZerikApp::InitInstance() {
   std::error_code error;
   m_szStartDir = std::filesystem::current_path(error).string();
   m_Options = LoadDisplayOptions();
+  if (m_overrideOptions) m_overrideOptions(m_Options);
   // Before the first open and the first summary: the devices and rates the
   // profile keeps per COM number.
   LoadPortProfile();

@@ -45,6 +45,16 @@ class CZerikApp : public QObject, public ViewHost {
   CZerikApp(std::unique_ptr<SerialBackend> backend, MessageBoxes& boxes, UrlOpener opener = {});
   ~CZerikApp() override;
 
+  // The tap: another program's end of the line at this path, served beside
+  // the port. Set before InitInstance; the window hands it on from here.
+  void SetTapPath(std::string path) { m_strTapPath = std::move(path); }
+  const std::string& TapPath() const { return m_strTapPath; }
+  // Applied to the profile's options at start-up (the command line's
+  // choices); the profile keeps its own until Options is confirmed.
+  void OverrideOptions(std::function<void(DisplayOptions&)> adjust) {
+    m_overrideOptions = std::move(adjust);
+  }
+
   // Start directory, configuration file, line summary, main window with the
   // view (which starts the worker), shown. False ends the program.
   bool InitInstance();
@@ -116,6 +126,8 @@ class CZerikApp : public QObject, public ViewHost {
   LogFailures m_logFailures;
   MessageBoxes& m_boxes;
   UrlOpener m_openUrl;
+  std::string m_strTapPath;
+  std::function<void(DisplayOptions&)> m_overrideOptions;
   DialogChoosers m_choosers;
   ModalRunner m_runModal;
   std::vector<std::filesystem::path> m_helpDirs;

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -108,6 +109,7 @@ bool OutputFile::OpenFor(std::string_view path) {
 #endif
   m_fd = fd;
   m_strOpenPath = std::move(pathCopy);
+  m_rotation.Opened(fd);
   return true;
 }
 
@@ -139,7 +141,26 @@ bool OutputFile::Append(const char* path, const std::uint8_t* data, std::size_t 
 
 bool OutputFile::Append(std::string_view path, const std::uint8_t* data, std::size_t length) {
   if (!OpenFor(path)) return false;
-  if (length == 0 || WriteAll(data, length)) return Outcome(path, 0);
+  // A rotating log: what the full part has room for, then the rest in a new file.
+  std::size_t room;
+  while (length > 0 && (room = m_rotation.Room(length, std::time(nullptr))) < length) {
+    if (room > 0 && !WriteAll(data, room)) return Failed(path);
+    m_rotation.Wrote(room);
+    data += room;
+    length -= room;
+    const std::string fullPart = m_strOpenPath;
+    Drop();  // closed before the rename, which Windows requires
+    m_rotation.Rotate(fullPart, std::time(nullptr));
+    if (!OpenFor(path)) return false;
+  }
+  if (length == 0 || WriteAll(data, length)) {
+    m_rotation.Wrote(length);
+    return Outcome(path, 0);
+  }
+  return Failed(path);
+}
+
+bool OutputFile::Failed(std::string_view path) {
   // A failed write (full disk, file gone bad): drop this call's data and start
   // afresh with a new open at the next call.
   const int error = errno;

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "display/log_failures.h"
+#include "display/log_rotation.h"
 
 namespace tarnwick {
 
@@ -43,6 +44,10 @@ class OutputFile {
   // lack its terminating NUL).
   bool Append(std::string_view path, const std::uint8_t* data, std::size_t length);
 
+  // When to start a new file (see LogRotation); none by default. Takes
+  // effect from the next write.
+  void SetRotation(const RotationPolicy& policy) { m_rotation.SetPolicy(policy); }
+
   // Creates the file when missing without writing to it.
   bool Touch(const char* path);
 
@@ -61,6 +66,8 @@ class OutputFile {
   // Closes the file after a failure; the next call opens it again.
   void Drop();
   bool Outcome(std::string_view path, int error);
+  // After a failed write, errno telling why.
+  bool Failed(std::string_view path);
 
   int m_fd = -1;
   std::string m_strOpenPath;
@@ -71,6 +78,7 @@ class OutputFile {
   int m_nLastError = 0;
   LogFailures* m_pReporter = nullptr;
   LogKind m_kind = LogKind::kRaw;
+  LogRotation m_rotation;
 };
 
 }  // namespace tarnwick

@@ -96,6 +96,7 @@ void LineRing::Grow() {
 ScreenModel::ScreenModel(const LiveSettings& settings, RepaintSink* sink)
     : m_live(settings), m_pSink(sink) {
   m_live.Refresh(m_settings, m_options, m_nSettingsVersion);
+  m_textLog.SetRotation(RotationPolicyOf(m_options));
 }
 
 void ScreenModel::SetLogFailures(LogFailures* failures) { m_textLog.SetReporter(failures); }
@@ -103,9 +104,9 @@ void ScreenModel::SetLogFailures(LogFailures* failures) { m_textLog.SetReporter(
 // Takes the record the user-interface thread published last. A text log that
 // was switched off is closed; one whose path changed reopens at its next write.
 void ScreenModel::SyncSettings() {
-  if (!m_live.Refresh(m_settings, m_options, m_nSettingsVersion) || m_settings.bSaveText != 0) {
-    return;
-  }
+  if (!m_live.Refresh(m_settings, m_options, m_nSettingsVersion)) return;
+  m_textLog.SetRotation(RotationPolicyOf(m_options));
+  if (m_settings.bSaveText != 0) return;
   m_textLog.QueueClose();
   m_textLog.Drain();
 }
@@ -168,6 +169,7 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length,
     m_nGeneration.fetch_add(1, std::memory_order_release);
     m_arrival.BeginBatch(readTime, data, length, fill, s.nUnitLength);
     m_bStampTextLog = m_options.bTimestampsInLog;
+    m_textLogStamps.SetStyle(m_options.timestampStyle);
     // A pause breaks the line before one of the first two units the batch
     // completes: those up to the last such unit are placed one by one here,
     // so the loop below, which carries the run, has nothing to watch for.
@@ -339,9 +341,8 @@ void ScreenModel::WriteTextLine(RunEffects& fx) {
     return;
   }
   // A stamp is read at the start of a line: stamped lines end with CR LF.
-  char stamp[kTimestampLength];
-  m_textLogStamps.Format(m_lines.BackTime(), stamp);
-  m_textPending.append(stamp, kTimestampLength);
+  char stamp[kMaxTimestampLength];
+  m_textPending.append(stamp, m_textLogStamps.Format(m_lines.BackTime(), stamp));
   m_textPending.push_back(' ');
   m_textPending.append(m_lines.back());
   m_textPending.append("\r\n");
@@ -364,10 +365,11 @@ void ScreenModel::RequestRepaint(const RunEffects& fx, const Rect& lastLine) {
 void ScreenModel::Clear(const std::function<void(std::uint32_t bytesTaken)>& underLock) {
   // The worker's copy is not ours to read; the published record is current.
   const SETTINGS settings = m_live.Current();
-  const bool stampTextLog = m_live.CurrentOptions().bTimestampsInLog;
+  const DisplayOptions options = m_live.CurrentOptions();
   {
     std::lock_guard<std::mutex> lock(m_csLines);
-    m_bStampTextLog = stampTextLog;
+    m_bStampTextLog = options.bTimestampsInLog;
+    m_textLogStamps.SetStyle(options.timestampStyle);
     if (settings.bSaveText != 0) {
       // The line being filled has not been written by anything else yet.
       RunEffects fx;
@@ -390,17 +392,16 @@ void ScreenModel::Clear(const std::function<void(std::uint32_t bytesTaken)>& und
 
 std::string ScreenModel::CopyAllText(bool timestamps) const {
   std::lock_guard<std::mutex> lock(m_csLines);
-  const std::size_t stampLength = timestamps ? kTimestampLength + 1 : 0;
+  TimestampFormatter stamps(m_live.CurrentOptions().timestampStyle);
+  const std::size_t stampLength = timestamps ? stamps.Length() + 1 : 0;
   std::size_t total = 0;
   for (std::size_t i = 0; i < m_lines.size(); ++i) total += stampLength + m_lines[i].size() + 2;
   std::string text;
   text.reserve(total);
-  TimestampFormatter stamps;
   for (std::size_t i = 0; i < m_lines.size(); ++i) {
     if (timestamps) {
-      char stamp[kTimestampLength];
-      stamps.Format(m_lines.TimeAt(i), stamp);
-      text.append(stamp, kTimestampLength);
+      char stamp[kMaxTimestampLength];
+      text.append(stamp, stamps.Format(m_lines.TimeAt(i), stamp));
       text.push_back(' ');
     }
     text.append(m_lines[i]);

@@ -11,6 +11,12 @@ namespace tarnwick {
 // a line in practice, and the limit keeps the value well inside int32.
 inline constexpr std::int32_t kMaxPauseBreakMs = 86'400'000;
 
+// How a line's arrival time is written.
+enum class TimestampStyle : std::int32_t {
+  kTime = 0,         // "HH:MM:SS.mmm"
+  kDateAndTime = 1,  // ISO 8601 local time, "YYYY-MM-DDTHH:MM:SS.mmm"
+};
+
 struct DisplayOptions {
   // Each line's arrival time in a gutter left of it.
   bool bShowTimestamps = false;
@@ -19,9 +25,20 @@ struct DisplayOptions {
   // A new line when this many milliseconds pass between two reads that
   // brought bytes; 0 is off.
   std::int32_t nPauseBreakMs = 0;
+  // The gutter's and the text log's arrival times.
+  TimestampStyle timestampStyle = TimestampStyle::kTime;
+  // Both logs start a new file once the open one holds this many bytes (0:
+  // no limit) and/or at local midnight; see display/log_rotation.h.
+  std::int64_t nRotateBytes = 0;
+  bool bRotateDaily = false;
 
   friend bool operator==(const DisplayOptions&, const DisplayOptions&) = default;
 };
+
+// A style from a hand-edited profile: anything unknown is the time only.
+inline TimestampStyle CorrectTimestampStyle(std::int64_t value) {
+  return value == 1 ? TimestampStyle::kDateAndTime : TimestampStyle::kTime;
+}
 
 // A pause from a hand-edited profile: below 0 is off, beyond a day is a day.
 inline std::int32_t CorrectPauseBreakMs(std::int64_t ms) {

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "dialogs/qt/dialog_exchange.h"
+#include "display/log_rotation.h"
 #include "transmit/field_reader.h"
 
 namespace tarnwick {
@@ -40,10 +41,31 @@ void COptionsDialog::CreateControls() {
   m_wndShowTimestamps = CheckBox(QStringLiteral("&Show timestamps"), "showTimestamps", stamps);
   m_wndTimestampsInLog =
       CheckBox(QStringLiteral("Timestamps in &text log"), "timestampsInLog", stamps);
+  m_wndDatedTimestamps =
+      CheckBox(QStringLiteral("With the &date (ISO 8601)"), "datedTimestamps", stamps);
   auto* stampsLayout = new QVBoxLayout(stamps);
   stampsLayout->addWidget(m_wndShowTimestamps);
   stampsLayout->addWidget(m_wndTimestampsInLog);
+  stampsLayout->addWidget(m_wndDatedTimestamps);
   stampsLayout->addStretch(1);
+
+  auto* rotation = new QGroupBox(QStringLiteral("Log files"), this);
+  m_wndRotateSize = new QLineEdit(rotation);
+  m_wndRotateSize->setObjectName(QStringLiteral("rotateSize"));
+  m_wndRotateSize->setMaximumWidth(m_wndRotateSize->fontMetrics().averageCharWidth() * 12 + 16);
+  m_wndRotateDaily = CheckBox(QStringLiteral("New file every &midnight"), "rotateDaily", rotation);
+  auto* rotationGrid = new QGridLayout(rotation);
+  rotationGrid->addWidget(BuddyLabel(QStringLiteral("New &file after"), m_wndRotateSize, rotation),
+                          0, 0);
+  rotationGrid->addWidget(m_wndRotateSize, 0, 1);
+  rotationGrid->addWidget(new QLabel(QStringLiteral("bytes"), rotation), 0, 2);
+  rotationGrid->addWidget(
+      new QLabel(QStringLiteral("0 = never; K, M or G may follow. Full files become\n"
+                                "NAME.1, NAME.2, ... in the order written."),
+                 rotation),
+      1, 0, 1, 3);
+  rotationGrid->addWidget(m_wndRotateDaily, 2, 0, 1, 3);
+  rotationGrid->setColumnStretch(3, 1);
 
   auto* breaks = new QGroupBox(QStringLiteral("Line breaks"), this);
   m_wndPause = new QLineEdit(breaks);
@@ -74,11 +96,15 @@ void COptionsDialog::CreateControls() {
   auto* grid = new QGridLayout(this);
   grid->addWidget(stamps, 0, 0);
   grid->addWidget(breaks, 1, 0);
-  grid->addLayout(buttons, 0, 1, 2, 1);
+  grid->addWidget(rotation, 2, 0);
+  grid->addLayout(buttons, 0, 1, 3, 1);
 
   QWidget::setTabOrder(m_wndShowTimestamps, m_wndTimestampsInLog);
-  QWidget::setTabOrder(m_wndTimestampsInLog, m_wndPause);
-  QWidget::setTabOrder(m_wndPause, m_wndOk);
+  QWidget::setTabOrder(m_wndTimestampsInLog, m_wndDatedTimestamps);
+  QWidget::setTabOrder(m_wndDatedTimestamps, m_wndPause);
+  QWidget::setTabOrder(m_wndPause, m_wndRotateSize);
+  QWidget::setTabOrder(m_wndRotateSize, m_wndRotateDaily);
+  QWidget::setTabOrder(m_wndRotateDaily, m_wndOk);
   QWidget::setTabOrder(m_wndOk, m_wndCancel);
 
   connect(m_wndOk, &QPushButton::clicked, this, &COptionsDialog::accept);
@@ -91,6 +117,11 @@ void COptionsDialog::OnInitDialog() {
   ShowCheck(*m_wndShowTimestamps, show);
   ShowCheck(*m_wndTimestampsInLog, inLog);
   ShowInteger(*m_wndPause, m_pOptions->nPauseBreakMs);
+  std::int32_t dated = m_pOptions->timestampStyle == TimestampStyle::kDateAndTime ? 1 : 0;
+  ShowCheck(*m_wndDatedTimestamps, dated);
+  m_wndRotateSize->setText(QString::number(m_pOptions->nRotateBytes));
+  std::int32_t daily = m_pOptions->bRotateDaily ? 1 : 0;
+  ShowCheck(*m_wndRotateDaily, daily);
 }
 
 void COptionsDialog::accept() {
@@ -103,6 +134,20 @@ void COptionsDialog::accept() {
     m_wndPause->selectAll();
     return;
   }
+  const QString sizeText = m_wndRotateSize->text().trimmed();
+  const std::optional<std::int64_t> rotateBytes = sizeText == QLatin1String("0")
+                                                      ? std::optional<std::int64_t>(0)
+                                                      : ParseByteCount(sizeText.toStdString());
+  if (!rotateBytes) {
+    m_boxes.Show(kRotateSizeInvalid, kApplicationTitle, MessageIcon::kWarning);
+    m_wndRotateSize->setFocus(Qt::OtherFocusReason);
+    m_wndRotateSize->selectAll();
+    return;
+  }
+  m_pOptions->timestampStyle =
+      CheckValue(*m_wndDatedTimestamps) != 0 ? TimestampStyle::kDateAndTime : TimestampStyle::kTime;
+  m_pOptions->nRotateBytes = *rotateBytes;
+  m_pOptions->bRotateDaily = CheckValue(*m_wndRotateDaily) != 0;
   m_pOptions->bShowTimestamps = CheckValue(*m_wndShowTimestamps) != 0;
   m_pOptions->bTimestampsInLog = CheckValue(*m_wndTimestampsInLog) != 0;
   m_pOptions->nPauseBreakMs = pause;

@@ -1,6 +1,7 @@
 // The modal "Options" dialog: the display options that live in the profile
-// (arrival times on the screen and in the text log, a new line after a
-// pause). Edits a copy; the options are written on OK only.
+// (arrival times on the screen and in the text log, with or without the
+// date, a new line after a pause, when the logs start a new file). Edits a
+// copy; the options are written on OK only.
 #pragma once
 
 #include <QDialog>
@@ -16,6 +17,8 @@ namespace tarnwick {
 
 inline constexpr const char* kPauseOutOfRange = "Enter a pause from 0 to 86400000 ms.";
 static_assert(kMaxPauseBreakMs == 86'400'000, "the message names the limit");
+inline constexpr const char* kRotateSizeInvalid =
+    "Enter a file size in bytes (K, M or G may follow), or 0 for no limit.";
 
 class COptionsDialog : public QDialog {
   Q_OBJECT
@@ -28,6 +31,9 @@ class COptionsDialog : public QDialog {
   QCheckBox* ShowTimestampsBox() const { return m_wndShowTimestamps; }
   QCheckBox* TimestampsInLogBox() const { return m_wndTimestampsInLog; }
   QLineEdit* PauseEdit() const { return m_wndPause; }
+  QCheckBox* DatedTimestampsBox() const { return m_wndDatedTimestamps; }
+  QLineEdit* RotateSizeEdit() const { return m_wndRotateSize; }
+  QCheckBox* RotateDailyBox() const { return m_wndRotateDaily; }
   QPushButton* OkButton() const { return m_wndOk; }
   QPushButton* CancelButton() const { return m_wndCancel; }
 
@@ -41,6 +47,9 @@ class COptionsDialog : public QDialog {
   QCheckBox* m_wndShowTimestamps = nullptr;
   QCheckBox* m_wndTimestampsInLog = nullptr;
   QLineEdit* m_wndPause = nullptr;
+  QCheckBox* m_wndDatedTimestamps = nullptr;
+  QLineEdit* m_wndRotateSize = nullptr;
+  QCheckBox* m_wndRotateDaily = nullptr;
   QPushButton* m_wndOk = nullptr;
   QPushButton* m_wndCancel = nullptr;
 };

@@ -129,7 +129,8 @@ void CZerikView::paintEvent(QPaintEvent* event) {
 bool CZerikView::ShownState::operator==(const ShownState& other) const {
   return generation == other.generation && header == other.header &&
          std::memcmp(&font, &other.font, sizeof font) == 0 && text == other.text &&
-         background == other.background && timestamps == other.timestamps;
+         background == other.background && timestamps == other.timestamps &&
+         stampStyle == other.stampStyle;
 }
 
 CZerikView::ShownState CZerikView::CurrentState() const {
@@ -140,6 +141,7 @@ CZerikView::ShownState CZerikView::CurrentState() const {
   state.text = m_pSettings->crText;
   state.background = m_pSettings->crBackground;
   state.timestamps = m_host.Options().bShowTimestamps;
+  state.stampStyle = m_host.Options().timestampStyle;
   return state;
 }
 
@@ -207,6 +209,7 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
   m_drawing.text = m_pSettings->crText;
   m_drawing.background = m_pSettings->crBackground;
   m_drawing.timestamps = m_host.Options().bShowTimestamps;
+  m_drawing.stampStyle = m_host.Options().timestampStyle;
   drawRow(0, 0, m_drawing.header);
 
   const auto measure = [&](const QString& text) {
@@ -223,6 +226,7 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
                              : (m_measure ? oneCharacter.width()
                                           : std::max(oneCharacter.width(), metrics.maxWidth())));
   // Lines start right of the arrival times when those are shown.
+  m_gutter.SetStyle(m_drawing.stampStyle);
   const int gutter = m_gutter.Begin(m_drawing.timestamps, measure,
                                     ColorFromColorRef(m_pSettings->crText), background);
   if (cells) m_gutter.PrepareCells(font, h, ascent, painter);

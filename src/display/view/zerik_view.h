@@ -103,6 +103,7 @@ class CZerikView : public QAbstractScrollArea, public RepaintSink {
     COLORREF text = 0;
     COLORREF background = 0;
     bool timestamps = false;  // the gutter with the lines' arrival times
+    TimestampStyle stampStyle = TimestampStyle::kTime;
     bool operator==(const ShownState& other) const;
   };
   ShownState CurrentState() const;
