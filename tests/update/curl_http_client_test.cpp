@@ -7,13 +7,14 @@
 #include <string>
 
 #include "loopback_server.h"
+#include "stalled_resolver.h"
 
 namespace tarnwick {
 namespace {
 
 using testing::LoopbackServer;
 
-constexpr HttpLimits kLimits{1024 * 1024, 60};
+const HttpLimits kLimits{1024 * 1024, 60, false, {}};
 
 const char* const kRoutes = R"({
   "/page": [{"body": "hello"}],
@@ -95,30 +96,69 @@ TEST_F(CurlHttpClientTest, ReadsToTheEndWhateverTheLengthHeaderSays) {
   }
 }
 
-TEST_F(CurlHttpClientTest, BodiesOverTheLimitFail) {
-  HttpReply reply;
-  EXPECT_FALSE(Get("/big", reply, {16, 60}));
-  EXPECT_FALSE(Get("/endless", reply, {64 * 1024, 60}));
-  EXPECT_TRUE(Get("/big", reply, {64, 60}));
-  EXPECT_EQ(reply.body.size(), 64u);
+TEST_F(CurlHttpClientTest, BodiesOverTheLimitFailOrAreCut) {
+  const struct {
+    const char* path;
+    std::size_t limit;
+    bool cut;
+    bool ok;
+  } cases[] = {
+      {"/big", 16, false, false}, {"/endless", 64 * 1024, false, false}, {"/big", 64, false, true},
+      {"/big", 16, true, true},   {"/endless", 64 * 1024, true, true},
+  };
+  for (const auto& c : cases) {
+    HttpReply reply;
+    EXPECT_EQ(Get(c.path, reply, {c.limit, 60, c.cut, {}}), c.ok) << c.path << c.limit;
+    if (c.ok) {
+      EXPECT_EQ(reply.body.size(), c.limit) << c.path;
+    }
+  }
+}
+
+TEST_F(CurlHttpClientTest, ASinkTakesTheBodyAndCanEndIt) {
+  for (const bool accept : {true, false}) {
+    std::string received;
+    HttpLimits limits = kLimits;
+    limits.sink = [&](std::string_view piece) {
+      received.append(piece);
+      return accept;
+    };
+    HttpReply reply;
+    EXPECT_EQ(Get("/page", reply, limits), accept);
+    EXPECT_EQ(received, "hello");
+    EXPECT_EQ(reply.body, "");
+  }
 }
 
 TEST_F(CurlHttpClientTest, CancelEndsAWaitingTransferAndEveryLaterOne) {
-  for (const char* path : {"/hang", "/stall"}) {
+  // Looking the name up, waiting for the answer, in the middle of the body.
+  for (const char* path : {"", "/hang", "/stall"}) {
+    const bool lookup = *path == '\0';
     CurlHttpClient cancelled("Tarnwick");
     const std::size_t before = server.Requests().size();
+    // A proxy would be looked up instead of the stalled name.
+    if (lookup) ::setenv("no_proxy", "*", 1);
+    const std::string url =
+        lookup ? "http://" + std::string(testing::kStalledHost) + "/" : server.Base() + path;
     auto transfer = std::async(std::launch::async, [&] {
       HttpReply reply;
-      return cancelled.Get(server.Base() + path, kLimits, reply);
+      return cancelled.Get(url, kLimits, reply);
     });
-    ASSERT_TRUE(server.WaitForRequests(before + 1));
+    if (lookup) {
+      testing::WaitForStalledLookups(1);
+    } else {
+      ASSERT_TRUE(server.WaitForRequests(before + 1));
+    }
     cancelled.Cancel();
     // Far below the stall limit that would end it otherwise.
-    ASSERT_EQ(transfer.wait_for(std::chrono::seconds(10)), std::future_status::ready) << path;
+    // The lookup stays stalled: the transfer must not wait for it.
+    const bool ended = transfer.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+    if (lookup) testing::ReleaseStalledLookups();
+    ASSERT_TRUE(ended) << path;
     EXPECT_FALSE(transfer.get());
     HttpReply reply;
     EXPECT_FALSE(cancelled.Get(server.Base() + "/page", kLimits, reply));
-    EXPECT_EQ(server.Requests().size(), before + 1);
+    EXPECT_EQ(server.Requests().size(), before + (lookup ? 0 : 1));
   }
 }
 

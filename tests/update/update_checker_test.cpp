@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -22,7 +25,7 @@ const std::string kBase = "http://h/ver/checkver.php?app=zerik";
 const std::string kDownload = "http://h/Tarnwick.new";
 const std::string kUidKey = "Default/UID";
 const std::string kRequestKey = "Default/UpdateRequest";
-const std::string kExecutable = std::string(ExecutableMagic()) + std::string(100, '\x01');
+const std::string kExecutable = testing::OwnKindOfExecutable();
 
 // One checker on fakes, for an executable /opt/t/tarnwick started from /home/u.
 struct CheckRig {
@@ -63,7 +66,8 @@ TEST(UpdateChecker, AStoredUidGoesIntoTheRequest) {
   EXPECT_EQ(rig.Run(), CheckOutcome::kSameVersion);
   EXPECT_EQ(rig.checker.m_strUrl, kBase + "&uid=AB");
   EXPECT_EQ(rig.http.requests, std::vector<std::string>{kBase + "&uid=AB"});
-  EXPECT_EQ(rig.http.limitsSeen[0].maxBody, kMaxReplyBody);
+  EXPECT_EQ(rig.http.limitsSeen[0].maxBody, kReplySize);
+  EXPECT_TRUE(rig.http.limitsSeen[0].cutBody);
 }
 
 TEST(UpdateChecker, AMissingUidIsCreatedFromTheTimeAndStored) {
@@ -174,6 +178,56 @@ TEST(UpdateChecker, StopAbortsARunningTransfer) {
   }
 }
 
+// Files whose last step blocks, as an fsync of a large file can.
+class BlockingFinishFiles : public FakeFiles {
+ public:
+  bool FinishExecutable(const std::string& path, const std::string& modelPath) override {
+    std::unique_lock<std::mutex> lock(mutex);
+    blocked = true;
+    changed.notify_all();
+    changed.wait(lock, [this] { return released; });
+    lock.unlock();
+    return FakeFiles::FinishExecutable(path, modelPath);
+  }
+  void WaitUntilBlocked() {
+    std::unique_lock<std::mutex> lock(mutex);
+    changed.wait(lock, [this] { return blocked; });
+  }
+  void Release() {
+    const std::lock_guard<std::mutex> lock(mutex);
+    released = true;
+    changed.notify_all();
+  }
+
+ private:
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool blocked = false;
+  bool released = false;
+};
+
+TEST(UpdateChecker, AStopDoesNotWaitForAStepThatCannotBeCutShort) {
+  FakeHttp http;
+  FakeProfile profile;
+  FakeWindow window;
+  BlockingFinishFiles files;
+  CUpdateChecker checker({http, profile, window, files, [] { return kNow; }}, "/opt/t/tarnwick",
+                         "1.2.1.2", "Tarnwick", 4242);
+  profile.values[kUidKey] = 0xAB;
+  http.Serve(kBase + "&uid=AB", "LastVer;1.3;0;" + kDownload + ";");
+  http.Serve(kDownload, kExecutable);
+  ASSERT_TRUE(checker.StartCheck(kBase, "/home/u"));
+  files.WaitUntilBlocked();
+  EXPECT_FALSE(checker.StopWithin(std::chrono::milliseconds(1)));
+  // When the step ends at last, what it wrote goes and nothing else starts.
+  files.Release();
+  checker.Stop();
+  EXPECT_EQ(checker.Outcome(), CheckOutcome::kStopped);
+  EXPECT_TRUE(files.files.empty());
+  EXPECT_TRUE(files.started.empty());
+  EXPECT_EQ(window.closeRequests, 0);
+}
+
 TEST(UpdateChecker, ZeroInField3UpdatesWithoutAsking) {
   CheckRig rig;
   rig.Reply("LastVer;1.3;0;" + kDownload + ";");
@@ -218,6 +272,17 @@ TEST(UpdateChecker, FailuresAfterTheReplyLeaveNoFileAndKeepTheProgramOpen) {
        CheckOutcome::kDownloadFailed},
       {"wrong magic", [](CheckRig& r) { r.http.Serve(kDownload, "XX" + kExecutable); },
        CheckOutcome::kBadDownload},
+      {"another machine",
+       [](CheckRig& r) {
+         std::string other = kExecutable;
+         const ExecutableSignature own = OwnExecutableSignature();
+         if (!own.machine.empty())
+           other[own.machineOffset] ^= 0x40;
+         else
+           other[1] = 'X';
+         r.http.Serve(kDownload, other);
+       },
+       CheckOutcome::kBadDownload},
       {"short body",
        [](CheckRig& r) {
          r.http.replies[kDownload].contentLength = std::to_string(kExecutable.size() + 1);
@@ -238,6 +303,7 @@ TEST(UpdateChecker, FailuresAfterTheReplyLeaveNoFileAndKeepTheProgramOpen) {
     c.arrange(rig);
     EXPECT_EQ(rig.Run(), c.outcome) << c.name;
     EXPECT_TRUE(rig.files.files.empty()) << c.name;
+    EXPECT_FALSE(rig.files.pending) << c.name;
     EXPECT_EQ(rig.window.closeRequests, 0) << c.name;
     if (c.outcome == CheckOutcome::kDirNotWritable) {
       EXPECT_FALSE(rig.Downloaded());
