@@ -238,6 +238,49 @@ TEST(SaveConfig, AbsoluteLinkIsFollowedToo) {
   EXPECT_EQ(Entries(elsewhere.path()), (std::vector<std::string>{"shared.cfg"}));
 }
 
+// A link in a directory where anyone may plant one is followed only where
+// the kernel would follow it.
+TEST(SaveConfig, LinksInSharedDirectoriesAreFollowedOnlyAsTheKernelWould) {
+  if (::geteuid() != 0) GTEST_SKIP() << "links of other users need root";
+  constexpr uid_t kDirOwner = 4321;
+  const struct {
+    const char* name;
+    mode_t dirMode;
+    uid_t linkOwner;
+    bool followed;
+  } cases[] = {
+      {"another user's link in a sticky shared directory", 01777, 0, false},
+      {"the saver's own link", 01777, kUnprivilegedId, true},
+      {"the directory owner's link", 01777, kDirOwner, true},
+      {"a shared directory without the sticky bit", 0777, 0, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+    const std::filesystem::path shared = dir.path() / "shared";
+    const std::filesystem::path victim = dir.path() / "victim";
+    std::filesystem::create_directories(shared);
+    std::filesystem::create_directories(victim);
+    ASSERT_EQ(::chmod(victim.c_str(), 0777), 0);
+    const std::string target = (victim / "any.cfg").string();
+    const auto previous = RandomBytes(kSettingsSize, 31);
+    WriteBytes(target, previous);
+    ASSERT_EQ(::chmod(target.c_str(), 0666), 0);
+    const std::filesystem::path link = shared / kConfigFileName;
+    std::filesystem::create_symlink(target, link);
+    ASSERT_EQ(::lchown(link.c_str(), c.linkOwner, c.linkOwner), 0);
+    ASSERT_EQ(::chown(shared.c_str(), kDirOwner, kDirOwner), 0);
+    ASSERT_EQ(::chmod(shared.c_str(), c.dirMode), 0);
+
+    const int result =
+        RunUnprivileged([&] { return SaveAndEncode(DefaultSettings(), shared.string()); });
+    EXPECT_EQ(result, c.followed ? 1 : (1 << 1) | 8);
+    EXPECT_EQ(ReadBytes(target), c.followed ? BytesOf(DefaultSettings()) : previous);
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+  }
+}
+
 TEST(SaveConfig, KeepsPermissionBitsAndOwner) {
   for (mode_t mode : {0600, 0640, 0664, 0604}) {
     SCOPED_TRACE(mode);
@@ -280,25 +323,51 @@ TEST(SaveConfig, ReadOnlyFileIsNotReplaced) {
   EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{kConfigFileName}));
 }
 
-TEST(SaveConfig, WritableFileInReadOnlyDirectoryIsSavedInPlace) {
-  TempDir dir;
-  const std::string path = dir.File(kConfigFileName);
-  WriteBytes(path, RandomBytes(3000, 17));  // longer than the record: cut to it
-  ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
-  ASSERT_EQ(::chmod(dir.path().c_str(), 0555), 0);
-  struct stat before {};
-  ASSERT_EQ(::stat(path.c_str(), &before), 0);
-  SETTINGS s = DefaultSettings();
-  s.nRows = 42;
-  const int result = RunUnprivileged([&] { return SaveAndEncode(s, dir.path().string()); });
-  ::chmod(dir.path().c_str(), 0700);
-  EXPECT_EQ(result, 1);  // saved, no box
-  EXPECT_EQ(ReadBytes(path), BytesOf(s));
-  struct stat after {};
-  ASSERT_EQ(::stat(path.c_str(), &after), 0);
-  EXPECT_EQ(after.st_ino, before.st_ino);
-  EXPECT_EQ(ModeOf(path), 0666u);
-  EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{kConfigFileName}));
+TEST(SaveConfig, WritableFileInReadOnlyDirectoryIsSavedInPlaceOrKeptWhole) {
+  // A file-size limit stops a write part way, as a full disk would.
+  const struct {
+    std::size_t oldSize;
+    rlim_t sizeLimit;
+    bool saved;
+  } cases[] = {
+      {3000, RLIM_INFINITY, true},  // longer than the record: cut to it
+      {100, RLIM_INFINITY, true},
+      {100, 1000, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.oldSize);
+    TempDir dir;
+    const std::string path = dir.File(kConfigFileName);
+    const auto previous = RandomBytes(c.oldSize, 17);
+    WriteBytes(path, previous);
+    ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0555), 0);
+    struct stat before {};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    SETTINGS s = DefaultSettings();
+    s.nRows = 42;
+    const int result = RunUnprivileged([&] {
+      // Runs in this process when it is not root: everything is put back.
+      auto* oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+      struct rlimit saved {};
+      ::getrlimit(RLIMIT_FSIZE, &saved);
+      struct rlimit limit = saved;
+      limit.rlim_cur = c.sizeLimit;
+      if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 100;
+      const int encoded = SaveAndEncode(s, dir.path().string());
+      ::setrlimit(RLIMIT_FSIZE, &saved);
+      std::signal(SIGXFSZ, oldHandler);
+      return encoded;
+    });
+    ::chmod(dir.path().c_str(), 0700);
+    EXPECT_EQ(result, c.saved ? 1 : (1 << 1) | 8);
+    EXPECT_EQ(ReadBytes(path), c.saved ? BytesOf(s) : previous);
+    struct stat after {};
+    ASSERT_EQ(::stat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(ModeOf(path), 0666u);
+    EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{kConfigFileName}));
+  }
 }
 
 TEST(SaveConfig, ReadOnlyDirectoryWithoutTheFileWarns) {
