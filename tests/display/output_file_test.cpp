@@ -3,6 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include <cerrno>
+#include <chrono>
+
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -159,6 +168,64 @@ TEST(OutputFile, FailedWriteClosesSoTheNextCallReopens) {
   TempDir dir;
   EXPECT_TRUE(file.Append(dir.File("ok").c_str(), &b, 1));
 }
+
+#ifndef _WIN32
+// A FIFO log whose reader is slower than the line: each call waits for it as
+// long as its bytes took on the line; what that cannot place fails the call
+// and shows in the failure status, instead of half of the data going quietly.
+TEST(OutputFile, AFifoWithASlowReaderGetsEveryByteOrAReportedFailure) {
+  const struct {
+    const char* name;
+    std::chrono::nanoseconds perByte;
+    bool reads;
+  } cases[] = {
+      {"slow reader", std::chrono::milliseconds(1), true},
+      {"stopped reader", std::chrono::microseconds(1), false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string path = dir.File("log.fifo");
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    const int reader = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    ASSERT_EQ(::fcntl(reader, F_SETFL, 0), 0);  // blocking reads from here on
+    Bytes received;
+    std::thread drain([&] {
+      if (!c.reads) return;
+      unsigned char buffer[4096];
+      for (ssize_t got; (got = ::read(reader, buffer, sizeof buffer)) > 0;) {
+        received.insert(received.end(), buffer, buffer + got);
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+      }
+    });
+    LogFailures failures;
+    OutputFile log;
+    log.SetReporter(&failures, LogKind::kRaw);
+    log.SetWaitPerByte(c.perByte);
+    Bytes sent(4 * 65536);
+    for (std::size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<unsigned char>(i * 7);
+    bool allWritten = true;
+    for (std::size_t at = 0; at < sent.size(); at += 65536) {
+      allWritten = log.Append(path.c_str(), sent.data() + at, 65536) && allWritten;
+    }
+    const std::vector<LogFailures::Failure> failing = failures.Current();
+    log.Close();
+    drain.join();
+    ::close(reader);
+    if (c.reads) {
+      EXPECT_TRUE(allWritten);
+      EXPECT_TRUE(failing.empty());
+      EXPECT_EQ(received, sent);
+    } else {
+      EXPECT_FALSE(allWritten);
+      ASSERT_EQ(failing.size(), 1u);
+      EXPECT_EQ(failing[0].error, EAGAIN);
+      EXPECT_EQ(failing[0].path, path);
+    }
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace tarnwick
