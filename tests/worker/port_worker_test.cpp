@@ -296,6 +296,23 @@ TEST(PortWorkerTransmit, EmptyBlockIsNotHandedOver) {
   EXPECT_TRUE(rig.serial.Written().empty());
 }
 
+// A driver that says "ready" and then delivers nothing would otherwise keep
+// the worker spinning: every such wait is followed by a 10 ms pause.
+TEST(PortWorker, AReadyWaitThatBringsNothingIsFollowedByAPause) {
+  WorkerRig rig;
+  rig.serial.ReadyWithoutData(true);
+  rig.worker.Start();
+  ASSERT_TRUE(rig.serial.WaitForCount("sleep:10", 3));
+  rig.worker.Stop();
+  std::vector<std::string> waits;
+  for (const std::string& event : rig.serial.Events()) {
+    if (event.starts_with("wait:") || event == "sleep:10") waits.push_back(event);
+  }
+  for (std::size_t i = 1; i < waits.size(); ++i) {
+    EXPECT_FALSE(waits[i] != "sleep:10" && waits[i - 1] != "sleep:10") << "turn " << i;
+  }
+}
+
 // --- stop -----------------------------------------------------------------------
 
 // Sleeps and waits of this fake never end by themselves, so Stop returning at
