@@ -106,6 +106,12 @@ CheckOutcome CUpdateChecker::RunCheck() {
   }
   // An installed copy the user cannot replace is not offered an update.
   if (!m_services.files.DirectoryWritable(m_strDir)) return CheckOutcome::kDirNotWritable;
+#ifdef _WIN32
+  // Nothing is asked or fetched for an update that could not be swapped in.
+  if (!BatchCanHold(m_strDir) || !BatchCanHold(m_strExeName) || !BatchCanHold(m_strStartDir)) {
+    return CheckOutcome::kNamesNotAscii;
+  }
+#endif
 
   const std::int32_t now = LowTime32(m_services.now());
   if (verdict == ReplyVerdict::kAsk) {

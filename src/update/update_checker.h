@@ -38,6 +38,7 @@ enum class CheckOutcome {
   kSameVersion,
   kNoDownloadUrl,   // field 4 is not an http(s) URL
   kDirNotWritable,  // the executable's directory takes no new files
+  kNamesNotAscii,   // Windows: the swap script could not name the files (see BatchCanHold)
   kAskedRecently,   // the question came less than three days ago
   kDeclined,        // the user answered No
   kClosed,          // the program closed while the question was open
