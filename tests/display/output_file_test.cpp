@@ -190,6 +190,12 @@ TEST(OutputFile, AFifoWithASlowReaderGetsEveryByteOrAReportedFailure) {
     const int reader = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     ASSERT_GE(reader, 0);
     ASSERT_EQ(::fcntl(reader, F_SETFL, 0), 0);  // blocking reads from here on
+    LogFailures failures;
+    OutputFile log;
+    log.SetReporter(&failures, LogKind::kRaw);
+    log.SetWaitPerByte(c.perByte);
+    // The writer first: a FIFO without one reads as ended.
+    ASSERT_TRUE(log.Touch(path.c_str()));
     Bytes received;
     std::thread drain([&] {
       if (!c.reads) return;
@@ -199,10 +205,6 @@ TEST(OutputFile, AFifoWithASlowReaderGetsEveryByteOrAReportedFailure) {
         std::this_thread::sleep_for(std::chrono::microseconds(200));
       }
     });
-    LogFailures failures;
-    OutputFile log;
-    log.SetReporter(&failures, LogKind::kRaw);
-    log.SetWaitPerByte(c.perByte);
     Bytes sent(4 * 65536);
     for (std::size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<unsigned char>(i * 7);
     bool allWritten = true;
