@@ -33,18 +33,6 @@ TEST(Quoting, BatchWordsAreDoubleQuotedWithPercentSignsDoubled) {
   EXPECT_EQ(BatchQuote("100%PATH%"), "\"100%%PATH%%\"");
 }
 
-TEST(Quoting, BatchFilesHoldOnlyAsciiNames) {
-  const struct {
-    const char* word;
-    bool holds;
-  } cases[] = {
-      {"C:\\Program Files (x86)\\a&b;%x%!^", true},
-      {"C:\\Users\\J\xF6rg", false},       // o-umlaut in the ANSI code page
-      {"C:\\Tools\\\xE7\xAD\x89", false},  // UTF-8
-  };
-  for (const auto& c : cases) EXPECT_EQ(BatchCanHold(c.word), c.holds) << c.word;
-}
-
 TEST(UpdaterBatchText, HasTheSixLinesWithEveryNameQuoted) {
   EXPECT_EQ(UpdaterBatchText("Zerik.exe", "C:\\Users\\u", "D:\\Tools\\"),
             ":start\r\n"

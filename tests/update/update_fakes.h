@@ -3,6 +3,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -137,6 +138,7 @@ class FakeFiles : public UpdateFiles {
     return true;
   }
   bool FinishExecutable(const std::string& path, const std::string& modelPath) override {
+    if (onFinish) onFinish();
     if (!pending) return false;
     const std::string data = *std::exchange(pending, std::nullopt);
     if (!executableWorks) return false;
@@ -164,6 +166,7 @@ class FakeFiles : public UpdateFiles {
   std::map<std::string, std::string> files;
   std::string executableModel;
   std::optional<std::string> pending;  // the unfinished executable
+  std::function<void()> onFinish;
   std::vector<std::string> started;
 };
 

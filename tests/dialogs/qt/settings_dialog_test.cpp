@@ -83,22 +83,6 @@ TEST_F(SettingsDialogTest, ShowsTheRecord) {
   EXPECT_EQ(d.DelimiterEdit()->text(), "\\09");
 }
 
-// The boxes hold their largest useful numbers whole: the first digit is
-// where the text starts, not scrolled out of sight.
-TEST_F(SettingsDialogTest, TheNumberBoxesShowFiveDigitsWhole) {
-  settings.nRows = 50000;
-  settings.nColumns = 99999;
-  CSettingsDialog& d = Open();
-  for (QLineEdit* edit : {d.RowsEdit(), d.ColumnsEdit()}) {
-    edit->setFocus();
-    edit->end(false);
-    edit->grab();  // the box scrolls its text as it paints
-    const QRect inside = edit->contentsRect().marginsRemoved(edit->textMargins());
-    EXPECT_EQ(edit->cursorPositionAt(QPoint(inside.left() + 3, inside.center().y())), 0)
-        << edit->text().toStdString();
-  }
-}
-
 TEST_F(SettingsDialogTest, IntegersAreReadAsPercentDAndABadOneKeepsTheDialogOpen) {
   const struct {
     const char* name;
