@@ -7,51 +7,35 @@
 #include <cstring>
 #include <mutex>
 
-namespace tarnwick::testing {
 namespace {
-
-struct Stall {
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::size_t started = 0;
-  bool released = false;
-};
-
-// Never destroyed: a lookup thread libcurl left behind may still use it.
-Stall& TheStall() {
-  static Stall* stall = new Stall;
-  return *stall;
-}
-
+// Never destroyed: a lookup thread libcurl left behind may still use them.
+auto& g_mutex = *new std::mutex;
+auto& g_changed = *new std::condition_variable;
+bool g_started = false;
+bool g_released = false;
 }  // namespace
 
-void WaitForStalledLookups(std::size_t count) {
-  Stall& stall = TheStall();
-  std::unique_lock<std::mutex> lock(stall.mutex);
-  stall.changed.wait(lock, [&] { return stall.started >= count; });
+void tarnwick::testing::WaitForAStalledLookup() {
+  std::unique_lock<std::mutex> lock(g_mutex);
+  g_changed.wait(lock, [] { return g_started; });
 }
 
-void ReleaseStalledLookups() {
-  Stall& stall = TheStall();
-  const std::lock_guard<std::mutex> lock(stall.mutex);
-  stall.released = true;
-  stall.changed.notify_all();
+void tarnwick::testing::ReleaseStalledLookups() {
+  const std::lock_guard<std::mutex> lock(g_mutex);
+  g_released = true;
+  g_changed.notify_all();
 }
 
-}  // namespace tarnwick::testing
-
-extern "C" int getaddrinfo(const char* node, const char* service, const struct addrinfo* hints,
-                           struct addrinfo** result) {
-  using tarnwick::testing::TheStall;
+extern "C" int getaddrinfo(const char* node, const char* service, const addrinfo* hints,
+                           addrinfo** result) {
   if (node != nullptr && std::strcmp(node, tarnwick::testing::kStalledHost) == 0) {
-    auto& stall = TheStall();
-    std::unique_lock<std::mutex> lock(stall.mutex);
-    ++stall.started;
-    stall.changed.notify_all();
-    stall.changed.wait(lock, [&] { return stall.released; });
+    std::unique_lock<std::mutex> lock(g_mutex);
+    g_started = true;
+    g_changed.notify_all();
+    g_changed.wait(lock, [] { return g_released; });
     return EAI_AGAIN;
   }
-  using Lookup = int (*)(const char*, const char*, const struct addrinfo*, struct addrinfo**);
+  using Lookup = int (*)(const char*, const char*, const addrinfo*, addrinfo**);
   static const auto real = reinterpret_cast<Lookup>(::dlsym(RTLD_NEXT, "getaddrinfo"));
   return real(node, service, hints, result);
 }

@@ -1,17 +1,10 @@
-// A name that the system's resolver never answers: this test program's own
-// getaddrinfo, which libcurl's lookup thread calls instead of the C
-// library's, holds lookups of kStalledHost until Release().
+// A name the resolver never answers: this program's own getaddrinfo, which
+// libcurl's lookup thread calls instead of the C library's, holds lookups of
+// kStalledHost until ReleaseStalledLookups().
 #pragma once
 
-#include <cstddef>
-
 namespace tarnwick::testing {
-
 inline constexpr const char* kStalledHost = "stalled.invalid";
-
-// Waits until count lookups of kStalledHost have started.
-void WaitForStalledLookups(std::size_t count);
-// Lets every held lookup, and every later one, fail at once.
-void ReleaseStalledLookups();
-
+void WaitForAStalledLookup();
+void ReleaseStalledLookups();  // they, and every later one, fail at once
 }  // namespace tarnwick::testing
