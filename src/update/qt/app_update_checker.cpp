@@ -41,7 +41,7 @@ AppUpdateChecker::AppUpdateChecker(QObject* gui, MessageBoxes& boxes,
 
 AppUpdateChecker::~AppUpdateChecker() {
   Stop();
-  delete m_pParts;
+  if (!m_bLeftRunning) delete m_pParts;
 }
 
 bool AppUpdateChecker::StartCheck(const std::string& startDir) {
@@ -51,10 +51,10 @@ bool AppUpdateChecker::StartCheck(const std::string& startDir) {
 CUpdateChecker& AppUpdateChecker::Checker() { return m_pParts->checker; }
 
 void AppUpdateChecker::Stop() {
-  if (m_pParts == nullptr || m_pParts->checker.StopWithin(kExitWait)) return;
+  if (m_bLeftRunning || m_pParts->checker.StopWithin(kExitWait)) return;
   // Deliberately never freed: the thread still uses it, and the process ends.
   m_pParts->checker.m_hThread.detach();
-  m_pParts = nullptr;
+  m_bLeftRunning = true;
 }
 
 }  // namespace tarnwick

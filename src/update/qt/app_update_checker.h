@@ -43,6 +43,7 @@ class AppUpdateChecker {
  private:
   struct Parts;
   Parts* m_pParts;  // owned, unless a thread that did not stop was left it
+  bool m_bLeftRunning = false;
 };
 
 }  // namespace tarnwick
