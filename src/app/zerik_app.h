@@ -72,6 +72,8 @@ class CZerikApp : public QObject, public ViewHost {
   // Closes the main window as Exit does, from wherever the program is
   // (a modal box included), and ends the event loop.
   void CloseMainWindow();
+  // Where this run's version check stands.
+  CheckOutcome UpdateCheckOutcome() { return m_UpdateChecker.Checker().Outcome(); }
 
   // Publishes the record and repaints the whole view: after a settings
   // dialog or one of its handlers wrote it.

@@ -31,6 +31,14 @@ class OutputFile {
   // Every later attempt to write is reported to reporter as a log of kind.
   void SetReporter(LogFailures* reporter, LogKind kind);
 
+  // A FIFO or pipe whose reader is slow takes a write in parts: each Append
+  // waits for it at most this long per byte it was given (the line time of a
+  // byte, so the writer never falls behind the line), and what is left then
+  // fails the call (EAGAIN) and is reported like any failed write.
+  void SetWaitPerByte(std::chrono::nanoseconds perByte) { m_waitPerByte = perByte; }
+  // Ten bits at 115200 baud.
+  static constexpr std::chrono::nanoseconds kDefaultWaitPerByte{86806};
+
   // Appends length bytes to the file named by path (NUL-terminated, as stored
   // in the settings). The file stays open between calls while the path is
   // unchanged and still names it; it is reopened when the path changes, when
@@ -63,6 +71,8 @@ class OutputFile {
   bool OpenFor(std::string_view path);
   bool StillAtPath();
   bool WriteAll(const std::uint8_t* data, std::size_t length);
+  // Waits until the file takes more bytes or the deadline passes.
+  bool WaitWritable(std::chrono::steady_clock::time_point deadline);
   // Closes the file after a failure; the next call opens it again.
   void Drop();
   bool Outcome(std::string_view path, int error);
@@ -79,6 +89,7 @@ class OutputFile {
   LogFailures* m_pReporter = nullptr;
   LogKind m_kind = LogKind::kRaw;
   LogRotation m_rotation;
+  std::chrono::nanoseconds m_waitPerByte = kDefaultWaitPerByte;
 };
 
 }  // namespace tarnwick

@@ -145,15 +145,16 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length,
   // Bytes that do not complete a unit cost no lock, no formatting, no repaint.
   // A Clear on the other thread may reset the fill meanwhile; the exchange
   // then fails and the bytes start the fresh unit instead of undoing the Clear.
-  int fill = m_nUnitFill.load(std::memory_order_relaxed);
+  std::uint64_t word = m_nFillAndTaken.load(std::memory_order_relaxed);
+  int fill = FillOf(word);
   while (length < static_cast<std::size_t>(std::max(1, s.nUnitLength - fill))) {
     for (std::size_t i = 0; i < length; ++i) m_unitBytes[fill + i] = data[i];
-    if (m_nUnitFill.compare_exchange_strong(fill, fill + static_cast<int>(length),
-                                            std::memory_order_relaxed)) {
-      m_nBytesTaken.fetch_add(static_cast<std::uint32_t>(length), std::memory_order_relaxed);
+    if (m_nFillAndTaken.compare_exchange_strong(word, word + length + Taken(length),
+                                                std::memory_order_relaxed)) {
       m_arrival.BeginBatch(readTime, data, length, fill, s.nUnitLength);
       return;
     }
+    fill = FillOf(word);
   }
 
   RunEffects fx;
@@ -163,9 +164,8 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length,
     m_pObserver = observer;
     // Taken under the lock with the lines: a Clear either sees the whole run
     // on the screen and in this count, or neither.
-    m_nBytesTaken.fetch_add(static_cast<std::uint32_t>(length), std::memory_order_relaxed);
     // A Clear may have dropped the partial unit since it was read above.
-    fill = m_nUnitFill.load(std::memory_order_relaxed);
+    fill = FillOf(m_nFillAndTaken.fetch_add(Taken(length), std::memory_order_relaxed));
     m_nGeneration.fetch_add(1, std::memory_order_release);
     m_arrival.BeginBatch(readTime, data, length, fill, s.nUnitLength);
     m_bStampTextLog = m_options.bTimestampsInLog;
@@ -221,7 +221,10 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length,
     }
     if (pendingLength > 0) AppendJoinedUnits(pending, pendingLength);
     m_nUnitsOnLine = units;
-    m_nUnitFill.store(fill, std::memory_order_relaxed);
+    // Under the lock: nothing but this thread changes the word meanwhile.
+    const std::uint64_t word = m_nFillAndTaken.load(std::memory_order_relaxed);
+    m_nFillAndTaken.store((word & ~std::uint64_t{0xFF}) | static_cast<std::uint64_t>(fill),
+                          std::memory_order_relaxed);
     QueueTextLog(fx, m_settings);
     m_pObserver = nullptr;
     m_nLineCount.store(m_lines.size(), std::memory_order_release);
@@ -377,13 +380,14 @@ void ScreenModel::Clear(const std::function<void(std::uint32_t bytesTaken)>& und
       QueueTextLog(fx, settings);
     }
     m_nUnitsOnLine = 0;
-    m_nUnitFill.store(0, std::memory_order_relaxed);
     m_lines.clear();
     m_nLineCount.store(0, std::memory_order_release);
     m_nGeneration.fetch_add(1, std::memory_order_release);
     m_bLineAwaitsText = false;
     m_bLineCompleted = false;
-    const std::uint32_t taken = m_nBytesTaken.exchange(0, std::memory_order_relaxed);
+    // The partial unit goes with its count, in one step.
+    const auto taken =
+        static_cast<std::uint32_t>(m_nFillAndTaken.exchange(0, std::memory_order_relaxed) >> 32);
     if (underLock) underLock(taken);
   }
   m_textLog.Drain();

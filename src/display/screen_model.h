@@ -128,7 +128,7 @@ class ScreenModel {
   void SetLastLineRect(const Rect& rect);
 
   // Bytes of the unit being assembled and units on the last line, for tests.
-  std::int32_t UnitFill() const { return m_nUnitFill.load(std::memory_order_relaxed); }
+  std::int32_t UnitFill() const { return FillOf(m_nFillAndTaken.load(std::memory_order_relaxed)); }
   std::int32_t UnitsOnLine() const;
 
   // The model's reading of the settings (see unit_settings.h).
@@ -178,13 +178,17 @@ class ScreenModel {
   // The observer of the run in progress (worker, under m_csLines).
   ScreenObserver* m_pObserver = nullptr;
 
-  // Worker only, except that Clear resets m_nUnitFill under m_csLines.
+  // Worker only, except that Clear resets the fill under m_csLines.
   std::uint8_t m_unitBytes[4] = {};
-  std::atomic<std::int32_t> m_nUnitFill{0};
-
-  // Bytes given to AddReceivedBytes since the last Clear, modulo 2^32 as the
-  // counter is.
-  std::atomic<std::uint32_t> m_nBytesTaken{0};
+  // One word, so that a partial unit's bytes and their count change in one
+  // step and a Clear never drops the one but keeps the other: the low half is
+  // the partial unit's fill, the high half the bytes given to AddReceivedBytes
+  // since the last Clear, modulo 2^32 as the counter is.
+  std::atomic<std::uint64_t> m_nFillAndTaken{0};
+  static std::int32_t FillOf(std::uint64_t word) { return static_cast<std::int32_t>(word & 0xFF); }
+  static std::uint64_t Taken(std::size_t bytes) {
+    return static_cast<std::uint64_t>(static_cast<std::uint32_t>(bytes)) << 32;
+  }
 
   // Worker only: arrival times and pauses of the units.
   UnitArrival m_arrival;

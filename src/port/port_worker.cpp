@@ -162,6 +162,9 @@ bool PortWorker::OpenPort(bool keepStatus) {
   const bool open = keepStatus ? m_line.OpenPortKeepingStatus() : m_line.OpenPort();
   if (open) {
     m_pacing.SetLine(m_line.Dcb());
+    // A slow reader of a FIFO log may hold a batch no longer than the line
+    // took to bring it.
+    m_rawLog.SetWaitPerByte(std::chrono::nanoseconds(m_pacing.CharNanoseconds()));
     m_lineState.Attach(*m_line.Device(), m_line.Dcb());
   }
   return open;
