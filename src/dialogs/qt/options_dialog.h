@@ -1,6 +1,7 @@
 // The modal "Options" dialog: the display options that live in the profile
 // (arrival times on the screen and in the text log, a new line after a
-// pause). Edits a copy; the options are written on OK only.
+// pause, following the newest line, text beside units, line ends). Edits a
+// copy; the options are written on OK only.
 #pragma once
 
 #include <QDialog>
@@ -9,6 +10,7 @@
 #include "settings/display_options.h"
 
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 class QPushButton;
 
@@ -28,6 +30,10 @@ class COptionsDialog : public QDialog {
   QCheckBox* ShowTimestampsBox() const { return m_wndShowTimestamps; }
   QCheckBox* TimestampsInLogBox() const { return m_wndTimestampsInLog; }
   QLineEdit* PauseEdit() const { return m_wndPause; }
+  QCheckBox* FollowBox() const { return m_wndFollow; }
+  QCheckBox* TextBesideUnitsBox() const { return m_wndTextBeside; }
+  QComboBox* LineEndsList() const { return m_wndLineEnds; }
+  QCheckBox* TextLogLineEndsBox() const { return m_wndTextLogLineEnds; }
   QPushButton* OkButton() const { return m_wndOk; }
   QPushButton* CancelButton() const { return m_wndCancel; }
 
@@ -41,6 +47,10 @@ class COptionsDialog : public QDialog {
   QCheckBox* m_wndShowTimestamps = nullptr;
   QCheckBox* m_wndTimestampsInLog = nullptr;
   QLineEdit* m_wndPause = nullptr;
+  QCheckBox* m_wndFollow = nullptr;
+  QCheckBox* m_wndTextBeside = nullptr;
+  QComboBox* m_wndLineEnds = nullptr;
+  QCheckBox* m_wndTextLogLineEnds = nullptr;
   QPushButton* m_wndOk = nullptr;
   QPushButton* m_wndCancel = nullptr;
 };

@@ -8,6 +8,10 @@ namespace {
 constexpr const char* kShowTimestamps = "Options/ShowTimestamps";
 constexpr const char* kTimestampsInLog = "Options/TimestampsInTextLog";
 constexpr const char* kPauseBreakMs = "Options/PauseLineBreakMs";
+constexpr const char* kFollowNewLines = "Options/FollowNewLines";
+constexpr const char* kTextBesideUnits = "Options/TextBesideUnits";
+constexpr const char* kLineEnds = "Options/LineEnds";
+constexpr const char* kTextLogLineEnds = "Options/TextLogLineEnds";
 
 }  // namespace
 
@@ -20,6 +24,14 @@ DisplayOptions LoadDisplayOptions() {
       ProfileInteger(profile, QLatin1String(kTimestampsInLog)).value_or(0) != 0;
   options.nPauseBreakMs =
       CorrectPauseBreakMs(ProfileInteger(profile, QLatin1String(kPauseBreakMs)).value_or(0));
+  options.bFollowNewLines =
+      ProfileInteger(profile, QLatin1String(kFollowNewLines)).value_or(1) != 0;
+  options.bTextBesideUnits =
+      ProfileInteger(profile, QLatin1String(kTextBesideUnits)).value_or(0) != 0;
+  options.nLineEnds =
+      CorrectLineEnds(ProfileInteger(profile, QLatin1String(kLineEnds)).value_or(0));
+  options.bTextLogLineEnds =
+      ProfileInteger(profile, QLatin1String(kTextLogLineEnds)).value_or(0) != 0;
   return options;
 }
 
@@ -28,6 +40,10 @@ void SaveDisplayOptions(const DisplayOptions& options) {
   profile.setValue(QLatin1String(kShowTimestamps), options.bShowTimestamps ? 1 : 0);
   profile.setValue(QLatin1String(kTimestampsInLog), options.bTimestampsInLog ? 1 : 0);
   profile.setValue(QLatin1String(kPauseBreakMs), static_cast<int>(options.nPauseBreakMs));
+  profile.setValue(QLatin1String(kFollowNewLines), options.bFollowNewLines ? 1 : 0);
+  profile.setValue(QLatin1String(kTextBesideUnits), options.bTextBesideUnits ? 1 : 0);
+  profile.setValue(QLatin1String(kLineEnds), static_cast<int>(options.nLineEnds));
+  profile.setValue(QLatin1String(kTextLogLineEnds), options.bTextLogLineEnds ? 1 : 0);
   profile.sync();
 }
 

@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -50,8 +51,10 @@ TEST(OptionsDialog, ControlsAndAPauseReadAsPercentD) {
     EXPECT_TRUE(d.TimestampsInLogBox()->isChecked());
     // Tab order and the names a screen reader reads.
     QWidget* w = d.ShowTimestampsBox();
-    for (const char* name : {"Show timestamps", "Timestamps in text log",
-                             "New line after a pause of", "OK", "Cancel"}) {
+    for (const char* name :
+         {"Show timestamps", "Timestamps in text log", "New line after a pause of",
+          "Follow the newest line", "Text beside units (HEX, BINARY, DEC, FLOAT)",
+          "TEXT lines end with", "CR LF after each line of the text log", "OK", "Cancel"}) {
       while (w->focusPolicy() == Qt::NoFocus) w = w->nextInFocusChain();
       EXPECT_EQ(w->accessibleName(), name);
       w = w->nextInFocusChain();
@@ -76,6 +79,8 @@ TEST(OptionsCommand, StartUpReadsTheProfileAndOkWritesAndPublishes) {
   profile.SetValue("Options/ShowTimestamps", "yes");
   profile.SetValue("Options/TimestampsInTextLog", 2);
   profile.SetValue("Options/PauseLineBreakMs", -20);
+  profile.SetValue("Options/LineEnds", 7);
+  profile.SetValue("Options/FollowNewLines", "on");
   AppFixture fixture(false);
   fixture.WriteConfig(DefaultSettings());
   fixture.Start();
@@ -87,25 +92,34 @@ TEST(OptionsCommand, StartUpReadsTheProfileAndOkWritesAndPublishes) {
     options.ShowTimestampsBox()->setChecked(true);
     options.TimestampsInLogBox()->setChecked(false);
     options.PauseEdit()->setText("120");
+    options.FollowBox()->setChecked(false);
+    options.TextBesideUnitsBox()->setChecked(true);
+    options.LineEndsList()->setCurrentIndex(1);
+    options.TextLogLineEndsBox()->setChecked(true);
     options.accept();
     return options.result();
   };
   fixture.Frame().Action(ID_VIEW_OPTIONS)->trigger();
   ASSERT_EQ(fixture.dialogsRun.size(), 1u);
   EXPECT_EQ(fixture.dialogsRun[0], "Options");
-  const DisplayOptions expected{true, false, 120};
+  const DisplayOptions expected{true, false, 120, false, true, kLineEndsAny, true};
   EXPECT_EQ(fixture.app->m_Options, expected);
   EXPECT_EQ(fixture.app->Live().CurrentOptions(), expected);
   EXPECT_EQ(profile.Value("Options/ShowTimestamps").toInt(), 1);
   EXPECT_EQ(profile.Value("Options/TimestampsInTextLog").toInt(), 0);
   EXPECT_EQ(profile.Value("Options/PauseLineBreakMs").toInt(), 120);
+  EXPECT_EQ(profile.Value("Options/FollowNewLines").toInt(), 0);
+  EXPECT_EQ(profile.Value("Options/TextBesideUnits").toInt(), 1);
+  EXPECT_EQ(profile.Value("Options/LineEnds").toInt(), 1);
+  EXPECT_EQ(profile.Value("Options/TextLogLineEnds").toInt(), 1);
 
   // A huge pause is brought into range; the next run starts with it.
   profile.SetValue("Options/PauseLineBreakMs", qlonglong(99'999'999'999));
   fixture.app->ExitInstance();
   fixture.app.reset();
   fixture.Start();
-  EXPECT_EQ(fixture.app->m_Options, (DisplayOptions{true, false, kMaxPauseBreakMs}));
+  EXPECT_EQ(fixture.app->m_Options,
+            (DisplayOptions{true, false, kMaxPauseBreakMs, false, true, kLineEndsAny, true}));
 }
 
 }  // namespace
