@@ -18,8 +18,12 @@
 #include "dialogs/qt/star_dialog.h"
 #include "dialogs/screen_settings_corrections.h"
 #include "display/view/log_failure_pane.h"
+#include "platform/com_names.h"
 #include "plot/qt/plot_window.h"
+#include "port/line_tables.h"
+#include "port/port_status_text.h"
 #include "port/qt/line_state_panes.h"
+#include "port/qt/port_status_pane.h"
 #include "port/serial_line.h"
 #include "settings/config_file.h"
 #include "settings/qt/display_options_profile.h"
@@ -63,6 +67,15 @@ bool CZerikApp::InitInstance() {
   auto* view = new CZerikView(m_Settings, *this, m_pMainFrame.get());
   m_pMainFrame->SetView(view);
   m_pMainFrame->LinePanes()->Attach(m_pWorker->Lines());
+  m_pMainFrame->PortPane()->SetSource(PortStatusPane::Source{
+      [this] {
+        return DescribePort(m_Settings, PortDevice(), m_pWorker->m_bPortOpen.load(),
+                            m_pWorker->Line().DeviceMissing(), m_pWorker->Line().Status());
+      },
+      [this] {
+        return CountersText(m_pWorker->m_nBytesRead.load(), m_pWorker->m_nBytesWritten.load());
+      },
+      [this] { return LoggingText(m_Settings.bSaveRaw != 0, m_Settings.bSaveText != 0); }});
   connect(m_pMainFrame->Action(ID_PORT_SETTINGS), &QAction::triggered, this,
           &CZerikApp::OnPortSettings);
   connect(m_pMainFrame->Action(ID_APP_ABOUT), &QAction::triggered, this, &CZerikApp::OnAppAbout);
@@ -76,6 +89,7 @@ bool CZerikApp::InitInstance() {
   connect(m_pMainFrame->Action(ID_CLEAR_SCREEN), &QAction::triggered, this, [this] {
     if (m_pPlotWnd) m_pPlotWnd->Clear();
   });
+  m_pMainFrame->RestoreWindowGeometry();
   m_pMainFrame->show();
   // A signal that came while start-up still ran (the warning box) is acted
   // on as soon as the event loop runs.
@@ -94,7 +108,11 @@ PortWorker& CZerikApp::StartWorker(ScreenModel& model, RepaintSink& sink) {
 
 void CZerikApp::UpdateLineSummary() {
   m_strLineSummary = BuildLineSummary(m_Settings);
-  if (m_pMainFrame) m_pMainFrame->SetTitle(m_strLineSummary);
+  if (m_pMainFrame) m_pMainFrame->SetTitle(m_strLineSummary, PortDevice());
+}
+
+std::string CZerikApp::PortDevice() const {
+  return ResolveComNumber(CheckedLineIndexes(m_Settings).nPortIndex + 1);
 }
 
 int CZerikApp::ExitInstance(int exitCode) {

@@ -50,8 +50,10 @@ class CZerikApp : public QObject, public ViewHost {
   // the view. Returns the exit code to hand on.
   int ExitInstance(int exitCode = 0);
 
-  // Rebuilds m_strLineSummary and puts it into the caption.
+  // Rebuilds m_strLineSummary and puts it into the caption, with the device.
   void UpdateLineSummary();
+  // Where the settings' port name leads on this machine; empty when nowhere.
+  std::string PortDevice() const;
 
   // Hands m_Settings as it now stands to the worker and the screen model.
   // Every change of the record on this thread is followed by it.
