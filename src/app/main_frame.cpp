@@ -15,6 +15,7 @@
 #include "app/app_icons.h"
 #include "app/command_table.h"
 #include "app/lock_key_state.h"
+#include "display/follow_rule.h"
 #include "display/view/find_bar.h"
 #include "display/view/zerik_view.h"
 #include "port/qt/line_state_panes.h"
@@ -29,6 +30,8 @@ QString Text(std::string_view text) {
 }
 
 constexpr const char* kWindowGeometry = "Options/WindowGeometry";
+// How long the message area says that following stopped or resumed.
+constexpr int kFollowMessageMs = 5000;
 
 bool IsLockKey(int key) {
   return key == Qt::Key_CapsLock || key == Qt::Key_NumLock || key == Qt::Key_ScrollLock;
@@ -170,6 +173,14 @@ bool CMainFrame::CreateStatusBar() {
   m_pMessagePane->setObjectName(QStringLiteral("messagePane"));
   m_wndStatusBar->addWidget(m_pMessagePane, 1);
 
+  m_pFollowPane = new QLabel(QStringLiteral("Paused: End follows"), m_wndStatusBar);
+  m_pFollowPane->setObjectName(QStringLiteral("followPane"));
+  m_pFollowPane->setFrameShape(QFrame::Panel);
+  m_pFollowPane->setFrameShadow(QFrame::Sunken);
+  m_pFollowPane->setToolTip(Text(kFollowPausedPrompt));
+  m_wndStatusBar->addPermanentWidget(m_pFollowPane);
+  m_pFollowPane->hide();
+
   m_pPortPane = new PortStatusPane(m_wndStatusBar);
   m_wndStatusBar->addPermanentWidget(m_pPortPane);
 
@@ -255,6 +266,11 @@ QLabel* CMainFrame::Indicator(const char* text) const {
   if (name == QLatin1String("NUM")) return m_pNumIndicator;
   if (name == QLatin1String("SCRL")) return m_pScrlIndicator;
   return nullptr;
+}
+
+void CMainFrame::ShowFollowing(bool following, const QString& text) {
+  m_pFollowPane->setVisible(!following);
+  m_wndStatusBar->showMessage(text, kFollowMessageMs);
 }
 
 void CMainFrame::UpdateIndicators() {

@@ -53,6 +53,11 @@ class CMainFrame : public QMainWindow {
   // The port's state, the counters and the logs, first of the permanent panes.
   PortStatusPane* PortPane() const { return m_pPortPane; }
 
+  // Following the newest line stopped or resumed: a pane says so while it is
+  // stopped, and the message area tells the change for a while.
+  void ShowFollowing(bool following, const QString& text);
+  QLabel* FollowPane() const { return m_pFollowPane; }
+
   // Reads the lock keys again and lights the indicators that are on.
   void UpdateIndicators();
 
@@ -75,6 +80,7 @@ class CMainFrame : public QMainWindow {
   QLabel* m_pScrlIndicator = nullptr;
   LineStatePanes* m_pLinePanes = nullptr;
   PortStatusPane* m_pPortPane = nullptr;
+  QLabel* m_pFollowPane = nullptr;
   CZerikView* m_pView = nullptr;
   CFindBar* m_pFindBar = nullptr;
   QMenu* m_pContextMenu = nullptr;

@@ -18,6 +18,7 @@
 #include "dialogs/qt/star_dialog.h"
 #include "dialogs/screen_settings_corrections.h"
 #include "display/view/log_failure_pane.h"
+#include "display/view/view_follower.h"
 #include "platform/com_names.h"
 #include "plot/qt/plot_window.h"
 #include "port/line_tables.h"
@@ -67,6 +68,10 @@ bool CZerikApp::InitInstance() {
   auto* view = new CZerikView(m_Settings, *this, m_pMainFrame.get());
   m_pMainFrame->SetView(view);
   m_pMainFrame->LinePanes()->Attach(m_pWorker->Lines());
+  // The newest line stays in sight while the view is at the end.
+  m_pFollower = new ViewFollower(*view, m_Options.bFollowNewLines);
+  connect(m_pFollower, &ViewFollower::FollowChanged, m_pMainFrame.get(),
+          &CMainFrame::ShowFollowing);
   m_pMainFrame->PortPane()->SetSource(PortStatusPane::Source{
       [this] {
         return DescribePort(m_Settings, PortDevice(), m_pWorker->m_bPortOpen.load(),
@@ -194,6 +199,11 @@ void CZerikApp::OnOptions() {
   if (m_runModal(dialog) != QDialog::Accepted || options == m_Options) return;
   m_Options = options;
   SaveDisplayOptions(m_Options);
+  if (m_pFollower != nullptr) {
+    m_pFollower->SetEnabled(m_Options.bFollowNewLines);
+    // Switched off, nothing is paused: the view simply stays where it is put.
+    m_pMainFrame->FollowPane()->setVisible(m_Options.bFollowNewLines && !m_pFollower->Following());
+  }
   // Lines already on the screen keep their times; the gutter shows or goes.
   SettingsChanged();
 }

@@ -26,6 +26,7 @@ namespace tarnwick {
 
 class CMainFrame;
 class CPlotWindow;
+class ViewFollower;
 class CSendDialog;
 class PortTxHandOver;
 
@@ -77,6 +78,7 @@ class CZerikApp : public QObject, public ViewHost {
   LogFailures& Logs() { return m_logFailures; }
   CSendDialog* SendDialog() const { return m_pSendDlg.get(); }
   CPlotWindow* PlotWindow() const { return m_pPlotWnd.get(); }
+  ViewFollower* Follower() const { return m_pFollower; }
 
   // ViewHost
   PortWorker& StartWorker(ScreenModel& model, RepaintSink& sink) override;
@@ -129,6 +131,8 @@ class CZerikApp : public QObject, public ViewHost {
   std::unique_ptr<CSendDialog> m_pSendDlg;
   // The plot window, from the first Plot command on.
   std::unique_ptr<CPlotWindow> m_pPlotWnd;
+  // Belongs to the view.
+  ViewFollower* m_pFollower = nullptr;
 };
 
 }  // namespace tarnwick
