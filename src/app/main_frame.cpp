@@ -238,7 +238,6 @@ void CMainFrame::SetView(CZerikView* view) {
   });
   connect(m_actions.at(ID_COPY_ALL), &QAction::triggered, view, &CZerikView::OnCopyAll);
   connect(m_actions.at(ID_CLEAR_SCREEN), &QAction::triggered, view, &CZerikView::OnClearScreen);
-  connect(m_actions.at(ID_EDIT_FIND), &QAction::triggered, m_pFindBar, &CFindBar::Open);
   // Esc leaves the keys with the view again.
   connect(m_pFindBar, &CFindBar::Closed, view, [view] { view->setFocus(); });
 }

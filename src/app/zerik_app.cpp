@@ -17,6 +17,7 @@
 #include "dialogs/qt/settings_dialog.h"
 #include "dialogs/qt/star_dialog.h"
 #include "dialogs/screen_settings_corrections.h"
+#include "display/view/find_controller.h"
 #include "display/view/log_failure_pane.h"
 #include "display/view/view_follower.h"
 #include "platform/com_names.h"
@@ -69,9 +70,27 @@ bool CZerikApp::InitInstance() {
   m_pMainFrame->SetView(view);
   m_pMainFrame->LinePanes()->Attach(m_pWorker->Lines());
   // The newest line stays in sight while the view is at the end.
-  m_pFollower = new ViewFollower(*view, m_Options.bFollowNewLines);
+  m_pFollower = &view->Follower();
   connect(m_pFollower, &ViewFollower::FollowChanged, m_pMainFrame.get(),
           &CMainFrame::ShowFollowing);
+  // Find: the bar under the view searches the lines as shown.
+  m_pFind = new FindController(
+      *m_pMainFrame->FindBar(), view->ShownLines(),
+      FindController::Hooks{[view] { return view->TopLineNumber(); },
+                            [view](const FindMatch& match) { view->ShowMatch(match); },
+                            [view] { view->RepaintMarks(); }},
+      this);
+  view->SetFind(m_pFind);
+  connect(m_pMainFrame->Action(ID_EDIT_FIND), &QAction::triggered, m_pFind, &FindController::Open);
+  connect(m_pMainFrame->Action(ID_EDIT_FIND_NEXT), &QAction::triggered, m_pFind,
+          &FindController::FindNext);
+  connect(m_pMainFrame->Action(ID_EDIT_FIND_PREVIOUS), &QAction::triggered, m_pFind,
+          &FindController::FindPrevious);
+  connect(m_pMainFrame->Action(ID_EDIT_COPY_SELECTION), &QAction::triggered, view,
+          &CZerikView::OnCopySelection);
+  // A cleared screen has no matches left to mark.
+  connect(m_pMainFrame->Action(ID_CLEAR_SCREEN), &QAction::triggered, m_pFind,
+          &FindController::Refresh);
   m_pMainFrame->PortPane()->SetSource(PortStatusPane::Source{
       [this] {
         return DescribePort(m_Settings, PortDevice(), m_pWorker->m_bPortOpen.load(),
@@ -197,8 +216,11 @@ void CZerikApp::OnOptions() {
   DisplayOptions options = m_Options;
   COptionsDialog dialog(options, m_boxes, m_pMainFrame.get());
   if (m_runModal(dialog) != QDialog::Accepted || options == m_Options) return;
+  const bool shownChanged = options.bTextBesideUnits != m_Options.bTextBesideUnits;
   m_Options = options;
   SaveDisplayOptions(m_Options);
+  // Find searches the lines as shown: with or without the characters.
+  if (shownChanged && m_pFind != nullptr) m_pFind->Rescan();
   if (m_pFollower != nullptr) {
     m_pFollower->SetEnabled(m_Options.bFollowNewLines);
     // Switched off, nothing is paused: the view simply stays where it is put.

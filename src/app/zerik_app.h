@@ -26,6 +26,7 @@ namespace tarnwick {
 
 class CMainFrame;
 class CPlotWindow;
+class FindController;
 class ViewFollower;
 class CSendDialog;
 class PortTxHandOver;
@@ -79,6 +80,7 @@ class CZerikApp : public QObject, public ViewHost {
   CSendDialog* SendDialog() const { return m_pSendDlg.get(); }
   CPlotWindow* PlotWindow() const { return m_pPlotWnd.get(); }
   ViewFollower* Follower() const { return m_pFollower; }
+  FindController* Find() const { return m_pFind; }
 
   // ViewHost
   PortWorker& StartWorker(ScreenModel& model, RepaintSink& sink) override;
@@ -133,6 +135,8 @@ class CZerikApp : public QObject, public ViewHost {
   std::unique_ptr<CPlotWindow> m_pPlotWnd;
   // Belongs to the view.
   ViewFollower* m_pFollower = nullptr;
+  // Belongs to this object; reads the view's lines.
+  FindController* m_pFind = nullptr;
 };
 
 }  // namespace tarnwick

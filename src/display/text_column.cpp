@@ -47,6 +47,16 @@ std::size_t TextColumnStart(const TextColumnLayout& layout, std::size_t unitsTex
   return start + kTextColumnGap;
 }
 
+std::size_t WidestWithTextColumn(const TextColumnLayout& layout, std::size_t widestUnits) {
+  if (!HasTextColumn(layout.nFormat)) return widestUnits;
+  const std::size_t n = static_cast<std::size_t>(std::clamp(layout.nUnitLength, 1, 4));
+  // " 0" in DEC, " inf" in FLOAT; HEX and BINARY have one width.
+  std::size_t narrowest = UnitTextWidth(layout.nFormat, layout.nUnitLength);
+  if (layout.nFormat == kFormatDec) narrowest = 2;
+  if (layout.nFormat == kFormatFloat) narrowest = 4;
+  return TextColumnStart(layout, widestUnits) + widestUnits / narrowest * n;
+}
+
 void AppendWithTextColumn(std::string& out, std::string_view unitsText, std::string_view bytes,
                           const TextColumnLayout& layout) {
   out.append(unitsText);

@@ -36,6 +36,11 @@ std::size_t UnitTextWidth(std::int32_t format, int unitLength);
 // otherwise right after the units; then the gap.
 std::size_t TextColumnStart(const TextColumnLayout& layout, std::size_t unitsTextLength);
 
+// The widest a line of widestUnits characters of units can be with the
+// column, for the document's width: its bytes are at most what the narrowest
+// unit text of the layout's format gives.
+std::size_t WidestWithTextColumn(const TextColumnLayout& layout, std::size_t widestUnits);
+
 // The byte as the column shows it: 0x20..0x7E as itself, anything else '.'.
 inline char TextColumnChar(std::uint8_t b) {
   return b >= 0x20 && b <= 0x7E ? static_cast<char>(b) : '.';

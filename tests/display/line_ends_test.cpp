@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "display/screen_model.h"
+#include "settings/live_settings.h"
+#include "support/temp_dir.h"
+
 namespace tarnwick {
 namespace {
 
@@ -48,6 +52,46 @@ TEST(LineEnds, WhichBytesEndALine) {
       {"any: text between CR and LF", {"\rx\n"}, kLineEndsAny, "|t|"},
   };
   for (const auto& c : cases) EXPECT_EQ(Classify(c.reads, c.mode), c.bytes) << c.name;
+}
+
+// The rule in the screen model's TEXT line mode, with the text log's line
+// ends: the screen, and the log once Clear has written the last line.
+TEST(LineEnds, LinesOnTheScreenAndInTheTextLog) {
+  const struct {
+    const char* name;
+    std::vector<std::string> reads;
+    std::int32_t mode;
+    bool logLineEnds;
+    std::string copy, log;
+  } cases[] = {
+      {"CR, as before", {"a\nb\r\nc"}, kLineEndsCr, false, "ab\r\nc\r\n", "abc"},
+      {"LF alone", {"a\nb\nc"}, kLineEndsAny, false, "a\r\nb\r\nc\r\n", "abc"},
+      {"CR LF across reads", {"a\r", "\nb"}, kLineEndsAny, true, "a\r\nb\r\n", "a\r\nb\r\n"},
+      {"LF CR ends two", {"a\n\rb"}, kLineEndsAny, true, "a\r\n\r\nb\r\n", "a\r\n\r\nb\r\n"},
+      {"log line ends with CR", {"x\ry"}, kLineEndsCr, true, "x\r\ny\r\n", "x\r\ny\r\n"},
+  };
+  for (const auto& c : cases) {
+    testing::TempDir dir;
+    SETTINGS settings = DefaultSettings();
+    settings.nUnitFormatIndex = kFormatText;
+    settings.nColumns = 0;
+    settings.nRows = 100;
+    settings.bSaveText = 1;
+    const std::string path = dir.File("text.log");
+    std::snprintf(settings.szTextFile, sizeof settings.szTextFile, "%s", path.c_str());
+    DisplayOptions options;
+    options.nLineEnds = c.mode;
+    options.bTextLogLineEnds = c.logLineEnds;
+    LiveSettings live(settings, options);
+    ScreenModel model(live, nullptr);
+    for (const std::string& read : c.reads) {
+      model.AddReceivedBytes(reinterpret_cast<const std::uint8_t*>(read.data()), read.size());
+    }
+    EXPECT_EQ(model.CopyAllText(), c.copy) << c.name;
+    model.Clear();
+    const auto bytes = testing::ReadBytes(path);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), c.log) << c.name;
+  }
 }
 
 }  // namespace

@@ -6,7 +6,9 @@
 #include <cstring>
 #include <string>
 
+#include "display/screen_model.h"
 #include "display/unit_formatter.h"
+#include "settings/live_settings.h"
 #include "settings/settings.h"
 
 namespace tarnwick {
@@ -14,52 +16,54 @@ namespace {
 
 using namespace std::string_literals;
 
-// A line's units as shown, its bytes, and the line with the column.
-TEST(TextColumn, LinesAsShownWithTheirCharacters) {
+// Bytes in, Copy All out with the characters beside the units, through the
+// screen model: each input is fed whole and again split into reads at every
+// point, so units and lines that straddle reads are covered.
+TEST(TextColumn, CopyAllLinesWithTheirCharacters) {
   const struct {
     const char* name;
-    TextColumnLayout layout;
-    std::string units;
-    std::string bytes;
-    std::string shown;
+    std::int32_t format, lengthIndex, columns;
+    bool reverse;
+    std::string input;
+    std::string copy;
   } cases[] = {
-      {"HEX 1-byte, 16 columns, 4 units",
-       {kFormatHex, 1, 16},
-       " 48 69 0D 0A",
-       "Hi\r\n",
-       " 48 69 0D 0A" + std::string(36, ' ') + "  Hi.."},
-      {"HEX full line", {kFormatHex, 1, 2}, " 41 7F", "A\x7F", " 41 7F  A."},
-      {"HEX 2-byte reversed: characters in arrival order",
-       {kFormatHex, 2, 3},
-       " 6261",
-       "ab",
-       " 6261" + std::string(10, ' ') + "  ab"},
-      {"BINARY 1-byte, 2 columns, 1 unit",
-       {kFormatBinary, 1, 2},
-       " 00100000",
-       " ",
-       " 00100000" + std::string(9, ' ') + "   "},
-      {"DEC 1-byte: widest -128",
-       {kFormatDec, 1, 3},
-       " 1 -1",
-       "\x01\xFF",
-       " 1 -1" + std::string(10, ' ') + "  .."},
-      {"FLOAT 4-byte: widest 48",
-       {kFormatFloat, 4, 1},
-       " 0.000000",
-       "\0\0\0\0"s,
-       " 0.000000" + std::string(39, ' ') + "  ...."},
-      {"no column count: right after the units", {kFormatHex, 1, 0}, " 31 32", "12", " 31 32  12"},
-      {"negative column count: one unit a line", {kFormatDec, 1, -1}, " 65", "A", " 65  A"},
-      {"high bytes and DEL", {kFormatHex, 1, 3}, " 80 FF 7E", "\x80\xFF~", " 80 FF 7E  ..~"},
-      {"TEXT unchanged", {kFormatText, 1, 0}, "Hi", "Hi", "Hi"},
-      {"Unknown Format unchanged", {7, 1, 8}, "Unknown Format", "x", "Unknown Format"},
-      {"more units than columns (count lowered)", {kFormatHex, 1, 1}, " 41 42", "AB", " 41 42  AB"},
+      {"HEX 1-byte, 16 columns, partial line", kFormatHex, 0, 16, false, "Hi\r\n",
+       " 48 69 0D 0A" + std::string(36, ' ') + "  Hi..\r\n"},
+      {"HEX full lines and a partial unit left out", kFormatHex, 1, 2, false, "abcdefg",
+       " 6162 6364  abcd\r\n 6566" + std::string(5, ' ') + "  ef\r\n"},
+      {"HEX 2-byte reversed: characters in arrival order", kFormatHex, 1, 3, true, "ab",
+       " 6261" + std::string(10, ' ') + "  ab\r\n"},
+      {"BINARY 1-byte", kFormatBinary, 0, 2, false, " \x7F~",
+       " 00100000 01111111   .\r\n 01111110" + std::string(9, ' ') + "  ~\r\n"},
+      {"DEC 1-byte: widest -128", kFormatDec, 0, 3, false, "\x01\xFF",
+       " 1 -1" + std::string(10, ' ') + "  ..\r\n"},
+      {"DEC 2-byte reversed", kFormatDec, 1, 2, true, "\x01\x02",
+       " 513" + std::string(10, ' ') + "  ..\r\n"},
+      {"FLOAT 4-byte: widest 48", kFormatFloat, 3, 1, false, std::string("\0\0\x80\x3F", 4),
+       " 0.000000" + std::string(39, ' ') + "  ...?\r\n"},
+      {"no column count", kFormatHex, 0, 0, false, "12", " 31 32  12\r\n"},
+      {"negative column count", kFormatDec, 0, -1, false, "A\x80", " 65  A\r\n -128  .\r\n"},
+      {"TEXT unchanged", kFormatText, 0, 0, false, "Hi\r\nyo", "Hi\r\nyo\r\n"},
+      {"Unknown Format unchanged", 9, 0, 8, false, "x", "Unknown Format\r\n"},
   };
   for (const auto& c : cases) {
-    std::string out = "prefix|";
-    AppendWithTextColumn(out, c.units, c.bytes, c.layout);
-    EXPECT_EQ(out, "prefix|" + c.shown) << c.name;
+    for (std::size_t split = 0; split <= c.input.size(); ++split) {
+      SETTINGS settings = DefaultSettings();
+      settings.nUnitFormatIndex = c.format;
+      settings.nUnitLengthIndex = c.lengthIndex;
+      settings.nColumns = c.columns;
+      settings.bReverseBytes = c.reverse;
+      settings.chDelimiter = static_cast<std::uint8_t>(',');  // read by nothing: changes no line
+      settings.nRows = 100;
+      DisplayOptions options;
+      options.bTextBesideUnits = true;
+      LiveSettings live(settings, options);
+      ScreenModel model(live, nullptr);
+      const auto* bytes = reinterpret_cast<const std::uint8_t*>(c.input.data());
+      model.AddReceivedBytes(bytes, split);
+      model.AddReceivedBytes(bytes + split, c.input.size() - split);
+      EXPECT_EQ(model.CopyAllText(false, true), c.copy) << c.name << ", split at " << split;
+    }
   }
 }
 

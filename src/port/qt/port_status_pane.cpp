@@ -15,9 +15,16 @@ QLabel* Pane(const char* name, QWidget* parent) {
   return label;
 }
 
-void SetIfChanged(QLabel* label, const std::string& text) {
-  const QString shown = QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
-  if (label->text() != shown) label->setText(shown);
+// A failure's reason can be long: the pane keeps to this width (the whole
+// text is its tooltip), so a reason never widens the window.
+constexpr int kPortPaneMaxWidth = 340;
+
+void SetIfChanged(QLabel* label, const std::string& text, int maxWidth = 0) {
+  const QString full = QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+  if (label->toolTip() == full && !label->text().isEmpty() == !full.isEmpty()) return;
+  label->setToolTip(full);
+  label->setText(maxWidth > 0 ? label->fontMetrics().elidedText(full, Qt::ElideRight, maxWidth)
+                              : full);
 }
 
 }  // namespace
@@ -57,7 +64,7 @@ QColor PortStatusPane::StateColor(PortState state) {
 void PortStatusPane::Refresh() {
   if (m_source.port) {
     const PortStatusText port = m_source.port();
-    SetIfChanged(m_pPort, port.text);
+    SetIfChanged(m_pPort, port.text, kPortPaneMaxWidth);
     if (!m_bShownOnce || port.state != m_shownState) {
       QPalette palette = m_pPort->palette();
       palette.setColor(QPalette::Window, StateColor(port.state));
