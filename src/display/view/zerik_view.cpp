@@ -251,10 +251,13 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
   const std::optional<FindMatch> current = finding ? m_pFind->Finder().Current() : std::nullopt;
   const std::size_t patternLength = finding ? m_pFind->Finder().Pattern().Length() : 0;
   const TextSelection& selection = m_pSelector->Selection();
+  // Marks sit on characters: a character's own advance, not the widest the
+  // font has, which only keeps the scroll range long enough.
+  const int markAdvance = std::max(1, cells && !m_measure ? cellAdvance : oneCharacter.width());
   const auto mark = [&](int y, std::size_t begin, std::size_t end, const QColor& color) {
     if (end <= begin) return;
-    const long long left = textLeft + static_cast<long long>(begin) * advance;
-    const long long right = textLeft + static_cast<long long>(end) * advance;
+    const long long left = textLeft + static_cast<long long>(begin) * markAdvance;
+    const long long right = textLeft + static_cast<long long>(end) * markAdvance;
     if (left > visible.right() || right < visible.left()) return;
     const QRect area(
         QPoint(static_cast<int>(std::max<long long>(left, visible.left() - 1)), y),
@@ -318,7 +321,7 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
   const std::uint64_t dropped = extent.nFirstNumber - std::min(extent.nFirstNumber, m_nFirstNumber);
   m_nFirstNumber = extent.nFirstNumber;
   m_nTextLeft = textLeft;
-  m_nAdvance = advance;
+  m_nAdvance = markAdvance;
   const int widest = static_cast<int>(
       std::min<long long>(static_cast<long long>(extent.nWidest) * advance, kMaxDocumentWidth));
   const int y = static_cast<int>(
