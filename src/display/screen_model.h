@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "display/line_bytes.h"
 #include "display/line_ends.h"
 #include "display/line_finder.h"
 #include "display/line_timestamp.h"
@@ -46,8 +47,10 @@ class LineRing {
   LineTime TimeAt(std::size_t i) const { return m_slots[(m_head + i) & m_mask].time; }
   // The bytes of the line's complete units, in arrival order (number formats
   // only), and how its units were laid out: for the text beside them.
-  const std::string& BytesAt(std::size_t i) const { return m_slots[(m_head + i) & m_mask].bytes; }
-  std::string& BackBytes() { return m_slots[(m_head + m_count - 1) & m_mask].bytes; }
+  std::string_view BytesAt(std::size_t i) const {
+    return m_slots[(m_head + i) & m_mask].bytes.View();
+  }
+  LineBytes& BackBytes() { return m_slots[(m_head + m_count - 1) & m_mask].bytes; }
   TextColumnLayout LayoutAt(std::size_t i) const;
   void SetBackLayout(const TextColumnLayout& layout);
   // The number of the oldest line: lines are numbered from 0 in the order
@@ -69,7 +72,7 @@ class LineRing {
   struct Slot {
     DisplayLine line;
     LineTime time = 0;  // when the line's first byte was read
-    std::string bytes;
+    LineBytes bytes;
     std::int32_t nColumns = 0;
     std::uint8_t nFormat = 0;
     std::uint8_t nUnitLength = 1;

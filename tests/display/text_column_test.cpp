@@ -42,6 +42,8 @@ TEST(TextColumn, CopyAllLinesWithTheirCharacters) {
       {"FLOAT 4-byte: widest 48", kFormatFloat, 3, 1, false, std::string("\0\0\x80\x3F", 4),
        " 0.000000" + std::string(39, ' ') + "  ...?\r\n"},
       {"no column count", kFormatHex, 0, 0, false, "12", " 31 32  12\r\n"},
+      {"more bytes than a line keeps inline", kFormatHex, 1, 10, false, "0123456789abcdefghij",
+       " 3031 3233 3435 3637 3839 6162 6364 6566 6768 696A  0123456789abcdefghij\r\n"},
       {"negative column count", kFormatDec, 0, -1, false, "A\x80", " 65  A\r\n -128  .\r\n"},
       {"TEXT unchanged", kFormatText, 0, 0, false, "Hi\r\nyo", "Hi\r\nyo\r\n"},
       {"Unknown Format unchanged", 9, 0, 8, false, "x", "Unknown Format\r\n"},
