@@ -101,7 +101,7 @@ snap view-text-beside
 focus_tarnwick
 xdotool key ctrl+f
 sleep 0.5
-xdotool type "7e"
+xdotool type "temp"
 sleep 0.5
 xdotool key F3
 sleep 0.5
