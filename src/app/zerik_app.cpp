@@ -6,6 +6,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "app/about_dlg.h"
@@ -21,6 +22,7 @@
 #include "display/view/log_failure_pane.h"
 #include "display/view/view_follower.h"
 #include "platform/com_names.h"
+#include "platform/help_page.h"
 #include "plot/qt/plot_window.h"
 #include "port/line_tables.h"
 #include "port/port_status_text.h"
@@ -29,6 +31,7 @@
 #include "port/serial_line.h"
 #include "settings/config_file.h"
 #include "settings/qt/display_options_profile.h"
+#include "settings/qt/port_profile.h"
 #include "transmit/port_tx_hand_over.h"
 #include "transmit/qt/send_dialog.h"
 
@@ -37,6 +40,8 @@ namespace tarnwick {
 CZerikApp::CZerikApp(std::unique_ptr<SerialBackend> backend, MessageBoxes& boxes, UrlOpener opener)
     : m_boxes(boxes), m_openUrl(std::move(opener)), m_pBackend(std::move(backend)) {
   if (!m_openUrl) m_openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+  m_helpDirs = {TARNWICK_HELP_DIR,
+                QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString()};
   m_runModal = [](QDialog& dialog) { return dialog.exec(); };
 }
 
@@ -50,6 +55,9 @@ bool CZerikApp::InitInstance() {
   std::error_code error;
   m_szStartDir = std::filesystem::current_path(error).string();
   m_Options = LoadDisplayOptions();
+  // Before the first open and the first summary: the devices and rates the
+  // profile keeps per COM number.
+  LoadPortProfile();
   // A missing or unreadable file has shown its warning; the port settings are
   // asked for on the defaults before the worker starts, whatever the answer.
   // A close request that came during the warning skips them.
@@ -125,6 +133,10 @@ bool CZerikApp::InitInstance() {
 PortWorker& CZerikApp::StartWorker(ScreenModel& model, RepaintSink& sink) {
   m_pWorker = std::make_unique<PortWorker>(m_live, *m_pBackend, &model, &sink);
   m_pWorker->SetLogFailures(&m_logFailures);
+  m_pWorker->Line().SetAdviceReporter([this](const std::string& advice) {
+    QMetaObject::invokeMethod(
+        this, [this, advice] { ShowOpenAdvice(advice); }, Qt::QueuedConnection);
+  });
   model.SetLogFailures(&m_logFailures);
   m_pWorker->Start();
   return *m_pWorker;
@@ -248,12 +260,20 @@ void CZerikApp::OnPlot() {
 }
 
 void CZerikApp::OnHelp() {
-  const std::filesystem::path path = std::filesystem::path(m_szStartDir) / "help.html";
   // A missing page is not reported; asking the desktop anyway could make it
   // show an error of its own.
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return;
-  m_openUrl(QUrl::fromLocalFile(QFile::decodeName(path.string().c_str())));
+  const std::optional<std::filesystem::path> page = FindHelpPage(m_szStartDir, m_helpDirs);
+  if (!page) return;
+  if (m_openUrl(QUrl::fromLocalFile(QFile::decodeName(page->string().c_str())))) return;
+  const std::string text =
+      "No web browser could be started to show the help page. Open this file in one:\n";
+  m_boxes.ShowPath(text + page->string(), "Tarnwick HELP", MessageIcon::kInformation);
+}
+
+void CZerikApp::ShowOpenAdvice(const std::string& advice) {
+  if (m_bOpenAdviceShown) return;
+  m_bOpenAdviceShown = true;
+  m_boxes.ShowPath(advice, "Open Port FAILED !", MessageIcon::kWarning);
 }
 
 }  // namespace tarnwick

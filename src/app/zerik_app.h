@@ -5,9 +5,11 @@
 
 #include <QObject>
 #include <QUrl>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "dialogs/qt/dialog_services.h"
 #include "display/log_failures.h"
@@ -73,6 +75,9 @@ class CZerikApp : public QObject, public ViewHost {
   // for the first start's).
   DialogChoosers& Choosers() { return m_choosers; }
   void SetModalRunner(ModalRunner run) { m_runModal = std::move(run); }
+  // Where F1 looks for help.html after the start directory: the installed
+  // data directory, then the executable's.
+  void SetHelpDirs(std::vector<std::filesystem::path> dirs) { m_helpDirs = std::move(dirs); }
 
   CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
   PortWorker* Worker() const { return m_pWorker.get(); }
@@ -108,6 +113,9 @@ class CZerikApp : public QObject, public ViewHost {
   CZerikView* m_pView = nullptr;
 
  private:
+  // Once a run: the advice for a port the user may not open (the group to join).
+  void ShowOpenAdvice(const std::string& advice);
+
   // m_Settings as the other threads see it; declared after it.
   LiveSettings m_live{m_Settings, m_Options};
   // Logs that cannot be written, reported by the worker and the screen model.
@@ -116,6 +124,8 @@ class CZerikApp : public QObject, public ViewHost {
   UrlOpener m_openUrl;
   DialogChoosers m_choosers;
   ModalRunner m_runModal;
+  std::vector<std::filesystem::path> m_helpDirs;
+  bool m_bOpenAdviceShown = false;
   // Declared in the order they must outlive one another: the worker reads the
   // settings and the backend; the frame's view stops the worker.
   bool m_bCloseRequested = false;
