@@ -18,10 +18,16 @@
 #include "dialogs/qt/settings_dialog.h"
 #include "dialogs/qt/star_dialog.h"
 #include "dialogs/screen_settings_corrections.h"
+#include "display/view/find_controller.h"
 #include "display/view/log_failure_pane.h"
+#include "display/view/view_follower.h"
+#include "platform/com_names.h"
 #include "platform/help_page.h"
 #include "plot/qt/plot_window.h"
+#include "port/line_tables.h"
+#include "port/port_status_text.h"
 #include "port/qt/line_state_panes.h"
+#include "port/qt/port_status_pane.h"
 #include "port/serial_line.h"
 #include "settings/config_file.h"
 #include "settings/qt/display_options_profile.h"
@@ -72,6 +78,37 @@ bool CZerikApp::InitInstance() {
   auto* view = new CZerikView(m_Settings, *this, m_pMainFrame.get());
   m_pMainFrame->SetView(view);
   m_pMainFrame->LinePanes()->Attach(m_pWorker->Lines());
+  // The newest line stays in sight while the view is at the end.
+  m_pFollower = &view->Follower();
+  connect(m_pFollower, &ViewFollower::FollowChanged, m_pMainFrame.get(),
+          &CMainFrame::ShowFollowing);
+  // Find: the bar under the view searches the lines as shown.
+  m_pFind = new FindController(
+      *m_pMainFrame->FindBar(), view->ShownLines(),
+      FindController::Hooks{[view] { return view->TopLineNumber(); },
+                            [view](const FindMatch& match) { view->ShowMatch(match); },
+                            [view] { view->RepaintMarks(); }},
+      this);
+  view->SetFind(m_pFind);
+  connect(m_pMainFrame->Action(ID_EDIT_FIND), &QAction::triggered, m_pFind, &FindController::Open);
+  connect(m_pMainFrame->Action(ID_EDIT_FIND_NEXT), &QAction::triggered, m_pFind,
+          &FindController::FindNext);
+  connect(m_pMainFrame->Action(ID_EDIT_FIND_PREVIOUS), &QAction::triggered, m_pFind,
+          &FindController::FindPrevious);
+  connect(m_pMainFrame->Action(ID_EDIT_COPY_SELECTION), &QAction::triggered, view,
+          &CZerikView::OnCopySelection);
+  // A cleared screen has no matches left to mark.
+  connect(m_pMainFrame->Action(ID_CLEAR_SCREEN), &QAction::triggered, m_pFind,
+          &FindController::Refresh);
+  m_pMainFrame->PortPane()->SetSource(PortStatusPane::Source{
+      [this] {
+        return DescribePort(m_Settings, PortDevice(), m_pWorker->m_bPortOpen.load(),
+                            m_pWorker->Line().DeviceMissing(), m_pWorker->Line().Status());
+      },
+      [this] {
+        return CountersText(m_pWorker->m_nBytesRead.load(), m_pWorker->m_nBytesWritten.load());
+      },
+      [this] { return LoggingText(m_Settings.bSaveRaw != 0, m_Settings.bSaveText != 0); }});
   connect(m_pMainFrame->Action(ID_PORT_SETTINGS), &QAction::triggered, this,
           &CZerikApp::OnPortSettings);
   connect(m_pMainFrame->Action(ID_APP_ABOUT), &QAction::triggered, this, &CZerikApp::OnAppAbout);
@@ -85,6 +122,7 @@ bool CZerikApp::InitInstance() {
   connect(m_pMainFrame->Action(ID_CLEAR_SCREEN), &QAction::triggered, this, [this] {
     if (m_pPlotWnd) m_pPlotWnd->Clear();
   });
+  m_pMainFrame->RestoreWindowGeometry();
   m_pMainFrame->show();
   // A signal that came while start-up still ran (the warning box) is acted
   // on as soon as the event loop runs.
@@ -107,7 +145,11 @@ PortWorker& CZerikApp::StartWorker(ScreenModel& model, RepaintSink& sink) {
 
 void CZerikApp::UpdateLineSummary() {
   m_strLineSummary = BuildLineSummary(m_Settings);
-  if (m_pMainFrame) m_pMainFrame->SetTitle(m_strLineSummary);
+  if (m_pMainFrame) m_pMainFrame->SetTitle(m_strLineSummary, PortDevice());
+}
+
+std::string CZerikApp::PortDevice() const {
+  return ResolveComNumber(CheckedLineIndexes(m_Settings).nPortIndex + 1);
 }
 
 int CZerikApp::ExitInstance(int exitCode) {
@@ -187,8 +229,16 @@ void CZerikApp::OnOptions() {
   DisplayOptions options = m_Options;
   COptionsDialog dialog(options, m_boxes, m_pMainFrame.get());
   if (m_runModal(dialog) != QDialog::Accepted || options == m_Options) return;
+  const bool shownChanged = options.bTextBesideUnits != m_Options.bTextBesideUnits;
   m_Options = options;
   SaveDisplayOptions(m_Options);
+  // Find searches the lines as shown: with or without the characters.
+  if (shownChanged && m_pFind != nullptr) m_pFind->Rescan();
+  if (m_pFollower != nullptr) {
+    m_pFollower->SetEnabled(m_Options.bFollowNewLines);
+    // Switched off, nothing is paused: the view simply stays where it is put.
+    m_pMainFrame->FollowPane()->setVisible(m_Options.bFollowNewLines && !m_pFollower->Following());
+  }
   // Lines already on the screen keep their times; the gutter shows or goes.
   SettingsChanged();
 }

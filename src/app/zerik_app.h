@@ -28,6 +28,8 @@ namespace tarnwick {
 
 class CMainFrame;
 class CPlotWindow;
+class FindController;
+class ViewFollower;
 class CSendDialog;
 class PortTxHandOver;
 
@@ -62,8 +64,10 @@ class CZerikApp : public QObject, public ViewHost {
   // the view. Returns the exit code to hand on.
   int ExitInstance(int exitCode = 0);
 
-  // Rebuilds m_strLineSummary and puts it into the caption.
+  // Rebuilds m_strLineSummary and puts it into the caption, with the device.
   void UpdateLineSummary();
+  // Where the settings' port name leads on this machine; empty when nowhere.
+  std::string PortDevice() const;
 
   // Hands m_Settings as it now stands to the worker and the screen model.
   // Every change of the record on this thread is followed by it.
@@ -92,6 +96,8 @@ class CZerikApp : public QObject, public ViewHost {
   LogFailures& Logs() { return m_logFailures; }
   CSendDialog* SendDialog() const { return m_pSendDlg.get(); }
   CPlotWindow* PlotWindow() const { return m_pPlotWnd.get(); }
+  ViewFollower* Follower() const { return m_pFollower; }
+  FindController* Find() const { return m_pFind; }
 
   // ViewHost
   PortWorker& StartWorker(ScreenModel& model, RepaintSink& sink) override;
@@ -151,6 +157,10 @@ class CZerikApp : public QObject, public ViewHost {
   std::unique_ptr<CSendDialog> m_pSendDlg;
   // The plot window, from the first Plot command on.
   std::unique_ptr<CPlotWindow> m_pPlotWnd;
+  // Belongs to the view.
+  ViewFollower* m_pFollower = nullptr;
+  // Belongs to this object; reads the view's lines.
+  FindController* m_pFind = nullptr;
 };
 
 }  // namespace tarnwick

@@ -55,12 +55,26 @@ std::size_t LineRing::Widest() const {
   return std::max(counted, back().size());
 }
 
+TextColumnLayout LineRing::LayoutAt(std::size_t i) const {
+  const Slot& slot = m_slots[(m_head + i) & m_mask];
+  return {slot.nFormat, slot.nUnitLength, slot.nColumns};
+}
+
+void LineRing::SetBackLayout(const TextColumnLayout& layout) {
+  Slot& slot = m_slots[(m_head + m_count - 1) & m_mask];
+  slot.nFormat = static_cast<std::uint8_t>(std::clamp(layout.nFormat, 0, 255));
+  slot.nUnitLength = static_cast<std::uint8_t>(layout.nUnitLength);
+  slot.nColumns = layout.nColumns;
+}
+
 void LineRing::pop_front() {
   // The last line is not counted: it may still grow.
   if (m_count > 1) UncountLength(m_slots[m_head].line.size());
   m_slots[m_head].line.clear();  // keeps the capacity for a later line
+  m_slots[m_head].bytes.clear();
   m_head = (m_head + 1) & m_mask;
   --m_count;
+  ++m_nDropped;
 }
 
 DisplayLine& LineRing::push_back_empty(LineTime time) {
@@ -68,13 +82,18 @@ DisplayLine& LineRing::push_back_empty(LineTime time) {
   if (m_count == m_slots.size()) Grow();
   Slot& slot = m_slots[(m_head + m_count) & m_mask];
   slot.line.clear();
+  slot.bytes.clear();
   slot.time = time;
   ++m_count;
   return slot.line;
 }
 
 void LineRing::clear() {
-  for (Slot& slot : m_slots) slot.line.clear();
+  for (Slot& slot : m_slots) {
+    slot.line.clear();
+    slot.bytes.clear();
+  }
+  m_nDropped += m_count;
   m_head = 0;
   m_count = 0;
   std::fill(m_shortLengths.begin(), m_shortLengths.end(), 0);
@@ -170,6 +189,9 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length,
     m_arrival.BeginBatch(readTime, data, length, fill, s.nUnitLength);
     m_bStampTextLog = m_options.bTimestampsInLog;
     m_textLogStamps.SetStyle(m_options.timestampStyle);
+    m_bTextLogLineEnds = m_options.bTextLogLineEnds;
+    // Bytes of another format break a CR LF pair.
+    if (!s.bLineMode) m_lineEnds.Interrupt();
     // A pause breaks the line before one of the first two units the batch
     // completes: those up to the last such unit are placed one by one here,
     // so the loop below, which carries the run, has nothing to watch for.
@@ -182,7 +204,7 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length,
         const bool afterPause = start == stop;
         if (afterPause) m_arrival.TakeBreak();
         m_arrival.ReachUnit(data + start);
-        ConsumeUnit(s, data[start], afterPause, fx);
+        ConsumeUnit(s, data[start], afterPause, EndsLine(s, data[start]), fx);
       }
     }
     data += start;
@@ -191,6 +213,11 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length,
     // append; anything that looks at or changes the lines flushes them first.
     char pending[kPendingTextCapacity];
     std::size_t pendingLength = 0;
+    // Their bytes, for number formats: a unit's text is at least two
+    // characters for at most four bytes.
+    std::uint8_t pendingBytes[2 * kPendingTextCapacity];
+    std::size_t pendingByteCount = 0;
+    const bool keepBytes = KeepsBytes(s);
     // m_nUnitsOnLine in a register while units join the line.
     std::int32_t units = m_nUnitsOnLine;
     for (std::size_t i = 0; i < length; ++i) {
@@ -200,26 +227,36 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length,
       fill = 0;
       // An observer hears of every unit: then each is placed one by one.
       const bool joinsLine = !observer && units > 0 && (s.nColumns == 0 || units < s.nColumns);
-      if (joinsLine && s.bPlainFormat && !(s.bLineMode && b == kCarriageReturn)) {
+      const bool endsLine = EndsLine(s, b);
+      if (joinsLine && s.bPlainFormat && !endsLine) {
         pendingLength += UnitText(s, b, pending + pendingLength);
+        if (keepBytes) {
+          std::memcpy(pendingBytes + pendingByteCount, m_unitBytes,
+                      static_cast<std::size_t>(s.nUnitLength));
+          pendingByteCount += static_cast<std::size_t>(s.nUnitLength);
+        }
         if (units < kMaxUnitsOnLine) ++units;
         fx.bLastLine = true;
         if (pendingLength > kPendingTextCapacity - kUnitTextCapacity) {
-          AppendJoinedUnits(pending, pendingLength);
+          AppendJoinedUnits(pending, pendingLength, pendingBytes, pendingByteCount);
           pendingLength = 0;
+          pendingByteCount = 0;
         }
         continue;
       }
       if (pendingLength > 0) {
-        AppendJoinedUnits(pending, pendingLength);
+        AppendJoinedUnits(pending, pendingLength, pendingBytes, pendingByteCount);
         pendingLength = 0;
+        pendingByteCount = 0;
       }
       m_nUnitsOnLine = units;
       m_arrival.ReachUnit(data + i);
-      ConsumeUnit(s, b, false, fx);
+      ConsumeUnit(s, b, false, endsLine, fx);
       units = m_nUnitsOnLine;
     }
-    if (pendingLength > 0) AppendJoinedUnits(pending, pendingLength);
+    if (pendingLength > 0) {
+      AppendJoinedUnits(pending, pendingLength, pendingBytes, pendingByteCount);
+    }
     m_nUnitsOnLine = units;
     // Under the lock: nothing but this thread changes the word meanwhile.
     const std::uint64_t word = m_nFillAndTaken.load(std::memory_order_relaxed);
@@ -246,7 +283,7 @@ void ScreenModel::CompleteLine(const UnitSettings& s) {
   }
 }
 
-void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterPause,
+void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterPause, bool endsLine,
                               RunEffects& fx) {
   bool lineBoundary = false;
 
@@ -255,8 +292,8 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterP
   // does, unless nothing is on the line yet (the line a LF started in line
   // mode stays for the text that follows) or the unit is a CR that ends the
   // line anyway.
-  const bool pauseBreak = afterPause && m_nUnitsOnLine > 0 && !m_lines.empty() &&
-                          !m_lines.back().empty() && !(s.bLineMode && b == kCarriageReturn);
+  const bool pauseBreak =
+      afterPause && m_nUnitsOnLine > 0 && !m_lines.empty() && !m_lines.back().empty() && !endsLine;
   if (pauseBreak || (s.nColumns != 0 && m_nUnitsOnLine >= s.nColumns)) {
     m_nUnitsOnLine = 0;
     lineBoundary = true;
@@ -268,6 +305,7 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterP
     lineBoundary = true;
     if (s.bSaveText) WriteTextLine(fx);
     m_lines.push_back_empty(m_arrival.UnitTime());
+    m_lines.SetBackLayout({s.nFormat, s.nUnitLength, s.nColumns});
     m_bLineCompleted = false;
   }
   if (m_pObserver) {
@@ -276,7 +314,7 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterP
                       m_arrival.UnitTime(), LineDirection::kReceived});
   }
 
-  if (s.bLineMode && b == kCarriageReturn) {
+  if (endsLine) {
     // Ends the line: nothing is appended, and the next unit starts a new line.
     lineBoundary = true;
     CompleteLine(s);
@@ -288,6 +326,10 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterP
     if (s.bPlainFormat) {
       char text[kUnitTextCapacity];
       line.append(text, UnitText(s, b, text));
+      if (KeepsBytes(s)) {
+        m_lines.BackBytes().append(reinterpret_cast<const char*>(m_unitBytes),
+                                   static_cast<std::size_t>(s.nUnitLength));
+      }
     } else {
       line.assign(kUnknownFormatText);
     }
@@ -305,7 +347,8 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterP
   if (s.nColumns != 0 && m_nUnitsOnLine >= s.nColumns) CompleteLine(s);
 }
 
-void ScreenModel::AppendJoinedUnits(const char* text, std::size_t length) {
+void ScreenModel::AppendJoinedUnits(const char* text, std::size_t length, const std::uint8_t* bytes,
+                                    std::size_t byteCount) {
   // A line that showed nothing yet (one a LF started in line mode) takes the
   // time of its first text: that of the first unit joined since a unit was
   // last placed one by one.
@@ -314,6 +357,7 @@ void ScreenModel::AppendJoinedUnits(const char* text, std::size_t length) {
     m_bLineAwaitsText = false;
   }
   m_lines.back().append(text, length);
+  m_lines.BackBytes().append(reinterpret_cast<const char*>(bytes), byteCount);
 }
 
 void ScreenModel::CountUnit(bool lineBoundary, RunEffects& fx) {
@@ -341,6 +385,7 @@ void ScreenModel::WriteTextLine(RunEffects& fx) {
   if (m_lines.empty()) return;
   if (!m_bStampTextLog) {
     m_textPending.append(m_lines.back());
+    if (m_bTextLogLineEnds) m_textPending.append("\r\n");
     return;
   }
   // A stamp is read at the start of a line: stamped lines end with CR LF.
@@ -373,6 +418,7 @@ void ScreenModel::Clear(const std::function<void(std::uint32_t bytesTaken)>& und
     std::lock_guard<std::mutex> lock(m_csLines);
     m_bStampTextLog = options.bTimestampsInLog;
     m_textLogStamps.SetStyle(options.timestampStyle);
+    m_bTextLogLineEnds = options.bTextLogLineEnds;
     if (settings.bSaveText != 0) {
       // The line being filled has not been written by anything else yet.
       RunEffects fx;
@@ -394,7 +440,7 @@ void ScreenModel::Clear(const std::function<void(std::uint32_t bytesTaken)>& und
   if (m_pSink) m_pSink->InvalidateAll();
 }
 
-std::string ScreenModel::CopyAllText(bool timestamps) const {
+std::string ScreenModel::CopyAllText(bool timestamps, bool textBeside) const {
   std::lock_guard<std::mutex> lock(m_csLines);
   TimestampFormatter stamps(m_live.CurrentOptions().timestampStyle);
   const std::size_t stampLength = timestamps ? stamps.Length() + 1 : 0;
@@ -402,21 +448,46 @@ std::string ScreenModel::CopyAllText(bool timestamps) const {
   for (std::size_t i = 0; i < m_lines.size(); ++i) total += stampLength + m_lines[i].size() + 2;
   std::string text;
   text.reserve(total);
+  std::string scratch;
   for (std::size_t i = 0; i < m_lines.size(); ++i) {
     if (timestamps) {
       char stamp[kMaxTimestampLength];
       text.append(stamp, stamps.Format(m_lines.TimeAt(i), stamp));
       text.push_back(' ');
     }
-    text.append(m_lines[i]);
+    ShowLine(i, textBeside, scratch,
+             [&text](std::string_view shown, std::size_t) { text.append(shown); });
     text.append("\r\n");
   }
   return text;
 }
 
+template <class F>
+void ScreenModel::ShowLine(std::size_t i, bool textBeside, std::string& scratch, F&& shown) const {
+  const DisplayLine& line = m_lines[i];
+  const TextColumnLayout layout = m_lines.LayoutAt(i);
+  if (!textBeside || !HasTextColumn(layout.nFormat) || line == kUnknownFormatText) {
+    shown(std::string_view(line), line.size());
+    return;
+  }
+  scratch.clear();
+  AppendWithTextColumn(scratch, line, m_lines.BytesAt(i), layout);
+  shown(std::string_view(scratch), line.size());
+}
+
 ScreenModel::Extent ScreenModel::VisitRows(
     std::size_t first, std::size_t count,
     const std::function<void(std::size_t, std::string_view, LineTime)>& visit,
+    const std::function<std::optional<Rect>(const Extent&)>& lastLine) {
+  if (!visit) return VisitShownRows(first, count, false, {}, lastLine);
+  return VisitShownRows(
+      first, count, false, [&visit](const ShownRow& row) { visit(row.nIndex, row.text, row.time); },
+      lastLine);
+}
+
+ScreenModel::Extent ScreenModel::VisitShownRows(
+    std::size_t first, std::size_t count, bool textBeside,
+    const std::function<void(const ShownRow&)>& visit,
     const std::function<std::optional<Rect>(const Extent&)>& lastLine) {
   // The worker holds the lock for one received batch, some tens of
   // microseconds even in a flood: a paint waits that long rather than go to
@@ -432,15 +503,41 @@ ScreenModel::Extent ScreenModel::VisitRows(
   extent.generation = m_nGeneration.load(std::memory_order_relaxed);
   extent.nLines = m_lines.size();
   extent.nWidest = m_lines.Widest();
+  extent.nFirstNumber = m_lines.FirstNumber();
+  if (textBeside && extent.nLines > 0) {
+    // Reckoned from the newest line's layout: the widest line's bytes are
+    // not counted one by one.
+    extent.nWidest = WidestWithTextColumn(m_lines.LayoutAt(extent.nLines - 1), extent.nWidest);
+  }
   if (visit) {
     const std::size_t end =
         first < extent.nLines ? first + std::min(count, extent.nLines - first) : first;
-    for (std::size_t i = first; i < end; ++i) visit(i, m_lines[i], m_lines.TimeAt(i));
+    std::string scratch;
+    for (std::size_t i = first; i < end; ++i) {
+      ShowLine(i, textBeside, scratch, [&](std::string_view shown, std::size_t unitsLength) {
+        visit(ShownRow{i, extent.nFirstNumber + i, shown, unitsLength, m_lines.TimeAt(i)});
+      });
+    }
   }
   if (lastLine) {
     if (const std::optional<Rect> rect = lastLine(extent)) m_rcLastLine = *rect;
   }
   return extent;
+}
+
+FindSource::Held ScreenModel::VisitShownFrom(std::uint64_t from, std::size_t maxLines,
+                                             bool textBeside,
+                                             const FindSource::Visitor& visit) const {
+  std::lock_guard<std::mutex> lock(m_csLines);
+  const std::uint64_t firstNumber = m_lines.FirstNumber();
+  const FindSource::Held held{firstNumber, firstNumber + m_lines.size()};
+  std::string scratch;
+  for (std::uint64_t number = std::max(from, held.nFirst); number < held.nEnd && maxLines > 0;
+       ++number, --maxLines) {
+    ShowLine(static_cast<std::size_t>(number - firstNumber), textBeside, scratch,
+             [&](std::string_view shown, std::size_t) { visit(number, shown); });
+  }
+  return held;
 }
 
 // Both are written under m_csLines and read without it: the paint asks at

@@ -13,11 +13,15 @@
 #include <string_view>
 #include <vector>
 
+#include "display/line_bytes.h"
+#include "display/line_ends.h"
+#include "display/line_finder.h"
 #include "display/line_timestamp.h"
 #include "display/log_failures.h"
 #include "display/read_time.h"
 #include "display/repaint_sink.h"
 #include "display/screen_observer.h"
+#include "display/text_column.h"
 #include "display/text_log_writer.h"
 #include "display/unit_arrival.h"
 #include "display/unit_settings.h"
@@ -41,6 +45,17 @@ class LineRing {
   DisplayLine& back() { return m_slots[(m_head + m_count - 1) & m_mask].line; }
   const DisplayLine& back() const { return m_slots[(m_head + m_count - 1) & m_mask].line; }
   LineTime TimeAt(std::size_t i) const { return m_slots[(m_head + i) & m_mask].time; }
+  // The bytes of the line's complete units, in arrival order (number formats
+  // only), and how its units were laid out: for the text beside them.
+  std::string_view BytesAt(std::size_t i) const {
+    return m_slots[(m_head + i) & m_mask].bytes.View();
+  }
+  LineBytes& BackBytes() { return m_slots[(m_head + m_count - 1) & m_mask].bytes; }
+  TextColumnLayout LayoutAt(std::size_t i) const;
+  void SetBackLayout(const TextColumnLayout& layout);
+  // The number of the oldest line: lines are numbered from 0 in the order
+  // they came since the ring was made; dropping and clearing keep counting.
+  std::uint64_t FirstNumber() const { return m_nDropped; }
   LineTime BackTime() const { return m_slots[(m_head + m_count - 1) & m_mask].time; }
   void SetBackTime(LineTime time) { m_slots[(m_head + m_count - 1) & m_mask].time = time; }
   void pop_front();
@@ -57,11 +72,16 @@ class LineRing {
   struct Slot {
     DisplayLine line;
     LineTime time = 0;  // when the line's first byte was read
+    LineBytes bytes;
+    std::int32_t nColumns = 0;
+    std::uint8_t nFormat = 0;
+    std::uint8_t nUnitLength = 1;
   };
   std::vector<Slot> m_slots;  // size is zero or a power of two
   std::size_t m_mask = 0;
   std::size_t m_head = 0;
   std::size_t m_count = 0;
+  std::uint64_t m_nDropped = 0;
   // Lengths of every line but the last: short ones in a table by length,
   // the rare long ones in a set.
   static constexpr std::size_t kShortLengths = 4096;
@@ -101,14 +121,16 @@ class ScreenModel {
   void SetLogFailures(LogFailures* failures);
 
   // UI thread. Every line followed by CR LF, oldest first (no trailing zero);
-  // with timestamps, each line begins with its arrival time and one blank.
-  std::string CopyAllText(bool timestamps = false) const;
+  // with timestamps, each line begins with its arrival time and one blank;
+  // with textBeside, lines are as shown with the characters beside the units.
+  std::string CopyAllText(bool timestamps = false, bool textBeside = false) const;
 
   // What a drawing needs besides the rows it draws.
   struct Extent {
     std::uint64_t generation = 0;  // see Generation
     std::size_t nLines = 0;
-    std::size_t nWidest = 0;  // bytes of the longest line
+    std::size_t nWidest = 0;         // bytes of the longest line (as shown, see VisitShownRows)
+    std::uint64_t nFirstNumber = 0;  // the number of line 0 (see LineRing::FirstNumber)
   };
   // UI thread, for drawing: under m_csLines, calls visit(index, line, time)
   // for the lines first .. first + count - 1 that exist, oldest first, then
@@ -117,6 +139,23 @@ class ScreenModel {
   Extent VisitRows(std::size_t first, std::size_t count,
                    const std::function<void(std::size_t, std::string_view, LineTime)>& visit,
                    const std::function<std::optional<Rect>(const Extent&)>& lastLine);
+  // The same for lines as shown: with textBeside, number-format lines carry the
+  // characters of their bytes after the units (see text_column.h), and nWidest
+  // reckons with them. unitsLength: where the units end on the shown line.
+  struct ShownRow {
+    std::size_t nIndex = 0;
+    std::uint64_t nNumber = 0;
+    std::string_view text;
+    std::size_t nUnitsLength = 0;
+    LineTime time = 0;
+  };
+  Extent VisitShownRows(std::size_t first, std::size_t count, bool textBeside,
+                        const std::function<void(const ShownRow&)>& visit,
+                        const std::function<std::optional<Rect>(const Extent&)>& lastLine);
+  // Any thread: the lines numbered from `from` on (or from the oldest held),
+  // at most maxLines, as shown, in one hold of the lock; returns what is held.
+  FindSource::Held VisitShownFrom(std::uint64_t from, std::size_t maxLines, bool textBeside,
+                                  const FindSource::Visitor& visit) const;
   // Grows whenever the lines change (a complete unit, a Clear): a drawing of
   // the same generation shows the lines as they are.
   std::uint64_t Generation() const;
@@ -147,11 +186,25 @@ class ScreenModel {
   };
 
   // afterPause: the unit follows a pause that ends the line.
-  void ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterPause, RunEffects& fx);
+  // endsLine: a CR (or, as the options say, a LF) in TEXT line mode.
+  void ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterPause, bool endsLine,
+                   RunEffects& fx);
   std::size_t UnitText(const UnitSettings& s, std::uint8_t b, char* out) const;
   void CountUnit(bool lineBoundary, RunEffects& fx);
+  // Whether a unit ends the line in TEXT line mode; called once per unit, in order.
+  bool EndsLine(const UnitSettings& s, std::uint8_t b) {
+    return s.bLineMode && m_lineEnds.Next(b, m_options.nLineEnds) == LineEndRule::Byte::kEndLine;
+  }
+  // The unit's bytes join the last line's (number formats only).
+  static bool KeepsBytes(const UnitSettings& s) {
+    return s.bPlainFormat && s.nFormat != kFormatText;
+  }
+  // Under m_csLines: calls shown(i, text, unitsLength) for line i as shown.
+  template <class F>
+  void ShowLine(std::size_t i, bool textBeside, std::string& scratch, F&& shown) const;
   // Units that joined the last line, gathered, onto it.
-  void AppendJoinedUnits(const char* text, std::size_t length);
+  void AppendJoinedUnits(const char* text, std::size_t length, const std::uint8_t* bytes,
+                         std::size_t byteCount);
   void TrimLines(const UnitSettings& s, RunEffects& fx);
   void SyncSettings();
   void WriteTextLine(RunEffects& fx);
@@ -198,6 +251,10 @@ class ScreenModel {
   std::string m_textPending;  // closed lines of the current run, not yet queued
   // Under m_csLines: lines reach the text log with their arrival time.
   bool m_bStampTextLog = false;
+  // Under m_csLines: every line of the text log ends with CR LF.
+  bool m_bTextLogLineEnds = false;
+  // Worker only: which bytes end TEXT lines, across reads.
+  LineEndRule m_lineEnds;
   TimestampFormatter m_textLogStamps;
 };
 

@@ -2,6 +2,7 @@
 // device, and the text that says why it failed.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -39,7 +40,8 @@ class SerialLine {
   void ClosePort();
   // True when the last OpenPort failed because no device of that name
   // exists, rather than one that is busy or refused its settings.
-  bool DeviceMissing() const { return m_bDeviceMissing; }
+  // Any thread (the status bar asks).
+  bool DeviceMissing() const { return m_bDeviceMissing.load(std::memory_order_relaxed); }
 
   // Any thread. The last failure text; kept after a successful open.
   std::string Status() const;
@@ -59,7 +61,7 @@ class SerialLine {
   std::unique_ptr<SerialDevice> m_hPort;
   bool m_bKeepStatus = false;  // ReportError composes but does not store
   int m_nLastError = 0;        // error of the last failing open step, for ReportError(text, 0)
-  bool m_bDeviceMissing = false;
+  std::atomic<bool> m_bDeviceMissing{false};
   DCB m_dcb{};
   std::function<void(const std::string&)> m_reportAdvice;
   mutable std::mutex m_csStrings;  // guards the two strings across threads

@@ -1,6 +1,8 @@
 // Options of the display that the settings record has no room for: they live
 // in the user's profile, off by default, and with all of them off the screen,
 // the clipboard and both logs are exactly what they are without them.
+// Following the newest line is the one on by default: it changes no file and
+// nothing copied, only which lines are in sight.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +19,17 @@ enum class TimestampStyle : std::int32_t {
   kDateAndTime = 1,  // ISO 8601 local time, "YYYY-MM-DDTHH:MM:SS.mmm"
 };
 
+// Which bytes end a line in TEXT line mode.
+enum LineEndsMode : std::int32_t {
+  kLineEndsCr = 0,   // CR ends a line, LF is dropped
+  kLineEndsAny = 1,  // CR, LF or CR LF each end one line
+};
+
+// A profile value outside the modes reads as the first one.
+inline std::int32_t CorrectLineEnds(long long value) {
+  return value == kLineEndsAny ? kLineEndsAny : kLineEndsCr;
+}
+
 struct DisplayOptions {
   // Each line's arrival time in a gutter left of it.
   bool bShowTimestamps = false;
@@ -31,6 +44,14 @@ struct DisplayOptions {
   // no limit) and/or at local midnight; see display/log_rotation.h.
   std::int64_t nRotateBytes = 0;
   bool bRotateDaily = false;
+  // The view keeps the newest line in sight while it is at the end.
+  bool bFollowNewLines = true;
+  // HEX, BINARY, DEC and FLOAT lines show the characters of their bytes after the units.
+  bool bTextBesideUnits = false;
+  // TEXT line mode: 0, a CR ends a line; 1, a CR, a LF or CR LF does (LineEndsMode).
+  std::int32_t nLineEnds = 0;
+  // Every line of the text log ends with CR LF.
+  bool bTextLogLineEnds = false;
 
   friend bool operator==(const DisplayOptions&, const DisplayOptions&) = default;
 };

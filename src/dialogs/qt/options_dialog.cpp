@@ -1,6 +1,7 @@
 #include "dialogs/qt/options_dialog.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -80,6 +81,26 @@ void COptionsDialog::CreateControls() {
   breaksGrid->setColumnStretch(3, 1);
   breaksGrid->setRowStretch(2, 1);
 
+  auto* shown = new QGroupBox(QStringLiteral("View"), this);
+  m_wndFollow = CheckBox(QStringLiteral("&Follow the newest line"), "followNewLines", shown);
+  m_wndTextBeside = CheckBox(QStringLiteral("Te&xt beside units (HEX, BINARY, DEC, FLOAT)"),
+                             "textBesideUnits", shown);
+  m_wndLineEnds = new QComboBox(shown);
+  m_wndLineEnds->setObjectName(QStringLiteral("lineEnds"));
+  // In LineEndsMode order.
+  m_wndLineEnds->addItem(QStringLiteral("CR"));
+  m_wndLineEnds->addItem(QStringLiteral("CR, LF or CR LF"));
+  m_wndTextLogLineEnds =
+      CheckBox(QStringLiteral("CR LF after each line of the text &log"), "textLogLineEnds", shown);
+  auto* shownGrid = new QGridLayout(shown);
+  shownGrid->addWidget(m_wndFollow, 0, 0, 1, 2);
+  shownGrid->addWidget(m_wndTextBeside, 1, 0, 1, 2);
+  shownGrid->addWidget(BuddyLabel(QStringLiteral("TEXT lines &end with"), m_wndLineEnds, shown), 2,
+                       0);
+  shownGrid->addWidget(m_wndLineEnds, 2, 1);
+  shownGrid->addWidget(m_wndTextLogLineEnds, 3, 0, 1, 2);
+  shownGrid->setColumnStretch(2, 1);
+
   m_wndOk = new QPushButton(QStringLiteral("OK"), this);
   m_wndOk->setObjectName(QStringLiteral("ok"));
   m_wndOk->setAccessibleName(QStringLiteral("OK"));
@@ -97,14 +118,19 @@ void COptionsDialog::CreateControls() {
   grid->addWidget(stamps, 0, 0);
   grid->addWidget(breaks, 1, 0);
   grid->addWidget(rotation, 2, 0);
-  grid->addLayout(buttons, 0, 1, 3, 1);
+  grid->addWidget(shown, 3, 0);
+  grid->addLayout(buttons, 0, 1, 4, 1);
 
   QWidget::setTabOrder(m_wndShowTimestamps, m_wndTimestampsInLog);
   QWidget::setTabOrder(m_wndTimestampsInLog, m_wndDatedTimestamps);
   QWidget::setTabOrder(m_wndDatedTimestamps, m_wndPause);
   QWidget::setTabOrder(m_wndPause, m_wndRotateSize);
   QWidget::setTabOrder(m_wndRotateSize, m_wndRotateDaily);
-  QWidget::setTabOrder(m_wndRotateDaily, m_wndOk);
+  QWidget::setTabOrder(m_wndRotateDaily, m_wndFollow);
+  QWidget::setTabOrder(m_wndFollow, m_wndTextBeside);
+  QWidget::setTabOrder(m_wndTextBeside, m_wndLineEnds);
+  QWidget::setTabOrder(m_wndLineEnds, m_wndTextLogLineEnds);
+  QWidget::setTabOrder(m_wndTextLogLineEnds, m_wndOk);
   QWidget::setTabOrder(m_wndOk, m_wndCancel);
 
   connect(m_wndOk, &QPushButton::clicked, this, &COptionsDialog::accept);
@@ -122,6 +148,10 @@ void COptionsDialog::OnInitDialog() {
   m_wndRotateSize->setText(QString::number(m_pOptions->nRotateBytes));
   std::int32_t daily = m_pOptions->bRotateDaily ? 1 : 0;
   ShowCheck(*m_wndRotateDaily, daily);
+  m_wndFollow->setChecked(m_pOptions->bFollowNewLines);
+  m_wndTextBeside->setChecked(m_pOptions->bTextBesideUnits);
+  m_wndLineEnds->setCurrentIndex(CorrectLineEnds(m_pOptions->nLineEnds));
+  m_wndTextLogLineEnds->setChecked(m_pOptions->bTextLogLineEnds);
 }
 
 void COptionsDialog::accept() {
@@ -151,6 +181,10 @@ void COptionsDialog::accept() {
   m_pOptions->bShowTimestamps = CheckValue(*m_wndShowTimestamps) != 0;
   m_pOptions->bTimestampsInLog = CheckValue(*m_wndTimestampsInLog) != 0;
   m_pOptions->nPauseBreakMs = pause;
+  m_pOptions->bFollowNewLines = m_wndFollow->isChecked();
+  m_pOptions->bTextBesideUnits = m_wndTextBeside->isChecked();
+  m_pOptions->nLineEnds = CorrectLineEnds(m_wndLineEnds->currentIndex());
+  m_pOptions->bTextLogLineEnds = m_wndTextLogLineEnds->isChecked();
   QDialog::accept();
 }
 

@@ -1,6 +1,7 @@
 // The modal "Options" dialog: the display options that live in the profile
 // (arrival times on the screen and in the text log, with or without the
-// date, a new line after a pause, when the logs start a new file). Edits a
+// date, a new line after a pause, when the logs start a new file, following
+// the newest line, text beside units, line ends). Edits a
 // copy; the options are written on OK only.
 #pragma once
 
@@ -10,6 +11,7 @@
 #include "settings/display_options.h"
 
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 class QPushButton;
 
@@ -34,6 +36,10 @@ class COptionsDialog : public QDialog {
   QCheckBox* DatedTimestampsBox() const { return m_wndDatedTimestamps; }
   QLineEdit* RotateSizeEdit() const { return m_wndRotateSize; }
   QCheckBox* RotateDailyBox() const { return m_wndRotateDaily; }
+  QCheckBox* FollowBox() const { return m_wndFollow; }
+  QCheckBox* TextBesideUnitsBox() const { return m_wndTextBeside; }
+  QComboBox* LineEndsList() const { return m_wndLineEnds; }
+  QCheckBox* TextLogLineEndsBox() const { return m_wndTextLogLineEnds; }
   QPushButton* OkButton() const { return m_wndOk; }
   QPushButton* CancelButton() const { return m_wndCancel; }
 
@@ -50,6 +56,10 @@ class COptionsDialog : public QDialog {
   QCheckBox* m_wndDatedTimestamps = nullptr;
   QLineEdit* m_wndRotateSize = nullptr;
   QCheckBox* m_wndRotateDaily = nullptr;
+  QCheckBox* m_wndFollow = nullptr;
+  QCheckBox* m_wndTextBeside = nullptr;
+  QComboBox* m_wndLineEnds = nullptr;
+  QCheckBox* m_wndTextLogLineEnds = nullptr;
   QPushButton* m_wndOk = nullptr;
   QPushButton* m_wndCancel = nullptr;
 };

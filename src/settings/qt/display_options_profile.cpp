@@ -13,6 +13,10 @@ constexpr const char* kPauseBreakMs = "Options/PauseLineBreakMs";
 constexpr const char* kTimestampFormat = "Options/TimestampFormat";
 constexpr const char* kRotateSize = "Options/RotateSizeBytes";
 constexpr const char* kRotateDaily = "Options/RotateDaily";
+constexpr const char* kFollowNewLines = "Options/FollowNewLines";
+constexpr const char* kTextBesideUnits = "Options/TextBesideUnits";
+constexpr const char* kLineEnds = "Options/LineEnds";
+constexpr const char* kTextLogLineEnds = "Options/TextLogLineEnds";
 
 }  // namespace
 
@@ -31,6 +35,14 @@ DisplayOptions LoadDisplayOptions() {
   options.nRotateBytes =
       std::max<qlonglong>(0, ProfileInteger(profile, QLatin1String(kRotateSize)).value_or(0));
   options.bRotateDaily = ProfileInteger(profile, QLatin1String(kRotateDaily)).value_or(0) != 0;
+  options.bFollowNewLines =
+      ProfileInteger(profile, QLatin1String(kFollowNewLines)).value_or(1) != 0;
+  options.bTextBesideUnits =
+      ProfileInteger(profile, QLatin1String(kTextBesideUnits)).value_or(0) != 0;
+  options.nLineEnds =
+      CorrectLineEnds(ProfileInteger(profile, QLatin1String(kLineEnds)).value_or(0));
+  options.bTextLogLineEnds =
+      ProfileInteger(profile, QLatin1String(kTextLogLineEnds)).value_or(0) != 0;
   return options;
 }
 
@@ -42,6 +54,10 @@ void SaveDisplayOptions(const DisplayOptions& options) {
   profile.setValue(QLatin1String(kTimestampFormat), static_cast<int>(options.timestampStyle));
   profile.setValue(QLatin1String(kRotateSize), static_cast<qlonglong>(options.nRotateBytes));
   profile.setValue(QLatin1String(kRotateDaily), options.bRotateDaily ? 1 : 0);
+  profile.setValue(QLatin1String(kFollowNewLines), options.bFollowNewLines ? 1 : 0);
+  profile.setValue(QLatin1String(kTextBesideUnits), options.bTextBesideUnits ? 1 : 0);
+  profile.setValue(QLatin1String(kLineEnds), static_cast<int>(options.nLineEnds));
+  profile.setValue(QLatin1String(kTextLogLineEnds), options.bTextLogLineEnds ? 1 : 0);
   profile.sync();
 }
 

@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -55,9 +56,11 @@ TEST(OptionsDialog, ControlsAndAPauseReadAsPercentD) {
     EXPECT_TRUE(d.TimestampsInLogBox()->isChecked());
     // Tab order and the names a screen reader reads.
     QWidget* w = d.ShowTimestampsBox();
-    for (const char* name : {"Show timestamps", "Timestamps in text log",
-                             "With the date (ISO 8601)", "New line after a pause of",
-                             "New file after", "New file every midnight", "OK", "Cancel"}) {
+    for (const char* name :
+         {"Show timestamps", "Timestamps in text log", "With the date (ISO 8601)",
+          "New line after a pause of", "New file after", "New file every midnight",
+          "Follow the newest line", "Text beside units (HEX, BINARY, DEC, FLOAT)",
+          "TEXT lines end with", "CR LF after each line of the text log", "OK", "Cancel"}) {
       while (w->focusPolicy() == Qt::NoFocus) w = w->nextInFocusChain();
       EXPECT_EQ(w->accessibleName(), name);
       w = w->nextInFocusChain();
@@ -89,6 +92,8 @@ TEST(OptionsCommand, StartUpReadsTheProfileAndOkWritesAndPublishes) {
   profile.SetValue("Options/ShowTimestamps", "yes");
   profile.SetValue("Options/TimestampsInTextLog", 2);
   profile.SetValue("Options/PauseLineBreakMs", -20);
+  profile.SetValue("Options/LineEnds", 7);
+  profile.SetValue("Options/FollowNewLines", "on");
   AppFixture fixture(false);
   fixture.WriteConfig(DefaultSettings());
   fixture.Start();
@@ -103,14 +108,18 @@ TEST(OptionsCommand, StartUpReadsTheProfileAndOkWritesAndPublishes) {
     options.DatedTimestampsBox()->setChecked(true);
     options.RotateSizeEdit()->setText("3G");
     options.RotateDailyBox()->setChecked(true);
+    options.FollowBox()->setChecked(false);
+    options.TextBesideUnitsBox()->setChecked(true);
+    options.LineEndsList()->setCurrentIndex(1);
+    options.TextLogLineEndsBox()->setChecked(true);
     options.accept();
     return options.result();
   };
   fixture.Frame().Action(ID_VIEW_OPTIONS)->trigger();
   ASSERT_EQ(fixture.dialogsRun.size(), 1u);
   EXPECT_EQ(fixture.dialogsRun[0], "Options");
-  const DisplayOptions expected{
-      true, false, 120, TimestampStyle::kDateAndTime, std::int64_t{3} << 30, true};
+  const DisplayOptions expected{true,  false, 120,          TimestampStyle::kDateAndTime,
+                                std::int64_t{3} << 30, true, false, true, kLineEndsAny, true};
   EXPECT_EQ(fixture.app->m_Options, expected);
   EXPECT_EQ(fixture.app->Live().CurrentOptions(), expected);
   EXPECT_EQ(profile.Value("Options/ShowTimestamps").toInt(), 1);
@@ -119,6 +128,10 @@ TEST(OptionsCommand, StartUpReadsTheProfileAndOkWritesAndPublishes) {
   EXPECT_EQ(profile.Value("Options/TimestampFormat").toInt(), 1);
   EXPECT_EQ(profile.Value("Options/RotateSizeBytes").toLongLong(), std::int64_t{3} << 30);
   EXPECT_EQ(profile.Value("Options/RotateDaily").toInt(), 1);
+  EXPECT_EQ(profile.Value("Options/FollowNewLines").toInt(), 0);
+  EXPECT_EQ(profile.Value("Options/TextBesideUnits").toInt(), 1);
+  EXPECT_EQ(profile.Value("Options/LineEnds").toInt(), 1);
+  EXPECT_EQ(profile.Value("Options/TextLogLineEnds").toInt(), 1);
 
   // A huge pause is brought into range; the next run starts with it.
   profile.SetValue("Options/PauseLineBreakMs", qlonglong(99'999'999'999));
@@ -127,7 +140,7 @@ TEST(OptionsCommand, StartUpReadsTheProfileAndOkWritesAndPublishes) {
   fixture.Start();
   EXPECT_EQ(fixture.app->m_Options,
             (DisplayOptions{true, false, kMaxPauseBreakMs, TimestampStyle::kDateAndTime,
-                            std::int64_t{3} << 30, true}));
+                            std::int64_t{3} << 30, true, false, true, kLineEndsAny, true}));
 }
 
 }  // namespace
