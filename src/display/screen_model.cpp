@@ -26,71 +26,6 @@ std::string_view TextFilePath(const SETTINGS& settings) {
 
 }  // namespace
 
-// ---- LineRing ---------------------------------------------------------------
-
-void LineRing::CountLength(std::size_t length) {
-  if (length >= kShortLengths) {
-    m_longLengths.insert(length);
-    return;
-  }
-  if (m_shortLengths.empty()) m_shortLengths.assign(kShortLengths, 0);
-  ++m_shortLengths[length];
-  m_nWidestShort = std::max(m_nWidestShort, length);
-}
-
-void LineRing::UncountLength(std::size_t length) {
-  if (length >= kShortLengths) {
-    m_longLengths.erase(m_longLengths.find(length));
-    return;
-  }
-  --m_shortLengths[length];
-  // The widest went: the next one down is at most one table away.
-  while (m_nWidestShort > 0 && m_shortLengths[m_nWidestShort] == 0) --m_nWidestShort;
-}
-
-std::size_t LineRing::Widest() const {
-  if (m_count == 0) return 0;
-  const std::size_t counted =
-      m_longLengths.empty() ? m_nWidestShort : std::max(m_nWidestShort, *m_longLengths.rbegin());
-  return std::max(counted, back().size());
-}
-
-void LineRing::pop_front() {
-  // The last line is not counted: it may still grow.
-  if (m_count > 1) UncountLength(m_slots[m_head].line.size());
-  m_slots[m_head].line.clear();  // keeps the capacity for a later line
-  m_head = (m_head + 1) & m_mask;
-  --m_count;
-}
-
-DisplayLine& LineRing::push_back_empty(LineTime time) {
-  if (m_count > 0) CountLength(back().size());
-  if (m_count == m_slots.size()) Grow();
-  Slot& slot = m_slots[(m_head + m_count) & m_mask];
-  slot.line.clear();
-  slot.time = time;
-  ++m_count;
-  return slot.line;
-}
-
-void LineRing::clear() {
-  for (Slot& slot : m_slots) slot.line.clear();
-  m_head = 0;
-  m_count = 0;
-  std::fill(m_shortLengths.begin(), m_shortLengths.end(), 0);
-  m_nWidestShort = 0;
-  m_longLengths.clear();
-}
-
-void LineRing::Grow() {
-  const std::size_t capacity = m_slots.empty() ? 8 : 2 * m_slots.size();
-  std::vector<Slot> slots(capacity);
-  for (std::size_t i = 0; i < m_count; ++i) slots[i] = std::move(m_slots[(m_head + i) & m_mask]);
-  m_slots = std::move(slots);
-  m_mask = capacity - 1;
-  m_head = 0;
-}
-
 // ---- ScreenModel ------------------------------------------------------------
 
 ScreenModel::ScreenModel(const LiveSettings& settings, RepaintSink* sink)
@@ -189,6 +124,8 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length,
     // append; anything that looks at or changes the lines flushes them first.
     char pending[kPendingTextCapacity];
     std::size_t pendingLength = 0;
+    std::uint8_t pendingBytes[kPendingTextCapacity];
+    std::size_t pendingByteCount = 0;
     // m_nUnitsOnLine in a register while units join the line.
     std::int32_t units = m_nUnitsOnLine;
     for (std::size_t i = 0; i < length; ++i) {
@@ -200,24 +137,31 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length,
       const bool joinsLine = !observer && units > 0 && (s.nColumns == 0 || units < s.nColumns);
       if (joinsLine && s.bPlainFormat && !(s.bLineMode && b == kCarriageReturn)) {
         pendingLength += UnitText(s, b, pending + pendingLength);
+        std::memcpy(pendingBytes + pendingByteCount, m_unitBytes, s.nUnitLength);
+        pendingByteCount += s.nUnitLength;
         if (units < kMaxUnitsOnLine) ++units;
         fx.bLastLine = true;
-        if (pendingLength > kPendingTextCapacity - kUnitTextCapacity) {
-          AppendJoinedUnits(pending, pendingLength);
+        if (pendingLength > kPendingTextCapacity - kUnitTextCapacity ||
+            pendingByteCount > kPendingTextCapacity - sizeof m_unitBytes) {
+          AppendJoinedUnits(pending, pendingLength, pendingBytes, pendingByteCount);
           pendingLength = 0;
+          pendingByteCount = 0;
         }
         continue;
       }
-      if (pendingLength > 0) {
-        AppendJoinedUnits(pending, pendingLength);
+      if (pendingByteCount > 0) {
+        AppendJoinedUnits(pending, pendingLength, pendingBytes, pendingByteCount);
         pendingLength = 0;
+        pendingByteCount = 0;
       }
       m_nUnitsOnLine = units;
       m_arrival.ReachUnit(data + i);
       ConsumeUnit(s, b, false, fx);
       units = m_nUnitsOnLine;
     }
-    if (pendingLength > 0) AppendJoinedUnits(pending, pendingLength);
+    if (pendingByteCount > 0) {
+      AppendJoinedUnits(pending, pendingLength, pendingBytes, pendingByteCount);
+    }
     m_nUnitsOnLine = units;
     m_nUnitFill.store(fill, std::memory_order_relaxed);
     QueueTextLog(fx, m_settings);
@@ -265,6 +209,8 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterP
     m_lines.push_back_empty(m_arrival.UnitTime());
     m_bLineCompleted = false;
   }
+  // Every placed unit's bytes stay with its line, a CR that ends it included.
+  m_lines.AppendBytes(m_unitBytes, static_cast<std::size_t>(s.nUnitLength));
   if (m_pObserver) {
     m_pObserver->OnUnitPlaced(
         s, PlacedUnit{m_unitBytes, s.nUnitLength, UnitBits(s, m_unitBytes), m_nUnitsOnLine,
@@ -279,16 +225,15 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterP
     m_nUnitsOnLine = -1;  // CountUnit brings it to 0
     m_bLineAwaitsText = false;
   } else {
-    DisplayLine& line = m_lines.back();
     if (s.bPlainFormat) {
       char text[kUnitTextCapacity];
-      line.append(text, UnitText(s, b, text));
+      m_lines.AppendText(text, UnitText(s, b, text));
     } else {
-      line.assign(kUnknownFormatText);
+      m_lines.SetBackText(kUnknownFormatText);
     }
     // Only a LF in line mode leaves a line showing nothing; such a line
     // takes the time of its first text.
-    if (line.empty()) {
+    if (m_lines.back().empty()) {
       m_bLineAwaitsText = true;
     } else if (m_bLineAwaitsText) {
       m_lines.SetBackTime(m_arrival.UnitTime());
@@ -300,7 +245,8 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterP
   if (s.nColumns != 0 && m_nUnitsOnLine >= s.nColumns) CompleteLine(s);
 }
 
-void ScreenModel::AppendJoinedUnits(const char* text, std::size_t length) {
+void ScreenModel::AppendJoinedUnits(const char* text, std::size_t length, const std::uint8_t* bytes,
+                                    std::size_t byteCount) {
   // A line that showed nothing yet (one a LF started in line mode) takes the
   // time of its first text: that of the first unit joined since a unit was
   // last placed one by one.
@@ -308,7 +254,8 @@ void ScreenModel::AppendJoinedUnits(const char* text, std::size_t length) {
     m_lines.SetBackTime(m_arrival.JoinedUnitTime());
     m_bLineAwaitsText = false;
   }
-  m_lines.back().append(text, length);
+  m_lines.AppendText(text, length);
+  m_lines.AppendBytes(bytes, byteCount);
 }
 
 void ScreenModel::CountUnit(bool lineBoundary, RunEffects& fx) {
@@ -450,7 +397,7 @@ std::vector<DisplayLine> ScreenModel::Lines() const {
   std::lock_guard<std::mutex> lock(m_csLines);
   std::vector<DisplayLine> lines;
   lines.reserve(m_lines.size());
-  for (std::size_t i = 0; i < m_lines.size(); ++i) lines.push_back(m_lines[i]);
+  for (std::size_t i = 0; i < m_lines.size(); ++i) lines.emplace_back(m_lines[i]);
   return lines;
 }
 

@@ -8,11 +8,11 @@
 #include <functional>
 #include <mutex>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "display/line_ring.h"
 #include "display/line_timestamp.h"
 #include "display/log_failures.h"
 #include "display/read_time.h"
@@ -25,50 +25,9 @@
 
 namespace tarnwick {
 
-// One display line: bytes with an explicit length; any byte value may occur.
+// One display line, copied out: bytes with an explicit length; any byte value
+// may occur.
 using DisplayLine = std::string;
-
-// The display lines, oldest first, in a ring of reusable strings: dropping the
-// oldest line keeps its storage for the next new line, so a screen that scrolls
-// at a steady size allocates nothing. Each slot also holds its line's arrival
-// time. The ring knows its widest line, kept as lines come and go: only the
-// last line ever changes, so the others' lengths are counted once each.
-class LineRing {
- public:
-  std::size_t size() const { return m_count; }
-  bool empty() const { return m_count == 0; }
-  const DisplayLine& operator[](std::size_t i) const { return m_slots[(m_head + i) & m_mask].line; }
-  DisplayLine& back() { return m_slots[(m_head + m_count - 1) & m_mask].line; }
-  const DisplayLine& back() const { return m_slots[(m_head + m_count - 1) & m_mask].line; }
-  LineTime TimeAt(std::size_t i) const { return m_slots[(m_head + i) & m_mask].time; }
-  LineTime BackTime() const { return m_slots[(m_head + m_count - 1) & m_mask].time; }
-  void SetBackTime(LineTime time) { m_slots[(m_head + m_count - 1) & m_mask].time = time; }
-  void pop_front();
-  DisplayLine& push_back_empty(LineTime time);
-  void clear();
-  // The length in bytes of the longest line.
-  std::size_t Widest() const;
-
- private:
-  void Grow();
-  void CountLength(std::size_t length);
-  void UncountLength(std::size_t length);
-
-  struct Slot {
-    DisplayLine line;
-    LineTime time = 0;  // when the line's first byte was read
-  };
-  std::vector<Slot> m_slots;  // size is zero or a power of two
-  std::size_t m_mask = 0;
-  std::size_t m_head = 0;
-  std::size_t m_count = 0;
-  // Lengths of every line but the last: short ones in a table by length,
-  // the rare long ones in a set.
-  static constexpr std::size_t kShortLengths = 4096;
-  std::vector<std::uint32_t> m_shortLengths;
-  std::size_t m_nWidestShort = 0;  // no counted short line is longer
-  std::multiset<std::size_t> m_longLengths;
-};
 
 class ScreenModel {
  public:
@@ -150,8 +109,9 @@ class ScreenModel {
   void ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterPause, RunEffects& fx);
   std::size_t UnitText(const UnitSettings& s, std::uint8_t b, char* out) const;
   void CountUnit(bool lineBoundary, RunEffects& fx);
-  // Units that joined the last line, gathered, onto it.
-  void AppendJoinedUnits(const char* text, std::size_t length);
+  // Units that joined the last line, gathered, onto it: their text and bytes.
+  void AppendJoinedUnits(const char* text, std::size_t length, const std::uint8_t* bytes,
+                         std::size_t byteCount);
   void TrimLines(const UnitSettings& s, RunEffects& fx);
   void SyncSettings();
   void WriteTextLine(RunEffects& fx);

@@ -1,0 +1,225 @@
+#include "display/line_ring.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tarnwick {
+namespace {
+
+constexpr std::size_t kFirstCapacity = 4096;
+// Positions wrap at 2^32: a buffer may hold at most half of that.
+constexpr std::size_t kMaxCapacity = std::size_t{1} << 31;
+constexpr std::size_t kFirstSlots = 8;
+// Milliseconds from a block's base that fit the stamp beside the direction bit.
+constexpr LineTime kMaxDelta = (LineTime{1} << 30) - 1;
+constexpr LineTime kMinDelta = -(LineTime{1} << 30);
+
+}  // namespace
+
+LineTime LineRing::TimeAt(std::size_t i) const {
+  const std::uint64_t line = m_nFrontLine + i;
+  // Almost always a single block; otherwise the last one that begins by then.
+  auto block = m_timeBlocks.end() - 1;
+  if (block->firstLine > line) {
+    block = std::upper_bound(m_timeBlocks.begin(), m_timeBlocks.end(), line,
+                             [](std::uint64_t n, const TimeBlock& b) { return n < b.firstLine; }) -
+            1;
+  }
+  return block->base + (static_cast<std::int32_t>(SlotAt(i).stamp) >> 1);
+}
+
+LineDirection LineRing::Direction(std::size_t i) const {
+  return (SlotAt(i).stamp & 1) != 0 ? LineDirection::kSent : LineDirection::kReceived;
+}
+
+std::uint32_t LineRing::Stamp(std::uint64_t line, LineTime time, LineDirection direction) {
+  // Only the newest line asks: it belongs to the last block, or starts one.
+  if (m_timeBlocks.empty() || time - m_timeBlocks.back().base > kMaxDelta ||
+      time - m_timeBlocks.back().base < kMinDelta) {
+    if (!m_timeBlocks.empty() && m_timeBlocks.back().firstLine == line) {
+      m_timeBlocks.back().base = time;
+    } else {
+      m_timeBlocks.push_back(TimeBlock{line, time});
+    }
+  }
+  const auto delta = static_cast<std::uint32_t>(time - m_timeBlocks.back().base);
+  return (delta << 1) | (direction == LineDirection::kSent ? 1u : 0u);
+}
+
+void LineRing::SetBackTime(LineTime time) {
+  Slot& slot = BackSlot();
+  slot.stamp = Stamp(m_nFrontLine + m_count - 1, time, Direction(m_count - 1));
+}
+
+void LineRing::push_back_empty(LineTime time, LineDirection direction) {
+  // The last line is not counted while it may still grow.
+  if (m_count > 0) CountLength(back().size());
+  if (m_count == m_slots.size()) GrowSlots();
+  m_text.backStart = m_text.backEnd;
+  m_bytes.backStart = m_bytes.backEnd;
+  ++m_count;
+  Slot& slot = BackSlot();
+  slot.textEnd = m_text.backEnd;
+  slot.bytesEnd = m_bytes.backEnd;
+  slot.stamp = Stamp(m_nFrontLine + m_count - 1, time, direction);
+}
+
+void LineRing::pop_front() {
+  if (m_count > 1) {
+    UncountLength(Text(0).size());
+    m_text.front = StartOf(m_text, &Slot::textEnd, 1);
+    m_bytes.front = StartOf(m_bytes, &Slot::bytesEnd, 1);
+  } else {
+    m_text.front = m_text.backStart = m_text.backEnd;
+    m_bytes.front = m_bytes.backStart = m_bytes.backEnd;
+  }
+  m_head = (m_head + 1) & m_mask;
+  --m_count;
+  ++m_nFrontLine;
+  // A block goes once the next one holds the first line.
+  std::size_t done = 0;
+  while (done + 1 < m_timeBlocks.size() && m_timeBlocks[done + 1].firstLine <= m_nFrontLine) {
+    ++done;
+  }
+  if (m_count == 0) done = m_timeBlocks.size();
+  m_timeBlocks.erase(m_timeBlocks.begin(), m_timeBlocks.begin() + done);
+}
+
+void LineRing::clear() {
+  m_head = 0;
+  m_count = 0;
+  m_nFrontLine = 0;
+  for (Arena* arena : {&m_text, &m_bytes}) arena->front = arena->backStart = arena->backEnd = 0;
+  m_timeBlocks.clear();
+  std::fill(m_shortLengths.begin(), m_shortLengths.end(), 0);
+  m_nWidestShort = 0;
+  m_longLengths.clear();
+}
+
+void LineRing::AppendText(const char* text, std::size_t length) {
+  if (length == 0) return;
+  char* to = Extend(m_text, &Slot::textEnd, length);
+  std::memcpy(to, text, length);
+}
+
+void LineRing::SetBackText(std::string_view text) {
+  m_text.backEnd = m_text.backStart;
+  BackSlot().textEnd = m_text.backEnd;
+  AppendText(text);
+}
+
+void LineRing::AppendBytes(const std::uint8_t* bytes, std::size_t length) {
+  if (length == 0) return;
+  char* to = Extend(m_bytes, &Slot::bytesEnd, length);
+  std::memcpy(to, bytes, length);
+}
+
+char* LineRing::Extend(Arena& arena, EndField end, std::size_t& length) {
+  const std::uint32_t kept = arena.backEnd - arena.backStart;
+  std::size_t need = kept + length;
+  const bool alone = m_count == 1;
+  const std::uint32_t place = arena.backStart & arena.Mask();
+  const auto room = [&](std::uint32_t start) {
+    return need <= arena.capacity && start - arena.front + need <= arena.capacity;
+  };
+  if (arena.capacity != 0 && place + need <= arena.capacity && room(arena.backStart)) {
+    // Grows where it is.
+  } else if (arena.capacity != 0 && place != 0 &&
+             room(alone ? arena.backStart : arena.backStart + (arena.capacity - place))) {
+    // Would cross the buffer's end: starts over at the beginning instead.
+    const std::uint32_t start = arena.backStart + (arena.capacity - place);
+    std::memmove(arena.At(start), arena.At(arena.backStart), kept);
+    arena.backStart = start;
+    arena.backEnd = start + kept;
+    if (alone) arena.front = start;
+  } else {
+    std::size_t others = arena.backStart - arena.front;  // earlier lines and gaps
+    // Past the largest buffer the oldest lines make room; a single line
+    // longer than that is cut.
+    while (others + need > kMaxCapacity && m_count > 1) {
+      pop_front();
+      others = arena.backStart - arena.front;
+    }
+    if (need > kMaxCapacity) {
+      need = kMaxCapacity;
+      length = need - kept;
+    }
+    std::size_t capacity = std::max(kFirstCapacity, 2 * std::size_t{arena.capacity});
+    while (capacity < others + need) capacity *= 2;
+    Relayout(arena, end, std::min(capacity, kMaxCapacity));
+  }
+  char* to = arena.At(arena.backEnd);
+  arena.backEnd += static_cast<std::uint32_t>(length);
+  BackSlot().*end = arena.backEnd;
+  return to;
+}
+
+void LineRing::Relayout(Arena& arena, EndField end, std::size_t capacity) {
+  // Not zero-filled: pages the ring has not written yet take no memory.
+  std::unique_ptr<char[]> data(new char[capacity]);
+  std::uint32_t previousEnd = 0;  // where the previous line ended before
+  std::uint32_t backStart = 0;
+  std::uint32_t to = 0;
+  for (std::size_t i = 0; i < m_count; ++i) {
+    Slot& slot = m_slots[(m_head + i) & m_mask];
+    const std::uint32_t oldEnd = slot.*end;
+    const std::uint32_t start = i == 0 ? arena.front : arena.StartAfter(previousEnd, oldEnd);
+    const std::uint32_t length = oldEnd - start;
+    if (length > 0) std::memcpy(data.get() + to, arena.At(start), length);
+    previousEnd = oldEnd;
+    backStart = to;
+    to += length;
+    slot.*end = to;
+  }
+  arena.data = std::move(data);
+  arena.capacity = static_cast<std::uint32_t>(capacity);
+  arena.front = 0;
+  arena.backStart = backStart;
+  arena.backEnd = to;
+}
+
+void LineRing::GrowSlots() {
+  const std::size_t capacity = m_slots.empty() ? kFirstSlots : 2 * m_slots.size();
+  std::vector<Slot> slots(capacity);
+  for (std::size_t i = 0; i < m_count; ++i) slots[i] = m_slots[(m_head + i) & m_mask];
+  m_slots = std::move(slots);
+  m_mask = capacity - 1;
+  m_head = 0;
+}
+
+LineRing::Footprint LineRing::Reserved() const {
+  Footprint footprint;
+  footprint.text = m_text.capacity;
+  footprint.bytes = m_bytes.capacity;
+  footprint.lines = m_slots.capacity() * sizeof(Slot) + m_timeBlocks.capacity() * sizeof(TimeBlock);
+  return footprint;
+}
+
+void LineRing::CountLength(std::size_t length) {
+  if (length >= kShortLengths) {
+    m_longLengths.insert(length);
+    return;
+  }
+  if (m_shortLengths.empty()) m_shortLengths.assign(kShortLengths, 0);
+  ++m_shortLengths[length];
+  m_nWidestShort = std::max(m_nWidestShort, length);
+}
+
+void LineRing::UncountLength(std::size_t length) {
+  if (length >= kShortLengths) {
+    m_longLengths.erase(m_longLengths.find(length));
+    return;
+  }
+  --m_shortLengths[length];
+  // The widest went: the next one down is at most one table away.
+  while (m_nWidestShort > 0 && m_shortLengths[m_nWidestShort] == 0) --m_nWidestShort;
+}
+
+std::size_t LineRing::Widest() const {
+  if (m_count == 0) return 0;
+  const std::size_t counted =
+      m_longLengths.empty() ? m_nWidestShort : std::max(m_nWidestShort, *m_longLengths.rbegin());
+  return std::max(counted, back().size());
+}
+
+}  // namespace tarnwick
