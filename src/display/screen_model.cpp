@@ -401,6 +401,14 @@ std::vector<DisplayLine> ScreenModel::Lines() const {
   return lines;
 }
 
+std::vector<std::string> ScreenModel::LineBytes() const {
+  std::lock_guard<std::mutex> lock(m_csLines);
+  std::vector<std::string> bytes;
+  bytes.reserve(m_lines.size());
+  for (std::size_t i = 0; i < m_lines.size(); ++i) bytes.emplace_back(m_lines.Bytes(i));
+  return bytes;
+}
+
 std::vector<LineTime> ScreenModel::LineTimes() const {
   std::lock_guard<std::mutex> lock(m_csLines);
   std::vector<LineTime> times;

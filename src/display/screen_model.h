@@ -81,8 +81,9 @@ class ScreenModel {
   std::uint64_t Generation() const;
 
   std::size_t LineCount() const;
-  std::vector<DisplayLine> Lines() const;   // a copy, for tests and tools
-  std::vector<LineTime> LineTimes() const;  // each line's arrival time, oldest first
+  std::vector<DisplayLine> Lines() const;      // a copy, for tests and tools
+  std::vector<std::string> LineBytes() const;  // each line's units' bytes, oldest first
+  std::vector<LineTime> LineTimes() const;     // each line's arrival time, oldest first
   Rect LastLineRect() const;
   void SetLastLineRect(const Rect& rect);
 
