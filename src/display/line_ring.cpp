@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 namespace tarnwick {
 namespace {
 
@@ -10,9 +14,23 @@ constexpr std::size_t kFirstCapacity = 4096;
 // Positions wrap at 2^32: a buffer may hold at most half of that.
 constexpr std::size_t kMaxCapacity = std::size_t{1} << 31;
 constexpr std::size_t kFirstSlots = 8;
+// A buffer this large that the ring lets go of is handed back to the system.
+constexpr std::size_t kReturnedSize = std::size_t{1} << 20;
 // Milliseconds from a block's base that fit the stamp beside the direction bit.
 constexpr LineTime kMaxDelta = (LineTime{1} << 30) - 1;
 constexpr LineTime kMinDelta = -(LineTime{1} << 30);
+
+// glibc raises its threshold for serving blocks by mmap to the size of each
+// such block freed, so of buffers that double the later ones come from the
+// heap, and a freed one would stay resident among live blocks: a long history
+// would cost a third more than its lines. Trimming returns those pages.
+void ReturnFreedMemory(std::size_t freed) {
+#if defined(__GLIBC__)
+  if (freed >= kReturnedSize) ::malloc_trim(0);
+#else
+  (void)freed;
+#endif
+}
 
 }  // namespace
 
@@ -171,8 +189,10 @@ void LineRing::Relayout(Arena& arena, EndField end, std::size_t capacity) {
     to += length;
     slot.*end = to;
   }
+  const std::size_t freed = arena.capacity;
   arena.data = std::move(data);
   arena.capacity = static_cast<std::uint32_t>(capacity);
+  ReturnFreedMemory(freed);
   arena.front = 0;
   arena.backStart = backStart;
   arena.backEnd = to;
@@ -182,9 +202,11 @@ void LineRing::GrowSlots() {
   const std::size_t capacity = m_slots.empty() ? kFirstSlots : 2 * m_slots.size();
   std::vector<Slot> slots(capacity);
   for (std::size_t i = 0; i < m_count; ++i) slots[i] = m_slots[(m_head + i) & m_mask];
+  const std::size_t freed = m_slots.size() * sizeof(Slot);
   m_slots = std::move(slots);
   m_mask = capacity - 1;
   m_head = 0;
+  ReturnFreedMemory(freed);
 }
 
 LineRing::Footprint LineRing::Reserved() const {

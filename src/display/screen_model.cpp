@@ -417,6 +417,11 @@ std::vector<LineTime> ScreenModel::LineTimes() const {
   return times;
 }
 
+LineRing::Footprint ScreenModel::LineStorage() const {
+  std::lock_guard<std::mutex> lock(m_csLines);
+  return m_lines.Reserved();
+}
+
 Rect ScreenModel::LastLineRect() const {
   std::lock_guard<std::mutex> lock(m_csLines);
   return m_rcLastLine;

@@ -84,6 +84,8 @@ class ScreenModel {
   std::vector<DisplayLine> Lines() const;      // a copy, for tests and tools
   std::vector<std::string> LineBytes() const;  // each line's units' bytes, oldest first
   std::vector<LineTime> LineTimes() const;     // each line's arrival time, oldest first
+  // What the lines hold in reserve, by part, for measurements.
+  LineRing::Footprint LineStorage() const;
   Rect LastLineRect() const;
   void SetLastLineRect(const Rect& rect);
 
