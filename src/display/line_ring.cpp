@@ -11,8 +11,11 @@ namespace tarnwick {
 namespace {
 
 constexpr std::size_t kFirstCapacity = 4096;
-// Positions wrap at 2^32: a buffer may hold at most half of that.
+// The records keep 32 bits of a position: a buffer may hold at most half of that.
 constexpr std::size_t kMaxCapacity = std::size_t{1} << 31;
+// Buffers double up to this size and grow by a quarter beyond it: a long
+// history keeps less in reserve.
+constexpr std::size_t kDoublingLimit = std::size_t{16} << 20;
 constexpr std::size_t kFirstSlots = 8;
 // A buffer this large that the ring lets go of is handed back to the system.
 constexpr std::size_t kReturnedSize = std::size_t{1} << 20;
@@ -133,11 +136,11 @@ void LineRing::AppendBytes(const std::uint8_t* bytes, std::size_t length) {
 }
 
 char* LineRing::Extend(Arena& arena, EndField end, std::size_t& length) {
-  const std::uint32_t kept = arena.backEnd - arena.backStart;
+  const std::size_t kept = arena.backEnd - arena.backStart;
   std::size_t need = kept + length;
   const bool alone = m_count == 1;
-  const std::uint32_t place = arena.backStart & arena.Mask();
-  const auto room = [&](std::uint32_t start) {
+  const std::size_t place = arena.capacity == 0 ? 0 : arena.backStart % arena.capacity;
+  const auto room = [&](std::uint64_t start) {
     return need <= arena.capacity && start - arena.front + need <= arena.capacity;
   };
   if (arena.capacity != 0 && place + need <= arena.capacity && room(arena.backStart)) {
@@ -145,7 +148,7 @@ char* LineRing::Extend(Arena& arena, EndField end, std::size_t& length) {
   } else if (arena.capacity != 0 && place != 0 &&
              room(alone ? arena.backStart : arena.backStart + (arena.capacity - place))) {
     // Would cross the buffer's end: starts over at the beginning instead.
-    const std::uint32_t start = arena.backStart + (arena.capacity - place);
+    const std::uint64_t start = arena.backStart + (arena.capacity - place);
     std::memmove(arena.At(start), arena.At(arena.backStart), kept);
     arena.backStart = start;
     arena.backEnd = start + kept;
@@ -162,27 +165,30 @@ char* LineRing::Extend(Arena& arena, EndField end, std::size_t& length) {
       need = kMaxCapacity;
       length = need - kept;
     }
-    std::size_t capacity = std::max(kFirstCapacity, 2 * std::size_t{arena.capacity});
-    while (capacity < others + need) capacity *= 2;
+    const auto larger = [](std::size_t capacity) {
+      return capacity < kDoublingLimit ? 2 * capacity : capacity + capacity / 4;
+    };
+    std::size_t capacity = std::max(kFirstCapacity, larger(arena.capacity));
+    while (capacity < others + need) capacity = larger(capacity);
     Relayout(arena, end, std::min(capacity, kMaxCapacity));
   }
   char* to = arena.At(arena.backEnd);
-  arena.backEnd += static_cast<std::uint32_t>(length);
-  BackSlot().*end = arena.backEnd;
+  arena.backEnd += length;
+  BackSlot().*end = static_cast<std::uint32_t>(arena.backEnd);
   return to;
 }
 
 void LineRing::Relayout(Arena& arena, EndField end, std::size_t capacity) {
   // Not zero-filled: pages the ring has not written yet take no memory.
   std::unique_ptr<char[]> data(new char[capacity]);
-  std::uint32_t previousEnd = 0;  // where the previous line ended before
+  std::uint64_t previousEnd = 0;  // where the previous line ended before
   std::uint32_t backStart = 0;
   std::uint32_t to = 0;
   for (std::size_t i = 0; i < m_count; ++i) {
     Slot& slot = m_slots[(m_head + i) & m_mask];
-    const std::uint32_t oldEnd = slot.*end;
-    const std::uint32_t start = i == 0 ? arena.front : arena.StartAfter(previousEnd, oldEnd);
-    const std::uint32_t length = oldEnd - start;
+    const std::uint64_t oldEnd = arena.Expand(slot.*end);
+    const std::uint64_t start = i == 0 ? arena.front : arena.StartAfter(previousEnd, oldEnd);
+    const auto length = static_cast<std::uint32_t>(oldEnd - start);
     if (length > 0) std::memcpy(data.get() + to, arena.At(start), length);
     previousEnd = oldEnd;
     backStart = to;
@@ -191,7 +197,7 @@ void LineRing::Relayout(Arena& arena, EndField end, std::size_t capacity) {
   }
   const std::size_t freed = arena.capacity;
   arena.data = std::move(data);
-  arena.capacity = static_cast<std::uint32_t>(capacity);
+  arena.capacity = capacity;
   ReturnFreedMemory(freed);
   arena.front = 0;
   arena.backStart = backStart;

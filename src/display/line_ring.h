@@ -65,24 +65,28 @@ class LineRing {
   using EndField = std::uint32_t Slot::*;
 
   // One circular buffer of spans, one span a line, never split at the
-  // buffer's end. Positions count bytes since the buffer was laid out and
-  // wrap at 2^32; a position's place is position mod capacity (a power of
-  // two). A line whose span would cross the end starts at the next lap
-  // instead: a span reaching past the lap boundary after its predecessor's
-  // end therefore starts on that boundary (see StartAfter).
+  // buffer's end. Positions count bytes since the buffer was laid out; a
+  // position's place is position mod capacity. A line whose span would cross
+  // the end starts at the next lap instead: a span reaching past the lap
+  // boundary after its predecessor's end therefore starts on that boundary
+  // (see StartAfter). The records keep positions' low 32 bits: the lines in
+  // the buffer span less than 2^32 bytes from the first one's start.
   struct Arena {
     std::unique_ptr<char[]> data;
-    std::uint32_t capacity = 0;
-    std::uint32_t front = 0;      // where the first line's span starts
-    std::uint32_t backStart = 0;  // the last line's span
-    std::uint32_t backEnd = 0;
+    std::size_t capacity = 0;
+    std::uint64_t front = 0;      // where the first line's span starts
+    std::uint64_t backStart = 0;  // the last line's span
+    std::uint64_t backEnd = 0;
 
-    std::uint32_t Mask() const { return capacity - 1; }
-    std::uint32_t StartAfter(std::uint32_t previousEnd, std::uint32_t end) const {
-      const std::uint32_t toLap = capacity == 0 ? 0 : (capacity - (previousEnd & Mask())) & Mask();
+    std::uint64_t Expand(std::uint32_t end) const {
+      return front + static_cast<std::uint32_t>(end - static_cast<std::uint32_t>(front));
+    }
+    std::uint64_t StartAfter(std::uint64_t previousEnd, std::uint64_t end) const {
+      const std::uint64_t toLap =
+          capacity == 0 ? 0 : (capacity - previousEnd % capacity) % capacity;
       return end - previousEnd > toLap ? previousEnd + toLap : previousEnd;
     }
-    char* At(std::uint32_t position) const { return data.get() + (position & Mask()); }
+    char* At(std::uint64_t position) const { return data.get() + position % capacity; }
   };
 
   // A run of lines sharing one time base.
@@ -93,12 +97,15 @@ class LineRing {
 
   const Slot& SlotAt(std::size_t i) const { return m_slots[(m_head + i) & m_mask]; }
   Slot& BackSlot() { return m_slots[(m_head + m_count - 1) & m_mask]; }
-  std::uint32_t StartOf(const Arena& arena, EndField end, std::size_t i) const {
-    return i == 0 ? arena.front : arena.StartAfter(SlotAt(i - 1).*end, SlotAt(i).*end);
+  std::uint64_t StartOf(const Arena& arena, EndField end, std::size_t i) const {
+    return i == 0
+               ? arena.front
+               : arena.StartAfter(arena.Expand(SlotAt(i - 1).*end), arena.Expand(SlotAt(i).*end));
   }
   std::string_view View(const Arena& arena, EndField end, std::size_t i) const {
-    const std::uint32_t start = StartOf(arena, end, i);
-    return {arena.capacity == 0 ? nullptr : arena.At(start), SlotAt(i).*end - start};
+    const std::uint64_t start = StartOf(arena, end, i);
+    return {arena.capacity == 0 ? nullptr : arena.At(start),
+            static_cast<std::size_t>(arena.Expand(SlotAt(i).*end) - start)};
   }
   // Room for length more bytes on the last line's span; where they go.
   char* Extend(Arena& arena, EndField end, std::size_t& length);
