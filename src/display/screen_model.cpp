@@ -26,90 +26,6 @@ std::string_view TextFilePath(const SETTINGS& settings) {
 
 }  // namespace
 
-// ---- LineRing ---------------------------------------------------------------
-
-void LineRing::CountLength(std::size_t length) {
-  if (length >= kShortLengths) {
-    m_longLengths.insert(length);
-    return;
-  }
-  if (m_shortLengths.empty()) m_shortLengths.assign(kShortLengths, 0);
-  ++m_shortLengths[length];
-  m_nWidestShort = std::max(m_nWidestShort, length);
-}
-
-void LineRing::UncountLength(std::size_t length) {
-  if (length >= kShortLengths) {
-    m_longLengths.erase(m_longLengths.find(length));
-    return;
-  }
-  --m_shortLengths[length];
-  // The widest went: the next one down is at most one table away.
-  while (m_nWidestShort > 0 && m_shortLengths[m_nWidestShort] == 0) --m_nWidestShort;
-}
-
-std::size_t LineRing::Widest() const {
-  if (m_count == 0) return 0;
-  const std::size_t counted =
-      m_longLengths.empty() ? m_nWidestShort : std::max(m_nWidestShort, *m_longLengths.rbegin());
-  return std::max(counted, back().size());
-}
-
-TextColumnLayout LineRing::LayoutAt(std::size_t i) const {
-  const Slot& slot = m_slots[(m_head + i) & m_mask];
-  return {slot.nFormat, slot.nUnitLength, slot.nColumns};
-}
-
-void LineRing::SetBackLayout(const TextColumnLayout& layout) {
-  Slot& slot = m_slots[(m_head + m_count - 1) & m_mask];
-  slot.nFormat = static_cast<std::uint8_t>(std::clamp(layout.nFormat, 0, 255));
-  slot.nUnitLength = static_cast<std::uint8_t>(layout.nUnitLength);
-  slot.nColumns = layout.nColumns;
-}
-
-void LineRing::pop_front() {
-  // The last line is not counted: it may still grow.
-  if (m_count > 1) UncountLength(m_slots[m_head].line.size());
-  m_slots[m_head].line.clear();  // keeps the capacity for a later line
-  m_slots[m_head].bytes.clear();
-  m_head = (m_head + 1) & m_mask;
-  --m_count;
-  ++m_nDropped;
-}
-
-DisplayLine& LineRing::push_back_empty(LineTime time) {
-  if (m_count > 0) CountLength(back().size());
-  if (m_count == m_slots.size()) Grow();
-  Slot& slot = m_slots[(m_head + m_count) & m_mask];
-  slot.line.clear();
-  slot.bytes.clear();
-  slot.time = time;
-  ++m_count;
-  return slot.line;
-}
-
-void LineRing::clear() {
-  for (Slot& slot : m_slots) {
-    slot.line.clear();
-    slot.bytes.clear();
-  }
-  m_nDropped += m_count;
-  m_head = 0;
-  m_count = 0;
-  std::fill(m_shortLengths.begin(), m_shortLengths.end(), 0);
-  m_nWidestShort = 0;
-  m_longLengths.clear();
-}
-
-void LineRing::Grow() {
-  const std::size_t capacity = m_slots.empty() ? 8 : 2 * m_slots.size();
-  std::vector<Slot> slots(capacity);
-  for (std::size_t i = 0; i < m_count; ++i) slots[i] = std::move(m_slots[(m_head + i) & m_mask]);
-  m_slots = std::move(slots);
-  m_mask = capacity - 1;
-  m_head = 0;
-}
-
 // ---- ScreenModel ------------------------------------------------------------
 
 ScreenModel::ScreenModel(const LiveSettings& settings, RepaintSink* sink)
@@ -322,20 +238,16 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterP
     m_nUnitsOnLine = -1;  // CountUnit brings it to 0
     m_bLineAwaitsText = false;
   } else {
-    DisplayLine& line = m_lines.back();
     if (s.bPlainFormat) {
       char text[kUnitTextCapacity];
-      line.append(text, UnitText(s, b, text));
-      if (KeepsBytes(s)) {
-        m_lines.BackBytes().append(reinterpret_cast<const char*>(m_unitBytes),
-                                   static_cast<std::size_t>(s.nUnitLength));
-      }
+      m_lines.AppendText(text, UnitText(s, b, text));
+      if (KeepsBytes(s)) m_lines.AppendBytes(m_unitBytes, static_cast<std::size_t>(s.nUnitLength));
     } else {
-      line.assign(kUnknownFormatText);
+      m_lines.SetBackText(kUnknownFormatText);
     }
     // Only a LF in line mode leaves a line showing nothing; such a line
     // takes the time of its first text.
-    if (line.empty()) {
+    if (m_lines.back().empty()) {
       m_bLineAwaitsText = true;
     } else if (m_bLineAwaitsText) {
       m_lines.SetBackTime(m_arrival.UnitTime());
@@ -356,8 +268,8 @@ void ScreenModel::AppendJoinedUnits(const char* text, std::size_t length, const 
     m_lines.SetBackTime(m_arrival.JoinedUnitTime());
     m_bLineAwaitsText = false;
   }
-  m_lines.back().append(text, length);
-  m_lines.BackBytes().append(reinterpret_cast<const char*>(bytes), byteCount);
+  m_lines.AppendText(text, length);
+  m_lines.AppendBytes(bytes, byteCount);
 }
 
 void ScreenModel::CountUnit(bool lineBoundary, RunEffects& fx) {
@@ -464,14 +376,14 @@ std::string ScreenModel::CopyAllText(bool timestamps, bool textBeside) const {
 
 template <class F>
 void ScreenModel::ShowLine(std::size_t i, bool textBeside, std::string& scratch, F&& shown) const {
-  const DisplayLine& line = m_lines[i];
+  const std::string_view line = m_lines.Text(i);
   const TextColumnLayout layout = m_lines.LayoutAt(i);
   if (!textBeside || !HasTextColumn(layout.nFormat) || line == kUnknownFormatText) {
     shown(std::string_view(line), line.size());
     return;
   }
   scratch.clear();
-  AppendWithTextColumn(scratch, line, m_lines.BytesAt(i), layout);
+  AppendWithTextColumn(scratch, line, m_lines.Bytes(i), layout);
   shown(std::string_view(scratch), line.size());
 }
 
@@ -552,8 +464,16 @@ std::vector<DisplayLine> ScreenModel::Lines() const {
   std::lock_guard<std::mutex> lock(m_csLines);
   std::vector<DisplayLine> lines;
   lines.reserve(m_lines.size());
-  for (std::size_t i = 0; i < m_lines.size(); ++i) lines.push_back(m_lines[i]);
+  for (std::size_t i = 0; i < m_lines.size(); ++i) lines.emplace_back(m_lines[i]);
   return lines;
+}
+
+std::vector<std::string> ScreenModel::LineBytes() const {
+  std::lock_guard<std::mutex> lock(m_csLines);
+  std::vector<std::string> bytes;
+  bytes.reserve(m_lines.size());
+  for (std::size_t i = 0; i < m_lines.size(); ++i) bytes.emplace_back(m_lines.Bytes(i));
+  return bytes;
 }
 
 std::vector<LineTime> ScreenModel::LineTimes() const {
@@ -562,6 +482,11 @@ std::vector<LineTime> ScreenModel::LineTimes() const {
   times.reserve(m_lines.size());
   for (std::size_t i = 0; i < m_lines.size(); ++i) times.push_back(m_lines.TimeAt(i));
   return times;
+}
+
+LineRing::Footprint ScreenModel::LineStorage() const {
+  std::lock_guard<std::mutex> lock(m_csLines);
+  return m_lines.Reserved();
 }
 
 Rect ScreenModel::LastLineRect() const {

@@ -8,14 +8,13 @@
 #include <functional>
 #include <mutex>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "display/line_bytes.h"
 #include "display/line_ends.h"
 #include "display/line_finder.h"
+#include "display/line_ring.h"
 #include "display/line_timestamp.h"
 #include "display/log_failures.h"
 #include "display/read_time.h"
@@ -29,66 +28,9 @@
 
 namespace tarnwick {
 
-// One display line: bytes with an explicit length; any byte value may occur.
+// One display line, copied out: bytes with an explicit length; any byte value
+// may occur.
 using DisplayLine = std::string;
-
-// The display lines, oldest first, in a ring of reusable strings: dropping the
-// oldest line keeps its storage for the next new line, so a screen that scrolls
-// at a steady size allocates nothing. Each slot also holds its line's arrival
-// time. The ring knows its widest line, kept as lines come and go: only the
-// last line ever changes, so the others' lengths are counted once each.
-class LineRing {
- public:
-  std::size_t size() const { return m_count; }
-  bool empty() const { return m_count == 0; }
-  const DisplayLine& operator[](std::size_t i) const { return m_slots[(m_head + i) & m_mask].line; }
-  DisplayLine& back() { return m_slots[(m_head + m_count - 1) & m_mask].line; }
-  const DisplayLine& back() const { return m_slots[(m_head + m_count - 1) & m_mask].line; }
-  LineTime TimeAt(std::size_t i) const { return m_slots[(m_head + i) & m_mask].time; }
-  // The bytes of the line's complete units, in arrival order (number formats
-  // only), and how its units were laid out: for the text beside them.
-  std::string_view BytesAt(std::size_t i) const {
-    return m_slots[(m_head + i) & m_mask].bytes.View();
-  }
-  LineBytes& BackBytes() { return m_slots[(m_head + m_count - 1) & m_mask].bytes; }
-  TextColumnLayout LayoutAt(std::size_t i) const;
-  void SetBackLayout(const TextColumnLayout& layout);
-  // The number of the oldest line: lines are numbered from 0 in the order
-  // they came since the ring was made; dropping and clearing keep counting.
-  std::uint64_t FirstNumber() const { return m_nDropped; }
-  LineTime BackTime() const { return m_slots[(m_head + m_count - 1) & m_mask].time; }
-  void SetBackTime(LineTime time) { m_slots[(m_head + m_count - 1) & m_mask].time = time; }
-  void pop_front();
-  DisplayLine& push_back_empty(LineTime time);
-  void clear();
-  // The length in bytes of the longest line.
-  std::size_t Widest() const;
-
- private:
-  void Grow();
-  void CountLength(std::size_t length);
-  void UncountLength(std::size_t length);
-
-  struct Slot {
-    DisplayLine line;
-    LineTime time = 0;  // when the line's first byte was read
-    LineBytes bytes;
-    std::int32_t nColumns = 0;
-    std::uint8_t nFormat = 0;
-    std::uint8_t nUnitLength = 1;
-  };
-  std::vector<Slot> m_slots;  // size is zero or a power of two
-  std::size_t m_mask = 0;
-  std::size_t m_head = 0;
-  std::size_t m_count = 0;
-  std::uint64_t m_nDropped = 0;
-  // Lengths of every line but the last: short ones in a table by length,
-  // the rare long ones in a set.
-  static constexpr std::size_t kShortLengths = 4096;
-  std::vector<std::uint32_t> m_shortLengths;
-  std::size_t m_nWidestShort = 0;  // no counted short line is longer
-  std::multiset<std::size_t> m_longLengths;
-};
 
 class ScreenModel {
  public:
@@ -161,8 +103,11 @@ class ScreenModel {
   std::uint64_t Generation() const;
 
   std::size_t LineCount() const;
-  std::vector<DisplayLine> Lines() const;   // a copy, for tests and tools
-  std::vector<LineTime> LineTimes() const;  // each line's arrival time, oldest first
+  std::vector<DisplayLine> Lines() const;      // a copy, for tests and tools
+  std::vector<std::string> LineBytes() const;  // each line's number units' bytes, oldest first
+  std::vector<LineTime> LineTimes() const;     // each line's arrival time, oldest first
+  // What the lines hold in reserve, by part, for measurements.
+  LineRing::Footprint LineStorage() const;
   Rect LastLineRect() const;
   void SetLastLineRect(const Rect& rect);
 
@@ -202,7 +147,7 @@ class ScreenModel {
   // Under m_csLines: calls shown(i, text, unitsLength) for line i as shown.
   template <class F>
   void ShowLine(std::size_t i, bool textBeside, std::string& scratch, F&& shown) const;
-  // Units that joined the last line, gathered, onto it.
+  // Units that joined the last line, gathered, onto it: their text and bytes.
   void AppendJoinedUnits(const char* text, std::size_t length, const std::uint8_t* bytes,
                          std::size_t byteCount);
   void TrimLines(const UnitSettings& s, RunEffects& fx);

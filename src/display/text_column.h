@@ -19,6 +19,8 @@ struct TextColumnLayout {
   std::int32_t nFormat = 0;
   int nUnitLength = 1;
   std::int32_t nColumns = 0;
+
+  friend bool operator==(const TextColumnLayout&, const TextColumnLayout&) = default;
 };
 
 // Whether lines of this format get the column: the four number formats.
