@@ -34,6 +34,11 @@ for program in "$root"/usr/bin/*; do
   file -b "$program" | grep -q ', stripped' || fail "not stripped: ${program#"$root"}"
 done
 
+# The unpacked program answers with no display at all.
+version="$(env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/tarnwick" --version)"
+[ "$version" = "Tarnwick $(dpkg-deb -f "$deb" Version | sed 's/-[^-]*$//')" ] ||
+  fail "--version printed: $version"
+
 depends="$(dpkg-deb -f "$deb" Depends)"
 for needed in qt6-qpa-plugins libqt6widgets6 libc6; do
   grep -q "$needed" <<<"$depends" || fail "Depends lacks $needed: $depends"
