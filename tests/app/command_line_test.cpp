@@ -16,35 +16,27 @@ struct ParseCase {
   const char* message;   // when it ends: a piece of what it prints
 };
 
-CommandLine Headless() {
-  CommandLine options;
-  options.bHeadless = true;
-  return options;
-}
-
-CommandLine Capture() {
-  CommandLine options = Headless();
-  options.tapPath = "/tmp/tap";
-  options.configDir = "rack";
-  options.rotateBytes = std::int64_t{1} << 20;
-  options.bRotateDaily = true;
-  options.nStatusEverySeconds = 30;
-  return options;
-}
-
 TEST(CommandLine, ParsesEachOptionAndRefusesTheRest) {
+  CommandLine headless;
+  headless.bHeadless = true;
+  CommandLine capture = headless;
+  capture.tapPath = "/tmp/tap";
+  capture.configDir = "rack";
+  capture.rotateBytes = std::int64_t{1} << 20;
+  capture.bRotateDaily = true;
+  capture.nStatusEverySeconds = 30;
   const ParseCase cases[] = {
       {{}, -1, {}, ""},
-      {{"--headless"}, -1, Headless(), ""},
+      {{"--headless"}, -1, headless, ""},
       {{"--headless", "--tap", "/tmp/tap", "--config-dir", "rack", "--rotate-size", "1M",
         "--rotate-daily", "--status-every", "30"},
        -1,
-       Capture(),
+       capture,
        ""},
       // Qt's options, with and without their values, in the forms Qt reads.
       {{"-platform", "offscreen", "-style=fusion", "--display", ":1", "-reverse", "--headless"},
        -1,
-       Headless(),
+       headless,
        ""},
       {{"--version"}, 0, {}, "Tarnwick 1.2.1.2\n"},
       {{"--help"}, 0, {}, "offer the port to another program at PATH"},
@@ -52,7 +44,6 @@ TEST(CommandLine, ParsesEachOptionAndRefusesTheRest) {
       {{"stray"}, 2, {}, "stray"},
       {{"--tap"}, 2, {}, "tap"},
       {{"--rotate-size", "0"}, 2, {}, "rotate-size"},
-      {{"--rotate-size", "ten"}, 2, {}, "rotate-size"},
       {{"--status-every", "0"}, 2, {}, "status-every"},
       {{"--status-every", "1e3"}, 2, {}, "status-every"},
   };

@@ -19,17 +19,10 @@ std::string Classify(const std::vector<std::string>& reads, std::int32_t mode) {
   std::string out;
   for (const std::string& read : reads) {
     for (const char c : read) {
-      switch (rule.Next(static_cast<std::uint8_t>(c), mode)) {
-        case LineEndRule::Byte::kText:
-          out += 't';
-          break;
-        case LineEndRule::Byte::kEndLine:
-          out += '|';
-          break;
-        case LineEndRule::Byte::kDropped:
-          out += '-';
-          break;
-      }
+      const LineEndRule::Byte kind = rule.Next(static_cast<std::uint8_t>(c), mode);
+      out += kind == LineEndRule::Byte::kText      ? 't'
+             : kind == LineEndRule::Byte::kEndLine ? '|'
+                                                   : '-';
     }
   }
   return out;

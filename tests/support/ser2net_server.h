@@ -12,8 +12,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -21,22 +19,42 @@
 
 namespace tarnwick::testing {
 
+// Binds fd to a port of the kernel's choosing on 127.0.0.1; the port, 0 on failure.
+inline int BindLoopback(int fd, sockaddr_in& address) {
+  address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    return 0;
+  }
+  return ntohs(address.sin_port);
+}
+
+// Sockets in the kernel's table (/proc/.../net/tcp) in state (hex, as listed)
+// whose local or remote address ends with ":PORT" in hex.
+inline int CountTcpSockets(const char* table, int port, bool remote, const char* state) {
+  char suffix[16];
+  std::snprintf(suffix, sizeof suffix, ":%04X", port);
+  std::ifstream in(table);
+  int count = 0;
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream fields(line);
+    std::string slot, local, far, st;
+    fields >> slot >> local >> far >> st;
+    if ((remote ? far : local).ends_with(suffix) && st == state) ++count;
+  }
+  return count;
+}
+
 class Ser2NetServer {
  public:
-  // The program, looked for where Debian puts it and on PATH; empty when
-  // it is not installed.
-  static std::string Program() {
-    for (const char* dir : {"/usr/sbin", "/usr/local/sbin", "/usr/bin"}) {
-      const std::string path = std::string(dir) + "/ser2net";
-      if (::access(path.c_str(), X_OK) == 0) return path;
-    }
-    return {};
-  }
+  static constexpr const char* kProgram = "/usr/sbin/ser2net";  // where Debian puts it
+  static bool Installed() { return ::access(kProgram, X_OK) == 0; }
 
   Ser2NetServer(const std::string& devicePath, const std::string& dir)
       : m_config(dir + "/ser2net.yaml"), m_log(dir + "/ser2net.log") {
-    m_rfc2217Port = FreePort();
-    m_rawPort = FreePort();
     std::ofstream config(m_config);
     for (const auto& [accepter, port] :
          {std::pair{"telnet(rfc2217),tcp", m_rfc2217Port}, std::pair{"tcp", m_rawPort}}) {
@@ -50,22 +68,22 @@ class Ser2NetServer {
   Ser2NetServer(const Ser2NetServer&) = delete;
   Ser2NetServer& operator=(const Ser2NetServer&) = delete;
 
-  // Starts it and waits until it accepts connections; false when it does
-  // not within a generous limit.
+  // Starts it and waits until both ports listen; false when they do not
+  // within a generous limit. Listening is read from the kernel's table, not
+  // tried: a trial connection would be a client of the device, and could push
+  // the one under test aside.
   bool Start() {
     Stop();
     m_pid = ::fork();
     if (m_pid == 0) {
-      const std::string program = Program();
       std::freopen(m_log.c_str(), "a", stdout);
       std::freopen(m_log.c_str(), "a", stderr);
-      ::execl(program.c_str(), "ser2net", "-n", "-d", "-u", "-c", m_config.c_str(), nullptr);
+      ::execl(kProgram, "ser2net", "-n", "-d", "-u", "-c", m_config.c_str(), nullptr);
       ::_exit(127);
     }
-    if (m_pid < 0) return false;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (std::chrono::steady_clock::now() < deadline) {
-      if (Accepts(m_rawPort) && Accepts(m_rfc2217Port)) return true;
+    while (m_pid > 0 && std::chrono::steady_clock::now() < deadline) {
+      if (Listening(m_rawPort) && Listening(m_rfc2217Port)) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return false;
@@ -86,40 +104,19 @@ class Ser2NetServer {
   // A port that nobody listens on just now, as the kernel hands them out.
   static int FreePort() {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-      port = ntohs(address.sin_port);
-    }
+    sockaddr_in address;
+    const int port = BindLoopback(fd, address);
     ::close(fd);
     return port;
   }
-
-  // Listening already? Read from the kernel's table rather than tried: a
-  // trial connection would be a client of the device, and could push the
-  // one under test aside.
-  static bool Accepts(int port) {
-    char local[32];
-    std::snprintf(local, sizeof local, "0100007F:%04X", port);
-    std::ifstream table("/proc/net/tcp");
-    std::string line;
-    while (std::getline(table, line)) {
-      std::istringstream fields(line);
-      std::string slot, address, remote, state;
-      fields >> slot >> address >> remote >> state;
-      if (address == local && state == "0A") return true;  // TCP_LISTEN
-    }
-    return false;
+  static bool Listening(int port) {
+    return CountTcpSockets("/proc/net/tcp", port, false, "0A") > 0;  // TCP_LISTEN
   }
 
   std::string m_config;
   std::string m_log;
-  int m_rfc2217Port = 0;
-  int m_rawPort = 0;
+  int m_rfc2217Port = FreePort();
+  int m_rawPort = FreePort();
   pid_t m_pid = -1;
 };
 

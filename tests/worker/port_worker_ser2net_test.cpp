@@ -5,11 +5,9 @@
 #include <termios.h>
 
 #include <cstring>
-#include <fstream>
 #include <future>
 #include <memory>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -38,7 +36,7 @@ std::vector<std::uint8_t> RandomBytes(std::size_t count, unsigned seed) {
 class PortWorkerOnSer2Net : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (Ser2NetServer::Program().empty()) GTEST_SKIP() << "ser2net is not installed";
+    if (!Ser2NetServer::Installed()) GTEST_SKIP() << "ser2net is not installed";
     ASSERT_TRUE(m_pty.ok());
     ::unsetenv("TARNWICK_COM1");
     m_settings.nPortIndex = 0;
@@ -52,9 +50,11 @@ class PortWorkerOnSer2Net : public ::testing::Test {
     SetProfileComBaud(1, 0);
   }
 
-  void StartWorker(const std::string& device) {
+  // Starts the worker on device, or has the running one reopen on it.
+  void Open(const std::string& device) {
     SetProfileComDevice(1, device);
     m_live.Publish();
+    if (m_worker) return m_worker->RequestReopen();
     m_worker = std::make_unique<PortWorker>(m_live, *m_backend, nullptr, &m_sink);
     m_worker->Start();
   }
@@ -134,12 +134,7 @@ TEST_F(PortWorkerOnSer2Net, LineSettingsReachTheServersDevice) {
     m_settings.nStopBitsIndex = c.stopBitsIndex;
     m_settings.bUseCts = c.useCts;
     SetProfileComBaud(1, c.typedRate);
-    if (!m_worker) {
-      StartWorker(m_server->Rfc2217Url());
-    } else {
-      m_live.Publish();
-      m_worker->RequestReopen();
-    }
+    Open(m_server->Rfc2217Url());
     ASSERT_TRUE(Opened()) << c.name << ": " << m_worker->Line().Status();
     termios tio{};
     EXPECT_TRUE(Eventually([&] {
@@ -155,12 +150,7 @@ TEST_F(PortWorkerOnSer2Net, BinaryDataPassesUnchangedOverRfc2217AndRawTcp) {
   ASSERT_TRUE(m_server->Start());
   for (const std::string& url : {m_server->Rfc2217Url(), m_server->TcpUrl()}) {
     SCOPED_TRACE(url);
-    if (!m_worker) {
-      StartWorker(url);
-    } else {
-      SetProfileComDevice(1, url);
-      m_worker->RequestReopen();
-    }
+    Open(url);
     ASSERT_TRUE(Opened()) << m_worker->Line().Status();
     ExpectBytesPassBothWays(256 * 1024);
   }
@@ -170,7 +160,7 @@ TEST_F(PortWorkerOnSer2Net, BinaryDataPassesUnchangedOverRfc2217AndRawTcp) {
 // again without being asked; one that goes away is a lost port, resumed
 // when it is back.
 TEST_F(PortWorkerOnSer2Net, UnreachableServerIsReportedAndADroppedConnectionResumes) {
-  StartWorker(m_server->Rfc2217Url());
+  Open(m_server->Rfc2217Url());
   ASSERT_TRUE(Eventually([&] { return !m_worker->Line().Status().empty(); }));
   EXPECT_EQ(m_worker->Line().Status(), "Open Port FAILED !Connection refused");
   ASSERT_TRUE(m_server->Start());
@@ -189,29 +179,12 @@ TEST_F(PortWorkerOnSer2Net, UnreachableServerIsReportedAndADroppedConnectionResu
 // and Stop must not wait for it.
 TEST(PortWorkerConnecting, StopDoesNotWaitForAConnectThatHangs) {
   const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  sockaddr_in address;
+  const int port = BindLoopback(listener, address);
+  ASSERT_NE(port, 0);
   ASSERT_EQ(::listen(listener, 0), 0);
-  ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
-  const int port = ntohs(address.sin_port);
-  char local[32];
-  std::snprintf(local, sizeof local, ":%04X", port);
   // This process's sockets that wait for their SYN to be answered.
-  auto synSent = [&] {
-    std::ifstream table("/proc/self/net/tcp");
-    std::string line;
-    int count = 0;
-    while (std::getline(table, line)) {
-      std::istringstream fields(line);
-      std::string slot, from, to, state;
-      fields >> slot >> from >> to >> state;
-      if (to.ends_with(local) && state == "02") ++count;
-    }
-    return count;
-  };
+  auto synSent = [&] { return CountTcpSockets("/proc/self/net/tcp", port, true, "02"); };
   // Connections until one is left waiting: the queue is full.
   std::vector<int> fillers;
   while (fillers.size() < 16 && synSent() == 0) {
