@@ -13,6 +13,7 @@
 #include "app/command_table.h"
 #include "app/main_frame.h"
 #include "app/qt/help_key.h"
+#include "dialogs/qt/conversation_group.h"
 #include "dialogs/qt/options_dialog.h"
 #include "dialogs/qt/settings_dialog.h"
 #include "dialogs/qt/star_dialog.h"
@@ -22,7 +23,9 @@
 #include "port/qt/line_state_panes.h"
 #include "port/serial_line.h"
 #include "settings/config_file.h"
+#include "settings/qt/conversation_options_profile.h"
 #include "settings/qt/display_options_profile.h"
+#include "transmit/field_reader.h"
 #include "transmit/port_tx_hand_over.h"
 #include "transmit/qt/send_dialog.h"
 
@@ -44,6 +47,7 @@ bool CZerikApp::InitInstance() {
   std::error_code error;
   m_szStartDir = std::filesystem::current_path(error).string();
   m_Options = LoadDisplayOptions();
+  m_Conversation = LoadConversationOptions();
   // A missing or unreadable file has shown its warning; the port settings are
   // asked for on the defaults before the worker starts, whatever the answer.
   // A close request that came during the warning skips them.
@@ -87,9 +91,25 @@ bool CZerikApp::InitInstance() {
 PortWorker& CZerikApp::StartWorker(ScreenModel& model, RepaintSink& sink) {
   m_pWorker = std::make_unique<PortWorker>(m_live, *m_pBackend, &model, &sink);
   m_pWorker->SetLogFailures(&m_logFailures);
+  m_pWorker->SetConversation(EffectiveConversation());
+  m_pWorker->SetConversationStatusListener([this] {
+    QMetaObject::invokeMethod(this, &CZerikApp::OnConversationStatus, Qt::QueuedConnection);
+  });
   model.SetLogFailures(&m_logFailures);
   m_pWorker->Start();
   return *m_pWorker;
+}
+
+ConversationOptions CZerikApp::EffectiveConversation() const {
+  ConversationOptions options = m_Conversation;
+  if (!m_strTapOverride.empty()) options.strTapPath = m_strTapOverride;
+  return options;
+}
+
+void CZerikApp::OnConversationStatus() {
+  if (!m_pWorker) return;
+  const std::string status = m_pWorker->ConversationStatus();
+  if (!status.empty()) m_boxes.ShowPath(status, kApplicationTitle, MessageIcon::kWarning);
 }
 
 void CZerikApp::UpdateLineSummary() {
@@ -129,7 +149,14 @@ void CZerikApp::CloseMainWindow() {
 void CZerikApp::OnPortSettings() {
   CStarDialog dialog(
       &m_Settings, *m_choosers.file, m_boxes, [this] { PublishSettings(); }, m_pMainFrame.get());
+  std::string alsoListenOn = m_Conversation.strAlsoListenOn;
+  dialog.AddAlsoListenOn(&alsoListenOn);
   if (m_runModal(dialog) != QDialog::Accepted) return;
+  if (alsoListenOn != m_Conversation.strAlsoListenOn) {
+    m_Conversation.strAlsoListenOn = alsoListenOn;
+    SaveConversationOptions(m_Conversation);
+    if (m_pWorker) m_pWorker->SetConversation(EffectiveConversation());
+  }
   if (m_pWorker) m_pWorker->RequestReopen();
   if (m_pView != nullptr) m_pView->OnClearScreen();
   if (m_pPlotWnd) m_pPlotWnd->Clear();
@@ -173,7 +200,19 @@ void CZerikApp::OnSend() {
 void CZerikApp::OnOptions() {
   DisplayOptions options = m_Options;
   COptionsDialog dialog(options, m_boxes, m_pMainFrame.get());
-  if (m_runModal(dialog) != QDialog::Accepted || options == m_Options) return;
+  auto* both = new CConversationGroup(m_Conversation, *m_choosers.color);
+  dialog.AddGroup(both);
+  if (m_runModal(dialog) != QDialog::Accepted) return;
+  ConversationOptions conversation = m_Conversation;
+  both->Store(conversation);
+  if (conversation != m_Conversation) {
+    // A tap path typed here is the profile's; a --tap of this run stays.
+    m_Conversation = conversation;
+    SaveConversationOptions(m_Conversation);
+    if (m_pWorker) m_pWorker->SetConversation(EffectiveConversation());
+    if (m_pView != nullptr) m_pView->InvalidateAll();
+  }
+  if (options == m_Options) return;
   m_Options = options;
   SaveDisplayOptions(m_Options);
   // Lines already on the screen keep their times; the gutter shows or goes.

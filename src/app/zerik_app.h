@@ -16,6 +16,7 @@
 #include "plot/plot_feed.h"
 #include "port/port_worker.h"
 #include "port/serial_device.h"
+#include "settings/conversation_options.h"
 #include "settings/display_options.h"
 #include "settings/settings.h"
 #include "update/qt/app_update_checker.h"
@@ -49,6 +50,12 @@ class CZerikApp : public QObject, public ViewHost {
   // Saves the configuration and closes the port; the worker has stopped with
   // the view. Returns the exit code to hand on.
   int ExitInstance(int exitCode = 0);
+
+  // Before InitInstance: the tap's path for this run (the command line's
+  // --tap), which takes the place of the profile's and is never saved.
+  void SetTapPathOverride(std::string path) { m_strTapOverride = std::move(path); }
+  // The conversation options in effect: the profile's, with the override.
+  ConversationOptions EffectiveConversation() const;
 
   // Rebuilds m_strLineSummary and puts it into the caption.
   void UpdateLineSummary();
@@ -90,6 +97,8 @@ class CZerikApp : public QObject, public ViewHost {
   void OnSend();
   // View, "Options...": the options outside the record, kept in the profile.
   void OnOptions();
+  // Shows why the tap or the second port is not served, when that changed.
+  void OnConversationStatus();
   // View, "Plot": the live plot window.
   void OnPlot();
 
@@ -97,6 +106,9 @@ class CZerikApp : public QObject, public ViewHost {
   SETTINGS m_Settings = DefaultSettings();
   // Read from the profile at start-up; published with m_Settings.
   DisplayOptions m_Options;
+  // The tap, the second port and the sent direction, from the profile.
+  ConversationOptions m_Conversation;
+  std::string m_strTapOverride;
   std::string m_szStartDir;
   std::string m_strLineSummary;
   CZerikView* m_pView = nullptr;

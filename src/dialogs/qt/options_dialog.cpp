@@ -75,6 +75,7 @@ void COptionsDialog::CreateControls() {
   grid->addWidget(stamps, 0, 0);
   grid->addWidget(breaks, 1, 0);
   grid->addLayout(buttons, 0, 1, 2, 1);
+  m_pGrid = grid;
 
   QWidget::setTabOrder(m_wndShowTimestamps, m_wndTimestampsInLog);
   QWidget::setTabOrder(m_wndTimestampsInLog, m_wndPause);
@@ -83,6 +84,19 @@ void COptionsDialog::CreateControls() {
 
   connect(m_wndOk, &QPushButton::clicked, this, &COptionsDialog::accept);
   connect(m_wndCancel, &QPushButton::clicked, this, &COptionsDialog::reject);
+}
+
+void COptionsDialog::AddGroup(QWidget* group) {
+  group->setParent(this);
+  m_pGrid->addWidget(group, m_pGrid->rowCount(), 0);
+  // Its controls, in the order they were made, come after the others.
+  QWidget* previous = m_wndPause;
+  for (QWidget* child : group->findChildren<QWidget*>()) {
+    if ((child->focusPolicy() & Qt::TabFocus) == 0) continue;
+    QWidget::setTabOrder(previous, child);
+    previous = child;
+  }
+  QWidget::setTabOrder(previous, m_wndOk);
 }
 
 void COptionsDialog::OnInitDialog() {

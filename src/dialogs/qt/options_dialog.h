@@ -9,6 +9,7 @@
 #include "settings/display_options.h"
 
 class QCheckBox;
+class QGridLayout;
 class QLineEdit;
 class QPushButton;
 
@@ -24,6 +25,10 @@ class COptionsDialog : public QDialog {
 
   // OK: takes the controls into the options; stays open on a bad pause.
   void accept() override;
+
+  // Another group of options below the others (the program's own groups
+  // that keep their options elsewhere); its owner reads it after OK.
+  void AddGroup(QWidget* group);
 
   QCheckBox* ShowTimestampsBox() const { return m_wndShowTimestamps; }
   QCheckBox* TimestampsInLogBox() const { return m_wndTimestampsInLog; }
@@ -43,6 +48,7 @@ class COptionsDialog : public QDialog {
   QLineEdit* m_wndPause = nullptr;
   QPushButton* m_wndOk = nullptr;
   QPushButton* m_wndCancel = nullptr;
+  QGridLayout* m_pGrid = nullptr;
 };
 
 }  // namespace tarnwick

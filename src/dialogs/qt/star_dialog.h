@@ -6,6 +6,7 @@
 
 #include <QDialog>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "platform/com_port_info.h"
@@ -39,6 +40,12 @@ class CStarDialog : public QDialog {
   // OnOK: every control into the record, then the dialog ends with OK.
   void accept() override;
 
+  // Adds "Also listen on": a second port, receive only, kept outside the
+  // record. OK writes the choice ("COMn", or empty for none) to *portName,
+  // which must outlive the dialog.
+  void AddAlsoListenOn(std::string* portName);
+  QComboBox* AlsoListenOnList() const { return m_pAlsoListenOn; }
+
  private:
   void CreateControls();
   void OnInitDialog();
@@ -68,6 +75,8 @@ class CStarDialog : public QDialog {
   QLabel* m_pPortDevice = nullptr;
   QPushButton* m_pOk = nullptr;
   QPushButton* m_pCancel = nullptr;
+  QComboBox* m_pAlsoListenOn = nullptr;
+  std::string* m_pAlsoListenOnName = nullptr;
 };
 
 }  // namespace tarnwick
