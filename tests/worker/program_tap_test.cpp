@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <random>
 #include <thread>
 
@@ -98,8 +99,9 @@ TEST_F(ProgramTap, CarriesAMebibyteEachWayAtOnceAndLogsBoth) {
 
   EXPECT_TRUE(atProgram == fromDevice) << atProgram.size() << " bytes reached the program";
   EXPECT_TRUE(atDevice == fromProgram) << atDevice.size() << " bytes reached the device";
-  EXPECT_EQ(m_worker.m_nBytesWritten.load(), 1 << 20);
-  ASSERT_TRUE(Eventually([&] { return m_worker.m_nBytesRead.load() == 1 << 20; }));
+  // The counters follow the device's write and read by a moment.
+  EXPECT_TRUE(Eventually([&] { return m_worker.m_nBytesWritten.load() == 1 << 20; }));
+  EXPECT_TRUE(Eventually([&] { return m_worker.m_nBytesRead.load() == 1 << 20; }));
   m_worker.Stop();
   const auto raw = ReadBytes(m_dir.File("raw.bin"));
   const auto sent = ReadBytes(m_dir.File("raw.sent.bin"));
@@ -138,6 +140,83 @@ TEST_F(ProgramTap, NextProgramGetsNothingOldAndItsRateReachesTheDevice) {
   m_worker.Stop();
   EXPECT_EQ(ReadBytes(m_dir.File("raw.bin")),
             (std::vector<unsigned char>{'o', 'l', 'd', 'n', 'e', 'w'}));
+}
+
+// Both directions as the worker hands them on: received through the
+// observer, sent through the sink, on the worker's thread.
+class DirectionRecorder : public ReceiveObserver, public SentDataSink {
+ public:
+  void OnReceived(const std::uint8_t* data, std::size_t length, const ReadTime&, const SETTINGS&,
+                  const DisplayOptions&, ScreenModel*) override {
+    Add('<', data, length);
+  }
+  void OnSent(const std::uint8_t* data, std::size_t length, const ReadTime&) override {
+    Add('>', data, length);
+  }
+  std::string Text() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_text;
+  }
+
+ private:
+  void Add(char direction, const std::uint8_t* data, std::size_t length) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_text += direction;
+    m_text.append(reinterpret_cast<const char*>(data), length);
+  }
+  mutable std::mutex m_mutex;
+  std::string m_text;
+};
+
+// A hardware tap: the second port's bytes are the sent direction, in the
+// order the two ports were read; what Send data writes joins them when shown.
+TEST(SecondPort, ItsBytesAndShownSendsAreTheSentDirectionInReadOrder) {
+  PseudoTerminal device, second;
+  ASSERT_TRUE(device.ok() && second.ok());
+  TempDir dir;
+  ::setenv("TARNWICK_COM1", device.path().c_str(), 1);
+  ::setenv("TARNWICK_COM2", second.path().c_str(), 1);
+  SETTINGS settings = DefaultSettings();
+  settings.bSaveRaw = 1;
+  std::strcpy(settings.szRawFile, dir.File("raw").c_str());
+  LiveSettings live{settings};
+  auto backend = CreatePlatformSerialBackend();
+  DirectionRecorder recorder;
+  PortWorker worker{live, *backend, nullptr, nullptr};
+  worker.SetReceiveObserver(&recorder);
+  worker.SetSentDataSink(&recorder);
+  ConversationOptions options;
+  options.strAlsoListenOn = "COM2";
+  options.bShowSentData = true;
+  worker.SetConversation(options);
+  worker.Start();
+  ASSERT_TRUE(Eventually([&] { return worker.m_bPortOpen.load(); }));
+
+  std::string expected;
+  const struct {
+    PseudoTerminal* port;
+    const char* bytes;
+    char direction;
+  } steps[] = {{&second, "AT\r", '>'},
+               {&device, "OK\r", '<'},
+               {&second, "AT+X", '>'},
+               {&device, "ERR", '<'}};
+  for (const auto& step : steps) {
+    ASSERT_TRUE(step.port->Write(std::string(step.bytes)));
+    expected += step.direction + std::string(step.bytes);
+    ASSERT_TRUE(Eventually([&] { return recorder.Text() == expected; })) << recorder.Text();
+  }
+  const std::uint8_t block[] = {'h', 'i'};
+  worker.HandOver(block, 2);
+  expected += ">h>i";
+  ASSERT_TRUE(Eventually([&] { return recorder.Text() == expected; })) << recorder.Text();
+  worker.Stop();
+  ::unsetenv("TARNWICK_COM1");
+  ::unsetenv("TARNWICK_COM2");
+  EXPECT_EQ(ReadBytes(dir.File("raw")),
+            (std::vector<unsigned char>{'O', 'K', '\r', 'E', 'R', 'R'}));
+  const std::string sent = "AT\rAT+Xhi";
+  EXPECT_EQ(ReadBytes(dir.File("raw.sent")), std::vector<unsigned char>(sent.begin(), sent.end()));
 }
 
 // Whatever is at the path already stays as it was, and the reason is given.
