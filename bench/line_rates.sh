@@ -4,9 +4,12 @@
 # as the reference: CPU per thread, wake-ups, paints per second, bytes lost.
 # Builds the program (the project's default RelWithDebInfo) in its own
 # directory, then runs bench/line_rates.py; arguments after the build
-# directory go to it (--seconds, --warmup, --repeat, --rates, --keep,
+# directory go to it (--seconds, --warmup, --repeat, --rates, --rows, --keep,
 # --baseline BUILD_DIR for an earlier build measured in the same runs).
+# --rows 25,100000 runs each rate once per Rows setting, each screen filled
+# before it is measured, and shows each one's CPU against Rows 25's.
 # Usage: bench/line_rates.sh [BUILD_DIR] [OPTIONS...]
+#   e.g. bench/line_rates.sh build-line-rates --rates 100k --rows 25,100000
 set -euo pipefail
 repo="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$repo/build-line-rates}"

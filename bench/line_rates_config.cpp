@@ -1,17 +1,18 @@
 // Writes the Tarnwick.cfg that bench/line_rates.py runs the program with: the
-// defaults, then COM1, HEX in 1-byte units, 16 columns, 25 rows, and both logs
-// on into the given files.
+// defaults, then COM1, HEX in 1-byte units, 16 columns, ROWS rows (25 unless
+// given), and both logs on into the given files.
 //
-// Usage: line_rates_config DIRECTORY RAW_LOG TEXT_LOG
+// Usage: line_rates_config DIRECTORY RAW_LOG TEXT_LOG [ROWS]
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
 #include "settings/settings.h"
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: line_rates_config DIRECTORY RAW_LOG TEXT_LOG\n");
+  if (argc != 4 && argc != 5) {
+    std::fprintf(stderr, "usage: line_rates_config DIRECTORY RAW_LOG TEXT_LOG [ROWS]\n");
     return 2;
   }
   tarnwick::SETTINGS settings = tarnwick::DefaultSettings();
@@ -19,7 +20,7 @@ int main(int argc, char** argv) {
   settings.nUnitFormatIndex = tarnwick::kFormatHex;
   settings.nUnitLengthIndex = 0;
   settings.nColumns = 16;
-  settings.nRows = 25;
+  settings.nRows = argc == 5 ? std::atoi(argv[4]) : 25;
   settings.bSaveRaw = 1;
   settings.bSaveText = 1;
   std::snprintf(settings.szRawFile, sizeof settings.szRawFile, "%s", argv[2]);

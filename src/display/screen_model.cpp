@@ -28,13 +28,43 @@ std::string_view TextFilePath(const SETTINGS& settings) {
 
 // ---- LineRing ---------------------------------------------------------------
 
+void LineRing::CountLength(std::size_t length) {
+  if (length >= kShortLengths) {
+    m_longLengths.insert(length);
+    return;
+  }
+  if (m_shortLengths.empty()) m_shortLengths.assign(kShortLengths, 0);
+  ++m_shortLengths[length];
+  m_nWidestShort = std::max(m_nWidestShort, length);
+}
+
+void LineRing::UncountLength(std::size_t length) {
+  if (length >= kShortLengths) {
+    m_longLengths.erase(m_longLengths.find(length));
+    return;
+  }
+  --m_shortLengths[length];
+  // The widest went: the next one down is at most one table away.
+  while (m_nWidestShort > 0 && m_shortLengths[m_nWidestShort] == 0) --m_nWidestShort;
+}
+
+std::size_t LineRing::Widest() const {
+  if (m_count == 0) return 0;
+  const std::size_t counted =
+      m_longLengths.empty() ? m_nWidestShort : std::max(m_nWidestShort, *m_longLengths.rbegin());
+  return std::max(counted, back().size());
+}
+
 void LineRing::pop_front() {
+  // The last line is not counted: it may still grow.
+  if (m_count > 1) UncountLength(m_slots[m_head].line.size());
   m_slots[m_head].line.clear();  // keeps the capacity for a later line
   m_head = (m_head + 1) & m_mask;
   --m_count;
 }
 
 DisplayLine& LineRing::push_back_empty(LineTime time) {
+  if (m_count > 0) CountLength(back().size());
   if (m_count == m_slots.size()) Grow();
   Slot& slot = m_slots[(m_head + m_count) & m_mask];
   slot.line.clear();
@@ -47,6 +77,9 @@ void LineRing::clear() {
   for (Slot& slot : m_slots) slot.line.clear();
   m_head = 0;
   m_count = 0;
+  std::fill(m_shortLengths.begin(), m_shortLengths.end(), 0);
+  m_nWidestShort = 0;
+  m_longLengths.clear();
 }
 
 void LineRing::Grow() {
@@ -65,10 +98,7 @@ ScreenModel::ScreenModel(const LiveSettings& settings, RepaintSink* sink)
   m_live.Refresh(m_settings, m_options, m_nSettingsVersion);
 }
 
-void ScreenModel::SetLogFailures(LogFailures* failures) {
-  std::lock_guard<std::mutex> lock(m_csLines);
-  m_textLog.SetReporter(failures, LogKind::kText);
-}
+void ScreenModel::SetLogFailures(LogFailures* failures) { m_textLog.SetReporter(failures); }
 
 // Takes the record the user-interface thread published last. A text log that
 // was switched off is closed; one whose path changed reopens at its next write.
@@ -76,27 +106,8 @@ void ScreenModel::SyncSettings() {
   if (!m_live.Refresh(m_settings, m_options, m_nSettingsVersion) || m_settings.bSaveText != 0) {
     return;
   }
-  std::lock_guard<std::mutex> lock(m_csLines);
-  m_textLog.Close();
-}
-
-ScreenModel::UnitSettings ScreenModel::ReadUnitSettings(const SETTINGS& settings) {
-  UnitSettings s;
-  // A unit holds 1 to 4 bytes (m_unitBytes has four): a length index from a
-  // hand-edited record outside 0..3 is clamped into that range.
-  s.nUnitLength = std::clamp<std::int32_t>(settings.nUnitLengthIndex, 0, 3) + 1;
-  s.nFormat = settings.nUnitFormatIndex;
-  s.bReverse = settings.bReverseBytes != 0;
-  s.nColumns = settings.nColumns;
-  // The trimming loop removes lines while there are at least nRows of them;
-  // with nRows below 1 it would run on an empty list. Such a value keeps one
-  // line; a huge one keeps kMaxDisplayRows, so a long stream cannot take all
-  // memory. The record keeps what the user entered.
-  s.nRows = std::clamp<std::int32_t>(settings.nRows, 1, kMaxDisplayRows);
-  s.bLineMode = s.nFormat == kFormatText && s.nColumns == 0;
-  s.bPlainFormat = s.nFormat >= kFormatText && s.nFormat <= kFormatFloat;
-  s.bSaveText = settings.bSaveText != 0;
-  return s;
+  m_textLog.QueueClose();
+  m_textLog.Drain();
 }
 
 inline std::size_t ScreenModel::UnitText(const UnitSettings& s, std::uint8_t b, char* out) const {
@@ -108,13 +119,13 @@ inline std::size_t ScreenModel::UnitText(const UnitSettings& s, std::uint8_t b, 
       out[0] = static_cast<char>(b);
       return 1;
     case kFormatHex:
-      return FormatHexUnit(UnitValue(m_unitBytes, n, s.bReverse), n, out);
+      return FormatHexUnit(UnitBits(s, m_unitBytes), n, out);
     case kFormatBinary:
       return FormatBinaryUnit(m_unitBytes, n, out);
     case kFormatDec:
-      return FormatDecUnit(UnitValue(m_unitBytes, n, s.bReverse), n, out);
+      return FormatDecUnit(UnitBits(s, m_unitBytes), n, out);
     default:
-      return FormatFloatUnit(UnitValue(m_unitBytes, n, s.bReverse), out);
+      return FormatFloatUnit(UnitBits(s, m_unitBytes), out);
   }
 }
 
@@ -125,7 +136,7 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length)
 }
 
 void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length,
-                                   const ReadTime& readTime) {
+                                   const ReadTime& readTime, ScreenObserver* observer) {
   if (length == 0) return;
   SyncSettings();
   const UnitSettings s = ReadUnitSettings(m_settings);
@@ -148,6 +159,7 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length,
   Rect lastLine;
   {
     std::lock_guard<std::mutex> lock(m_csLines);
+    m_pObserver = observer;
     // Taken under the lock with the lines: a Clear either sees the whole run
     // on the screen and in this count, or neither.
     m_nBytesTaken.fetch_add(static_cast<std::uint32_t>(length), std::memory_order_relaxed);
@@ -184,7 +196,8 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length,
       m_unitBytes[fill++] = b;
       if (fill < s.nUnitLength) continue;
       fill = 0;
-      const bool joinsLine = units > 0 && (s.nColumns == 0 || units < s.nColumns);
+      // An observer hears of every unit: then each is placed one by one.
+      const bool joinsLine = !observer && units > 0 && (s.nColumns == 0 || units < s.nColumns);
       if (joinsLine && s.bPlainFormat && !(s.bLineMode && b == kCarriageReturn)) {
         pendingLength += UnitText(s, b, pending + pendingLength);
         if (units < kMaxUnitsOnLine) ++units;
@@ -207,12 +220,25 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length,
     if (pendingLength > 0) AppendJoinedUnits(pending, pendingLength);
     m_nUnitsOnLine = units;
     m_nUnitFill.store(fill, std::memory_order_relaxed);
-    FlushTextLog(fx, m_settings);
+    QueueTextLog(fx, m_settings);
+    m_pObserver = nullptr;
     m_nLineCount.store(m_lines.size(), std::memory_order_release);
     // The paint writes m_rcLastLine under the lock; take it while we hold it.
     lastLine = m_rcLastLine;
   }
+  // The file is written outside the lock, in the order the lines closed.
+  if (fx.bTextLogTouched) m_textLog.Drain();
+  if (observer) observer->OnReadPlaced();
   RequestRepaint(fx, lastLine);
+}
+
+void ScreenModel::CompleteLine(const UnitSettings& s) {
+  if (m_bLineCompleted || m_lines.empty()) return;
+  m_bLineCompleted = true;
+  if (m_pObserver) {
+    m_pObserver->OnLineCompleted(
+        s, CompletedLine{m_lines.back(), m_lines.BackTime(), LineDirection::kReceived});
+  }
 }
 
 void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterPause,
@@ -229,6 +255,7 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterP
   if (pauseBreak || (s.nColumns != 0 && m_nUnitsOnLine >= s.nColumns)) {
     m_nUnitsOnLine = 0;
     lineBoundary = true;
+    CompleteLine(s);
     TrimLines(s, fx);
   }
 
@@ -236,11 +263,18 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterP
     lineBoundary = true;
     if (s.bSaveText) WriteTextLine(fx);
     m_lines.push_back_empty(m_arrival.UnitTime());
+    m_bLineCompleted = false;
+  }
+  if (m_pObserver) {
+    m_pObserver->OnUnitPlaced(
+        s, PlacedUnit{m_unitBytes, s.nUnitLength, UnitBits(s, m_unitBytes), m_nUnitsOnLine,
+                      m_arrival.UnitTime(), LineDirection::kReceived});
   }
 
   if (s.bLineMode && b == kCarriageReturn) {
     // Ends the line: nothing is appended, and the next unit starts a new line.
     lineBoundary = true;
+    CompleteLine(s);
     TrimLines(s, fx);
     m_nUnitsOnLine = -1;  // CountUnit brings it to 0
     m_bLineAwaitsText = false;
@@ -262,6 +296,8 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterP
     }
   }
   CountUnit(lineBoundary, fx);
+  // A full line is complete now; the next unit would only confirm it.
+  if (s.nColumns != 0 && m_nUnitsOnLine >= s.nColumns) CompleteLine(s);
 }
 
 void ScreenModel::AppendJoinedUnits(const char* text, std::size_t length) {
@@ -311,14 +347,8 @@ void ScreenModel::WriteTextLine(RunEffects& fx) {
   m_textPending.append("\r\n");
 }
 
-void ScreenModel::FlushTextLog(const RunEffects& fx, const SETTINGS& settings) {
-  if (!fx.bTextLogTouched) return;
-  // A log that cannot be opened or written costs this data, silently; the
-  // display carries on and the next line tries again.
-  m_textLog.Append(TextFilePath(settings),
-                   reinterpret_cast<const std::uint8_t*>(m_textPending.data()),
-                   m_textPending.size());
-  m_textPending.clear();
+void ScreenModel::QueueTextLog(const RunEffects& fx, const SETTINGS& settings) {
+  if (fx.bTextLogTouched) m_textLog.Queue(TextFilePath(settings), m_textPending);
 }
 
 void ScreenModel::RequestRepaint(const RunEffects& fx, const Rect& lastLine) {
@@ -342,7 +372,7 @@ void ScreenModel::Clear(const std::function<void(std::uint32_t bytesTaken)>& und
       // The line being filled has not been written by anything else yet.
       RunEffects fx;
       WriteTextLine(fx);
-      FlushTextLog(fx, settings);
+      QueueTextLog(fx, settings);
     }
     m_nUnitsOnLine = 0;
     m_nUnitFill.store(0, std::memory_order_relaxed);
@@ -350,9 +380,11 @@ void ScreenModel::Clear(const std::function<void(std::uint32_t bytesTaken)>& und
     m_nLineCount.store(0, std::memory_order_release);
     m_nGeneration.fetch_add(1, std::memory_order_release);
     m_bLineAwaitsText = false;
+    m_bLineCompleted = false;
     const std::uint32_t taken = m_nBytesTaken.exchange(0, std::memory_order_relaxed);
     if (underLock) underLock(taken);
   }
+  m_textLog.Drain();
   if (m_pSink) m_pSink->InvalidateAll();
 }
 
@@ -377,15 +409,10 @@ std::string ScreenModel::CopyAllText(bool timestamps) const {
   return text;
 }
 
-std::uint64_t ScreenModel::VisitLines(const std::function<void(const DisplayLine&)>& visit,
-                                      const std::function<std::optional<Rect>()>& lastLine) {
-  if (!visit) return VisitLines(std::function<void(const DisplayLine&, LineTime)>(), lastLine);
-  return VisitLines([&visit](const DisplayLine& line, LineTime) { visit(line); }, lastLine);
-}
-
-std::uint64_t ScreenModel::VisitLines(
-    const std::function<void(const DisplayLine&, LineTime)>& visit,
-    const std::function<std::optional<Rect>()>& lastLine) {
+ScreenModel::Extent ScreenModel::VisitRows(
+    std::size_t first, std::size_t count,
+    const std::function<void(std::size_t, std::string_view, LineTime)>& visit,
+    const std::function<std::optional<Rect>(const Extent&)>& lastLine) {
   // The worker holds the lock for one received batch, some tens of
   // microseconds even in a flood: a paint waits that long rather than go to
   // sleep and be woken once more in its frame.
@@ -396,13 +423,19 @@ std::uint64_t ScreenModel::VisitLines(
     }
     if (!lock.owns_lock()) lock.lock();
   }
+  Extent extent;
+  extent.generation = m_nGeneration.load(std::memory_order_relaxed);
+  extent.nLines = m_lines.size();
+  extent.nWidest = m_lines.Widest();
   if (visit) {
-    for (std::size_t i = 0; i < m_lines.size(); ++i) visit(m_lines[i], m_lines.TimeAt(i));
+    const std::size_t end =
+        first < extent.nLines ? first + std::min(count, extent.nLines - first) : first;
+    for (std::size_t i = first; i < end; ++i) visit(i, m_lines[i], m_lines.TimeAt(i));
   }
   if (lastLine) {
-    if (const std::optional<Rect> rect = lastLine()) m_rcLastLine = *rect;
+    if (const std::optional<Rect> rect = lastLine(extent)) m_rcLastLine = *rect;
   }
-  return m_nGeneration.load(std::memory_order_relaxed);
+  return extent;
 }
 
 // Both are written under m_csLines and read without it: the paint asks at
@@ -442,16 +475,6 @@ void ScreenModel::SetLastLineRect(const Rect& rect) {
 std::int32_t ScreenModel::UnitsOnLine() const {
   std::lock_guard<std::mutex> lock(m_csLines);
   return m_nUnitsOnLine;
-}
-
-ScreenModel::StreamPosition ScreenModel::Position() const {
-  StreamPosition position;
-  std::lock_guard<std::mutex> lock(m_csLines);
-  position.nUnitFill = m_nUnitFill.load(std::memory_order_relaxed);
-  std::memcpy(position.unitBytes, m_unitBytes, sizeof m_unitBytes);
-  position.nUnitsOnLine = m_nUnitsOnLine;
-  position.bLastLineShowsText = !m_lines.empty() && !m_lines.back().empty();
-  return position;
 }
 
 }  // namespace tarnwick

@@ -8,20 +8,22 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "display/line_timestamp.h"
-#include "display/output_file.h"
+#include "display/log_failures.h"
 #include "display/read_time.h"
 #include "display/repaint_sink.h"
+#include "display/screen_observer.h"
+#include "display/text_log_writer.h"
 #include "display/unit_arrival.h"
+#include "display/unit_settings.h"
 #include "settings/live_settings.h"
 
 namespace tarnwick {
-
-// The most lines the screen keeps, whatever Rows says.
-inline constexpr std::int32_t kMaxDisplayRows = 1'000'000;
 
 // One display line: bytes with an explicit length; any byte value may occur.
 using DisplayLine = std::string;
@@ -29,7 +31,8 @@ using DisplayLine = std::string;
 // The display lines, oldest first, in a ring of reusable strings: dropping the
 // oldest line keeps its storage for the next new line, so a screen that scrolls
 // at a steady size allocates nothing. Each slot also holds its line's arrival
-// time.
+// time. The ring knows its widest line, kept as lines come and go: only the
+// last line ever changes, so the others' lengths are counted once each.
 class LineRing {
  public:
   std::size_t size() const { return m_count; }
@@ -43,9 +46,13 @@ class LineRing {
   void pop_front();
   DisplayLine& push_back_empty(LineTime time);
   void clear();
+  // The length in bytes of the longest line.
+  std::size_t Widest() const;
 
  private:
   void Grow();
+  void CountLength(std::size_t length);
+  void UncountLength(std::size_t length);
 
   struct Slot {
     DisplayLine line;
@@ -55,6 +62,12 @@ class LineRing {
   std::size_t m_mask = 0;
   std::size_t m_head = 0;
   std::size_t m_count = 0;
+  // Lengths of every line but the last: short ones in a table by length,
+  // the rare long ones in a set.
+  static constexpr std::size_t kShortLengths = 4096;
+  std::vector<std::uint32_t> m_shortLengths;
+  std::size_t m_nWidestShort = 0;  // no counted short line is longer
+  std::multiset<std::size_t> m_longLengths;
 };
 
 class ScreenModel {
@@ -70,9 +83,11 @@ class ScreenModel {
   // the state, lines, text log and repaint areas that one AddReceivedByte per
   // byte would leave. Lines closed in the run reach the text log together
   // before this returns. readTime: when the read that brought the run took
-  // place; without it, now.
+  // place; without it, now. observer (may be null) hears of every unit placed
+  // and every line completed in the run.
   void AddReceivedBytes(const std::uint8_t* data, std::size_t length);
-  void AddReceivedBytes(const std::uint8_t* data, std::size_t length, const ReadTime& readTime);
+  void AddReceivedBytes(const std::uint8_t* data, std::size_t length, const ReadTime& readTime,
+                        ScreenObserver* observer = nullptr);
 
   // UI thread. Writes the pending line to the text log (when bSaveText), drops
   // the partial unit and every line. underLock runs while m_csLines is still
@@ -89,16 +104,19 @@ class ScreenModel {
   // with timestamps, each line begins with its arrival time and one blank.
   std::string CopyAllText(bool timestamps = false) const;
 
-  // UI thread, for drawing: calls visit(line) for every line, oldest first,
-  // under m_csLines, then stores the last line's rectangle computed by the
-  // paint. lastLine is called under the same lock once all lines were visited;
-  // std::nullopt keeps the rectangle. Returns the generation of the lines
-  // visited (see Generation).
-  std::uint64_t VisitLines(const std::function<void(const DisplayLine&)>& visit,
-                           const std::function<std::optional<Rect>()>& lastLine);
-  // The same, with each line's arrival time.
-  std::uint64_t VisitLines(const std::function<void(const DisplayLine&, LineTime)>& visit,
-                           const std::function<std::optional<Rect>()>& lastLine);
+  // What a drawing needs besides the rows it draws.
+  struct Extent {
+    std::uint64_t generation = 0;  // see Generation
+    std::size_t nLines = 0;
+    std::size_t nWidest = 0;  // bytes of the longest line
+  };
+  // UI thread, for drawing: under m_csLines, calls visit(index, line, time)
+  // for the lines first .. first + count - 1 that exist, oldest first, then
+  // lastLine(extent); what that returns (if anything) becomes the last line's
+  // rectangle. The cost is that of the rows asked for, whatever the history.
+  Extent VisitRows(std::size_t first, std::size_t count,
+                   const std::function<void(std::size_t, std::string_view, LineTime)>& visit,
+                   const std::function<std::optional<Rect>(const Extent&)>& lastLine);
   // Grows whenever the lines change (a complete unit, a Clear): a drawing of
   // the same generation shows the lines as they are.
   std::uint64_t Generation() const;
@@ -113,30 +131,11 @@ class ScreenModel {
   std::int32_t UnitFill() const { return m_nUnitFill.load(std::memory_order_relaxed); }
   std::int32_t UnitsOnLine() const;
 
-  // The display fields of the settings as one complete unit sees them,
-  // corrected into the ranges the formatter needs. Whoever follows the stream
-  // as the screen lays it out reads them the same way.
-  struct UnitSettings {
-    int nUnitLength;  // 1..4 bytes
-    std::int32_t nFormat;
-    bool bReverse;
-    std::int32_t nColumns;
-    std::int32_t nRows;  // 1..kMaxDisplayRows
-    bool bLineMode;      // TEXT with no column count: CR ends lines, LF is dropped
-    bool bPlainFormat;   // one of the five formats, not "Unknown Format"
-    bool bSaveText;
-  };
-  static UnitSettings ReadUnitSettings(const SETTINGS& settings);
-
-  // Where the next received byte lands, for another reader of the stream
-  // that starts mid-line. Worker thread, between two batches.
-  struct StreamPosition {
-    int nUnitFill = 0;
-    std::uint8_t unitBytes[4] = {};
-    std::int32_t nUnitsOnLine = 0;
-    bool bLastLineShowsText = false;
-  };
-  StreamPosition Position() const;
+  // The model's reading of the settings (see unit_settings.h).
+  using UnitSettings = tarnwick::UnitSettings;
+  static UnitSettings ReadUnitSettings(const SETTINGS& settings) {
+    return tarnwick::ReadUnitSettings(settings);
+  }
 
  private:
   // What a run of units asks for once the lock is released, and whether it
@@ -156,8 +155,10 @@ class ScreenModel {
   void TrimLines(const UnitSettings& s, RunEffects& fx);
   void SyncSettings();
   void WriteTextLine(RunEffects& fx);
-  void FlushTextLog(const RunEffects& fx, const SETTINGS& settings);
+  void QueueTextLog(const RunEffects& fx, const SETTINGS& settings);
   void RequestRepaint(const RunEffects& fx, const Rect& lastLine);
+  // The last line ends (once): the observer hears of it.
+  void CompleteLine(const UnitSettings& s);
 
   const LiveSettings& m_live;
   // The worker's copy of the record: written and read only by AddReceivedBytes.
@@ -166,13 +167,16 @@ class ScreenModel {
   std::uint64_t m_nSettingsVersion = 0;
   RepaintSink* m_pSink;
 
-  mutable std::mutex m_csLines;  // guards m_lines, m_nUnitsOnLine, m_rcLastLine, the text log
+  mutable std::mutex m_csLines;  // guards m_lines, m_nUnitsOnLine, m_rcLastLine, m_textPending
   LineRing m_lines;
   std::int32_t m_nUnitsOnLine = 0;
   bool m_bLineAwaitsText = false;  // the last line shows nothing yet
+  bool m_bLineCompleted = false;   // the last line was reported complete
   Rect m_rcLastLine{0, 0, 1000, 1000};
   std::atomic<std::uint64_t> m_nGeneration{0};
   std::atomic<std::size_t> m_nLineCount{0};
+  // The observer of the run in progress (worker, under m_csLines).
+  ScreenObserver* m_pObserver = nullptr;
 
   // Worker only, except that Clear resets m_nUnitFill under m_csLines.
   std::uint8_t m_unitBytes[4] = {};
@@ -185,8 +189,9 @@ class ScreenModel {
   // Worker only: arrival times and pauses of the units.
   UnitArrival m_arrival;
 
-  OutputFile m_textLog;
-  std::string m_textPending;  // closed lines of the current run, not yet in the file
+  // Lines are queued for the text log under m_csLines and written outside it.
+  TextLogWriter m_textLog;
+  std::string m_textPending;  // closed lines of the current run, not yet queued
   // Under m_csLines: lines reach the text log with their arrival time.
   bool m_bStampTextLog = false;
   TimestampFormatter m_textLogStamps;

@@ -1,47 +1,71 @@
 #include "plot/plot_feed.h"
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
-
-#include "display/screen_model.h"
 
 namespace tarnwick {
 
-void PlotFeed::OnReceived(const std::uint8_t* data, std::size_t length, const ReadTime& time,
-                          const SETTINGS& settings, const DisplayOptions& options,
-                          ScreenModel* model) {
-  // After a restart, and when the unit layout changes under the stream, take
-  // the model's place in it: columns then stay the ones the screen shows.
-  const std::uint64_t restarts = m_nRestarts.load(std::memory_order_acquire);
-  const UnitLayout layout{settings.nUnitLengthIndex, settings.nUnitFormatIndex,
-                          settings.bReverseBytes, settings.nColumns};
-  if (restarts != m_nSeenRestarts || !(layout == m_layout)) {
-    if (model) {
-      m_extractor.Resync(model->Position());
-    } else {
-      m_extractor.Reset();
+void PlotFeed::BeginRead() {
+  if (m_bReadBegun) return;
+  m_bReadBegun = true;
+  m_nReadRestarts = m_nRestarts.load(std::memory_order_acquire);
+}
+
+void PlotFeed::OnUnitPlaced(const UnitSettings& settings, const PlacedUnit& unit) {
+  // Only received data is plotted; TEXT is read by the line, "Unknown
+  // Format" not at all.
+  if (unit.direction != LineDirection::kReceived || !settings.bPlainFormat ||
+      settings.nFormat == kFormatText) {
+    return;
+  }
+  BeginRead();
+  if (unit.nColumn >= kMaxPlotChannels) {
+    ++m_scratchSkipped.nBeyondChannels;
+    return;
+  }
+  const double value = UnitNumber(settings, unit.nBits);
+  if (!std::isfinite(value)) {
+    ++m_scratchSkipped.nNotFinite;
+    return;
+  }
+  m_scratch.push_back(Sample{static_cast<std::uint8_t>(unit.nColumn), value, unit.time});
+}
+
+void PlotFeed::OnLineCompleted(const UnitSettings& settings, const CompletedLine& line) {
+  if (line.direction != LineDirection::kReceived || settings.nFormat != kFormatText) {
+    return;
+  }
+  BeginRead();
+  for (const char c : line.text) m_fields.Add(c);
+  m_fields.EndLine(
+      [&](int channel, double value) {
+        m_scratch.push_back(Sample{static_cast<std::uint8_t>(channel), value, line.time});
+      },
+      m_scratchSkipped);
+}
+
+void PlotFeed::OnReadPlaced() {
+  if (!m_bReadBegun) return;
+  m_bReadBegun = false;
+  {
+    std::lock_guard<std::mutex> lock(m_csPending);
+    // Taken before a restart that came meanwhile: belongs to what was cleared.
+    if (m_nRestarts.load(std::memory_order_relaxed) == m_nReadRestarts) {
+      m_pending.skipped += m_scratchSkipped;
+      m_pending.samples.insert(m_pending.samples.end(), m_scratch.begin(), m_scratch.end());
+      if (m_pending.samples.size() > m_nMaxPending) {
+        // The window is not collecting: keep the newest half, count the rest.
+        const std::size_t drop = m_pending.samples.size() - m_nMaxPending / 2;
+        for (std::size_t i = 0; i < drop; ++i) ++m_pending.dropped[m_pending.samples[i].nChannel];
+        m_pending.samples.erase(m_pending.samples.begin(),
+                                m_pending.samples.begin() + static_cast<std::ptrdiff_t>(drop));
+        m_pending.skipped.nDropped += drop;
+      }
     }
-    m_nSeenRestarts = restarts;
-    m_layout = layout;
   }
   m_scratch.clear();
-  SkipCounts skipped;
-  m_extractor.Take(data, length, time, settings, options, m_scratch, skipped);
-  if (m_scratch.empty() && skipped == SkipCounts{}) return;
-
-  std::lock_guard<std::mutex> lock(m_csPending);
-  // Taken before a restart that came meanwhile: belongs to what was cleared.
-  if (m_nRestarts.load(std::memory_order_relaxed) != restarts) return;
-  m_pending.skipped += skipped;
-  m_pending.samples.insert(m_pending.samples.end(), m_scratch.begin(), m_scratch.end());
-  if (m_pending.samples.size() > m_nMaxPending) {
-    // The window is not collecting: keep the newest half, count the rest.
-    const std::size_t drop = m_pending.samples.size() - m_nMaxPending / 2;
-    for (std::size_t i = 0; i < drop; ++i) ++m_pending.dropped[m_pending.samples[i].nChannel];
-    m_pending.samples.erase(m_pending.samples.begin(),
-                            m_pending.samples.begin() + static_cast<std::ptrdiff_t>(drop));
-    m_pending.skipped.nDropped += drop;
-  }
+  m_scratchSkipped = SkipCounts{};
 }
 
 bool PlotFeed::TakeBatch(SampleBatch& batch) {

@@ -1,6 +1,10 @@
-// The live plot's end of the receive path. The port worker hands it every read
-// while the plot window is open; it takes the samples out on the worker thread
-// and keeps them until the window collects them, one batch per frame.
+// The live plot's end of the receive path. While the plot window is open the
+// worker hands it to the screen model with every read; it takes its samples
+// from what the model places: in HEX, BINARY, DEC and FLOAT the unit in
+// column k of a line is the next sample of channel k; in TEXT each line the
+// screen completes is split into fields and the number in field k is the next
+// sample of channel k. It keeps them until the window collects them, one
+// batch per frame.
 #pragma once
 
 #include <array>
@@ -10,9 +14,9 @@
 #include <mutex>
 #include <vector>
 
+#include "display/screen_observer.h"
 #include "plot/plot_sample.h"
-#include "plot/sample_extractor.h"
-#include "port/receive_observer.h"
+#include "plot/text_fields.h"
 
 namespace tarnwick {
 
@@ -31,7 +35,7 @@ struct SampleBatch {
   }
 };
 
-class PlotFeed : public ReceiveObserver {
+class PlotFeed : public ScreenObserver {
  public:
   // The most samples waiting for the window; beyond it the oldest go. The
   // window collects 30 times a second, so this is far more than any serial
@@ -40,33 +44,27 @@ class PlotFeed : public ReceiveObserver {
 
   explicit PlotFeed(std::size_t maxPending = kMaxPending) : m_nMaxPending(maxPending) {}
 
-  void OnReceived(const std::uint8_t* data, std::size_t length, const ReadTime& time,
-                  const SETTINGS& settings, const DisplayOptions& options,
-                  ScreenModel* model) override;
+  // ScreenObserver, worker thread.
+  void OnUnitPlaced(const UnitSettings& settings, const PlacedUnit& unit) override;
+  void OnLineCompleted(const UnitSettings& settings, const CompletedLine& line) override;
+  void OnReadPlaced() override;
 
   // Any thread: the samples taken since the last call, moved into batch
   // (whose previous content goes); false when there were none and nothing
   // was skipped.
   bool TakeBatch(SampleBatch& batch);
-  // Any thread: forgets what waits, and the next read picks the stream up
-  // afresh where the screen model stands (after a Clear, or when the window
-  // starts listening again).
+  // Any thread: forgets what waits, and what the read in progress took.
   void Restart();
 
  private:
-  struct UnitLayout {
-    std::int32_t nUnitLengthIndex = -1;
-    std::int32_t nUnitFormatIndex = -1;
-    std::int32_t bReverseBytes = -1;
-    std::int32_t nColumns = -1;
-    friend bool operator==(const UnitLayout&, const UnitLayout&) = default;
-  };
+  void BeginRead();
 
-  // Worker thread only.
-  SampleExtractor m_extractor;
-  std::uint64_t m_nSeenRestarts = ~std::uint64_t{0};
-  UnitLayout m_layout;
+  // Worker thread only: the read in progress.
   std::vector<Sample> m_scratch;
+  SkipCounts m_scratchSkipped;
+  bool m_bReadBegun = false;
+  std::uint64_t m_nReadRestarts = 0;
+  TextFieldSplitter m_fields;
 
   std::atomic<std::uint64_t> m_nRestarts{0};
   const std::size_t m_nMaxPending;

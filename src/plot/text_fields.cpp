@@ -9,33 +9,52 @@ namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+bool IsAlphaNumeric(char c) {
+  return IsDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+}
+
 bool MayBeInNumber(char c) {
   return IsDigit(c) || c == '+' || c == '-' || c == '.' || c == 'e' || c == 'E';
 }
 
 }  // namespace
 
-NumberParse ParsePlotNumber(std::string_view field, double& value) {
-  std::string_view digits = field;
+NumberParse FindPlotNumber(std::string_view field, double& value) {
+  const std::size_t n = field.size();
+  const auto at = [&](std::size_t i) { return i < n ? field[i] : '\0'; };
+  // Where the number starts: a sign, a point or a digit that begins one, not
+  // glued to a word or a number before it.
+  std::size_t start = 0;
+  for (;; ++start) {
+    if (start >= n) return NumberParse::kNotANumber;
+    const char c = field[start];
+    const bool sign = c == '+' || c == '-';
+    const std::size_t body = sign ? start + 1 : start;
+    const bool begins = IsDigit(at(body)) || (at(body) == '.' && IsDigit(at(body + 1)));
+    if (!begins || !(IsDigit(c) || sign || c == '.')) continue;
+    if (start > 0 && (IsAlphaNumeric(field[start - 1]) || field[start - 1] == '.' ||
+                      field[start - 1] == '+' || field[start - 1] == '-')) {
+      return NumberParse::kNotANumber;
+    }
+    break;
+  }
   // from_chars takes a minus sign but no plus sign.
-  const bool plus = !digits.empty() && digits.front() == '+';
-  if (plus) digits.remove_prefix(1);
-  const std::string_view unsigned_part =
-      !plus && !digits.empty() && digits.front() == '-' ? digits.substr(1) : digits;
-  // Keeps out "inf", "nan", a second sign and an empty field.
-  if (unsigned_part.empty()) return NumberParse::kNotANumber;
-  const char first = unsigned_part.front();
-  if (!IsDigit(first) && !(first == '.' && unsigned_part.size() > 1 && IsDigit(unsigned_part[1]))) {
+  const std::size_t from = field[start] == '+' ? start + 1 : start;
+  double parsed = 0;
+  const char* end = field.data() + n;
+  const auto [ptr, error] =
+      std::from_chars(field.data() + from, end, parsed, std::chars_format::general);
+  if (error != std::errc() && error != std::errc::result_out_of_range) {
     return NumberParse::kNotANumber;
   }
-  double parsed = 0;
-  const char* end = digits.data() + digits.size();
-  const auto [ptr, error] = std::from_chars(digits.data(), end, parsed, std::chars_format::general);
-  if (ptr != end) return NumberParse::kNotANumber;
+  // What follows may be a closing bracket or a unit sign, not more of a word
+  // or another number.
+  for (const char* p = ptr; p != end; ++p) {
+    if (IsDigit(*p) || (p == ptr && IsAlphaNumeric(*p))) return NumberParse::kNotANumber;
+  }
   if (error == std::errc::result_out_of_range || !std::isfinite(parsed)) {
     return NumberParse::kOutOfRange;
   }
-  if (error != std::errc()) return NumberParse::kNotANumber;
   value = parsed;
   return NumberParse::kNumber;
 }
@@ -60,8 +79,8 @@ void TextFieldSplitter::EndField() {
   NumberParse parse = NumberParse::kNotANumber;
   if (m_bFieldTooLong) {
     if (m_bFieldNumeric) parse = NumberParse::kOutOfRange;
-  } else if (m_bFieldNumeric) {
-    parse = ParsePlotNumber(std::string_view(m_field.data(), m_nFieldLength), value);
+  } else {
+    parse = FindPlotNumber(std::string_view(m_field.data(), m_nFieldLength), value);
   }
   if (parse == NumberParse::kOutOfRange) {
     ++m_skipped.nOutOfRange;

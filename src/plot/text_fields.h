@@ -15,9 +15,12 @@ namespace tarnwick {
 
 enum class NumberParse { kNumber, kNotANumber, kOutOfRange };
 
-// A whole field as a number: optional sign, digits with an optional decimal
-// point, optional exponent. "inf", "nan" and hexadecimal are not numbers.
-NumberParse ParsePlotNumber(std::string_view field, double& value);
+// The number in a field, as people write one beside a label or in brackets
+// ("temp=22", "(10)", "x:1.5e3", "-7"): optional sign, digits with an
+// optional decimal point, optional exponent. It must be the field's only
+// number and not glued to letters or digits ("abc12", "0x1F", "12:30:45" and
+// "1.2.3" hold none); "inf" and "nan" are not numbers.
+NumberParse FindPlotNumber(std::string_view field, double& value);
 
 class TextFieldSplitter {
  public:
@@ -48,7 +51,7 @@ class TextFieldSplitter {
   std::array<char, kMaxFieldLength> m_field{};
   std::size_t m_nFieldLength = 0;
   bool m_bFieldTooLong = false;
-  bool m_bFieldNumeric = true;  // only characters a number may hold so far
+  bool m_bFieldNumeric = true;  // only characters a number may hold so far (for a long field)
   std::size_t m_nFieldIndex = 0;
   std::array<std::optional<double>, kMaxPlotChannels> m_values{};
   SkipCounts m_skipped;

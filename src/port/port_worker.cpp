@@ -371,9 +371,9 @@ void PortWorker::DeliverReceived(const std::uint8_t* data, std::size_t length) {
   const SETTINGS& settings = m_settings.Get();
   m_nBytesRead.fetch_add(static_cast<std::int32_t>(length), std::memory_order_relaxed);
   if (settings.bSaveRaw != 0) m_rawLog.Append(PathOf(settings.szRawFile), data, length);
-  if (ReceiveObserver* observer = m_pObserver.load(std::memory_order_acquire))
-    observer->OnReceived(data, length, readTime, settings, m_settings.Options(), m_pView.load());
-  if (ScreenModel* view = m_pView.load()) view->AddReceivedBytes(data, length, readTime);
+  if (ScreenModel* view = m_pView.load()) {
+    view->AddReceivedBytes(data, length, readTime, m_pObserver.load(std::memory_order_acquire));
+  }
   m_lineState.AfterReceive();
 }
 

@@ -17,7 +17,6 @@
 #include "port/conversation.h"
 #include "port/line_state.h"
 #include "port/output_pacing.h"
-#include "port/receive_observer.h"
 #include "port/serial_line.h"
 #include "settings/live_settings.h"
 
@@ -53,10 +52,11 @@ class PortWorker {
   // The line error counts start again from zero.
   void ResetCounters(std::uint32_t bytesShown);
 
-  // Any thread: who else reads the received stream (null: nobody, at the cost
-  // of one atomic load per read). A detached observer may still be in its
+  // Any thread: who else follows the received stream as the screen model
+  // places it (null: nobody, at the cost of one atomic load per read); handed
+  // to the model with each read. A detached observer may still be in its
   // last call; it must outlive the worker.
-  void SetReceiveObserver(ReceiveObserver* observer) {
+  void SetReceiveObserver(ScreenObserver* observer) {
     m_pObserver.store(observer, std::memory_order_release);
   }
 
@@ -101,7 +101,7 @@ class PortWorker {
   std::atomic<std::int32_t> m_nTxLength{0};
   std::atomic<std::int32_t> m_nTxPos{0};
   std::atomic<ScreenModel*> m_pView{nullptr};
-  std::atomic<ReceiveObserver*> m_pObserver{nullptr};
+  std::atomic<ScreenObserver*> m_pObserver{nullptr};
 
  private:
   enum class TransferEnd { kStopped, kReopen, kLost };

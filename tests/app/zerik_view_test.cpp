@@ -41,10 +41,9 @@ SETTINGS OneCharacterLines(std::int32_t lfHeight) {
   return settings;
 }
 
-// Widths by the line's only character, heights fixed, as the layout cases give them.
+// 40 px a character, heights fixed, as the layout cases give them.
 QSize MeasureByLetter(const QFontMetrics&, const QString& text) {
-  const int width = text == "a" ? 40 : text == "b" ? 120 : text == "c" ? 80 : 0;
-  return {width, 7};
+  return {40 * static_cast<int>(text.size()), 7};
 }
 
 TEST(ZerikViewLayout, NoLinesGivesHeaderOnlyScrollSize) {
@@ -57,15 +56,48 @@ TEST(ZerikViewLayout, NoLinesGivesHeaderOnlyScrollSize) {
 
 TEST(ZerikViewLayout, ThreeLinesSizeTheScrollAreaAndTheLastLine) {
   AppFixture fixture(false);
-  fixture.WriteConfig(OneCharacterLines(-16));
+  SETTINGS settings = OneCharacterLines(-16);
+  settings.nColumns = 0;  // line mode: lines of 1, 3 and 2 characters
+  fixture.WriteConfig(settings);
   fixture.Start();
   CZerikView& view = fixture.View();
   view.SetTextMeasure(&MeasureByLetter);
-  Feed(view, "abc");
+  Feed(view, "a\rbbb\rcc");
   Paint(view);
   EXPECT_EQ(view.ScrollSize(), QSize(140, 4 * 16));
   // The last line: left 10, top 3h, right twice the widest, bottom top + h + c.
   EXPECT_EQ(view.Model().LastLineRect(), (Rect{10, 48, 240, 48 + 16 + 7}));
+}
+
+// A frame draws the rows in sight, whatever the history holds, and the
+// document still spans every line.
+TEST(ZerikViewLayout, APaintDrawsOnlyTheRowsInSight) {
+  AppFixture fixture(false);
+  SETTINGS settings = OneCharacterLines(-16);
+  settings.nRows = 100'000;
+  fixture.WriteConfig(settings);
+  fixture.Start();
+  CZerikView& view = fixture.View();
+  std::string bytes(100'000, 'x');
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>('a' + i % 26);
+  Feed(view, bytes);
+  view.resize(400, 300);
+  Paint(view);
+  ASSERT_EQ(view.ScrollSize().height(), 100'001 * 16);
+  const int h = 16;
+  for (const int scroll : {0, 7, 800'008, 100'001 * 16 - 300}) {
+    view.verticalScrollBar()->setValue(scroll);
+    ASSERT_EQ(view.verticalScrollBar()->value(), scroll);
+    Paint(view);  // 400 x 300 from the scroll position
+    // Line i is the row from (i + 1) h; those reaching into the 300 rows in sight.
+    std::size_t inSight = 0;
+    for (long long i = 0; i < 100'000; ++i) {
+      const long long top = (i + 1) * h;
+      if (top + h > scroll && top < scroll + 300) ++inSight;
+    }
+    EXPECT_GE(view.RowsDrawn(), inSight) << scroll;
+    EXPECT_LE(view.RowsDrawn(), inSight + 1) << scroll;
+  }
 }
 
 // A line that never breaks must not make every paint shape the whole of it:

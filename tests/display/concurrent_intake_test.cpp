@@ -55,12 +55,13 @@ TEST(ConcurrentIntake, ReadersAndClearSeeAConsistentModel) {
   for (int i = 0; i < 2000 || runs.load() < 500 || clears < 20; ++i) {
     std::size_t count = 0;
     bool whole = true;
-    model.VisitLines(
-        [&](const DisplayLine& line) {
+    model.VisitRows(
+        0, static_cast<std::size_t>(settings.nRows) + 1,
+        [&](std::size_t, std::string_view line, LineTime) {
           ++count;
-          whole = whole && IsWholeHexLine(line, settings.nColumns);
+          whole = whole && IsWholeHexLine(std::string(line), settings.nColumns);
         },
-        [] {
+        [](const ScreenModel::Extent&) {
           return Rect{0, 20, 100, 40};
         });
     ASSERT_TRUE(whole);

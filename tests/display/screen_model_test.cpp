@@ -265,19 +265,51 @@ TEST(ScreenModel, LineModeCarriageReturnRepaintsWholeViewAndLineFeedOnlyTheLine)
   EXPECT_EQ(sink.requests, (std::vector{Area({0, 0, 1000, 1000}), Area({0, 0, 1000, 1000})}));
 }
 
-TEST(ScreenModel, VisitLinesDrawsOldestFirstAndStoresTheLastLineRect) {
+TEST(ScreenModel, VisitRowsDrawsTheRowsAskedForAndStoresTheLastLineRect) {
   SETTINGS settings = SettingsFor({T, 0, 0, 0, 8});
   LiveSettings live(settings);
   ScreenModel model(live, nullptr);
-  const Bytes input = Text("AB\r\nPQ");
+  const Bytes input = Text("AB\r\nPQR\r\nXY");
   model.AddReceivedBytes(input.data(), input.size());
-  Lines seen;
-  model.VisitLines([&](const DisplayLine& line) { seen.push_back(line); },
-                   [] {
-                     return Rect{10, 20, 30, 40};
-                   });
-  EXPECT_EQ(seen, (Lines{"AB", "PQ"}));
+  std::vector<std::pair<std::size_t, std::string>> seen;
+  const ScreenModel::Extent extent = model.VisitRows(
+      1, 5, [&](std::size_t i, std::string_view line, LineTime) { seen.emplace_back(i, line); },
+      [](const ScreenModel::Extent&) {
+        return Rect{10, 20, 30, 40};
+      });
+  EXPECT_EQ(seen, (std::vector<std::pair<std::size_t, std::string>>{{1, "PQR"}, {2, "XY"}}));
+  EXPECT_EQ(extent.nLines, 3u);
+  EXPECT_EQ(extent.nWidest, 3u);
   EXPECT_EQ(model.LastLineRect(), (Rect{10, 20, 30, 40}));
+}
+
+// The widest line is kept as lines come, grow, are dropped and cleared: it is
+// always that of the lines the screen holds.
+TEST(ScreenModel, TheWidestLineFollowsTheLinesHeld) {
+  const struct {
+    std::int32_t rows;
+    std::vector<std::string> reads;
+  } cases[] = {
+      {2, {"AAAAAA\rB\rCC\r"}},                        // the widest scrolls away
+      {3, {"AB\rABCD", "EFGH\rX"}},                    // the last line grows over the others
+      {5, {std::string(5000, 'L') + "\rS\r", "T\r"}},  // a long line, then it scrolls
+      {2, {std::string(5000, 'L') + "\rS\r", "T\r"}},
+      {1, {"ONE\rTWO2\rT"}},
+  };
+  for (const auto& c : cases) {
+    SETTINGS settings = SettingsFor({T, 0, 0, 0, c.rows});
+    LiveSettings live(settings);
+    ScreenModel model(live, nullptr);
+    for (const std::string& read : c.reads) {
+      const Bytes input = Text(read);
+      model.AddReceivedBytes(input.data(), input.size());
+      std::size_t widest = 0;
+      for (const DisplayLine& line : model.Lines()) widest = std::max(widest, line.size());
+      EXPECT_EQ(model.VisitRows(0, 0, {}, {}).nWidest, widest) << c.rows << " " << read.size();
+    }
+    model.Clear();
+    EXPECT_EQ(model.VisitRows(0, 0, {}, {}).nWidest, 0u);
+  }
 }
 
 TEST(ScreenModel, CopyAllText) {

@@ -1,5 +1,5 @@
 // The worker's side of the plot: batches for the window, a bounded queue, and
-// picking the stream up where the screen model stands.
+// following the stream where the screen model stands.
 #include "plot/plot_feed.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 #include <atomic>
 #include <thread>
 
+#include "display/screen_model.h"
 #include "plot/channel_store.h"
 #include "plot/plot_test_support.h"
 
@@ -24,10 +25,10 @@ struct FeedRig {
   explicit FeedRig(const SETTINGS& s, std::size_t maxPending = PlotFeed::kMaxPending)
       : settings(s), live(settings), model(live, nullptr), feed(maxPending) {}
 
-  // As the worker delivers a read: the feed first, then the screen model.
+  // As the worker delivers a read: to the screen model, which the feed
+  // follows while the window listens.
   void Receive(const Bytes& bytes, bool observed = true) {
-    if (observed) feed.OnReceived(bytes.data(), bytes.size(), ReadAt(0), settings, {}, &model);
-    model.AddReceivedBytes(bytes.data(), bytes.size(), ReadAt(0));
+    model.AddReceivedBytes(bytes.data(), bytes.size(), ReadAt(0), observed ? &feed : nullptr);
   }
   std::vector<Point> Take() {
     SampleBatch batch;

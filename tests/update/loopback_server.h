@@ -40,10 +40,9 @@ class LoopbackServer {
     m_port = m_process->ReadLine(20000);
   }
 
-  // The server script lies beside this header.
-  static std::string Script() {
-    return (std::filesystem::path(__FILE__).parent_path() / "loopback_server.py").string();
-  }
+  // The server script lies beside this header; the build names the source
+  // tree, since __FILE__ may be relative (a compiler cache rewrites paths).
+  static std::string Script() { return TARNWICK_TEST_SOURCE_DIR "/update/loopback_server.py"; }
 
   bool ok() const { return !m_port.empty(); }
   std::string Base() const { return "http://127.0.0.1:" + m_port; }

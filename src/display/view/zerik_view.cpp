@@ -209,73 +209,71 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
   m_drawing.timestamps = m_host.Options().bShowTimestamps;
   drawRow(0, 0, m_drawing.header);
 
-  int y = h;
-  int widest = 0;
-  int lastHeight = 0;
-  bool anyLine = false;
   const auto measure = [&](const QString& text) {
     return m_measure ? m_measure(metrics, text)
                      : QSize(metrics.horizontalAdvance(text), metrics.height());
   };
-  // A line without a break by count can grow without limit. Shaping and
-  // measuring all of it at every paint (under the lock the worker waits for)
-  // would make a paint cost the whole line, so a long line is measured by one
-  // character's advance and only its visible stretch is drawn. That advance
-  // is measured once per paint, and only when a long line asks for it.
-  std::optional<QSize> oneCharacterMeasured;
-  const auto oneCharacter = [&]() {
-    if (!oneCharacterMeasured) oneCharacterMeasured = measure(QStringLiteral("0"));
-    return *oneCharacterMeasured;
-  };
+  // Lines are measured by their length in characters: the model keeps the
+  // longest as lines come and go, so no frame measures the history. With
+  // cells that is exact; otherwise a character's advance is taken as the
+  // widest the font has, so the scroll range reaches every line's end.
+  const QSize oneCharacter = measure(QStringLiteral("0"));
+  const int advance = std::max(
+      1, cells && !m_measure ? cellAdvance
+                             : (m_measure ? oneCharacter.width()
+                                          : std::max(oneCharacter.width(), metrics.maxWidth())));
   // Lines start right of the arrival times when those are shown.
   const int gutter = m_gutter.Begin(m_drawing.timestamps, measure,
                                     ColorFromColorRef(m_pSettings->crText), background);
   if (cells) m_gutter.PrepareCells(font, h, ascent, painter);
   const int textLeft = 10 + gutter;
-  m_drawing.generation = m_model.VisitLines(
-      [&](const DisplayLine& line, LineTime time) {
+  // Line i is drawn from (i + 1) h: the rows in sight follow by division.
+  // Without cells a text may reach a little above its row.
+  const int reach = cells ? 0 : std::max(0, metrics.height() - h);
+  const long long firstRow = std::max(0LL, (static_cast<long long>(visible.top()) - reach) / h - 1);
+  const long long lastRow = std::max(0LL, static_cast<long long>(visible.bottom()) / h);
+  m_nRowsDrawn = 0;
+  const ScreenModel::Extent extent = m_model.VisitRows(
+      static_cast<std::size_t>(firstRow), static_cast<std::size_t>(lastRow - firstRow + 1),
+      [&](std::size_t index, std::string_view line, LineTime time) {
+        const int y = static_cast<int>(
+            std::min<long long>((static_cast<long long>(index) + 1) * h, INT_MAX / 2));
         const bool rowVisible =
             cells ? y + h > visible.top() && y <= visible.bottom()
                   : y + metrics.height() >= visible.top() && y <= visible.bottom();
-        QSize extent;
+        if (!rowVisible) return;
+        ++m_nRowsDrawn;
         if (line.size() <= kLongLineBytes) {
-          // A line drawn from cells is as wide as its cells: nothing is
-          // shaped or measured at the frame rate.
-          if (cells && !m_measure && m_cells.CanDraw(line)) {
-            extent = QSize(static_cast<int>(line.size()) * cellAdvance, metrics.height());
-          } else {
-            extent = measure(FromBytes(line));
-          }
-          if (rowVisible) drawRow(textLeft, y, line);
+          drawRow(textLeft, y, line);
         } else {
-          const int advance = std::max(1, oneCharacter().width());
-          const long long width = static_cast<long long>(line.size()) * advance;
-          extent = QSize(static_cast<int>(std::min<long long>(width, kMaxDocumentWidth)),
-                         oneCharacter().height());
-          if (rowVisible) {
-            const std::size_t first =
-                static_cast<std::size_t>(std::max(0, (visible.left() - textLeft) / advance - 1));
-            const std::size_t count =
-                first < line.size()
-                    ? std::min<std::size_t>(line.size() - first,
-                                            static_cast<std::size_t>(visible.width() / advance + 3))
-                    : 0;
-            drawRow(textLeft + static_cast<int>(first) * advance, y,
-                    std::string_view(line).substr(std::min(first, line.size()), count));
-          }
+          // A long line: only its visible stretch is shaped and drawn.
+          const std::size_t first =
+              static_cast<std::size_t>(std::max(0, (visible.left() - textLeft) / advance - 1));
+          const std::size_t count =
+              first < line.size()
+                  ? std::min<std::size_t>(line.size() - first,
+                                          static_cast<std::size_t>(visible.width() / advance + 3))
+                  : 0;
+          drawRow(textLeft + static_cast<int>(first) * advance, y,
+                  line.substr(std::min(first, line.size()), count));
         }
         // Over the row's background, which the row's drawing filled.
-        if (rowVisible) m_gutter.Draw(painter, 10, y, ascent, time);
-        widest = std::max(widest, extent.width());
-        lastHeight = extent.height();
-        anyLine = true;
-        y += h;
+        m_gutter.Draw(painter, 10, y, ascent, time);
       },
-      [&]() -> std::optional<Rect> {
-        if (!anyLine) return std::nullopt;
-        const int top = y - h;
-        return Rect{10, top, 2 * widest + gutter, top + h + lastHeight};
+      [&](const ScreenModel::Extent& lines) -> std::optional<Rect> {
+        if (lines.nLines == 0) return std::nullopt;
+        const long long widest =
+            std::min<long long>(static_cast<long long>(lines.nWidest) * advance, kMaxDocumentWidth);
+        const int top = static_cast<int>(
+            std::min<long long>(static_cast<long long>(lines.nLines) * h, INT_MAX / 2));
+        return Rect{10, top, 2 * static_cast<int>(widest) + gutter,
+                    top + h + oneCharacter.height()};
       });
+  m_drawing.generation = extent.generation;
+  const int widest = static_cast<int>(
+      std::min<long long>(static_cast<long long>(extent.nWidest) * advance, kMaxDocumentWidth));
+  const int y = static_cast<int>(
+      std::min<long long>((static_cast<long long>(extent.nLines) + 1) * h, INT_MAX / 2));
   // Below the last line.
   if (cells && visible.bottom() >= y) {
     painter.fillRect(QRect(visible.left(), y, visible.width(), visible.bottom() + 1 - y),

@@ -69,6 +69,8 @@ class CZerikView : public QAbstractScrollArea, public RepaintSink {
   QSize ScrollSize() const { return m_scrollSize; }
 
   ScreenModel& Model() { return m_model; }
+  // Lines the last OnDraw drew: those in sight, whatever the history.
+  std::size_t RowsDrawn() const { return m_nRowsDrawn; }
 
   // Measures one line as the paint does (width, height); tests replace it.
   using TextMeasure = std::function<QSize(const QFontMetrics&, const QString&)>;
@@ -148,6 +150,7 @@ class CZerikView : public QAbstractScrollArea, public RepaintSink {
   ShownState m_drawing;
   QRect m_drawnExtent;
   PaintCounter m_paintCounter;
+  std::size_t m_nRowsDrawn = 0;
 };
 
 }  // namespace tarnwick

@@ -214,6 +214,15 @@ QCPGraph* CPlotWindow::GraphFor(int channel) {
     graph->setPen(QPen(kChannelColours[channel], 1));
     graph->setAntialiased(false);
     m_graphs[channel] = graph;
+    // The legend lists channels in order, whichever sent first.
+    m_pPlot->legend->clearItems();
+    for (QCPGraph* each : m_graphs) {
+      if (each == nullptr) continue;
+      each->addToLegend();
+      if (QCPPlottableLegendItem* item = m_pPlot->legend->itemWithPlottable(each)) {
+        item->setTextColor(each->visible() ? Qt::black : Qt::gray);
+      }
+    }
   }
   return m_graphs[channel];
 }

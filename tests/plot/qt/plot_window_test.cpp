@@ -22,6 +22,7 @@
 #include "app/child_process.h"
 #include "app/command_table.h"
 #include "app/private_profile.h"
+#include "display/screen_model.h"
 #include "support/recording_message_boxes.h"
 #include "support/temp_dir.h"
 
@@ -154,7 +155,9 @@ struct LoneWindow {
     ReadTime time = ReadTime::Now();
     time.wall = std::chrono::system_clock::time_point(
         std::chrono::milliseconds(1'700'000'000'000 + 250 * reads++));
-    feed.OnReceived(bytes.data(), bytes.size(), time, settings, {}, nullptr);
+    record = settings;
+    live.Publish();
+    model.AddReceivedBytes(bytes.data(), bytes.size(), time, &feed);
   }
   void ReceiveText(const std::string& text) {
     SETTINGS settings = DefaultSettings();
@@ -166,6 +169,10 @@ struct LoneWindow {
   PrivateProfile profile;
   RecordingMessageBoxes boxes;
   PlotFeed feed;
+  // The screen model the feed follows.
+  SETTINGS record = DefaultSettings();
+  LiveSettings live{record};
+  ScreenModel model{live, nullptr};
   bool listening = false;
   bool seconds = false;
   std::optional<QString> csvPath;
