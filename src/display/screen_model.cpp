@@ -24,6 +24,14 @@ std::string_view TextFilePath(const SETTINGS& settings) {
   return {settings.szTextFile, ::strnlen(settings.szTextFile, kPathBufferSize)};
 }
 
+// The prefixes are equally wide, so the lines stay in their columns.
+static_assert(ScreenModel::kSentPrefix.size() == ScreenModel::kReceivedPrefix.size());
+
+std::string_view PrefixOf(LineDirection direction) {
+  return direction == LineDirection::kSent ? ScreenModel::kSentPrefix
+                                           : ScreenModel::kReceivedPrefix;
+}
+
 }  // namespace
 
 // ---- LineRing ---------------------------------------------------------------
@@ -63,12 +71,12 @@ void LineRing::pop_front() {
   --m_count;
 }
 
-DisplayLine& LineRing::push_back_empty(LineTime time) {
+DisplayLine& LineRing::push_back_empty(LineTime time, LineDirection direction) {
   if (m_count > 0) CountLength(back().size());
   if (m_count == m_slots.size()) Grow();
   Slot& slot = m_slots[(m_head + m_count) & m_mask];
   slot.line.clear();
-  slot.time = time;
+  slot.time = (time << 1) | static_cast<LineTime>(direction);
   ++m_count;
   return slot.line;
 }
@@ -137,20 +145,35 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length)
 
 void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length,
                                    const ReadTime& readTime, ScreenObserver* observer) {
+  AddBytes(LineDirection::kReceived, data, length, readTime, observer);
+}
+
+void ScreenModel::AddSentBytes(const std::uint8_t* data, std::size_t length,
+                               const ReadTime& readTime, ScreenObserver* observer) {
+  AddBytes(LineDirection::kSent, data, length, readTime, observer);
+}
+
+void ScreenModel::AddBytes(LineDirection direction, const std::uint8_t* data, std::size_t length,
+                           const ReadTime& readTime, ScreenObserver* observer) {
   if (length == 0) return;
+  const int d = static_cast<int>(direction);
+  m_direction = direction;
+  m_unitBytes = m_unitBytesOf[d];
+  m_nUnitFill = &m_nUnitFillOf[d];
+  m_arrival = &m_arrivalOf[d];
   SyncSettings();
   const UnitSettings s = ReadUnitSettings(m_settings);
-  m_arrival.SetPauseMs(m_options.nPauseBreakMs);
+  m_arrival->SetPauseMs(m_options.nPauseBreakMs);
   // Bytes that do not complete a unit cost no lock, no formatting, no repaint.
   // A Clear on the other thread may reset the fill meanwhile; the exchange
   // then fails and the bytes start the fresh unit instead of undoing the Clear.
-  int fill = m_nUnitFill.load(std::memory_order_relaxed);
+  int fill = m_nUnitFill->load(std::memory_order_relaxed);
   while (length < static_cast<std::size_t>(std::max(1, s.nUnitLength - fill))) {
     for (std::size_t i = 0; i < length; ++i) m_unitBytes[fill + i] = data[i];
-    if (m_nUnitFill.compare_exchange_strong(fill, fill + static_cast<int>(length),
-                                            std::memory_order_relaxed)) {
+    if (m_nUnitFill->compare_exchange_strong(fill, fill + static_cast<int>(length),
+                                             std::memory_order_relaxed)) {
       m_nBytesTaken.fetch_add(static_cast<std::uint32_t>(length), std::memory_order_relaxed);
-      m_arrival.BeginBatch(readTime, data, length, fill, s.nUnitLength);
+      m_arrival->BeginBatch(readTime, data, length, fill, s.nUnitLength);
       return;
     }
   }
@@ -164,22 +187,23 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length,
     // on the screen and in this count, or neither.
     m_nBytesTaken.fetch_add(static_cast<std::uint32_t>(length), std::memory_order_relaxed);
     // A Clear may have dropped the partial unit since it was read above.
-    fill = m_nUnitFill.load(std::memory_order_relaxed);
+    fill = m_nUnitFill->load(std::memory_order_relaxed);
     m_nGeneration.fetch_add(1, std::memory_order_release);
-    m_arrival.BeginBatch(readTime, data, length, fill, s.nUnitLength);
+    m_arrival->BeginBatch(readTime, data, length, fill, s.nUnitLength);
     m_bStampTextLog = m_options.bTimestampsInLog;
+    m_bPrefixTextLog = m_bPrefixes.load(std::memory_order_relaxed);
     // A pause breaks the line before one of the first two units the batch
     // completes: those up to the last such unit are placed one by one here,
     // so the loop below, which carries the run, has nothing to watch for.
     std::size_t start = 0;
-    for (std::size_t stop; (stop = m_arrival.NextBreak()) < length;) {
+    for (std::size_t stop; (stop = m_arrival->NextBreak()) < length;) {
       for (; start <= stop; ++start) {
         m_unitBytes[fill++] = data[start];
         if (fill < s.nUnitLength) continue;
         fill = 0;
         const bool afterPause = start == stop;
-        if (afterPause) m_arrival.TakeBreak();
-        m_arrival.ReachUnit(data + start);
+        if (afterPause) m_arrival->TakeBreak();
+        m_arrival->ReachUnit(data + start);
         ConsumeUnit(s, data[start], afterPause, fx);
       }
     }
@@ -191,13 +215,16 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length,
     std::size_t pendingLength = 0;
     // m_nUnitsOnLine in a register while units join the line.
     std::int32_t units = m_nUnitsOnLine;
+    // A line of the other direction is ended by the next unit, placed alone.
+    bool lineOurs = m_lines.empty() || m_lines.BackDirection() == direction;
     for (std::size_t i = 0; i < length; ++i) {
       const std::uint8_t b = data[i];
       m_unitBytes[fill++] = b;
       if (fill < s.nUnitLength) continue;
       fill = 0;
       // An observer hears of every unit: then each is placed one by one.
-      const bool joinsLine = !observer && units > 0 && (s.nColumns == 0 || units < s.nColumns);
+      const bool joinsLine =
+          !observer && lineOurs && units > 0 && (s.nColumns == 0 || units < s.nColumns);
       if (joinsLine && s.bPlainFormat && !(s.bLineMode && b == kCarriageReturn)) {
         pendingLength += UnitText(s, b, pending + pendingLength);
         if (units < kMaxUnitsOnLine) ++units;
@@ -213,13 +240,14 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length,
         pendingLength = 0;
       }
       m_nUnitsOnLine = units;
-      m_arrival.ReachUnit(data + i);
+      m_arrival->ReachUnit(data + i);
       ConsumeUnit(s, b, false, fx);
       units = m_nUnitsOnLine;
+      lineOurs = true;
     }
     if (pendingLength > 0) AppendJoinedUnits(pending, pendingLength);
     m_nUnitsOnLine = units;
-    m_nUnitFill.store(fill, std::memory_order_relaxed);
+    m_nUnitFill->store(fill, std::memory_order_relaxed);
     QueueTextLog(fx, m_settings);
     m_pObserver = nullptr;
     m_nLineCount.store(m_lines.size(), std::memory_order_release);
@@ -237,13 +265,27 @@ void ScreenModel::CompleteLine(const UnitSettings& s) {
   m_bLineCompleted = true;
   if (m_pObserver) {
     m_pObserver->OnLineCompleted(
-        s, CompletedLine{m_lines.back(), m_lines.BackTime(), LineDirection::kReceived});
+        s, CompletedLine{m_lines.back(), m_lines.BackTime(), m_lines.BackDirection()});
   }
 }
 
 void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterPause,
                               RunEffects& fx) {
   bool lineBoundary = false;
+
+  // A unit of the other direction ends the line, as a full line does. A
+  // line that shows nothing yet (one a LF started in line mode) takes the
+  // unit's direction instead of staying behind empty.
+  if (m_nUnitsOnLine > 0 && !m_lines.empty() && m_lines.BackDirection() != m_direction) {
+    if (m_lines.back().empty()) {
+      m_lines.SetBackDirection(m_direction);
+    } else {
+      m_nUnitsOnLine = 0;
+      lineBoundary = true;
+      CompleteLine(s);
+      TrimLines(s, fx);
+    }
+  }
 
   // Line full: a negative column count is always reached, so every unit gets
   // a line of its own. A pause before the unit ends a line as a full one
@@ -262,13 +304,12 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterP
   if (m_nUnitsOnLine == 0) {
     lineBoundary = true;
     if (s.bSaveText) WriteTextLine(fx);
-    m_lines.push_back_empty(m_arrival.UnitTime());
+    m_lines.push_back_empty(m_arrival->UnitTime(), m_direction);
     m_bLineCompleted = false;
   }
   if (m_pObserver) {
-    m_pObserver->OnUnitPlaced(
-        s, PlacedUnit{m_unitBytes, s.nUnitLength, UnitBits(s, m_unitBytes), m_nUnitsOnLine,
-                      m_arrival.UnitTime(), LineDirection::kReceived});
+    m_pObserver->OnUnitPlaced(s, PlacedUnit{m_unitBytes, s.nUnitLength, UnitBits(s, m_unitBytes),
+                                            m_nUnitsOnLine, m_arrival->UnitTime(), m_direction});
   }
 
   if (s.bLineMode && b == kCarriageReturn) {
@@ -291,7 +332,7 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterP
     if (line.empty()) {
       m_bLineAwaitsText = true;
     } else if (m_bLineAwaitsText) {
-      m_lines.SetBackTime(m_arrival.UnitTime());
+      m_lines.SetBackTime(m_arrival->UnitTime());
       m_bLineAwaitsText = false;
     }
   }
@@ -305,7 +346,7 @@ void ScreenModel::AppendJoinedUnits(const char* text, std::size_t length) {
   // time of its first text: that of the first unit joined since a unit was
   // last placed one by one.
   if (m_bLineAwaitsText && length > 0) {
-    m_lines.SetBackTime(m_arrival.JoinedUnitTime());
+    m_lines.SetBackTime(m_arrival->JoinedUnitTime());
     m_bLineAwaitsText = false;
   }
   m_lines.back().append(text, length);
@@ -334,15 +375,19 @@ void ScreenModel::WriteTextLine(RunEffects& fx) {
   // The file is created even when there is no line to write.
   fx.bTextLogTouched = true;
   if (m_lines.empty()) return;
-  if (!m_bStampTextLog) {
+  if (!m_bStampTextLog && !m_bPrefixTextLog) {
     m_textPending.append(m_lines.back());
     return;
   }
-  // A stamp is read at the start of a line: stamped lines end with CR LF.
-  char stamp[kTimestampLength];
-  m_textLogStamps.Format(m_lines.BackTime(), stamp);
-  m_textPending.append(stamp, kTimestampLength);
-  m_textPending.push_back(' ');
+  // A stamp or a prefix is read at the start of a line: such lines end with
+  // CR LF.
+  if (m_bStampTextLog) {
+    char stamp[kTimestampLength];
+    m_textLogStamps.Format(m_lines.BackTime(), stamp);
+    m_textPending.append(stamp, kTimestampLength);
+    m_textPending.push_back(' ');
+  }
+  if (m_bPrefixTextLog) m_textPending.append(PrefixOf(m_lines.BackDirection()));
   m_textPending.append(m_lines.back());
   m_textPending.append("\r\n");
 }
@@ -368,6 +413,7 @@ void ScreenModel::Clear(const std::function<void(std::uint32_t bytesTaken)>& und
   {
     std::lock_guard<std::mutex> lock(m_csLines);
     m_bStampTextLog = stampTextLog;
+    m_bPrefixTextLog = m_bPrefixes.load(std::memory_order_relaxed);
     if (settings.bSaveText != 0) {
       // The line being filled has not been written by anything else yet.
       RunEffects fx;
@@ -375,7 +421,7 @@ void ScreenModel::Clear(const std::function<void(std::uint32_t bytesTaken)>& und
       QueueTextLog(fx, settings);
     }
     m_nUnitsOnLine = 0;
-    m_nUnitFill.store(0, std::memory_order_relaxed);
+    for (auto& fill : m_nUnitFillOf) fill.store(0, std::memory_order_relaxed);
     m_lines.clear();
     m_nLineCount.store(0, std::memory_order_release);
     m_nGeneration.fetch_add(1, std::memory_order_release);
@@ -389,8 +435,10 @@ void ScreenModel::Clear(const std::function<void(std::uint32_t bytesTaken)>& und
 }
 
 std::string ScreenModel::CopyAllText(bool timestamps) const {
+  const bool prefixes = m_bPrefixes.load(std::memory_order_relaxed);
   std::lock_guard<std::mutex> lock(m_csLines);
-  const std::size_t stampLength = timestamps ? kTimestampLength + 1 : 0;
+  const std::size_t stampLength =
+      (timestamps ? kTimestampLength + 1 : 0) + (prefixes ? kSentPrefix.size() : 0);
   std::size_t total = 0;
   for (std::size_t i = 0; i < m_lines.size(); ++i) total += stampLength + m_lines[i].size() + 2;
   std::string text;
@@ -403,6 +451,7 @@ std::string ScreenModel::CopyAllText(bool timestamps) const {
       text.append(stamp, kTimestampLength);
       text.push_back(' ');
     }
+    if (prefixes) text.append(PrefixOf(m_lines.DirectionAt(i)));
     text.append(m_lines[i]);
     text.append("\r\n");
   }
@@ -412,6 +461,18 @@ std::string ScreenModel::CopyAllText(bool timestamps) const {
 ScreenModel::Extent ScreenModel::VisitRows(
     std::size_t first, std::size_t count,
     const std::function<void(std::size_t, std::string_view, LineTime)>& visit,
+    const std::function<std::optional<Rect>(const Extent&)>& lastLine) {
+  if (!visit) return VisitRowsWithDirection(first, count, {}, lastLine);
+  return VisitRowsWithDirection(
+      first, count,
+      [&visit](std::size_t index, std::string_view line, LineTime time, LineDirection) {
+        visit(index, line, time);
+      },
+      lastLine);
+}
+
+ScreenModel::Extent ScreenModel::VisitRowsWithDirection(
+    std::size_t first, std::size_t count, const VisitWithDirection& visit,
     const std::function<std::optional<Rect>(const Extent&)>& lastLine) {
   // The worker holds the lock for one received batch, some tens of
   // microseconds even in a flood: a paint waits that long rather than go to
@@ -430,7 +491,8 @@ ScreenModel::Extent ScreenModel::VisitRows(
   if (visit) {
     const std::size_t end =
         first < extent.nLines ? first + std::min(count, extent.nLines - first) : first;
-    for (std::size_t i = first; i < end; ++i) visit(i, m_lines[i], m_lines.TimeAt(i));
+    for (std::size_t i = first; i < end; ++i)
+      visit(i, m_lines[i], m_lines.TimeAt(i), m_lines.DirectionAt(i));
   }
   if (lastLine) {
     if (const std::optional<Rect> rect = lastLine(extent)) m_rcLastLine = *rect;
@@ -460,6 +522,14 @@ std::vector<LineTime> ScreenModel::LineTimes() const {
   times.reserve(m_lines.size());
   for (std::size_t i = 0; i < m_lines.size(); ++i) times.push_back(m_lines.TimeAt(i));
   return times;
+}
+
+std::vector<LineDirection> ScreenModel::LineDirections() const {
+  std::lock_guard<std::mutex> lock(m_csLines);
+  std::vector<LineDirection> directions;
+  directions.reserve(m_lines.size());
+  for (std::size_t i = 0; i < m_lines.size(); ++i) directions.push_back(m_lines.DirectionAt(i));
+  return directions;
 }
 
 Rect ScreenModel::LastLineRect() const {

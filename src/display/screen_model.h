@@ -40,11 +40,18 @@ class LineRing {
   const DisplayLine& operator[](std::size_t i) const { return m_slots[(m_head + i) & m_mask].line; }
   DisplayLine& back() { return m_slots[(m_head + m_count - 1) & m_mask].line; }
   const DisplayLine& back() const { return m_slots[(m_head + m_count - 1) & m_mask].line; }
-  LineTime TimeAt(std::size_t i) const { return m_slots[(m_head + i) & m_mask].time; }
-  LineTime BackTime() const { return m_slots[(m_head + m_count - 1) & m_mask].time; }
-  void SetBackTime(LineTime time) { m_slots[(m_head + m_count - 1) & m_mask].time = time; }
+  LineTime TimeAt(std::size_t i) const { return m_slots[(m_head + i) & m_mask].time >> 1; }
+  LineTime BackTime() const { return Back().time >> 1; }
+  void SetBackTime(LineTime time) { Back().time = (time << 1) | (Back().time & 1); }
+  LineDirection DirectionAt(std::size_t i) const {
+    return static_cast<LineDirection>(m_slots[(m_head + i) & m_mask].time & 1);
+  }
+  LineDirection BackDirection() const { return static_cast<LineDirection>(Back().time & 1); }
+  void SetBackDirection(LineDirection direction) {
+    Back().time = (Back().time & ~LineTime{1}) | static_cast<LineTime>(direction);
+  }
   void pop_front();
-  DisplayLine& push_back_empty(LineTime time);
+  DisplayLine& push_back_empty(LineTime time, LineDirection direction = LineDirection::kReceived);
   void clear();
   // The length in bytes of the longest line.
   std::size_t Widest() const;
@@ -56,8 +63,12 @@ class LineRing {
 
   struct Slot {
     DisplayLine line;
-    LineTime time = 0;  // when the line's first byte was read
+    // When the line's first byte was read, shifted up by one bit; the low
+    // bit holds the line's direction, so a line costs nothing more for it.
+    LineTime time = 0;
   };
+  Slot& Back() { return m_slots[(m_head + m_count - 1) & m_mask]; }
+  const Slot& Back() const { return m_slots[(m_head + m_count - 1) & m_mask]; }
   std::vector<Slot> m_slots;  // size is zero or a power of two
   std::size_t m_mask = 0;
   std::size_t m_head = 0;
@@ -88,6 +99,19 @@ class ScreenModel {
   void AddReceivedBytes(const std::uint8_t* data, std::size_t length);
   void AddReceivedBytes(const std::uint8_t* data, std::size_t length, const ReadTime& readTime,
                         ScreenObserver* observer = nullptr);
+  // Worker thread. The same for bytes of the sent direction. Each direction
+  // assembles its own units; a unit of the other direction than the last
+  // line's ends that line, as a full line does.
+  void AddSentBytes(const std::uint8_t* data, std::size_t length, const ReadTime& readTime,
+                    ScreenObserver* observer = nullptr);
+
+  // Any thread: whether a source of the sent direction is configured. While
+  // it is, every line of Copy All and of the text log carries its
+  // direction's prefix (after the time, if any), and text log lines end with
+  // CR LF. Off: both are exactly as without directions.
+  void SetDirectionPrefixes(bool on) { m_bPrefixes.store(on, std::memory_order_relaxed); }
+  static constexpr std::string_view kSentPrefix = "> ";
+  static constexpr std::string_view kReceivedPrefix = "< ";
 
   // UI thread. Writes the pending line to the text log (when bSaveText), drops
   // the partial unit and every line. underLock runs while m_csLines is still
@@ -117,18 +141,25 @@ class ScreenModel {
   Extent VisitRows(std::size_t first, std::size_t count,
                    const std::function<void(std::size_t, std::string_view, LineTime)>& visit,
                    const std::function<std::optional<Rect>(const Extent&)>& lastLine);
+  // The same, with each line's direction.
+  using VisitWithDirection =
+      std::function<void(std::size_t, std::string_view, LineTime, LineDirection)>;
+  Extent VisitRowsWithDirection(std::size_t first, std::size_t count,
+                                const VisitWithDirection& visit,
+                                const std::function<std::optional<Rect>(const Extent&)>& lastLine);
   // Grows whenever the lines change (a complete unit, a Clear): a drawing of
   // the same generation shows the lines as they are.
   std::uint64_t Generation() const;
 
   std::size_t LineCount() const;
-  std::vector<DisplayLine> Lines() const;   // a copy, for tests and tools
-  std::vector<LineTime> LineTimes() const;  // each line's arrival time, oldest first
+  std::vector<DisplayLine> Lines() const;             // a copy, for tests and tools
+  std::vector<LineTime> LineTimes() const;            // each line's arrival time, oldest first
+  std::vector<LineDirection> LineDirections() const;  // each line's direction, oldest first
   Rect LastLineRect() const;
   void SetLastLineRect(const Rect& rect);
 
-  // Bytes of the unit being assembled and units on the last line, for tests.
-  std::int32_t UnitFill() const { return m_nUnitFill.load(std::memory_order_relaxed); }
+  // Bytes of the received unit being assembled and units on the last line, for tests.
+  std::int32_t UnitFill() const { return m_nUnitFillOf[0].load(std::memory_order_relaxed); }
   std::int32_t UnitsOnLine() const;
 
   // The model's reading of the settings (see unit_settings.h).
@@ -146,6 +177,8 @@ class ScreenModel {
     bool bTextLogTouched = false;
   };
 
+  void AddBytes(LineDirection direction, const std::uint8_t* data, std::size_t length,
+                const ReadTime& readTime, ScreenObserver* observer);
   // afterPause: the unit follows a pause that ends the line.
   void ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterPause, RunEffects& fx);
   std::size_t UnitText(const UnitSettings& s, std::uint8_t b, char* out) const;
@@ -178,22 +211,31 @@ class ScreenModel {
   // The observer of the run in progress (worker, under m_csLines).
   ScreenObserver* m_pObserver = nullptr;
 
-  // Worker only, except that Clear resets m_nUnitFill under m_csLines.
-  std::uint8_t m_unitBytes[4] = {};
-  std::atomic<std::int32_t> m_nUnitFill{0};
+  // Worker only, except that Clear resets the fills under m_csLines. Each
+  // direction assembles its own units; m_unitBytes, m_nUnitFill and
+  // m_arrival point at those of the run in progress.
+  std::uint8_t m_unitBytesOf[2][4] = {};
+  std::atomic<std::int32_t> m_nUnitFillOf[2] = {0, 0};
+  std::uint8_t* m_unitBytes = m_unitBytesOf[0];
+  std::atomic<std::int32_t>* m_nUnitFill = &m_nUnitFillOf[0];
+  LineDirection m_direction = LineDirection::kReceived;
+  std::atomic<bool> m_bPrefixes{false};
 
   // Bytes given to AddReceivedBytes since the last Clear, modulo 2^32 as the
   // counter is.
   std::atomic<std::uint32_t> m_nBytesTaken{0};
 
-  // Worker only: arrival times and pauses of the units.
-  UnitArrival m_arrival;
+  // Worker only: arrival times and pauses of the units, per direction.
+  UnitArrival m_arrivalOf[2];
+  UnitArrival* m_arrival = &m_arrivalOf[0];
 
   // Lines are queued for the text log under m_csLines and written outside it.
   TextLogWriter m_textLog;
   std::string m_textPending;  // closed lines of the current run, not yet queued
-  // Under m_csLines: lines reach the text log with their arrival time.
+  // Under m_csLines: lines reach the text log with their arrival time, and
+  // with their direction's prefix.
   bool m_bStampTextLog = false;
+  bool m_bPrefixTextLog = false;
   TimestampFormatter m_textLogStamps;
 };
 
