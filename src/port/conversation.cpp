@@ -222,6 +222,7 @@ void Conversation::DeliverSent(const std::uint8_t* data, std::size_t length, con
   } else if (m_sentLog.IsOpen()) {
     m_sentLog.Close();
   }
+  if (m_toScreen) m_toScreen(data, length, time);
   if (SentDataSink* sink = m_pSink.load(std::memory_order_acquire))
     sink->OnSent(data, length, time);
 }

@@ -48,6 +48,10 @@ class Conversation {
   // both are as configured.
   std::string Status() const;
   void SetSentSink(SentDataSink* sink) { m_pSink.store(sink, std::memory_order_release); }
+  // Before the worker starts: where sent-direction bytes go on the screen,
+  // after the second raw log and before the sink.
+  using ScreenFeed = std::function<void(const std::uint8_t*, std::size_t, const ReadTime&)>;
+  void SetScreenFeed(ScreenFeed feed) { m_toScreen = std::move(feed); }
   // Before the worker starts: where the second raw log reports whether it writes.
   void SetLogFailures(LogFailures* failures) { m_sentLog.SetReporter(failures, LogKind::kSent); }
   // Before the worker starts: called on the worker's thread when Status()
@@ -83,8 +87,8 @@ class Conversation {
   // count bytes of the chunk went to the device: they are delivered as sent.
   void ChunkWritten(std::size_t count, const SETTINGS& settings);
 
-  // Sent-direction bytes: to the second raw log (while the raw log is on)
-  // and the sink.
+  // Sent-direction bytes: to the second raw log (while the raw log is on),
+  // the screen and the sink.
   void DeliverSent(const std::uint8_t* data, std::size_t length, const ReadTime& time,
                    const SETTINGS& settings);
 
@@ -112,6 +116,7 @@ class Conversation {
   std::atomic<std::uint64_t> m_nConfigured{0};  // version of m_configured
   std::string m_strStatus;
   std::function<void()> m_statusChanged;
+  ScreenFeed m_toScreen;
 
   // The worker's copy.
   ConversationOptions m_options;

@@ -59,6 +59,11 @@ PortWorker::PortWorker(const LiveSettings& settings, SerialBackend& backend, Scr
                        RepaintSink* sink)
     : m_settings(settings), m_line(m_settings.Get(), backend), m_sink(sink) {
   m_pView.store(view);
+  m_conversation.SetScreenFeed(
+      [this](const std::uint8_t* data, std::size_t length, const ReadTime& time) {
+        if (ScreenModel* model = m_pView.load())
+          model->AddSentBytes(data, length, time, m_pObserver.load(std::memory_order_acquire));
+      });
 }
 
 PortWorker::~PortWorker() { Stop(); }

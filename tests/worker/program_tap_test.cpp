@@ -14,6 +14,7 @@
 #include <random>
 #include <thread>
 
+#include "display/screen_model.h"
 #include "port/conversation.h"
 #include "port/port_worker.h"
 #include "support/pseudo_terminal.h"
@@ -142,11 +143,12 @@ TEST_F(ProgramTap, NextProgramGetsNothingOldAndItsRateReachesTheDevice) {
             (std::vector<unsigned char>{'o', 'l', 'd', 'n', 'e', 'w'}));
 }
 
-// The sent direction as the worker hands it on, on its thread.
-class DirectionRecorder : public SentDataSink {
+// Sent-direction bytes as the sink hears them, on the worker's thread.
+class SentRecorder : public SentDataSink {
  public:
   void OnSent(const std::uint8_t* data, std::size_t length, const ReadTime&) override {
-    Add('>', data, length);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_text.append(reinterpret_cast<const char*>(data), length);
   }
   std::string Text() const {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -154,17 +156,13 @@ class DirectionRecorder : public SentDataSink {
   }
 
  private:
-  void Add(char direction, const std::uint8_t* data, std::size_t length) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_text += direction;
-    m_text.append(reinterpret_cast<const char*>(data), length);
-  }
   mutable std::mutex m_mutex;
   std::string m_text;
 };
 
-// A hardware tap: the second port's bytes are the sent direction, in the
-// order the two ports were read; what Send data writes joins them when shown.
+// A hardware tap: the second port's bytes are the sent direction, on the
+// screen in the order the two ports were read; what Send data writes joins
+// them when shown.
 TEST(SecondPort, ItsBytesAndShownSendsAreTheSentDirectionInReadOrder) {
   PseudoTerminal device, second;
   ASSERT_TRUE(device.ok() && second.ok());
@@ -172,12 +170,15 @@ TEST(SecondPort, ItsBytesAndShownSendsAreTheSentDirectionInReadOrder) {
   ::setenv("TARNWICK_COM1", device.path().c_str(), 1);
   ::setenv("TARNWICK_COM2", second.path().c_str(), 1);
   SETTINGS settings = DefaultSettings();
+  settings.nUnitFormatIndex = kFormatText;
+  settings.nColumns = 0;  // a CR ends a line
   settings.bSaveRaw = 1;
   std::strcpy(settings.szRawFile, dir.File("raw").c_str());
   LiveSettings live{settings};
+  ScreenModel model{live, nullptr};
   auto backend = CreatePlatformSerialBackend();
-  DirectionRecorder recorder;
-  PortWorker worker{live, *backend, nullptr, nullptr};
+  SentRecorder recorder;
+  PortWorker worker{live, *backend, &model, nullptr};
   worker.SetSentDataSink(&recorder);
   ConversationOptions options;
   options.strAlsoListenOn = "COM2";
@@ -186,30 +187,36 @@ TEST(SecondPort, ItsBytesAndShownSendsAreTheSentDirectionInReadOrder) {
   worker.Start();
   ASSERT_TRUE(Eventually([&] { return worker.m_bPortOpen.load(); }));
 
-  std::string expected;
+  const auto shown = [&] {
+    std::string text;
+    const auto lines = model.Lines();
+    const auto directions = model.LineDirections();
+    for (std::size_t i = 0; i < lines.size(); ++i)
+      text += (directions[i] == LineDirection::kSent ? ">" : "<") + lines[i] + "|";
+    return text;
+  };
   const struct {
     PseudoTerminal* port;
     const char* bytes;
-    char direction;
-  } steps[] = {{&second, "AT\r", '>'},
-               {&device, "OK\r", '<'},
-               {&second, "AT+X", '>'},
-               {&device, "ERR", '<'}};
+    const char* screen;  // the screen after the step
+  } steps[] = {{&second, "AT\r", ">AT|"},
+               {&device, "OK\r", ">AT|<OK|"},
+               {&second, "AT+X", ">AT|<OK|>AT+X|"},
+               {&device, "ERR", ">AT|<OK|>AT+X|<ERR|"}};
   for (const auto& step : steps) {
     ASSERT_TRUE(step.port->Write(std::string(step.bytes)));
-    if (step.direction == '>') expected += step.direction + std::string(step.bytes);
-    ASSERT_TRUE(Eventually([&] { return recorder.Text() == expected; })) << recorder.Text();
+    ASSERT_TRUE(Eventually([&] { return shown() == step.screen; })) << shown();
   }
   const std::uint8_t block[] = {'h', 'i'};
   worker.HandOver(block, 2);
-  expected += ">h>i";
-  ASSERT_TRUE(Eventually([&] { return recorder.Text() == expected; })) << recorder.Text();
+  ASSERT_TRUE(Eventually([&] { return shown() == ">AT|<OK|>AT+X|<ERR|>hi|"; })) << shown();
   worker.Stop();
   ::unsetenv("TARNWICK_COM1");
   ::unsetenv("TARNWICK_COM2");
+  const std::string sent = "AT\rAT+Xhi";
+  EXPECT_EQ(recorder.Text(), sent);
   EXPECT_EQ(ReadBytes(dir.File("raw")),
             (std::vector<unsigned char>{'O', 'K', '\r', 'E', 'R', 'R'}));
-  const std::string sent = "AT\rAT+Xhi";
   EXPECT_EQ(ReadBytes(dir.File("raw.sent")), std::vector<unsigned char>(sent.begin(), sent.end()));
 }
 
