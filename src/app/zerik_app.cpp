@@ -66,6 +66,7 @@ bool CZerikApp::InitInstance() {
   UpdateLineSummary();
   auto* view = new CZerikView(m_Settings, *this, m_pMainFrame.get());
   m_pMainFrame->SetView(view);
+  ApplyConversation();
   m_pMainFrame->LinePanes()->Attach(m_pWorker->Lines());
   connect(m_pMainFrame->Action(ID_PORT_SETTINGS), &QAction::triggered, this,
           &CZerikApp::OnPortSettings);
@@ -104,6 +105,12 @@ ConversationOptions CZerikApp::EffectiveConversation() const {
   ConversationOptions options = m_Conversation;
   if (!m_strTapOverride.empty()) options.strTapPath = m_strTapOverride;
   return options;
+}
+
+void CZerikApp::ApplyConversation() {
+  const ConversationOptions options = EffectiveConversation();
+  if (m_pWorker) m_pWorker->SetConversation(options);
+  if (m_pView != nullptr) m_pView->SetConversation(options.HasSentSource(), options.crSent);
 }
 
 void CZerikApp::OnConversationStatus() {
@@ -155,7 +162,7 @@ void CZerikApp::OnPortSettings() {
   if (alsoListenOn != m_Conversation.strAlsoListenOn) {
     m_Conversation.strAlsoListenOn = alsoListenOn;
     SaveConversationOptions(m_Conversation);
-    if (m_pWorker) m_pWorker->SetConversation(EffectiveConversation());
+    ApplyConversation();
   }
   if (m_pWorker) m_pWorker->RequestReopen();
   if (m_pView != nullptr) m_pView->OnClearScreen();
@@ -209,8 +216,7 @@ void CZerikApp::OnOptions() {
     // A tap path typed here is the profile's; a --tap of this run stays.
     m_Conversation = conversation;
     SaveConversationOptions(m_Conversation);
-    if (m_pWorker) m_pWorker->SetConversation(EffectiveConversation());
-    if (m_pView != nullptr) m_pView->InvalidateAll();
+    ApplyConversation();
   }
   if (options == m_Options) return;
   m_Options = options;

@@ -56,6 +56,8 @@ class CZerikApp : public QObject, public ViewHost {
   void SetTapPathOverride(std::string path) { m_strTapOverride = std::move(path); }
   // The conversation options in effect: the profile's, with the override.
   ConversationOptions EffectiveConversation() const;
+  // Hands them to the worker and the view.
+  void ApplyConversation();
 
   // Rebuilds m_strLineSummary and puts it into the caption.
   void UpdateLineSummary();

@@ -129,7 +129,7 @@ void CZerikView::paintEvent(QPaintEvent* event) {
 bool CZerikView::ShownState::operator==(const ShownState& other) const {
   return generation == other.generation && header == other.header &&
          std::memcmp(&font, &other.font, sizeof font) == 0 && text == other.text &&
-         background == other.background && timestamps == other.timestamps;
+         background == other.background && sent == other.sent && timestamps == other.timestamps;
 }
 
 CZerikView::ShownState CZerikView::CurrentState() const {
@@ -139,8 +139,15 @@ CZerikView::ShownState CZerikView::CurrentState() const {
   state.font = m_pSettings->lfFont;
   state.text = m_pSettings->crText;
   state.background = m_pSettings->crBackground;
+  state.sent = m_crSent;
   state.timestamps = m_host.Options().bShowTimestamps;
   return state;
+}
+
+void CZerikView::SetConversation(bool sentSource, COLORREF sentColour) {
+  m_model.SetDirectionPrefixes(sentSource);
+  m_crSent = sentColour;
+  InvalidateAll();
 }
 
 void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
@@ -168,12 +175,21 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
   // With cells a row also says how far right its ink may reach; a row drawn
   // as text may reach anywhere.
   int contentRight = 0;
-  const auto drawRow = [&](int x, int top, std::string_view bytes) {
+  // Sent lines: their own colour and cells, made ready at the first one.
+  const QColor textColour = painter.pen().color();
+  const QColor sentColour = ColorFromColorRef(m_crSent);
+  std::optional<bool> sentCells;
+  const auto drawRow = [&](int x, int top, std::string_view bytes, bool sent) {
+    const QColor& colour = sent ? sentColour : textColour;
+    if (painter.pen().color() != colour) painter.setPen(colour);
     if (!cells) {
       painter.drawText(QPoint(x, top + ascent), FromBytes(bytes));
       return;
     }
-    const bool fromCells = m_cells.CanDraw(bytes);
+    if (sent && !sentCells)
+      sentCells = m_sentCells.Prepare(font, sentColour, background, h, ascent, painter);
+    CellTextPainter& rowCells = sent ? m_sentCells : m_cells;
+    const bool fromCells = (!sent || *sentCells) && rowCells.CanDraw(bytes);
     // A character drawn over the cells may spill into the next cell.
     const long long right =
         fromCells ? x + (static_cast<long long>(bytes.size()) + 1) * cellAdvance : INT_MAX;
@@ -198,8 +214,8 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
     if (rightEdge <= row.right()) {
       painter.fillRect(QRect(rightEdge, top, row.right() + 1 - rightEdge, h), background);
     }
-    m_cells.Draw(painter, x, top, bytes, static_cast<std::size_t>(first),
-                 static_cast<std::size_t>(last));
+    rowCells.Draw(painter, x, top, bytes, static_cast<std::size_t>(first),
+                  static_cast<std::size_t>(last));
   };
 
   m_drawing.header = HeaderBytes();
@@ -207,7 +223,8 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
   m_drawing.text = m_pSettings->crText;
   m_drawing.background = m_pSettings->crBackground;
   m_drawing.timestamps = m_host.Options().bShowTimestamps;
-  drawRow(0, 0, m_drawing.header);
+  m_drawing.sent = m_crSent;
+  drawRow(0, 0, m_drawing.header, false);
 
   const auto measure = [&](const QString& text) {
     return m_measure ? m_measure(metrics, text)
@@ -233,9 +250,10 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
   const long long firstRow = std::max(0LL, (static_cast<long long>(visible.top()) - reach) / h - 1);
   const long long lastRow = std::max(0LL, static_cast<long long>(visible.bottom()) / h);
   m_nRowsDrawn = 0;
-  const ScreenModel::Extent extent = m_model.VisitRows(
+  const ScreenModel::Extent extent = m_model.VisitRowsWithDirection(
       static_cast<std::size_t>(firstRow), static_cast<std::size_t>(lastRow - firstRow + 1),
-      [&](std::size_t index, std::string_view line, LineTime time) {
+      [&](std::size_t index, std::string_view line, LineTime time, LineDirection direction) {
+        const bool sent = direction == LineDirection::kSent;
         const int y = static_cast<int>(
             std::min<long long>((static_cast<long long>(index) + 1) * h, INT_MAX / 2));
         const bool rowVisible =
@@ -244,7 +262,7 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
         if (!rowVisible) return;
         ++m_nRowsDrawn;
         if (line.size() <= kLongLineBytes) {
-          drawRow(textLeft, y, line);
+          drawRow(textLeft, y, line, sent);
         } else {
           // A long line: only its visible stretch is shaped and drawn.
           const std::size_t first =
@@ -255,7 +273,7 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
                                           static_cast<std::size_t>(visible.width() / advance + 3))
                   : 0;
           drawRow(textLeft + static_cast<int>(first) * advance, y,
-                  line.substr(std::min(first, line.size()), count));
+                  line.substr(std::min(first, line.size()), count), sent);
         }
         // Over the row's background, which the row's drawing filled.
         m_gutter.Draw(painter, 10, y, ascent, time);
