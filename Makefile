@@ -2,10 +2,11 @@
 # `make test` builds and runs every test. Both install what they need.
 BUILD ?= build
 BUILD_WINDOWS ?= build-windows
+BUILD_PACKAGE ?= build-package
 PORT ?=
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test test-windows run bench tsan clean
+.PHONY: all deps configure build test test-windows run bench tsan package clean
 
 all: build
 
@@ -37,5 +38,11 @@ bench: deps
 tsan: deps
 	bash scripts/tsan.sh
 
+# dist/tarnwick_<version>_<arch>.deb, built in $(BUILD_PACKAGE)/ and checked
+# (lintian, desktop entry, metainfo, contents).
+package:
+	bash scripts/install-deps.sh --package
+	bash scripts/package.sh "$(BUILD_PACKAGE)"
+
 clean:
-	rm -rf $(BUILD) $(BUILD_WINDOWS)
+	rm -rf $(BUILD) $(BUILD_WINDOWS) $(BUILD_PACKAGE) dist

@@ -56,6 +56,15 @@ int main(int argc, char** argv) {
   std::printf("resident: %ld kB before, %ld kB after: %.1f MB for the lines, %.1f bytes a line\n",
               before, after, (after - before) / 1024.0,
               1024.0 * static_cast<double>(after - before) / static_cast<double>(lines));
+  const LineRing::Footprint storage = model.LineStorage();
+  const auto perLine = [&](std::size_t bytes) {
+    return static_cast<double>(bytes) / static_cast<double>(lines);
+  };
+  std::printf(
+      "reserved: text %.1f MB (%.1f a line), unit bytes %.1f MB (%.1f a line), line records "
+      "%.1f MB (%.1f a line)\n",
+      storage.text / 1048576.0, perLine(storage.text), storage.bytes / 1048576.0,
+      perLine(storage.bytes), storage.lines / 1048576.0, perLine(storage.lines));
 
   // A frame's read: the 25 rows at the end, and the document's extent.
   start = std::chrono::steady_clock::now();

@@ -36,9 +36,10 @@ class NoWindow : public UpdateWindow {
 class NoFiles : public UpdateFiles {
  public:
   bool DirectoryWritable(const std::string&) override { return false; }
-  bool WriteExecutable(const std::string&, std::string_view, const std::string&) override {
-    return false;
-  }
+  bool BeginExecutable(const std::string&) override { return false; }
+  bool AppendExecutable(std::string_view) override { return false; }
+  bool FinishExecutable(const std::string&, const std::string&) override { return false; }
+  void DiscardExecutable() override {}
   bool WriteScript(const std::string&, std::string_view) override { return false; }
   bool StartScript(const std::string&, const std::string&) override { return false; }
   void Remove(const std::string&) override {}

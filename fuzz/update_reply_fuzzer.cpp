@@ -46,11 +46,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   // The same bytes as a download, with the first field's text as its length.
   const std::string length(tarnwick::FieldText(reply.lastVer));
-  const tarnwick::DownloadVerdict download =
-      tarnwick::JudgeDownload(length, body, tarnwick::ExecutableMagic());
+  const tarnwick::ExecutableSignature own = tarnwick::OwnExecutableSignature();
+  const tarnwick::DownloadVerdict download = tarnwick::JudgeDownload(
+      length, body.size(), body.substr(0, tarnwick::kExecutableHeadSize), own);
   if (download == tarnwick::DownloadVerdict::kAccept) {
     Check(tarnwick::ParseContentLength(length) == body.size());
-    Check(body.substr(0, tarnwick::ExecutableMagic().size()) == tarnwick::ExecutableMagic());
+    Check(body.substr(0, own.prefix.size()) == own.prefix);
   }
   return 0;
 }

@@ -11,7 +11,13 @@ packages=(
   locales libc-l10n
   libcurl4-openssl-dev python3
   libqcustomplot-dev libqcustomplot2.1-qt6
+  ser2net
 )
+# `make package`: dpkg-shlibdeps (dpkg-dev, which CPack runs with `file`), the
+# icons' PNG sizes (rsvg-convert) and the package's checks.
+if [ "${1:-}" = "--package" ]; then
+  packages+=(dpkg-dev file librsvg2-bin lintian desktop-file-utils appstream)
+fi
 if [ "${1:-}" = "--gui-tools" ]; then
   packages+=(xvfb x11-utils xdotool imagemagick)
 fi

@@ -26,6 +26,11 @@ enum CommandId : int {
   // Options beyond the settings record, from 34000 on.
   ID_VIEW_OPTIONS = 34000,
   ID_VIEW_PLOT = 34001,
+  // Find and selection on the screen.
+  ID_EDIT_FIND = 34002,
+  ID_EDIT_FIND_NEXT = 34003,
+  ID_EDIT_FIND_PREVIOUS = 34004,
+  ID_EDIT_COPY_SELECTION = 34005,
 };
 
 struct CommandInfo {

@@ -3,18 +3,24 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QVBoxLayout>
 
 #include "app/app_icons.h"
 #include "app/command_table.h"
 #include "app/lock_key_state.h"
+#include "display/follow_rule.h"
+#include "display/view/find_bar.h"
 #include "display/view/zerik_view.h"
 #include "port/qt/line_state_panes.h"
+#include "port/qt/port_status_pane.h"
+#include "settings/qt/user_profile.h"
 
 namespace tarnwick {
 namespace {
@@ -22,6 +28,10 @@ namespace {
 QString Text(std::string_view text) {
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
+
+constexpr const char* kWindowGeometry = "Options/WindowGeometry";
+// How long the message area says that following stopped or resumed.
+constexpr int kFollowMessageMs = 5000;
 
 bool IsLockKey(int key) {
   return key == Qt::Key_CapsLock || key == Qt::Key_NumLock || key == Qt::Key_ScrollLock;
@@ -45,6 +55,10 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   CreateAction(ID_LINE_PULSE_DTR);
   CreateAction(ID_VIEW_OPTIONS);
   CreateAction(ID_VIEW_PLOT);
+  CreateAction(ID_EDIT_COPY_SELECTION);
+  CreateAction(ID_EDIT_FIND);
+  CreateAction(ID_EDIT_FIND_NEXT);
+  CreateAction(ID_EDIT_FIND_PREVIOUS);
   m_actions.at(ID_PORT_SETTINGS)->setIcon(PortSettingsIcon());
   m_actions.at(ID_SCREEN_SETTINGS)->setIcon(ScreenSettingsIcon());
   m_actions.at(ID_SEND)->setIcon(SendIcon());
@@ -92,6 +106,11 @@ void CMainFrame::CreateMenus() {
 
   QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
   edit->addAction(m_actions.at(ID_COPY_ALL));
+  edit->addAction(m_actions.at(ID_EDIT_COPY_SELECTION));
+  edit->addSeparator();
+  edit->addAction(m_actions.at(ID_EDIT_FIND));
+  edit->addAction(m_actions.at(ID_EDIT_FIND_NEXT));
+  edit->addAction(m_actions.at(ID_EDIT_FIND_PREVIOUS));
 
   QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
   view->addAction(m_actions.at(ID_VIEW_TOOLBAR));
@@ -110,6 +129,14 @@ void CMainFrame::CreateMenus() {
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
   help->addAction(m_actions.at(ID_APP_ABOUT));
   help->addAction(m_actions.at(ID_HELP_TARNWICK));
+
+  m_pContextMenu = new QMenu(this);
+  m_pContextMenu->setObjectName(QStringLiteral("viewContextMenu"));
+  m_pContextMenu->addAction(m_actions.at(ID_EDIT_COPY_SELECTION));
+  m_pContextMenu->addAction(m_actions.at(ID_COPY_ALL));
+  m_pContextMenu->addSeparator();
+  m_pContextMenu->addAction(m_actions.at(ID_CLEAR_SCREEN));
+  m_pContextMenu->addAction(m_actions.at(ID_EDIT_FIND));
 }
 
 bool CMainFrame::CreateToolBar() {
@@ -146,6 +173,17 @@ bool CMainFrame::CreateStatusBar() {
   m_pMessagePane->setObjectName(QStringLiteral("messagePane"));
   m_wndStatusBar->addWidget(m_pMessagePane, 1);
 
+  m_pFollowPane = new QLabel(QStringLiteral("Paused: End follows"), m_wndStatusBar);
+  m_pFollowPane->setObjectName(QStringLiteral("followPane"));
+  m_pFollowPane->setFrameShape(QFrame::Panel);
+  m_pFollowPane->setFrameShadow(QFrame::Sunken);
+  m_pFollowPane->setToolTip(Text(kFollowPausedPrompt));
+  m_wndStatusBar->addPermanentWidget(m_pFollowPane);
+  m_pFollowPane->hide();
+
+  m_pPortPane = new PortStatusPane(m_wndStatusBar);
+  m_wndStatusBar->addPermanentWidget(m_pPortPane);
+
   m_pLinePanes = new LineStatePanes(m_actions.at(ID_LINE_DTR), m_actions.at(ID_LINE_RTS),
                                     m_actions.at(ID_LINE_PULSE_DTR), m_wndStatusBar);
   m_wndStatusBar->addPermanentWidget(m_pLinePanes);
@@ -175,16 +213,45 @@ bool CMainFrame::CreateStatusBar() {
   return true;
 }
 
-void CMainFrame::SetTitle(const std::string& title) {
-  setWindowTitle(QString::fromLatin1(title.data(), static_cast<qsizetype>(title.size())) +
-                 QStringLiteral(" - ") + Text(kAppTitle));
+void CMainFrame::SetTitle(const std::string& title, const std::string& device) {
+  QString caption = QString::fromLatin1(title.data(), static_cast<qsizetype>(title.size()));
+  if (!device.empty()) caption += QStringLiteral(" (") + QFile::decodeName(device.c_str()) + ')';
+  setWindowTitle(caption + QStringLiteral(" - ") + Text(kAppTitle));
 }
 
 void CMainFrame::SetView(CZerikView* view) {
   m_pView = view;
-  setCentralWidget(view);
+  // The find bar sits under the view, above the status bar.
+  auto* central = new QWidget(this);
+  central->setObjectName(QStringLiteral("viewArea"));
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  view->setParent(central);
+  layout->addWidget(view, 1);
+  m_pFindBar = new CFindBar(central);
+  layout->addWidget(m_pFindBar);
+  setCentralWidget(central);
+  view->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& at) {
+    m_pContextMenu->popup(view->viewport()->mapToGlobal(at));
+  });
   connect(m_actions.at(ID_COPY_ALL), &QAction::triggered, view, &CZerikView::OnCopyAll);
   connect(m_actions.at(ID_CLEAR_SCREEN), &QAction::triggered, view, &CZerikView::OnClearScreen);
+  // Esc leaves the keys with the view again.
+  connect(m_pFindBar, &CFindBar::Closed, view, [view] { view->setFocus(); });
+}
+
+void CMainFrame::RestoreWindowGeometry() {
+  const QSettings profile = OpenUserProfile();
+  const QByteArray geometry = profile.value(QLatin1String(kWindowGeometry)).toByteArray();
+  // Anything unreadable leaves the default size.
+  if (!geometry.isEmpty()) restoreGeometry(geometry);
+}
+
+void CMainFrame::SaveWindowGeometry() const {
+  QSettings profile = OpenUserProfile();
+  profile.setValue(QLatin1String(kWindowGeometry), saveGeometry());
 }
 
 QAction* CMainFrame::Action(int id) const {
@@ -200,6 +267,11 @@ QLabel* CMainFrame::Indicator(const char* text) const {
   return nullptr;
 }
 
+void CMainFrame::ShowFollowing(bool following, const QString& text) {
+  m_pFollowPane->setVisible(!following);
+  m_wndStatusBar->showMessage(text, kFollowMessageMs);
+}
+
 void CMainFrame::UpdateIndicators() {
   const std::optional<LockKeyState> state = QueryLockKeyState();
   m_pCapIndicator->setEnabled(state && state->bCapsLock);
@@ -211,6 +283,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
   // The view's destruction step runs while the frame closes, before the
   // event loop ends and the application saves and closes the port.
   if (m_pView != nullptr) m_pView->OnDestroy();
+  SaveWindowGeometry();
   event->accept();
 }
 

@@ -8,25 +8,39 @@
 #include <string>
 
 class QLabel;
+class QMenu;
 class QStatusBar;
 class QToolBar;
 
 namespace tarnwick {
 
+class CFindBar;
 class CZerikView;
 class LineStatePanes;
+class PortStatusPane;
 
 class CMainFrame : public QMainWindow {
   Q_OBJECT
  public:
   explicit CMainFrame(QWidget* parent = nullptr);
 
-  // The document title part of the caption; the frame adds " - Tarnwick".
-  void SetTitle(const std::string& title);
+  // The document title part of the caption; the frame adds the device the
+  // port's name leads to, in brackets when there is one, and " - Tarnwick".
+  void SetTitle(const std::string& title, const std::string& device = {});
 
-  // Puts the view in the frame and routes Copy All and Clear to it.
+  // Puts the view in the frame, the find bar under it, and routes Copy All,
+  // Clear and the view's context menu to it.
   void SetView(CZerikView* view);
   CZerikView* View() const { return m_pView; }
+  CFindBar* FindBar() const { return m_pFindBar; }
+  // The menu the view shows on a right click: Copy Selection, Copy All,
+  // Clear, Find.
+  QMenu* ContextMenu() const { return m_pContextMenu; }
+
+  // The window's size and position from the profile (Options/WindowGeometry),
+  // when it holds one; saved there as the window closes.
+  void RestoreWindowGeometry();
+  void SaveWindowGeometry() const;
 
   // The action of a command the frame offers now, or nullptr.
   QAction* Action(int id) const;
@@ -36,6 +50,13 @@ class CMainFrame : public QMainWindow {
   QLabel* Indicator(const char* text) const;
   // The modem-line lamps, DTR/RTS toggles and error pane, before the indicators.
   LineStatePanes* LinePanes() const { return m_pLinePanes; }
+  // The port's state, the counters and the logs, first of the permanent panes.
+  PortStatusPane* PortPane() const { return m_pPortPane; }
+
+  // Following the newest line stopped or resumed: a pane says so while it is
+  // stopped, and the message area tells the change for a while.
+  void ShowFollowing(bool following, const QString& text);
+  QLabel* FollowPane() const { return m_pFollowPane; }
 
   // Reads the lock keys again and lights the indicators that are on.
   void UpdateIndicators();
@@ -58,7 +79,11 @@ class CMainFrame : public QMainWindow {
   QLabel* m_pNumIndicator = nullptr;
   QLabel* m_pScrlIndicator = nullptr;
   LineStatePanes* m_pLinePanes = nullptr;
+  PortStatusPane* m_pPortPane = nullptr;
+  QLabel* m_pFollowPane = nullptr;
   CZerikView* m_pView = nullptr;
+  CFindBar* m_pFindBar = nullptr;
+  QMenu* m_pContextMenu = nullptr;
   std::map<int, QAction*> m_actions;
 };
 

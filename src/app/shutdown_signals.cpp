@@ -1,6 +1,7 @@
 #include "app/shutdown_signals.h"
 
 #include <QSocketNotifier>
+#include <csignal>
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -13,43 +14,45 @@
 
 namespace tarnwick {
 
+ShutdownSignals::ShutdownSignals(std::function<void()> onSignal, QObject* parent)
+    : ShutdownSignals(Actions{{SIGINT, onSignal}, {SIGTERM, onSignal}}, parent) {}
+
 #ifndef _WIN32
 namespace {
 
 int g_signalPipe[2] = {-1, -1};
 
-extern "C" void OnShutdownSignal(int) {
+extern "C" void OnShutdownSignal(int signal) {
   const int saved = errno;
-  const char byte = 1;
-  // Async-signal-safe; a full pipe already holds a pending request.
+  const char byte = static_cast<char>(signal);
+  // Async-signal-safe; a full pipe already holds pending requests.
   [[maybe_unused]] const ssize_t ignored = ::write(g_signalPipe[1], &byte, 1);
   errno = saved;
 }
 
+void SetHandler(int signal, void (*handler)(int)) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  ::sigaction(signal, &action, nullptr);
+}
+
 }  // namespace
 
-ShutdownSignals::ShutdownSignals(std::function<void()> onSignal, QObject* parent)
-    : QObject(parent), m_onSignal(std::move(onSignal)) {
+ShutdownSignals::ShutdownSignals(Actions actions, QObject* parent)
+    : QObject(parent), m_actions(std::move(actions)) {
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_signalPipe) != 0) {
     return;
   }
   m_pNotifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, this);
   connect(m_pNotifier, &QSocketNotifier::activated, this, &ShutdownSignals::OnReadable);
-  struct sigaction action {};
-  action.sa_handler = &OnShutdownSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  ::sigaction(SIGINT, &action, nullptr);
-  ::sigaction(SIGTERM, &action, nullptr);
+  for (const auto& [signal, action] : m_actions) SetHandler(signal, &OnShutdownSignal);
 }
 
 ShutdownSignals::~ShutdownSignals() {
   if (g_signalPipe[0] < 0) return;
-  struct sigaction action {};
-  action.sa_handler = SIG_DFL;
-  sigemptyset(&action.sa_mask);
-  ::sigaction(SIGINT, &action, nullptr);
-  ::sigaction(SIGTERM, &action, nullptr);
+  for (const auto& [signal, action] : m_actions) SetHandler(signal, SIG_DFL);
   delete m_pNotifier;
   ::close(g_signalPipe[0]);
   ::close(g_signalPipe[1]);
@@ -58,15 +61,20 @@ ShutdownSignals::~ShutdownSignals() {
 
 void ShutdownSignals::OnReadable() {
   char buffer[64];
-  while (::read(g_signalPipe[0], buffer, sizeof buffer) > 0) {
+  ssize_t count;
+  while ((count = ::read(g_signalPipe[0], buffer, sizeof buffer)) > 0) {
+    for (ssize_t i = 0; i < count; ++i) {
+      for (const auto& [signal, action] : m_actions) {
+        if (signal == static_cast<unsigned char>(buffer[i]) && action) action();
+      }
+    }
   }
-  if (m_onSignal) m_onSignal();
 }
 
 #else
 
-ShutdownSignals::ShutdownSignals(std::function<void()> onSignal, QObject* parent)
-    : QObject(parent), m_onSignal(std::move(onSignal)) {}
+ShutdownSignals::ShutdownSignals(Actions actions, QObject* parent)
+    : QObject(parent), m_actions(std::move(actions)) {}
 ShutdownSignals::~ShutdownSignals() = default;
 void ShutdownSignals::OnReadable() {}
 

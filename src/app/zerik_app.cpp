@@ -6,6 +6,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "app/about_dlg.h"
@@ -18,13 +19,21 @@
 #include "dialogs/qt/settings_dialog.h"
 #include "dialogs/qt/star_dialog.h"
 #include "dialogs/screen_settings_corrections.h"
+#include "display/view/find_controller.h"
 #include "display/view/log_failure_pane.h"
+#include "display/view/view_follower.h"
+#include "platform/com_names.h"
+#include "platform/help_page.h"
 #include "plot/qt/plot_window.h"
+#include "port/line_tables.h"
+#include "port/port_status_text.h"
 #include "port/qt/line_state_panes.h"
+#include "port/qt/port_status_pane.h"
 #include "port/serial_line.h"
 #include "settings/config_file.h"
 #include "settings/qt/conversation_options_profile.h"
 #include "settings/qt/display_options_profile.h"
+#include "settings/qt/port_profile.h"
 #include "transmit/field_reader.h"
 #include "transmit/port_tx_hand_over.h"
 #include "transmit/qt/send_dialog.h"
@@ -34,6 +43,8 @@ namespace tarnwick {
 CZerikApp::CZerikApp(std::unique_ptr<SerialBackend> backend, MessageBoxes& boxes, UrlOpener opener)
     : m_boxes(boxes), m_openUrl(std::move(opener)), m_pBackend(std::move(backend)) {
   if (!m_openUrl) m_openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+  m_helpDirs = {TARNWICK_HELP_DIR,
+                QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString()};
   m_runModal = [](QDialog& dialog) { return dialog.exec(); };
 }
 
@@ -48,6 +59,10 @@ bool CZerikApp::InitInstance() {
   m_szStartDir = std::filesystem::current_path(error).string();
   m_Options = LoadDisplayOptions();
   m_Conversation = LoadConversationOptions();
+  if (m_overrideOptions) m_overrideOptions(m_Options);
+  // Before the first open and the first summary: the devices and rates the
+  // profile keeps per COM number.
+  LoadPortProfile();
   // A missing or unreadable file has shown its warning; the port settings are
   // asked for on the defaults before the worker starts, whatever the answer.
   // A close request that came during the warning skips them.
@@ -68,6 +83,37 @@ bool CZerikApp::InitInstance() {
   m_pMainFrame->SetView(view);
   ApplyConversation();
   m_pMainFrame->LinePanes()->Attach(m_pWorker->Lines());
+  // The newest line stays in sight while the view is at the end.
+  m_pFollower = &view->Follower();
+  connect(m_pFollower, &ViewFollower::FollowChanged, m_pMainFrame.get(),
+          &CMainFrame::ShowFollowing);
+  // Find: the bar under the view searches the lines as shown.
+  m_pFind = new FindController(
+      *m_pMainFrame->FindBar(), view->ShownLines(),
+      FindController::Hooks{[view] { return view->TopLineNumber(); },
+                            [view](const FindMatch& match) { view->ShowMatch(match); },
+                            [view] { view->RepaintMarks(); }},
+      this);
+  view->SetFind(m_pFind);
+  connect(m_pMainFrame->Action(ID_EDIT_FIND), &QAction::triggered, m_pFind, &FindController::Open);
+  connect(m_pMainFrame->Action(ID_EDIT_FIND_NEXT), &QAction::triggered, m_pFind,
+          &FindController::FindNext);
+  connect(m_pMainFrame->Action(ID_EDIT_FIND_PREVIOUS), &QAction::triggered, m_pFind,
+          &FindController::FindPrevious);
+  connect(m_pMainFrame->Action(ID_EDIT_COPY_SELECTION), &QAction::triggered, view,
+          &CZerikView::OnCopySelection);
+  // A cleared screen has no matches left to mark.
+  connect(m_pMainFrame->Action(ID_CLEAR_SCREEN), &QAction::triggered, m_pFind,
+          &FindController::Refresh);
+  m_pMainFrame->PortPane()->SetSource(PortStatusPane::Source{
+      [this] {
+        return DescribePort(m_Settings, PortDevice(), m_pWorker->m_bPortOpen.load(),
+                            m_pWorker->Line().DeviceMissing(), m_pWorker->Line().Status());
+      },
+      [this] {
+        return CountersText(m_pWorker->m_nBytesRead.load(), m_pWorker->m_nBytesWritten.load());
+      },
+      [this] { return LoggingText(m_Settings.bSaveRaw != 0, m_Settings.bSaveText != 0); }});
   connect(m_pMainFrame->Action(ID_PORT_SETTINGS), &QAction::triggered, this,
           &CZerikApp::OnPortSettings);
   connect(m_pMainFrame->Action(ID_APP_ABOUT), &QAction::triggered, this, &CZerikApp::OnAppAbout);
@@ -81,6 +127,7 @@ bool CZerikApp::InitInstance() {
   connect(m_pMainFrame->Action(ID_CLEAR_SCREEN), &QAction::triggered, this, [this] {
     if (m_pPlotWnd) m_pPlotWnd->Clear();
   });
+  m_pMainFrame->RestoreWindowGeometry();
   m_pMainFrame->show();
   // A signal that came while start-up still ran (the warning box) is acted
   // on as soon as the event loop runs.
@@ -96,6 +143,10 @@ PortWorker& CZerikApp::StartWorker(ScreenModel& model, RepaintSink& sink) {
   m_pWorker->SetConversationStatusListener([this] {
     QMetaObject::invokeMethod(this, &CZerikApp::OnConversationStatus, Qt::QueuedConnection);
   });
+  m_pWorker->Line().SetAdviceReporter([this](const std::string& advice) {
+    QMetaObject::invokeMethod(
+        this, [this, advice] { ShowOpenAdvice(advice); }, Qt::QueuedConnection);
+  });
   model.SetLogFailures(&m_logFailures);
   m_pWorker->Start();
   return *m_pWorker;
@@ -103,7 +154,7 @@ PortWorker& CZerikApp::StartWorker(ScreenModel& model, RepaintSink& sink) {
 
 ConversationOptions CZerikApp::EffectiveConversation() const {
   ConversationOptions options = m_Conversation;
-  if (!m_strTapOverride.empty()) options.strTapPath = m_strTapOverride;
+  if (!TapPath().empty()) options.strTapPath = TapPath();
   return options;
 }
 
@@ -121,7 +172,11 @@ void CZerikApp::OnConversationStatus() {
 
 void CZerikApp::UpdateLineSummary() {
   m_strLineSummary = BuildLineSummary(m_Settings);
-  if (m_pMainFrame) m_pMainFrame->SetTitle(m_strLineSummary);
+  if (m_pMainFrame) m_pMainFrame->SetTitle(m_strLineSummary, PortDevice());
+}
+
+std::string CZerikApp::PortDevice() const {
+  return ResolveComNumber(CheckedLineIndexes(m_Settings).nPortIndex + 1);
 }
 
 int CZerikApp::ExitInstance(int exitCode) {
@@ -219,8 +274,16 @@ void CZerikApp::OnOptions() {
     ApplyConversation();
   }
   if (options == m_Options) return;
+  const bool shownChanged = options.bTextBesideUnits != m_Options.bTextBesideUnits;
   m_Options = options;
   SaveDisplayOptions(m_Options);
+  // Find searches the lines as shown: with or without the characters.
+  if (shownChanged && m_pFind != nullptr) m_pFind->Rescan();
+  if (m_pFollower != nullptr) {
+    m_pFollower->SetEnabled(m_Options.bFollowNewLines);
+    // Switched off, nothing is paused: the view simply stays where it is put.
+    m_pMainFrame->FollowPane()->setVisible(m_Options.bFollowNewLines && !m_pFollower->Following());
+  }
   // Lines already on the screen keep their times; the gutter shows or goes.
   SettingsChanged();
 }
@@ -243,12 +306,20 @@ void CZerikApp::OnPlot() {
 }
 
 void CZerikApp::OnHelp() {
-  const std::filesystem::path path = std::filesystem::path(m_szStartDir) / "help.html";
   // A missing page is not reported; asking the desktop anyway could make it
   // show an error of its own.
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return;
-  m_openUrl(QUrl::fromLocalFile(QFile::decodeName(path.string().c_str())));
+  const std::optional<std::filesystem::path> page = FindHelpPage(m_szStartDir, m_helpDirs);
+  if (!page) return;
+  if (m_openUrl(QUrl::fromLocalFile(QFile::decodeName(page->string().c_str())))) return;
+  const std::string text =
+      "No web browser could be started to show the help page. Open this file in one:\n";
+  m_boxes.ShowPath(text + page->string(), "Tarnwick HELP", MessageIcon::kInformation);
+}
+
+void CZerikApp::ShowOpenAdvice(const std::string& advice) {
+  if (m_bOpenAdviceShown) return;
+  m_bOpenAdviceShown = true;
+  m_boxes.ShowPath(advice, "Open Port FAILED !", MessageIcon::kWarning);
 }
 
 }  // namespace tarnwick

@@ -5,9 +5,11 @@
 
 #include <QObject>
 #include <QUrl>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "dialogs/qt/dialog_services.h"
 #include "display/log_failures.h"
@@ -27,6 +29,8 @@ namespace tarnwick {
 
 class CMainFrame;
 class CPlotWindow;
+class FindController;
+class ViewFollower;
 class CSendDialog;
 class PortTxHandOver;
 
@@ -44,6 +48,16 @@ class CZerikApp : public QObject, public ViewHost {
   CZerikApp(std::unique_ptr<SerialBackend> backend, MessageBoxes& boxes, UrlOpener opener = {});
   ~CZerikApp() override;
 
+  // The tap: another program's end of the line at this path, served beside
+  // the port. Set before InitInstance; the window hands it on from here.
+  void SetTapPath(std::string path) { m_strTapPath = std::move(path); }
+  const std::string& TapPath() const { return m_strTapPath; }
+  // Applied to the profile's options at start-up (the command line's
+  // choices); the profile keeps its own until Options is confirmed.
+  void OverrideOptions(std::function<void(DisplayOptions&)> adjust) {
+    m_overrideOptions = std::move(adjust);
+  }
+
   // Start directory, configuration file, line summary, main window with the
   // view (which starts the worker), shown. False ends the program.
   bool InitInstance();
@@ -51,16 +65,16 @@ class CZerikApp : public QObject, public ViewHost {
   // the view. Returns the exit code to hand on.
   int ExitInstance(int exitCode = 0);
 
-  // Before InitInstance: the tap's path for this run (the command line's
-  // --tap), which takes the place of the profile's and is never saved.
-  void SetTapPathOverride(std::string path) { m_strTapOverride = std::move(path); }
-  // The conversation options in effect: the profile's, with the override.
+  // The conversation options in effect: the profile's, with TapPath() (the
+  // command line's --tap, never saved) in place of the profile's path.
   ConversationOptions EffectiveConversation() const;
   // Hands them to the worker and the view.
   void ApplyConversation();
 
-  // Rebuilds m_strLineSummary and puts it into the caption.
+  // Rebuilds m_strLineSummary and puts it into the caption, with the device.
   void UpdateLineSummary();
+  // Where the settings' port name leads on this machine; empty when nowhere.
+  std::string PortDevice() const;
 
   // Hands m_Settings as it now stands to the worker and the screen model.
   // Every change of the record on this thread is followed by it.
@@ -69,6 +83,8 @@ class CZerikApp : public QObject, public ViewHost {
   // Closes the main window as Exit does, from wherever the program is
   // (a modal box included), and ends the event loop.
   void CloseMainWindow();
+  // Where this run's version check stands.
+  CheckOutcome UpdateCheckOutcome() { return m_UpdateChecker.Checker().Outcome(); }
 
   // Publishes the record and repaints the whole view: after a settings
   // dialog or one of its handlers wrote it.
@@ -78,12 +94,17 @@ class CZerikApp : public QObject, public ViewHost {
   // for the first start's).
   DialogChoosers& Choosers() { return m_choosers; }
   void SetModalRunner(ModalRunner run) { m_runModal = std::move(run); }
+  // Where F1 looks for help.html after the start directory: the installed
+  // data directory, then the executable's.
+  void SetHelpDirs(std::vector<std::filesystem::path> dirs) { m_helpDirs = std::move(dirs); }
 
   CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
   PortWorker* Worker() const { return m_pWorker.get(); }
   LogFailures& Logs() { return m_logFailures; }
   CSendDialog* SendDialog() const { return m_pSendDlg.get(); }
   CPlotWindow* PlotWindow() const { return m_pPlotWnd.get(); }
+  ViewFollower* Follower() const { return m_pFollower; }
+  FindController* Find() const { return m_pFind; }
 
   // ViewHost
   PortWorker& StartWorker(ScreenModel& model, RepaintSink& sink) override;
@@ -110,20 +131,26 @@ class CZerikApp : public QObject, public ViewHost {
   DisplayOptions m_Options;
   // The tap, the second port and the sent direction, from the profile.
   ConversationOptions m_Conversation;
-  std::string m_strTapOverride;
   std::string m_szStartDir;
   std::string m_strLineSummary;
   CZerikView* m_pView = nullptr;
 
  private:
+  // Once a run: the advice for a port the user may not open (the group to join).
+  void ShowOpenAdvice(const std::string& advice);
+
   // m_Settings as the other threads see it; declared after it.
   LiveSettings m_live{m_Settings, m_Options};
   // Logs that cannot be written, reported by the worker and the screen model.
   LogFailures m_logFailures;
   MessageBoxes& m_boxes;
   UrlOpener m_openUrl;
+  std::string m_strTapPath;
+  std::function<void(DisplayOptions&)> m_overrideOptions;
   DialogChoosers m_choosers;
   ModalRunner m_runModal;
+  std::vector<std::filesystem::path> m_helpDirs;
+  bool m_bOpenAdviceShown = false;
   // Declared in the order they must outlive one another: the worker reads the
   // settings and the backend; the frame's view stops the worker.
   bool m_bCloseRequested = false;
@@ -141,6 +168,10 @@ class CZerikApp : public QObject, public ViewHost {
   std::unique_ptr<CSendDialog> m_pSendDlg;
   // The plot window, from the first Plot command on.
   std::unique_ptr<CPlotWindow> m_pPlotWnd;
+  // Belongs to the view.
+  ViewFollower* m_pFollower = nullptr;
+  // Belongs to this object; reads the view's lines.
+  FindController* m_pFind = nullptr;
 };
 
 }  // namespace tarnwick

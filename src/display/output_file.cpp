@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -10,8 +11,11 @@
 #include <sys/stat.h>
 #else
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <ctime>
 #endif
 
 namespace tarnwick {
@@ -108,10 +112,33 @@ bool OutputFile::OpenFor(std::string_view path) {
 #endif
   m_fd = fd;
   m_strOpenPath = std::move(pathCopy);
+  m_rotation.Opened(fd);
   return true;
 }
 
+bool OutputFile::WaitWritable(std::chrono::steady_clock::time_point deadline) {
+#ifdef _WIN32
+  (void)deadline;
+  return false;
+#else
+  for (;;) {
+    const auto left = deadline - std::chrono::steady_clock::now();
+    if (left <= std::chrono::nanoseconds::zero()) return false;
+    const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+    const timespec timeout{static_cast<time_t>(nanoseconds / 1000000000),
+                           static_cast<long>(nanoseconds % 1000000000)};
+    pollfd entry{m_fd, POLLOUT, 0};
+    const int ready = ::ppoll(&entry, 1, &timeout, nullptr);
+    if (ready < 0 && errno == EINTR) continue;
+    // An error or a reader that went away shows in the next write.
+    return ready > 0;
+  }
+#endif
+}
+
 bool OutputFile::WriteAll(const std::uint8_t* data, std::size_t length) {
+  const auto deadline =
+      std::chrono::steady_clock::now() + m_waitPerByte * static_cast<std::int64_t>(length);
   while (length > 0) {
 #ifdef _WIN32
     const unsigned chunk = length > 0x40000000u ? 0x40000000u : static_cast<unsigned>(length);
@@ -121,6 +148,9 @@ bool OutputFile::WriteAll(const std::uint8_t* data, std::size_t length) {
 #endif
     if (written < 0) {
       if (errno == EINTR) continue;
+      // The file was opened non-blocking: a full FIFO or pipe says so here.
+      if ((errno == EAGAIN || errno == EWOULDBLOCK) && WaitWritable(deadline)) continue;
+      if (errno == EWOULDBLOCK) errno = EAGAIN;
       return false;
     }
     if (written == 0) {
@@ -139,11 +169,31 @@ bool OutputFile::Append(const char* path, const std::uint8_t* data, std::size_t 
 
 bool OutputFile::Append(std::string_view path, const std::uint8_t* data, std::size_t length) {
   if (!OpenFor(path)) return false;
-  if (length == 0 || WriteAll(data, length)) return Outcome(path, 0);
-  // A failed write (full disk, file gone bad): drop this call's data and start
-  // afresh with a new open at the next call.
+  // A rotating log: what the full part has room for, then the rest in a new file.
+  std::size_t room;
+  while (length > 0 && (room = m_rotation.Room(length, std::time(nullptr))) < length) {
+    if (room > 0 && !WriteAll(data, room)) return Failed(path);
+    m_rotation.Wrote(room);
+    data += room;
+    length -= room;
+    const std::string fullPart = m_strOpenPath;
+    Drop();  // closed before the rename, which Windows requires
+    m_rotation.Rotate(fullPart, std::time(nullptr));
+    if (!OpenFor(path)) return false;
+  }
+  if (length == 0 || WriteAll(data, length)) {
+    m_rotation.Wrote(length);
+    return Outcome(path, 0);
+  }
+  return Failed(path);
+}
+
+bool OutputFile::Failed(std::string_view path) {
+  // A failed write (full disk, file gone bad): drop the rest of this call's
+  // data and start afresh with a new open at the next call. A reader too slow
+  // for the line keeps its FIFO: the next call goes on where it can.
   const int error = errno;
-  Drop();
+  if (error != EAGAIN) Drop();
   return Outcome(path, error);
 }
 

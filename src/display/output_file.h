@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "display/log_failures.h"
+#include "display/log_rotation.h"
 
 namespace tarnwick {
 
@@ -30,6 +31,14 @@ class OutputFile {
   // Every later attempt to write is reported to reporter as a log of kind.
   void SetReporter(LogFailures* reporter, LogKind kind);
 
+  // A FIFO or pipe whose reader is slow takes a write in parts: each Append
+  // waits for it at most this long per byte it was given (the line time of a
+  // byte, so the writer never falls behind the line), and what is left then
+  // fails the call (EAGAIN) and is reported like any failed write.
+  void SetWaitPerByte(std::chrono::nanoseconds perByte) { m_waitPerByte = perByte; }
+  // Ten bits at 115200 baud.
+  static constexpr std::chrono::nanoseconds kDefaultWaitPerByte{86806};
+
   // Appends length bytes to the file named by path (NUL-terminated, as stored
   // in the settings). The file stays open between calls while the path is
   // unchanged and still names it; it is reopened when the path changes, when
@@ -42,6 +51,10 @@ class OutputFile {
   // The same for a path given with its length (a settings buffer that may
   // lack its terminating NUL).
   bool Append(std::string_view path, const std::uint8_t* data, std::size_t length);
+
+  // When to start a new file (see LogRotation); none by default. Takes
+  // effect from the next write.
+  void SetRotation(const RotationPolicy& policy) { m_rotation.SetPolicy(policy); }
 
   // Creates the file when missing without writing to it.
   bool Touch(const char* path);
@@ -58,9 +71,13 @@ class OutputFile {
   bool OpenFor(std::string_view path);
   bool StillAtPath();
   bool WriteAll(const std::uint8_t* data, std::size_t length);
+  // Waits until the file takes more bytes or the deadline passes.
+  bool WaitWritable(std::chrono::steady_clock::time_point deadline);
   // Closes the file after a failure; the next call opens it again.
   void Drop();
   bool Outcome(std::string_view path, int error);
+  // After a failed write, errno telling why.
+  bool Failed(std::string_view path);
 
   int m_fd = -1;
   std::string m_strOpenPath;
@@ -71,6 +88,8 @@ class OutputFile {
   int m_nLastError = 0;
   LogFailures* m_pReporter = nullptr;
   LogKind m_kind = LogKind::kRaw;
+  LogRotation m_rotation;
+  std::chrono::nanoseconds m_waitPerByte = kDefaultWaitPerByte;
 };
 
 }  // namespace tarnwick

@@ -34,76 +34,12 @@ std::string_view PrefixOf(LineDirection direction) {
 
 }  // namespace
 
-// ---- LineRing ---------------------------------------------------------------
-
-void LineRing::CountLength(std::size_t length) {
-  if (length >= kShortLengths) {
-    m_longLengths.insert(length);
-    return;
-  }
-  if (m_shortLengths.empty()) m_shortLengths.assign(kShortLengths, 0);
-  ++m_shortLengths[length];
-  m_nWidestShort = std::max(m_nWidestShort, length);
-}
-
-void LineRing::UncountLength(std::size_t length) {
-  if (length >= kShortLengths) {
-    m_longLengths.erase(m_longLengths.find(length));
-    return;
-  }
-  --m_shortLengths[length];
-  // The widest went: the next one down is at most one table away.
-  while (m_nWidestShort > 0 && m_shortLengths[m_nWidestShort] == 0) --m_nWidestShort;
-}
-
-std::size_t LineRing::Widest() const {
-  if (m_count == 0) return 0;
-  const std::size_t counted =
-      m_longLengths.empty() ? m_nWidestShort : std::max(m_nWidestShort, *m_longLengths.rbegin());
-  return std::max(counted, back().size());
-}
-
-void LineRing::pop_front() {
-  // The last line is not counted: it may still grow.
-  if (m_count > 1) UncountLength(m_slots[m_head].line.size());
-  m_slots[m_head].line.clear();  // keeps the capacity for a later line
-  m_head = (m_head + 1) & m_mask;
-  --m_count;
-}
-
-DisplayLine& LineRing::push_back_empty(LineTime time, LineDirection direction) {
-  if (m_count > 0) CountLength(back().size());
-  if (m_count == m_slots.size()) Grow();
-  Slot& slot = m_slots[(m_head + m_count) & m_mask];
-  slot.line.clear();
-  slot.time = (time << 1) | static_cast<LineTime>(direction);
-  ++m_count;
-  return slot.line;
-}
-
-void LineRing::clear() {
-  for (Slot& slot : m_slots) slot.line.clear();
-  m_head = 0;
-  m_count = 0;
-  std::fill(m_shortLengths.begin(), m_shortLengths.end(), 0);
-  m_nWidestShort = 0;
-  m_longLengths.clear();
-}
-
-void LineRing::Grow() {
-  const std::size_t capacity = m_slots.empty() ? 8 : 2 * m_slots.size();
-  std::vector<Slot> slots(capacity);
-  for (std::size_t i = 0; i < m_count; ++i) slots[i] = std::move(m_slots[(m_head + i) & m_mask]);
-  m_slots = std::move(slots);
-  m_mask = capacity - 1;
-  m_head = 0;
-}
-
 // ---- ScreenModel ------------------------------------------------------------
 
 ScreenModel::ScreenModel(const LiveSettings& settings, RepaintSink* sink)
     : m_live(settings), m_pSink(sink) {
   m_live.Refresh(m_settings, m_options, m_nSettingsVersion);
+  m_textLog.SetRotation(RotationPolicyOf(m_options));
 }
 
 void ScreenModel::SetLogFailures(LogFailures* failures) { m_textLog.SetReporter(failures); }
@@ -111,9 +47,9 @@ void ScreenModel::SetLogFailures(LogFailures* failures) { m_textLog.SetReporter(
 // Takes the record the user-interface thread published last. A text log that
 // was switched off is closed; one whose path changed reopens at its next write.
 void ScreenModel::SyncSettings() {
-  if (!m_live.Refresh(m_settings, m_options, m_nSettingsVersion) || m_settings.bSaveText != 0) {
-    return;
-  }
+  if (!m_live.Refresh(m_settings, m_options, m_nSettingsVersion)) return;
+  m_textLog.SetRotation(RotationPolicyOf(m_options));
+  if (m_settings.bSaveText != 0) return;
   m_textLog.QueueClose();
   m_textLog.Drain();
 }
@@ -156,26 +92,26 @@ void ScreenModel::AddSentBytes(const std::uint8_t* data, std::size_t length,
 void ScreenModel::AddBytes(LineDirection direction, const std::uint8_t* data, std::size_t length,
                            const ReadTime& readTime, ScreenObserver* observer) {
   if (length == 0) return;
-  const int d = static_cast<int>(direction);
+  const bool sent = direction == LineDirection::kSent;
   m_direction = direction;
-  m_unitBytes = m_unitBytesOf[d];
-  m_nUnitFill = &m_nUnitFillOf[d];
-  m_arrival = &m_arrivalOf[d];
+  m_unitBytes = m_unitBytesOf[sent ? 1 : 0];
+  m_arrival = &m_arrivalOf[sent ? 1 : 0];
   SyncSettings();
   const UnitSettings s = ReadUnitSettings(m_settings);
   m_arrival->SetPauseMs(m_options.nPauseBreakMs);
   // Bytes that do not complete a unit cost no lock, no formatting, no repaint.
   // A Clear on the other thread may reset the fill meanwhile; the exchange
   // then fails and the bytes start the fresh unit instead of undoing the Clear.
-  int fill = m_nUnitFill->load(std::memory_order_relaxed);
-  while (length < static_cast<std::size_t>(std::max(1, s.nUnitLength - fill))) {
+  std::uint64_t word = m_nFillAndTaken.load(std::memory_order_relaxed);
+  int fill = FillOf(word);
+  while (!sent && length < static_cast<std::size_t>(std::max(1, s.nUnitLength - fill))) {
     for (std::size_t i = 0; i < length; ++i) m_unitBytes[fill + i] = data[i];
-    if (m_nUnitFill->compare_exchange_strong(fill, fill + static_cast<int>(length),
-                                             std::memory_order_relaxed)) {
-      m_nBytesTaken.fetch_add(static_cast<std::uint32_t>(length), std::memory_order_relaxed);
+    if (m_nFillAndTaken.compare_exchange_strong(word, word + length + Taken(length),
+                                                std::memory_order_relaxed)) {
       m_arrival->BeginBatch(readTime, data, length, fill, s.nUnitLength);
       return;
     }
+    fill = FillOf(word);
   }
 
   RunEffects fx;
@@ -185,13 +121,17 @@ void ScreenModel::AddBytes(LineDirection direction, const std::uint8_t* data, st
     m_pObserver = observer;
     // Taken under the lock with the lines: a Clear either sees the whole run
     // on the screen and in this count, or neither.
-    m_nBytesTaken.fetch_add(static_cast<std::uint32_t>(length), std::memory_order_relaxed);
     // A Clear may have dropped the partial unit since it was read above.
-    fill = m_nUnitFill->load(std::memory_order_relaxed);
+    fill = sent ? m_nSentFill
+                : FillOf(m_nFillAndTaken.fetch_add(Taken(length), std::memory_order_relaxed));
     m_nGeneration.fetch_add(1, std::memory_order_release);
     m_arrival->BeginBatch(readTime, data, length, fill, s.nUnitLength);
     m_bStampTextLog = m_options.bTimestampsInLog;
     m_bPrefixTextLog = m_bPrefixes.load(std::memory_order_relaxed);
+    m_textLogStamps.SetStyle(m_options.timestampStyle);
+    m_bTextLogLineEnds = m_options.bTextLogLineEnds;
+    // Bytes of another format break a CR LF pair.
+    if (!s.bLineMode) m_lineEnds.Interrupt();
     // A pause breaks the line before one of the first two units the batch
     // completes: those up to the last such unit are placed one by one here,
     // so the loop below, which carries the run, has nothing to watch for.
@@ -204,7 +144,7 @@ void ScreenModel::AddBytes(LineDirection direction, const std::uint8_t* data, st
         const bool afterPause = start == stop;
         if (afterPause) m_arrival->TakeBreak();
         m_arrival->ReachUnit(data + start);
-        ConsumeUnit(s, data[start], afterPause, fx);
+        ConsumeUnit(s, data[start], afterPause, EndsLine(s, data[start]), fx);
       }
     }
     data += start;
@@ -213,10 +153,15 @@ void ScreenModel::AddBytes(LineDirection direction, const std::uint8_t* data, st
     // append; anything that looks at or changes the lines flushes them first.
     char pending[kPendingTextCapacity];
     std::size_t pendingLength = 0;
+    // Their bytes, for number formats: a unit's text is at least two
+    // characters for at most four bytes.
+    std::uint8_t pendingBytes[2 * kPendingTextCapacity];
+    std::size_t pendingByteCount = 0;
+    const bool keepBytes = KeepsBytes(s);
     // m_nUnitsOnLine in a register while units join the line.
     std::int32_t units = m_nUnitsOnLine;
     // A line of the other direction is ended by the next unit, placed alone.
-    bool lineOurs = m_lines.empty() || m_lines.BackDirection() == direction;
+    bool lineOurs = m_lines.empty() || m_lines.Direction(m_lines.size() - 1) == direction;
     for (std::size_t i = 0; i < length; ++i) {
       const std::uint8_t b = data[i];
       m_unitBytes[fill++] = b;
@@ -225,29 +170,46 @@ void ScreenModel::AddBytes(LineDirection direction, const std::uint8_t* data, st
       // An observer hears of every unit: then each is placed one by one.
       const bool joinsLine =
           !observer && lineOurs && units > 0 && (s.nColumns == 0 || units < s.nColumns);
-      if (joinsLine && s.bPlainFormat && !(s.bLineMode && b == kCarriageReturn)) {
+      const bool endsLine = EndsLine(s, b);
+      if (joinsLine && s.bPlainFormat && !endsLine) {
         pendingLength += UnitText(s, b, pending + pendingLength);
+        if (keepBytes) {
+          std::memcpy(pendingBytes + pendingByteCount, m_unitBytes,
+                      static_cast<std::size_t>(s.nUnitLength));
+          pendingByteCount += static_cast<std::size_t>(s.nUnitLength);
+        }
         if (units < kMaxUnitsOnLine) ++units;
         fx.bLastLine = true;
         if (pendingLength > kPendingTextCapacity - kUnitTextCapacity) {
-          AppendJoinedUnits(pending, pendingLength);
+          AppendJoinedUnits(pending, pendingLength, pendingBytes, pendingByteCount);
           pendingLength = 0;
+          pendingByteCount = 0;
         }
         continue;
       }
       if (pendingLength > 0) {
-        AppendJoinedUnits(pending, pendingLength);
+        AppendJoinedUnits(pending, pendingLength, pendingBytes, pendingByteCount);
         pendingLength = 0;
+        pendingByteCount = 0;
       }
       m_nUnitsOnLine = units;
       m_arrival->ReachUnit(data + i);
-      ConsumeUnit(s, b, false, fx);
+      ConsumeUnit(s, b, false, endsLine, fx);
       units = m_nUnitsOnLine;
       lineOurs = true;
     }
-    if (pendingLength > 0) AppendJoinedUnits(pending, pendingLength);
+    if (pendingLength > 0) {
+      AppendJoinedUnits(pending, pendingLength, pendingBytes, pendingByteCount);
+    }
     m_nUnitsOnLine = units;
-    m_nUnitFill->store(fill, std::memory_order_relaxed);
+    // Under the lock: nothing but this thread changes the word meanwhile.
+    if (sent) {
+      m_nSentFill = fill;
+    } else {
+      const std::uint64_t word = m_nFillAndTaken.load(std::memory_order_relaxed);
+      m_nFillAndTaken.store((word & ~std::uint64_t{0xFF}) | static_cast<std::uint64_t>(fill),
+                            std::memory_order_relaxed);
+    }
     QueueTextLog(fx, m_settings);
     m_pObserver = nullptr;
     m_nLineCount.store(m_lines.size(), std::memory_order_release);
@@ -264,19 +226,20 @@ void ScreenModel::CompleteLine(const UnitSettings& s) {
   if (m_bLineCompleted || m_lines.empty()) return;
   m_bLineCompleted = true;
   if (m_pObserver) {
-    m_pObserver->OnLineCompleted(
-        s, CompletedLine{m_lines.back(), m_lines.BackTime(), m_lines.BackDirection()});
+    m_pObserver->OnLineCompleted(s, CompletedLine{m_lines.back(), m_lines.BackTime(),
+                                                  m_lines.Direction(m_lines.size() - 1)});
   }
 }
 
-void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterPause,
+void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterPause, bool endsLine,
                               RunEffects& fx) {
   bool lineBoundary = false;
 
   // A unit of the other direction ends the line, as a full line does. A
   // line that shows nothing yet (one a LF started in line mode) takes the
   // unit's direction instead of staying behind empty.
-  if (m_nUnitsOnLine > 0 && !m_lines.empty() && m_lines.BackDirection() != m_direction) {
+  if (m_nUnitsOnLine > 0 && !m_lines.empty() &&
+      m_lines.Direction(m_lines.size() - 1) != m_direction) {
     if (m_lines.back().empty()) {
       m_lines.SetBackDirection(m_direction);
     } else {
@@ -292,8 +255,8 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterP
   // does, unless nothing is on the line yet (the line a LF started in line
   // mode stays for the text that follows) or the unit is a CR that ends the
   // line anyway.
-  const bool pauseBreak = afterPause && m_nUnitsOnLine > 0 && !m_lines.empty() &&
-                          !m_lines.back().empty() && !(s.bLineMode && b == kCarriageReturn);
+  const bool pauseBreak =
+      afterPause && m_nUnitsOnLine > 0 && !m_lines.empty() && !m_lines.back().empty() && !endsLine;
   if (pauseBreak || (s.nColumns != 0 && m_nUnitsOnLine >= s.nColumns)) {
     m_nUnitsOnLine = 0;
     lineBoundary = true;
@@ -305,6 +268,7 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterP
     lineBoundary = true;
     if (s.bSaveText) WriteTextLine(fx);
     m_lines.push_back_empty(m_arrival->UnitTime(), m_direction);
+    m_lines.SetBackLayout({s.nFormat, s.nUnitLength, s.nColumns});
     m_bLineCompleted = false;
   }
   if (m_pObserver) {
@@ -312,7 +276,7 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterP
                                             m_nUnitsOnLine, m_arrival->UnitTime(), m_direction});
   }
 
-  if (s.bLineMode && b == kCarriageReturn) {
+  if (endsLine) {
     // Ends the line: nothing is appended, and the next unit starts a new line.
     lineBoundary = true;
     CompleteLine(s);
@@ -320,16 +284,16 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterP
     m_nUnitsOnLine = -1;  // CountUnit brings it to 0
     m_bLineAwaitsText = false;
   } else {
-    DisplayLine& line = m_lines.back();
     if (s.bPlainFormat) {
       char text[kUnitTextCapacity];
-      line.append(text, UnitText(s, b, text));
+      m_lines.AppendText(text, UnitText(s, b, text));
+      if (KeepsBytes(s)) m_lines.AppendBytes(m_unitBytes, static_cast<std::size_t>(s.nUnitLength));
     } else {
-      line.assign(kUnknownFormatText);
+      m_lines.SetBackText(kUnknownFormatText);
     }
     // Only a LF in line mode leaves a line showing nothing; such a line
     // takes the time of its first text.
-    if (line.empty()) {
+    if (m_lines.back().empty()) {
       m_bLineAwaitsText = true;
     } else if (m_bLineAwaitsText) {
       m_lines.SetBackTime(m_arrival->UnitTime());
@@ -341,7 +305,8 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterP
   if (s.nColumns != 0 && m_nUnitsOnLine >= s.nColumns) CompleteLine(s);
 }
 
-void ScreenModel::AppendJoinedUnits(const char* text, std::size_t length) {
+void ScreenModel::AppendJoinedUnits(const char* text, std::size_t length, const std::uint8_t* bytes,
+                                    std::size_t byteCount) {
   // A line that showed nothing yet (one a LF started in line mode) takes the
   // time of its first text: that of the first unit joined since a unit was
   // last placed one by one.
@@ -349,7 +314,8 @@ void ScreenModel::AppendJoinedUnits(const char* text, std::size_t length) {
     m_lines.SetBackTime(m_arrival->JoinedUnitTime());
     m_bLineAwaitsText = false;
   }
-  m_lines.back().append(text, length);
+  m_lines.AppendText(text, length);
+  m_lines.AppendBytes(bytes, byteCount);
 }
 
 void ScreenModel::CountUnit(bool lineBoundary, RunEffects& fx) {
@@ -377,17 +343,17 @@ void ScreenModel::WriteTextLine(RunEffects& fx) {
   if (m_lines.empty()) return;
   if (!m_bStampTextLog && !m_bPrefixTextLog) {
     m_textPending.append(m_lines.back());
+    if (m_bTextLogLineEnds) m_textPending.append("\r\n");
     return;
   }
   // A stamp or a prefix is read at the start of a line: such lines end with
   // CR LF.
   if (m_bStampTextLog) {
-    char stamp[kTimestampLength];
-    m_textLogStamps.Format(m_lines.BackTime(), stamp);
-    m_textPending.append(stamp, kTimestampLength);
+    char stamp[kMaxTimestampLength];
+    m_textPending.append(stamp, m_textLogStamps.Format(m_lines.BackTime(), stamp));
     m_textPending.push_back(' ');
   }
-  if (m_bPrefixTextLog) m_textPending.append(PrefixOf(m_lines.BackDirection()));
+  if (m_bPrefixTextLog) m_textPending.append(PrefixOf(m_lines.Direction(m_lines.size() - 1)));
   m_textPending.append(m_lines.back());
   m_textPending.append("\r\n");
 }
@@ -409,10 +375,12 @@ void ScreenModel::RequestRepaint(const RunEffects& fx, const Rect& lastLine) {
 void ScreenModel::Clear(const std::function<void(std::uint32_t bytesTaken)>& underLock) {
   // The worker's copy is not ours to read; the published record is current.
   const SETTINGS settings = m_live.Current();
-  const bool stampTextLog = m_live.CurrentOptions().bTimestampsInLog;
+  const DisplayOptions options = m_live.CurrentOptions();
   {
     std::lock_guard<std::mutex> lock(m_csLines);
-    m_bStampTextLog = stampTextLog;
+    m_bStampTextLog = options.bTimestampsInLog;
+    m_textLogStamps.SetStyle(options.timestampStyle);
+    m_bTextLogLineEnds = options.bTextLogLineEnds;
     m_bPrefixTextLog = m_bPrefixes.load(std::memory_order_relaxed);
     if (settings.bSaveText != 0) {
       // The line being filled has not been written by anything else yet.
@@ -421,58 +389,72 @@ void ScreenModel::Clear(const std::function<void(std::uint32_t bytesTaken)>& und
       QueueTextLog(fx, settings);
     }
     m_nUnitsOnLine = 0;
-    for (auto& fill : m_nUnitFillOf) fill.store(0, std::memory_order_relaxed);
     m_lines.clear();
     m_nLineCount.store(0, std::memory_order_release);
     m_nGeneration.fetch_add(1, std::memory_order_release);
     m_bLineAwaitsText = false;
     m_bLineCompleted = false;
-    const std::uint32_t taken = m_nBytesTaken.exchange(0, std::memory_order_relaxed);
+    m_nSentFill = 0;
+    // The partial unit goes with its count, in one step.
+    const auto taken =
+        static_cast<std::uint32_t>(m_nFillAndTaken.exchange(0, std::memory_order_relaxed) >> 32);
     if (underLock) underLock(taken);
   }
   m_textLog.Drain();
   if (m_pSink) m_pSink->InvalidateAll();
 }
 
-std::string ScreenModel::CopyAllText(bool timestamps) const {
+std::string ScreenModel::CopyAllText(bool timestamps, bool textBeside) const {
   const bool prefixes = m_bPrefixes.load(std::memory_order_relaxed);
   std::lock_guard<std::mutex> lock(m_csLines);
+  TimestampFormatter stamps(m_live.CurrentOptions().timestampStyle);
   const std::size_t stampLength =
-      (timestamps ? kTimestampLength + 1 : 0) + (prefixes ? kSentPrefix.size() : 0);
+      (timestamps ? stamps.Length() + 1 : 0) + (prefixes ? kSentPrefix.size() : 0);
   std::size_t total = 0;
   for (std::size_t i = 0; i < m_lines.size(); ++i) total += stampLength + m_lines[i].size() + 2;
   std::string text;
   text.reserve(total);
-  TimestampFormatter stamps;
+  std::string scratch;
   for (std::size_t i = 0; i < m_lines.size(); ++i) {
     if (timestamps) {
-      char stamp[kTimestampLength];
-      stamps.Format(m_lines.TimeAt(i), stamp);
-      text.append(stamp, kTimestampLength);
+      char stamp[kMaxTimestampLength];
+      text.append(stamp, stamps.Format(m_lines.TimeAt(i), stamp));
       text.push_back(' ');
     }
-    if (prefixes) text.append(PrefixOf(m_lines.DirectionAt(i)));
-    text.append(m_lines[i]);
+    if (prefixes) text.append(PrefixOf(m_lines.Direction(i)));
+    ShowLine(i, textBeside, scratch,
+             [&text](std::string_view shown, std::size_t) { text.append(shown); });
     text.append("\r\n");
   }
   return text;
+}
+
+template <class F>
+void ScreenModel::ShowLine(std::size_t i, bool textBeside, std::string& scratch, F&& shown) const {
+  const std::string_view line = m_lines.Text(i);
+  const TextColumnLayout layout = m_lines.LayoutAt(i);
+  if (!textBeside || !HasTextColumn(layout.nFormat) || line == kUnknownFormatText) {
+    shown(std::string_view(line), line.size());
+    return;
+  }
+  scratch.clear();
+  AppendWithTextColumn(scratch, line, m_lines.Bytes(i), layout);
+  shown(std::string_view(scratch), line.size());
 }
 
 ScreenModel::Extent ScreenModel::VisitRows(
     std::size_t first, std::size_t count,
     const std::function<void(std::size_t, std::string_view, LineTime)>& visit,
     const std::function<std::optional<Rect>(const Extent&)>& lastLine) {
-  if (!visit) return VisitRowsWithDirection(first, count, {}, lastLine);
-  return VisitRowsWithDirection(
-      first, count,
-      [&visit](std::size_t index, std::string_view line, LineTime time, LineDirection) {
-        visit(index, line, time);
-      },
+  if (!visit) return VisitShownRows(first, count, false, {}, lastLine);
+  return VisitShownRows(
+      first, count, false, [&visit](const ShownRow& row) { visit(row.nIndex, row.text, row.time); },
       lastLine);
 }
 
-ScreenModel::Extent ScreenModel::VisitRowsWithDirection(
-    std::size_t first, std::size_t count, const VisitWithDirection& visit,
+ScreenModel::Extent ScreenModel::VisitShownRows(
+    std::size_t first, std::size_t count, bool textBeside,
+    const std::function<void(const ShownRow&)>& visit,
     const std::function<std::optional<Rect>(const Extent&)>& lastLine) {
   // The worker holds the lock for one received batch, some tens of
   // microseconds even in a flood: a paint waits that long rather than go to
@@ -488,16 +470,42 @@ ScreenModel::Extent ScreenModel::VisitRowsWithDirection(
   extent.generation = m_nGeneration.load(std::memory_order_relaxed);
   extent.nLines = m_lines.size();
   extent.nWidest = m_lines.Widest();
+  extent.nFirstNumber = m_lines.FirstNumber();
+  if (textBeside && extent.nLines > 0) {
+    // Reckoned from the newest line's layout: the widest line's bytes are
+    // not counted one by one.
+    extent.nWidest = WidestWithTextColumn(m_lines.LayoutAt(extent.nLines - 1), extent.nWidest);
+  }
   if (visit) {
     const std::size_t end =
         first < extent.nLines ? first + std::min(count, extent.nLines - first) : first;
-    for (std::size_t i = first; i < end; ++i)
-      visit(i, m_lines[i], m_lines.TimeAt(i), m_lines.DirectionAt(i));
+    std::string scratch;
+    for (std::size_t i = first; i < end; ++i) {
+      ShowLine(i, textBeside, scratch, [&](std::string_view shown, std::size_t unitsLength) {
+        visit(ShownRow{i, extent.nFirstNumber + i, shown, unitsLength, m_lines.TimeAt(i),
+                       m_lines.Direction(i)});
+      });
+    }
   }
   if (lastLine) {
     if (const std::optional<Rect> rect = lastLine(extent)) m_rcLastLine = *rect;
   }
   return extent;
+}
+
+FindSource::Held ScreenModel::VisitShownFrom(std::uint64_t from, std::size_t maxLines,
+                                             bool textBeside,
+                                             const FindSource::Visitor& visit) const {
+  std::lock_guard<std::mutex> lock(m_csLines);
+  const std::uint64_t firstNumber = m_lines.FirstNumber();
+  const FindSource::Held held{firstNumber, firstNumber + m_lines.size()};
+  std::string scratch;
+  for (std::uint64_t number = std::max(from, held.nFirst); number < held.nEnd && maxLines > 0;
+       ++number, --maxLines) {
+    ShowLine(static_cast<std::size_t>(number - firstNumber), textBeside, scratch,
+             [&](std::string_view shown, std::size_t) { visit(number, shown); });
+  }
+  return held;
 }
 
 // Both are written under m_csLines and read without it: the paint asks at
@@ -512,8 +520,24 @@ std::vector<DisplayLine> ScreenModel::Lines() const {
   std::lock_guard<std::mutex> lock(m_csLines);
   std::vector<DisplayLine> lines;
   lines.reserve(m_lines.size());
-  for (std::size_t i = 0; i < m_lines.size(); ++i) lines.push_back(m_lines[i]);
+  for (std::size_t i = 0; i < m_lines.size(); ++i) lines.emplace_back(m_lines[i]);
   return lines;
+}
+
+std::vector<std::string> ScreenModel::LineBytes() const {
+  std::lock_guard<std::mutex> lock(m_csLines);
+  std::vector<std::string> bytes;
+  bytes.reserve(m_lines.size());
+  for (std::size_t i = 0; i < m_lines.size(); ++i) bytes.emplace_back(m_lines.Bytes(i));
+  return bytes;
+}
+
+std::vector<LineDirection> ScreenModel::LineDirections() const {
+  std::lock_guard<std::mutex> lock(m_csLines);
+  std::vector<LineDirection> directions;
+  directions.reserve(m_lines.size());
+  for (std::size_t i = 0; i < m_lines.size(); ++i) directions.push_back(m_lines.Direction(i));
+  return directions;
 }
 
 std::vector<LineTime> ScreenModel::LineTimes() const {
@@ -524,12 +548,9 @@ std::vector<LineTime> ScreenModel::LineTimes() const {
   return times;
 }
 
-std::vector<LineDirection> ScreenModel::LineDirections() const {
+LineRing::Footprint ScreenModel::LineStorage() const {
   std::lock_guard<std::mutex> lock(m_csLines);
-  std::vector<LineDirection> directions;
-  directions.reserve(m_lines.size());
-  for (std::size_t i = 0; i < m_lines.size(); ++i) directions.push_back(m_lines.DirectionAt(i));
-  return directions;
+  return m_lines.Reserved();
 }
 
 Rect ScreenModel::LastLineRect() const {

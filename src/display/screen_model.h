@@ -8,16 +8,19 @@
 #include <functional>
 #include <mutex>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "display/line_ends.h"
+#include "display/line_finder.h"
+#include "display/line_ring.h"
 #include "display/line_timestamp.h"
 #include "display/log_failures.h"
 #include "display/read_time.h"
 #include "display/repaint_sink.h"
 #include "display/screen_observer.h"
+#include "display/text_column.h"
 #include "display/text_log_writer.h"
 #include "display/unit_arrival.h"
 #include "display/unit_settings.h"
@@ -25,61 +28,9 @@
 
 namespace tarnwick {
 
-// One display line: bytes with an explicit length; any byte value may occur.
+// One display line, copied out: bytes with an explicit length; any byte value
+// may occur.
 using DisplayLine = std::string;
-
-// The display lines, oldest first, in a ring of reusable strings: dropping the
-// oldest line keeps its storage for the next new line, so a screen that scrolls
-// at a steady size allocates nothing. Each slot also holds its line's arrival
-// time. The ring knows its widest line, kept as lines come and go: only the
-// last line ever changes, so the others' lengths are counted once each.
-class LineRing {
- public:
-  std::size_t size() const { return m_count; }
-  bool empty() const { return m_count == 0; }
-  const DisplayLine& operator[](std::size_t i) const { return m_slots[(m_head + i) & m_mask].line; }
-  DisplayLine& back() { return m_slots[(m_head + m_count - 1) & m_mask].line; }
-  const DisplayLine& back() const { return m_slots[(m_head + m_count - 1) & m_mask].line; }
-  LineTime TimeAt(std::size_t i) const { return m_slots[(m_head + i) & m_mask].time >> 1; }
-  LineTime BackTime() const { return Back().time >> 1; }
-  void SetBackTime(LineTime time) { Back().time = (time << 1) | (Back().time & 1); }
-  LineDirection DirectionAt(std::size_t i) const {
-    return static_cast<LineDirection>(m_slots[(m_head + i) & m_mask].time & 1);
-  }
-  LineDirection BackDirection() const { return static_cast<LineDirection>(Back().time & 1); }
-  void SetBackDirection(LineDirection direction) {
-    Back().time = (Back().time & ~LineTime{1}) | static_cast<LineTime>(direction);
-  }
-  void pop_front();
-  DisplayLine& push_back_empty(LineTime time, LineDirection direction = LineDirection::kReceived);
-  void clear();
-  // The length in bytes of the longest line.
-  std::size_t Widest() const;
-
- private:
-  void Grow();
-  void CountLength(std::size_t length);
-  void UncountLength(std::size_t length);
-
-  struct Slot {
-    DisplayLine line;
-    // When the line's first byte was read, shifted up by one bit; the low
-    // bit holds the line's direction, so a line costs nothing more for it.
-    LineTime time = 0;
-  };
-  Slot& Back() { return m_slots[(m_head + m_count - 1) & m_mask]; }
-  const Slot& Back() const { return m_slots[(m_head + m_count - 1) & m_mask]; }
-  std::vector<Slot> m_slots;  // size is zero or a power of two
-  std::size_t m_mask = 0;
-  std::size_t m_head = 0;
-  std::size_t m_count = 0;
-  // Lengths of every line but the last: short ones in a table by length,
-  // the rare long ones in a set.
-  static constexpr std::size_t kShortLengths = 4096;
-  std::vector<std::uint32_t> m_shortLengths;
-  std::size_t m_nWidestShort = 0;  // no counted short line is longer
-  std::multiset<std::size_t> m_longLengths;
-};
 
 class ScreenModel {
  public:
@@ -125,14 +76,16 @@ class ScreenModel {
   void SetLogFailures(LogFailures* failures);
 
   // UI thread. Every line followed by CR LF, oldest first (no trailing zero);
-  // with timestamps, each line begins with its arrival time and one blank.
-  std::string CopyAllText(bool timestamps = false) const;
+  // with timestamps, each line begins with its arrival time and one blank;
+  // with textBeside, lines are as shown with the characters beside the units.
+  std::string CopyAllText(bool timestamps = false, bool textBeside = false) const;
 
   // What a drawing needs besides the rows it draws.
   struct Extent {
     std::uint64_t generation = 0;  // see Generation
     std::size_t nLines = 0;
-    std::size_t nWidest = 0;  // bytes of the longest line
+    std::size_t nWidest = 0;         // bytes of the longest line (as shown, see VisitShownRows)
+    std::uint64_t nFirstNumber = 0;  // the number of line 0 (see LineRing::FirstNumber)
   };
   // UI thread, for drawing: under m_csLines, calls visit(index, line, time)
   // for the lines first .. first + count - 1 that exist, oldest first, then
@@ -141,25 +94,40 @@ class ScreenModel {
   Extent VisitRows(std::size_t first, std::size_t count,
                    const std::function<void(std::size_t, std::string_view, LineTime)>& visit,
                    const std::function<std::optional<Rect>(const Extent&)>& lastLine);
-  // The same, with each line's direction.
-  using VisitWithDirection =
-      std::function<void(std::size_t, std::string_view, LineTime, LineDirection)>;
-  Extent VisitRowsWithDirection(std::size_t first, std::size_t count,
-                                const VisitWithDirection& visit,
-                                const std::function<std::optional<Rect>(const Extent&)>& lastLine);
+  // The same for lines as shown: with textBeside, number-format lines carry the
+  // characters of their bytes after the units (see text_column.h), and nWidest
+  // reckons with them. unitsLength: where the units end on the shown line.
+  struct ShownRow {
+    std::size_t nIndex = 0;
+    std::uint64_t nNumber = 0;
+    std::string_view text;
+    std::size_t nUnitsLength = 0;
+    LineTime time = 0;
+    LineDirection direction = LineDirection::kReceived;
+  };
+  Extent VisitShownRows(std::size_t first, std::size_t count, bool textBeside,
+                        const std::function<void(const ShownRow&)>& visit,
+                        const std::function<std::optional<Rect>(const Extent&)>& lastLine);
+  // Any thread: the lines numbered from `from` on (or from the oldest held),
+  // at most maxLines, as shown, in one hold of the lock; returns what is held.
+  FindSource::Held VisitShownFrom(std::uint64_t from, std::size_t maxLines, bool textBeside,
+                                  const FindSource::Visitor& visit) const;
   // Grows whenever the lines change (a complete unit, a Clear): a drawing of
   // the same generation shows the lines as they are.
   std::uint64_t Generation() const;
 
   std::size_t LineCount() const;
-  std::vector<DisplayLine> Lines() const;             // a copy, for tests and tools
-  std::vector<LineTime> LineTimes() const;            // each line's arrival time, oldest first
+  std::vector<DisplayLine> Lines() const;      // a copy, for tests and tools
+  std::vector<std::string> LineBytes() const;  // each line's number units' bytes, oldest first
   std::vector<LineDirection> LineDirections() const;  // each line's direction, oldest first
+  std::vector<LineTime> LineTimes() const;            // each line's arrival time, oldest first
+  // What the lines hold in reserve, by part, for measurements.
+  LineRing::Footprint LineStorage() const;
   Rect LastLineRect() const;
   void SetLastLineRect(const Rect& rect);
 
-  // Bytes of the received unit being assembled and units on the last line, for tests.
-  std::int32_t UnitFill() const { return m_nUnitFillOf[0].load(std::memory_order_relaxed); }
+  // Bytes of the unit being assembled and units on the last line, for tests.
+  std::int32_t UnitFill() const { return FillOf(m_nFillAndTaken.load(std::memory_order_relaxed)); }
   std::int32_t UnitsOnLine() const;
 
   // The model's reading of the settings (see unit_settings.h).
@@ -177,14 +145,28 @@ class ScreenModel {
     bool bTextLogTouched = false;
   };
 
+  // afterPause: the unit follows a pause that ends the line.
+  // endsLine: a CR (or, as the options say, a LF) in TEXT line mode.
   void AddBytes(LineDirection direction, const std::uint8_t* data, std::size_t length,
                 const ReadTime& readTime, ScreenObserver* observer);
-  // afterPause: the unit follows a pause that ends the line.
-  void ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterPause, RunEffects& fx);
+  void ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterPause, bool endsLine,
+                   RunEffects& fx);
   std::size_t UnitText(const UnitSettings& s, std::uint8_t b, char* out) const;
   void CountUnit(bool lineBoundary, RunEffects& fx);
-  // Units that joined the last line, gathered, onto it.
-  void AppendJoinedUnits(const char* text, std::size_t length);
+  // Whether a unit ends the line in TEXT line mode; called once per unit, in order.
+  bool EndsLine(const UnitSettings& s, std::uint8_t b) {
+    return s.bLineMode && m_lineEnds.Next(b, m_options.nLineEnds) == LineEndRule::Byte::kEndLine;
+  }
+  // The unit's bytes join the last line's (number formats only).
+  static bool KeepsBytes(const UnitSettings& s) {
+    return s.bPlainFormat && s.nFormat != kFormatText;
+  }
+  // Under m_csLines: calls shown(i, text, unitsLength) for line i as shown.
+  template <class F>
+  void ShowLine(std::size_t i, bool textBeside, std::string& scratch, F&& shown) const;
+  // Units that joined the last line, gathered, onto it: their text and bytes.
+  void AppendJoinedUnits(const char* text, std::size_t length, const std::uint8_t* bytes,
+                         std::size_t byteCount);
   void TrimLines(const UnitSettings& s, RunEffects& fx);
   void SyncSettings();
   void WriteTextLine(RunEffects& fx);
@@ -211,31 +193,39 @@ class ScreenModel {
   // The observer of the run in progress (worker, under m_csLines).
   ScreenObserver* m_pObserver = nullptr;
 
-  // Worker only, except that Clear resets the fills under m_csLines. Each
-  // direction assembles its own units; m_unitBytes, m_nUnitFill and
-  // m_arrival point at those of the run in progress.
+  // Worker only, except that Clear resets the fill under m_csLines.
+  // Each direction assembles its own units: m_unitBytes and m_arrival point
+  // at those of the run in progress. The sent direction's fill is kept under
+  // m_csLines (its bytes always take the lock).
   std::uint8_t m_unitBytesOf[2][4] = {};
-  std::atomic<std::int32_t> m_nUnitFillOf[2] = {0, 0};
   std::uint8_t* m_unitBytes = m_unitBytesOf[0];
-  std::atomic<std::int32_t>* m_nUnitFill = &m_nUnitFillOf[0];
+  int m_nSentFill = 0;
   LineDirection m_direction = LineDirection::kReceived;
   std::atomic<bool> m_bPrefixes{false};
+  bool m_bPrefixTextLog = false;  // under m_csLines
+  // One word, so that a partial unit's bytes and their count change in one
+  // step and a Clear never drops the one but keeps the other: the low half is
+  // the partial unit's fill, the high half the bytes given to AddReceivedBytes
+  // since the last Clear, modulo 2^32 as the counter is.
+  std::atomic<std::uint64_t> m_nFillAndTaken{0};
+  static std::int32_t FillOf(std::uint64_t word) { return static_cast<std::int32_t>(word & 0xFF); }
+  static std::uint64_t Taken(std::size_t bytes) {
+    return static_cast<std::uint64_t>(static_cast<std::uint32_t>(bytes)) << 32;
+  }
 
-  // Bytes given to AddReceivedBytes since the last Clear, modulo 2^32 as the
-  // counter is.
-  std::atomic<std::uint32_t> m_nBytesTaken{0};
-
-  // Worker only: arrival times and pauses of the units, per direction.
+  // Worker only: arrival times and pauses of the units.
   UnitArrival m_arrivalOf[2];
   UnitArrival* m_arrival = &m_arrivalOf[0];
 
   // Lines are queued for the text log under m_csLines and written outside it.
   TextLogWriter m_textLog;
   std::string m_textPending;  // closed lines of the current run, not yet queued
-  // Under m_csLines: lines reach the text log with their arrival time, and
-  // with their direction's prefix.
+  // Under m_csLines: lines reach the text log with their arrival time.
   bool m_bStampTextLog = false;
-  bool m_bPrefixTextLog = false;
+  // Under m_csLines: every line of the text log ends with CR LF.
+  bool m_bTextLogLineEnds = false;
+  // Worker only: which bytes end TEXT lines, across reads.
+  LineEndRule m_lineEnds;
   TimestampFormatter m_textLogStamps;
 };
 

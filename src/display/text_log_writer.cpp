@@ -10,6 +10,11 @@ void TextLogWriter::SetReporter(LogFailures* failures) {
   m_file.SetReporter(failures, LogKind::kText);
 }
 
+void TextLogWriter::SetRotation(const RotationPolicy& policy) {
+  std::lock_guard<std::mutex> lock(m_csFile);
+  m_file.SetRotation(policy);
+}
+
 TextLogWriter::Entry& TextLogWriter::NextEntry(std::vector<Entry>& entries, std::size_t& count) {
   if (count == entries.size()) entries.emplace_back();
   Entry& entry = entries[count++];

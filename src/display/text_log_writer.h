@@ -19,6 +19,8 @@ namespace tarnwick {
 class TextLogWriter {
  public:
   void SetReporter(LogFailures* failures);
+  // When to start a new file; any thread.
+  void SetRotation(const RotationPolicy& policy);
 
   // Under the model's lock. text is appended to the file at path (an empty
   // text only creates the file) and cleared, keeping its capacity.

@@ -1,6 +1,8 @@
 #include "platform/com_names.h"
 
 #include <cstdlib>
+#include <map>
+#include <mutex>
 #include <string_view>
 
 namespace tarnwick {
@@ -22,6 +24,17 @@ constexpr DeviceRange kDeviceRanges[] = {
 
 constexpr int kMaxComNumber = 255;  // Windows' own limit for COM names
 
+struct ProfileEntries {
+  std::mutex mutex;
+  std::map<int, std::string> devices;
+  std::map<int, std::uint32_t> rates;
+};
+
+ProfileEntries& Profile() {
+  static ProfileEntries entries;
+  return entries;
+}
+
 }  // namespace
 
 int ComNumberOf(const std::string& portName) {
@@ -42,7 +55,7 @@ int ComNumberOf(const std::string& portName) {
   return number <= kMaxComNumber ? number : 0;
 }
 
-std::string ResolveComNumber(int comNumber) {
+std::string EnvironmentComDevice(int comNumber) {
   if (comNumber < 1) return {};
   const std::string variable = "TARNWICK_COM" + std::to_string(comNumber);
   // An empty value counts as unset: it names no device.
@@ -52,12 +65,57 @@ std::string ResolveComNumber(int comNumber) {
   if (const char* path = std::getenv(variable.c_str()); path != nullptr && path[0] != '\0') {
     return path;
   }
+  return {};
+}
+
+std::string ResolveComNumber(int comNumber) {
+  if (comNumber < 1) return {};
+  if (std::string path = EnvironmentComDevice(comNumber); !path.empty()) return path;
+  if (std::string device = ProfileComDevice(comNumber); !device.empty()) return device;
+  return DefaultComDevice(comNumber);
+}
+
+std::string DefaultComDevice(int comNumber) {
   for (const DeviceRange& range : kDeviceRanges) {
     if (comNumber >= range.firstCom && comNumber < range.firstCom + range.count) {
       return range.prefix + std::to_string(comNumber - range.firstCom);
     }
   }
   return {};
+}
+
+void SetProfileComDevice(int comNumber, const std::string& device) {
+  ProfileEntries& profile = Profile();
+  std::lock_guard lock(profile.mutex);
+  if (device.empty()) {
+    profile.devices.erase(comNumber);
+  } else {
+    profile.devices[comNumber] = device;
+  }
+}
+
+std::string ProfileComDevice(int comNumber) {
+  ProfileEntries& profile = Profile();
+  std::lock_guard lock(profile.mutex);
+  const auto found = profile.devices.find(comNumber);
+  return found != profile.devices.end() ? found->second : std::string();
+}
+
+void SetProfileComBaud(int comNumber, std::uint32_t rate) {
+  ProfileEntries& profile = Profile();
+  std::lock_guard lock(profile.mutex);
+  if (rate == 0) {
+    profile.rates.erase(comNumber);
+  } else {
+    profile.rates[comNumber] = rate;
+  }
+}
+
+std::uint32_t ProfileComBaud(int comNumber) {
+  ProfileEntries& profile = Profile();
+  std::lock_guard lock(profile.mutex);
+  const auto found = profile.rates.find(comNumber);
+  return found != profile.rates.end() ? found->second : 0;
 }
 
 std::string ResolvePortPath(const std::string& portName) {

@@ -1,8 +1,10 @@
 // Where a COM port lives on this machine: "COMn" (or "\\.\COMn") resolves to
-// the device path named by TARNWICK_COMn, else to the usual Linux device of
-// that number.
+// the device named by TARNWICK_COMn, else to the one the user's profile keeps
+// for it, else to the usual Linux device of that number. A device is a path
+// or a network form (rfc2217://HOST:PORT, tcp://HOST:PORT).
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace tarnwick {
@@ -11,13 +13,28 @@ namespace tarnwick {
 // when the name has neither form.
 int ComNumberOf(const std::string& portName);
 
-// The device path for COM number n: TARNWICK_COMn when set and not empty,
-// else COM1-32 /dev/ttyS0-31, COM33-64 /dev/ttyUSB0-31, COM65-96
+// The device for COM number n: TARNWICK_COMn when set and not empty, else
+// the profile's device, else COM1-32 /dev/ttyS0-31, COM33-64 /dev/ttyUSB0-31, COM65-96
 // /dev/ttyACM0-31, COM97-99 /dev/ttyAMA0-2. Empty when there is none.
 std::string ResolveComNumber(int comNumber);
 
 // The device path for a port name; empty when the name is not a COM name or
 // has no device.
 std::string ResolvePortPath(const std::string& portName);
+
+// TARNWICK_COMn, empty when unset or empty.
+std::string EnvironmentComDevice(int comNumber);
+
+// The usual device of COM number n, neither variable nor profile considered.
+std::string DefaultComDevice(int comNumber);
+
+// The profile's entries, handed over by whoever reads the profile; any
+// thread. An empty device, or a rate of 0, clears the entry.
+void SetProfileComDevice(int comNumber, const std::string& device);
+std::string ProfileComDevice(int comNumber);
+// A rate outside the baud list kept for a COM number: while set it is the
+// line's rate, whatever the record's index says.
+void SetProfileComBaud(int comNumber, std::uint32_t rate);
+std::uint32_t ProfileComBaud(int comNumber);
 
 }  // namespace tarnwick

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "platform/com_names.h"
+#include "port/network_port_name.h"
 
 namespace tarnwick {
 
@@ -76,9 +77,27 @@ std::string DriverName(const fs::path& hardware) {
   return error ? std::string() : driver.filename().string();
 }
 
-// Whether info.strPath leads to a device, and what it is.
-void DescribeDevice(ComPortInfo& info, const std::string& sysRoot) {
+// The device's stable name: the link under byIdDir that leads to it.
+std::string StableName(const fs::path& device, const std::string& byIdDir) {
   std::error_code error;
+  for (const auto& entry : fs::directory_iterator(byIdDir, error)) {
+    std::error_code linkError;
+    if (fs::canonical(entry.path(), linkError) == device && !linkError)
+      return entry.path().filename().string();
+  }
+  return {};
+}
+
+// Whether info.strPath leads to a device, and what it is.
+void DescribeDevice(ComPortInfo& info, const std::string& sysRoot, const std::string& byIdDir) {
+  std::error_code error;
+  if (const auto network = ParseNetworkPortName(info.strPath); IsNetworkPortName(info.strPath)) {
+    // Nothing here says whether a server answers: the open will tell.
+    info.strDescription = !network            ? "malformed network port"
+                          : network->bRfc2217 ? "serial server (RFC 2217)"
+                                              : "raw TCP, no line settings";
+    return;
+  }
   // Through any links (/dev/serial/by-id/...) to the node itself.
   const fs::path device = fs::canonical(info.strPath, error);
   if (error) return;  // missing, or a link to nowhere
@@ -95,6 +114,10 @@ void DescribeDevice(ComPortInfo& info, const std::string& sysRoot) {
     info.strDescription = "no UART";
     return;
   }
+  // The name under /dev/serial/by-id says which adapter it is, whatever
+  // number the kernel gave it today.
+  info.strDescription = StableName(device, byIdDir);
+  if (!info.strDescription.empty()) return;
   const fs::path hardware = fs::canonical(ttyDir / "device", error);
   if (error) return;  // no sysfs entry, or a terminal without hardware
   info.strDescription = UsbProduct(hardware);
@@ -106,16 +129,17 @@ void DescribeDevice(ComPortInfo& info, const std::string& sysRoot) {
 }  // namespace
 #endif
 
-ComPortInfo DescribeComPort(int comNumber, const std::string& sysRoot) {
+ComPortInfo DescribeComPort(int comNumber, const std::string& sysRoot, const std::string& byIdDir) {
   ComPortInfo info;
   info.nComNumber = comNumber;
 #ifdef _WIN32
   // Windows opens the COM name itself and has no sysfs to describe it.
   static_cast<void>(sysRoot);
+  static_cast<void>(byIdDir);
   info.strPath = "\\\\.\\COM" + std::to_string(comNumber);
 #else
   info.strPath = ResolveComNumber(comNumber);
-  if (!info.strPath.empty()) DescribeDevice(info, sysRoot);
+  if (!info.strPath.empty()) DescribeDevice(info, sysRoot, byIdDir);
 #endif
   return info;
 }

@@ -10,12 +10,16 @@ namespace tarnwick {
 
 struct ComPortInfo {
   int nComNumber = 0;
-  std::string strPath;         // what COMn opens (ResolveComNumber); empty when nothing
-  bool bPresent = false;       // a device is there to be opened
-  std::string strDescription;  // "FT232R USB UART (FTDI)", "pseudo-terminal", ...; may be empty
+  std::string strPath;    // what COMn opens (ResolveComNumber); empty when nothing
+  bool bPresent = false;  // a device is there to be opened
+  // The stable name under /dev/serial/by-id, else what sysfs says ("FT232R
+  // USB UART (FTDI)", "pseudo-terminal", ...); may be empty.
+  std::string strDescription;
 };
 
-// sysRoot: where sysfs is mounted; tests pass a tree of their own.
-ComPortInfo DescribeComPort(int comNumber, const std::string& sysRoot = "/sys");
+// sysRoot: where sysfs is mounted, byIdDir: where udev keeps the stable
+// names of serial devices; tests pass trees of their own.
+ComPortInfo DescribeComPort(int comNumber, const std::string& sysRoot = "/sys",
+                            const std::string& byIdDir = "/dev/serial/by-id");
 
 }  // namespace tarnwick

@@ -15,11 +15,15 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <optional>
 
 #include "platform/com_names.h"
 #include "platform/error_text.h"
 #include "platform/posix_arbitrary_baud.h"
+#include "platform/posix_device_group.h"
 #include "platform/posix_line_settings.h"
+#include "platform/posix_network_device.h"
+#include "port/network_port_name.h"
 
 namespace tarnwick {
 
@@ -289,6 +293,14 @@ std::unique_ptr<SerialDevice> PosixSerialBackend::Open(const std::string& portNa
     *error = ENOENT;
     return nullptr;
   }
+  if (IsNetworkPortName(path)) {
+    const std::optional<NetworkPortName> address = ParseNetworkPortName(path);
+    if (!address) {
+      *error = kBadNetworkNameError;
+      return nullptr;
+    }
+    return OpenNetworkDevice(*address, m_wakeFd, error);
+  }
   // O_NONBLOCK: neither a modem device waiting for carrier nor a FIFO without
   // a writer may hold the worker here.
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -307,16 +319,32 @@ std::unique_ptr<SerialDevice> PosixSerialBackend::Open(const std::string& portNa
   return std::make_unique<PosixSerialDevice>(fd, m_wakeFd);
 }
 
-std::string PosixSerialBackend::ErrorText(int error) const { return SystemErrorText(error); }
+std::string PosixSerialBackend::ErrorText(int error) const {
+  return IsNetworkError(error) ? NetworkErrorText(error) : SystemErrorText(error);
+}
 
 bool PosixSerialBackend::IsDeviceGone(int error) const {
-  return error == EIO || error == ENXIO || error == ENODEV;
+  // A terminal that hung up, or a connection to a serial server that broke.
+  return error == EIO || error == ENXIO || error == ENODEV || error == ECONNRESET ||
+         error == EPIPE || error == ECONNABORTED || error == ETIMEDOUT || error == ENETDOWN ||
+         error == ENETUNREACH || error == EHOSTUNREACH || error == ENOTCONN;
 }
 
 bool PosixSerialBackend::IsDeviceMissing(int error) const {
   // No such path, a path through something that is no directory, or a node
   // without a device behind it (a driver not loaded, an adapter not plugged).
-  return error == ENOENT || error == ENOTDIR || error == ENXIO || error == ENODEV;
+  // A serial server that cannot be reached yet counts the same: it is looked
+  // for again every 500 ms, as an adapter not plugged in.
+  if (error == ENOENT || error == ENOTDIR || error == ENXIO || error == ENODEV) return true;
+  if (error == ECONNREFUSED || error == ETIMEDOUT || error == EHOSTUNREACH ||
+      error == ENETUNREACH || error == ENETDOWN || error == ECANCELED) {
+    return true;
+  }
+  return IsNetworkError(error) && error != kBadNetworkNameError;
+}
+
+std::string PosixSerialBackend::OpenFailureAdvice(const std::string& portName, int error) const {
+  return error == EACCES ? DeviceGroupAdvice(ResolvePortPath(portName)) : std::string();
 }
 
 WaitResult PosixSerialBackend::Sleep(int timeoutMs) {

@@ -65,6 +65,7 @@ class PosixSerialBackend final : public SerialBackend {
   std::string ErrorText(int error) const override;
   bool IsDeviceGone(int error) const override;
   bool IsDeviceMissing(int error) const override;
+  std::string OpenFailureAdvice(const std::string& portName, int error) const override;
   WaitResult Sleep(int timeoutMs) override;
   void Wake() override;
   int WakeDescriptor() const override { return m_wakeFd; }

@@ -39,6 +39,12 @@ constexpr std::size_t kBacklogRead = 2048;
 
 using Clock = std::chrono::steady_clock;
 
+// Draining at stop: the line counts as empty once quiet this long (bytes a
+// sender wrote just before the stop are still on their way through the
+// driver), and the drain ends after kDrainLimit whatever comes.
+constexpr int kDrainQuietMs = 100;
+constexpr auto kDrainLimit = std::chrono::seconds(2);
+
 // The error shown for a hang-up that came without an error code.
 #ifdef _WIN32
 constexpr int kHangUpError = 1167;  // ERROR_DEVICE_NOT_CONNECTED
@@ -64,6 +70,7 @@ PortWorker::PortWorker(const LiveSettings& settings, SerialBackend& backend, Scr
         if (ScreenModel* model = m_pView.load())
           model->AddSentBytes(data, length, time, m_pObserver.load(std::memory_order_acquire));
       });
+  m_rawLog.SetRotation(RotationPolicyOf(m_settings.Options()));
 }
 
 PortWorker::~PortWorker() { Stop(); }
@@ -149,7 +156,9 @@ int PortWorker::RunPortWorker() {
 // Takes the record the user-interface thread published last. A raw log that
 // was switched off is closed; one whose path changed reopens at its next write.
 void PortWorker::SyncSettings() {
-  if (m_settings.Refresh() && m_settings.Get().bSaveRaw == 0) m_rawLog.Close();
+  if (!m_settings.Refresh()) return;
+  m_rawLog.SetRotation(RotationPolicyOf(m_settings.Options()));
+  if (m_settings.Get().bSaveRaw == 0) m_rawLog.Close();
 }
 
 // Every open uses the line settings as they were last published.
@@ -159,6 +168,9 @@ bool PortWorker::OpenPort(bool keepStatus) {
   const bool open = keepStatus ? m_line.OpenPortKeepingStatus() : m_line.OpenPort();
   if (open) {
     m_pacing.SetLine(m_line.Dcb());
+    // A slow reader of a FIFO log may hold a batch no longer than the line
+    // took to bring it.
+    m_rawLog.SetWaitPerByte(std::chrono::nanoseconds(m_pacing.CharNanoseconds()));
     m_lineState.Attach(*m_line.Device(), m_line.Dcb());
   }
   // The tap is offered whether or not the device is there.
@@ -332,7 +344,7 @@ PortWorker::TransferEnd PortWorker::TransferLoop(int* lostError) {
                 !chunkPending;
     if (gathering) {
       lastWaitReady = false;
-      backend.Sleep(kGatherMs);
+      backend.Sleep(m_nGatherMs.load(std::memory_order_relaxed));
       continue;
     }
     if (in.count >= kBacklogRead) {
@@ -363,7 +375,25 @@ PortWorker::TransferEnd PortWorker::TransferLoop(int* lostError) {
         break;
     }
   }
+  if (m_bDrainAtStop.load()) DrainPending(*device, buffer, sizeof buffer);
   return TransferEnd::kStopped;
+}
+
+// What the line still holds when Stop comes: read until it has been quiet for
+// kDrainQuietMs, or kDrainLimit has passed (a sender that never pauses).
+void PortWorker::DrainPending(SerialDevice& device, std::uint8_t* buffer, std::size_t capacity) {
+  const Clock::time_point deadline = Clock::now() + kDrainLimit;
+  while (Clock::now() < deadline) {
+    const IoResult in = device.Read(buffer, capacity);
+    if (in.count > 0) {
+      DeliverReceived(buffer, in.count);
+      continue;
+    }
+    if (in.error != 0 && m_line.Backend().IsDeviceGone(in.error)) return;
+    // A Stop's wake-up may still be pending: it ends one wait, not the drain.
+    const WaitResult waited = device.Wait(false, kDrainQuietMs);
+    if (waited != WaitResult::kReady && waited != WaitResult::kWoken) return;
+  }
 }
 
 // Per byte: counted, then in the raw log, then in the screen model. A whole

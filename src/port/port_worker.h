@@ -35,6 +35,13 @@ class PortWorker {
   // The view's stop protocol: clear m_bRunning, wake the worker, wait for it
   // through m_csWorker, join, clear m_pView. Returns at once in every state.
   void Stop();
+  // Before Stop: the worker first reads what the line still holds, so every
+  // byte sent before the stop reaches the logs (a capture that is ended).
+  void SetDrainAtStop(bool drain) { m_bDrainAtStop.store(drain); }
+  // While input flows, it is read once per this many milliseconds (1 by
+  // default, for a screen that follows the line); the driver keeps what
+  // arrives meanwhile.
+  void SetGatherMs(int ms) { m_nGatherMs.store(ms < 1 ? 1 : ms); }
   // m_bReopenPort = 1 and wake the worker (Port Settings OK).
   void RequestReopen();
   // The Send data dialog's hand-over: length, position 0, then the pointer
@@ -102,6 +109,8 @@ class PortWorker {
   std::atomic<std::int32_t> m_nTxPos{0};
   std::atomic<ScreenModel*> m_pView{nullptr};
   std::atomic<ScreenObserver*> m_pObserver{nullptr};
+  std::atomic<bool> m_bDrainAtStop{false};
+  std::atomic<int> m_nGatherMs{1};
 
  private:
   enum class TransferEnd { kStopped, kReopen, kLost };
@@ -115,6 +124,7 @@ class PortWorker {
   bool RecoverLostPort();
   TransferEnd TransferLoop(int* lostError);
   void DeliverReceived(const std::uint8_t* data, std::size_t length);
+  void DrainPending(SerialDevice& device, std::uint8_t* buffer, std::size_t capacity);
   TxOutcome TransmitOne(int* lostError);
   // The tap program's pending chunk, as far as the device takes it now.
   TxOutcome WriteProgramChunk(int* lostError);

@@ -137,6 +137,15 @@ class SerialBackend {
   // opposed to one that is busy, refused or rejects the settings.
   virtual bool IsDeviceMissing(int error) const = 0;
 
+  // What the user can do about an open that failed with error, to show after
+  // the system's reason (a group to join for a refused device); empty when
+  // there is nothing to add.
+  virtual std::string OpenFailureAdvice(const std::string& portName, int error) const {
+    (void)portName;
+    (void)error;
+    return {};
+  }
+
   // Waits without a device, until Wake() or timeoutMs (negative: no limit).
   // Returns kWoken or kTimeout.
   virtual WaitResult Sleep(int timeoutMs) = 0;

@@ -1,8 +1,11 @@
 #include "port/serial_line.h"
 
 #include <cstring>
+#include <optional>
 
+#include "platform/com_names.h"
 #include "port/line_tables.h"
+#include "port/network_port_name.h"
 
 namespace tarnwick {
 
@@ -33,6 +36,10 @@ void SerialLine::BuildDcb() {
   std::memset(&m_dcb, 0, sizeof m_dcb);
   m_dcb.DCBlength = sizeof(DCB);
   m_dcb.BaudRate = kBaudRates[index.nBaudIndex];
+  // A rate typed beside the list is kept per COM number in the profile; the
+  // record keeps its index.
+  if (const std::uint32_t rate = ProfileComBaud(index.nPortIndex + 1); rate != 0)
+    m_dcb.BaudRate = rate;
   m_dcb.fBinary = 1;
   m_dcb.fParity = index.nParityIndex != 0 ? 1 : 0;
   // Only the low bit of the check-box fields counts, as a one-bit field takes it.
@@ -61,7 +68,9 @@ bool SerialLine::OpenPort() {
   m_bDeviceMissing = !m_hPort && m_backend.IsDeviceMissing(error);
   if (!m_hPort) {
     m_nLastError = error;
-    return ReportError("Open Port FAILED !", 0);
+    const std::string advice = m_backend.OpenFailureAdvice(name, error);
+    if (!advice.empty() && m_reportAdvice) m_reportAdvice(advice);
+    return ReportError("Open Port FAILED !", 0, advice);
   }
 
   BuildDcb();
@@ -85,12 +94,13 @@ bool SerialLine::OpenPortKeepingStatus() {
   return open;
 }
 
-bool SerialLine::ReportError(const std::string& text, int code) {
+bool SerialLine::ReportError(const std::string& text, int code, const std::string& advice) {
   if (m_bKeepStatus) return false;
   if (code == 0) code = m_hPort ? m_hPort->LastError() : m_nLastError;
   std::string status = text;
   // Error 0 has no message: the text stands alone.
   if (code != 0) status += m_backend.ErrorText(code);
+  if (!advice.empty()) status += ". " + advice;
   SetStatus(status);
   return false;
 }
@@ -116,8 +126,19 @@ std::string BuildLineSummary(const SETTINGS& settings) {
   // Names the port these settings describe, not the one opened last, which
   // may still be the previous port while the worker reopens.
   const LineIndexes index = CheckedLineIndexes(settings);
-  std::string summary = "COM" + std::to_string(index.nPortIndex + 1);
-  summary += kBaudPieces[index.nBaudIndex];
+  const int comNumber = index.nPortIndex + 1;
+  std::string summary = "COM" + std::to_string(comNumber);
+  // A port across the network names its server; raw TCP carries no line.
+  if (const std::string device = ResolveComNumber(comNumber); IsNetworkPortName(device)) {
+    summary += " " + device;
+    const std::optional<NetworkPortName> address = ParseNetworkPortName(device);
+    if (address && !address->bRfc2217) return summary + ";raw TCP, line settings do not apply";
+  }
+  if (const std::uint32_t rate = ProfileComBaud(comNumber); rate != 0) {
+    summary += ";" + std::to_string(rate);
+  } else {
+    summary += kBaudPieces[index.nBaudIndex];
+  }
   summary += ";" + std::to_string(index.nDataBitsIndex + 5) + " bits";
   summary += kStopBitsPieces[index.nStopBitsIndex];
   summary += kParityPieces[index.nParityIndex];

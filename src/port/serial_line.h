@@ -2,6 +2,8 @@
 // device, and the text that says why it failed.
 #pragma once
 
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -26,13 +28,20 @@ class SerialLine {
   // Fills m_dcb from the settings.
   void BuildDcb();
   // Stores text followed by the platform's message for code (0: the device's
-  // or backend's last error) as the status text; returns false.
-  bool ReportError(const std::string& text, int code);
+  // or backend's last error) and the advice, if any, as the status text;
+  // returns false.
+  bool ReportError(const std::string& text, int code, const std::string& advice = {});
+  // Before the worker starts: called on the worker thread with the advice for
+  // each open that failed with one (a group to join), for a box to show it.
+  void SetAdviceReporter(std::function<void(const std::string&)> report) {
+    m_reportAdvice = std::move(report);
+  }
   // Closes the device, if any.
   void ClosePort();
   // True when the last OpenPort failed because no device of that name
   // exists, rather than one that is busy or refused its settings.
-  bool DeviceMissing() const { return m_bDeviceMissing; }
+  // Any thread (the status bar asks).
+  bool DeviceMissing() const { return m_bDeviceMissing.load(std::memory_order_relaxed); }
 
   // Any thread. The last failure text; kept after a successful open.
   std::string Status() const;
@@ -52,8 +61,9 @@ class SerialLine {
   std::unique_ptr<SerialDevice> m_hPort;
   bool m_bKeepStatus = false;  // ReportError composes but does not store
   int m_nLastError = 0;        // error of the last failing open step, for ReportError(text, 0)
-  bool m_bDeviceMissing = false;
+  std::atomic<bool> m_bDeviceMissing{false};
   DCB m_dcb{};
+  std::function<void(const std::string&)> m_reportAdvice;
   mutable std::mutex m_csStrings;  // guards the two strings across threads
   std::string m_strPortName = "COM1";
   std::string m_strStatus;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 #ifdef _WIN32
 #include <process.h>
@@ -15,6 +16,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #endif
@@ -27,11 +29,32 @@ constexpr const char* kLoadFailedCaption = "Tarnwick initialization";
 constexpr const char* kSaveFailedText = "Can not save onfiguration !";
 constexpr const char* kSaveFailedCaption = "Quelvane";
 
+#ifndef _WIN32
+// Whether the kernel would follow the symbolic link at path for this process
+// (fs.protected_symlinks): in a sticky, world-writable directory such as /tmp
+// only a link of this user or of the directory's owner. Anyone may plant a
+// link there, and following it by hand would let them aim a save at any file
+// this user can write.
+bool MayFollow(const std::filesystem::path& path) {
+  const std::filesystem::path dir =
+      path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+  struct stat link {};
+  struct stat parent {};
+  if (::lstat(path.c_str(), &link) != 0 || ::stat(dir.c_str(), &parent) != 0) return false;
+  const bool shared = (parent.st_mode & S_ISVTX) != 0 && (parent.st_mode & S_IWOTH) != 0;
+  return !shared || link.st_uid == ::geteuid() || link.st_uid == parent.st_uid;
+}
+#else
+bool MayFollow(const std::filesystem::path&) { return true; }
+#endif
+
 // The file a save writes: Tarnwick.cfg itself or, through symbolic links, the
-// file it names, so the link stays a link.
+// file it names, so the link stays a link. Empty when a link may not be
+// followed: the save is refused.
 std::filesystem::path ResolveLinks(std::filesystem::path path) {
   std::error_code error;
   for (int hops = 0; hops < 40 && std::filesystem::is_symlink(path, error); ++hops) {
+    if (!MayFollow(path)) return {};
     const std::filesystem::path next = std::filesystem::read_symlink(path, error);
     if (error) break;
     path = next.is_absolute() ? next : path.parent_path() / next;
@@ -112,11 +135,56 @@ bool WriteRecord(int fd, const SETTINGS& settings) {
   return true;
 }
 
+bool PositionedWrite(int fd, const unsigned char* data, std::size_t size) {
+  for (std::size_t done = 0; done < size;) {
+    const ssize_t written = ::pwrite(fd, data + done, size - done, static_cast<off_t>(done));
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    done += static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
 // The last resort when no file can be made beside the target (a directory
 // without write permission): the record overwrites the file where it is.
+// Room for the whole record is taken first; a write that still fails puts
+// the old bytes back, so the file never holds a new head on an old tail.
 bool WriteInPlace(int fd, const SETTINGS& settings) {
-  return ::lseek(fd, 0, SEEK_SET) == 0 && WriteRecord(fd, settings) &&
-         ::ftruncate(fd, static_cast<off_t>(sizeof settings)) == 0 && ::fsync(fd) == 0;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return false;
+  const auto oldSize = static_cast<std::size_t>(st.st_size);
+  std::vector<unsigned char> old(std::min(oldSize, sizeof settings));
+  for (std::size_t done = 0; done < old.size();) {
+    const ssize_t got = ::pread(fd, old.data() + done, old.size() - done, static_cast<off_t>(done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    done += static_cast<std::size_t>(got);
+  }
+  if (oldSize < sizeof settings) {
+    const int result = ::posix_fallocate(fd, 0, static_cast<off_t>(sizeof settings));
+    // Some file systems cannot reserve; the write below is then the test.
+    if (result != 0 && result != EOPNOTSUPP && result != EINVAL) {
+      [[maybe_unused]] const int ignored = ::ftruncate(fd, static_cast<off_t>(oldSize));
+      return false;
+    }
+  }
+  if (!PositionedWrite(fd, reinterpret_cast<const unsigned char*>(&settings), sizeof settings)) {
+    PositionedWrite(fd, old.data(), old.size());
+    [[maybe_unused]] const int ignored = ::ftruncate(fd, static_cast<off_t>(oldSize));
+    ::fsync(fd);
+    return false;
+  }
+  return ::ftruncate(fd, static_cast<off_t>(sizeof settings)) == 0 && ::fsync(fd) == 0;
+}
+
+// Makes a rename in the directory of target durable.
+void SyncDirectoryOf(const std::filesystem::path& target) {
+  const std::filesystem::path dir =
+      target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
 }
 
 // Writes the record to a new file beside target and renames it over target
@@ -144,8 +212,12 @@ bool ReplaceWhole(const std::filesystem::path& target, const struct stat* existi
   ok = ok && ::fsync(fd) == 0;
   ok = ::close(fd) == 0 && ok;
   ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
+  if (!ok) {
+    ::unlink(temp.c_str());
+    return false;
+  }
+  SyncDirectoryOf(target);
+  return true;
 }
 
 bool SaveRecord(const std::filesystem::path& target, const SETTINGS& settings) {
@@ -155,9 +227,14 @@ bool SaveRecord(const std::filesystem::path& target, const SETTINGS& settings) {
     // Only a regular file is replaced, and only one this process may write:
     // a read-only configuration stays as it is.
     if (!S_ISREG(existing.st_mode)) return false;
-    do {
-      fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-    } while (fd < 0 && errno == EINTR);
+    // Readable too where it may be, so that a save in place can put the old
+    // bytes back.
+    for (const int access : {O_RDWR, O_WRONLY}) {
+      do {
+        fd = ::open(target.c_str(), access | O_CLOEXEC | O_NOCTTY);
+      } while (fd < 0 && errno == EINTR);
+      if (fd >= 0 || errno != EACCES) break;
+    }
     if (fd < 0) return false;
   }
   RemoveLeftoverTemporaries(target);
@@ -241,7 +318,8 @@ bool LoadConfig(SETTINGS& settings, const std::string& startDir, MessageBoxes& b
 }
 
 bool SaveConfig(const SETTINGS& settings, const std::string& startDir, MessageBoxes& boxes) {
-  if (SaveRecord(ResolveLinks(ConfigFilePath(startDir)), settings)) return true;
+  const std::filesystem::path target = ResolveLinks(ConfigFilePath(startDir));
+  if (!target.empty() && SaveRecord(target, settings)) return true;
   boxes.Show(kSaveFailedText, kSaveFailedCaption, MessageIcon::kWarning);
   return false;
 }

@@ -22,10 +22,13 @@ bool LoadConfig(SETTINGS& settings, const std::string& startDir, MessageBoxes& b
 // Replaces the file with the record. The record goes to a temporary file in the
 // same directory that is renamed over the old one only once it is complete, so
 // a failed write (a full disk) leaves the previous configuration intact. A
-// symbolic link is followed to the file it names and stays a link; the old
+// symbolic link is followed to the file it names and stays a link, where the
+// kernel would follow it (in a sticky, world-writable directory only a link of
+// this user or of the directory's owner; any other refuses the save); the old
 // file's permission bits and owner carry over; a file this process may not
 // write is left alone. Where no file can be made beside it (a read-only
-// directory) the record overwrites the file in place. Temporary files left by
+// directory) the record overwrites the file in place, or leaves it as it was
+// when it cannot be written whole. Temporary files left by
 // an earlier save that never finished are removed.
 // Returns false, after the warning box, when the file cannot be written.
 bool SaveConfig(const SETTINGS& settings, const std::string& startDir, MessageBoxes& boxes);

@@ -2,6 +2,7 @@
 
 #include <limits>
 #include <string_view>
+#include <utility>
 
 namespace tarnwick {
 namespace {
@@ -56,7 +57,15 @@ SendControls SendController::UpdateControls() {
   controls.textEnabled = !sendFile;
   controls.browseEnabled = sendFile;
   if (sendFile) {
+    // What was typed waits behind the file's line until Send File goes off.
+    if (!m_bTextHeld) m_strHeldText = m_parser.m_strText;
+    m_bTextHeld = true;
     m_parser.m_strText = kSendFilePrefix + m_parser.m_strFilePath;
+    m_form.ShowMembers();
+  } else if (std::exchange(m_bTextHeld, false) &&
+             m_parser.m_strText == kSendFilePrefix + m_parser.m_strFilePath) {
+    // The file's line is a label, never data to send.
+    m_parser.m_strText = std::move(m_strHeldText);
     m_form.ShowMembers();
   }
   controls.periodEnabled = m_bPeriodic != 0;

@@ -97,6 +97,10 @@ class SendController {
   // A start while the worker still drains an earlier block: the new block
   // waits until the worker lets go of the old one.
   bool m_bHandOverPending = false;
+  // The text typed before Send File was ticked, given back when it is
+  // unticked.
+  std::string m_strHeldText;
+  bool m_bTextHeld = false;
 };
 
 }  // namespace tarnwick

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "update/update_files.h"
@@ -29,21 +30,24 @@ bool WriteAll(int fd, std::string_view data) {
   return true;
 }
 
-// Temporary file, data, fsync, mode, rename, then the directory's entry made
-// durable. On any failure the temporary file goes and path is untouched.
-bool WriteFileAtomically(const std::string& path, std::string_view data, mode_t mode) {
-  const std::string dir = DirectoryOf(path);
-  std::string temp = dir + (dir.back() == '/' ? "" : "/") + ".tarnwick-update-XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return false;
-  bool ok = WriteAll(fd, data) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+// A temporary file in dir ("" or "x/"), open for writing; -1 when none.
+int CreateTemporary(const std::string& dir, std::string& temp) {
+  temp = (dir.empty() ? std::string("./") : dir) + (dir.empty() || dir.back() == '/' ? "" : "/") +
+         ".tarnwick-update-XXXXXX";
+  return ::mkostemp(temp.data(), O_CLOEXEC);
+}
+
+// Mode, fsync, close, rename, then the directory's entry made durable. On any
+// failure the temporary file goes and path is untouched.
+bool FinishFile(int fd, const std::string& temp, const std::string& path, mode_t mode) {
+  bool ok = ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
   ok = ::close(fd) == 0 && ok;
   if (ok) ok = ::rename(temp.c_str(), path.c_str()) == 0;
   if (!ok) {
     ::unlink(temp.c_str());
     return false;
   }
-  const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int dirFd = ::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dirFd >= 0) {
     ::fsync(dirFd);
     ::close(dirFd);
@@ -51,18 +55,66 @@ bool WriteFileAtomically(const std::string& path, std::string_view data, mode_t 
   return true;
 }
 
+bool WriteFileAtomically(const std::string& path, std::string_view data, mode_t mode) {
+  std::string temp;
+  const int fd = CreateTemporary(DirectoryOf(path), temp);
+  if (fd < 0) return false;
+  if (!WriteAll(fd, data)) {
+    ::close(fd);
+    ::unlink(temp.c_str());
+    return false;
+  }
+  return FinishFile(fd, temp, path, mode);
+}
+
+constexpr std::size_t kWritePiece = 64 * 1024;
+
 }  // namespace
 
 bool PlatformUpdateFiles::DirectoryWritable(const std::string& dir) {
   return ::access(dir.empty() ? "." : dir.c_str(), W_OK | X_OK) == 0;
 }
 
-bool PlatformUpdateFiles::WriteExecutable(const std::string& path, std::string_view data,
-                                          const std::string& modelPath) {
+PlatformUpdateFiles::~PlatformUpdateFiles() { DiscardExecutable(); }
+
+bool PlatformUpdateFiles::BeginExecutable(const std::string& dir) {
+  DiscardExecutable();
+  m_nTempFd = CreateTemporary(dir, m_strTempPath);
+  if (m_nTempFd < 0) m_strTempPath.clear();
+  return m_nTempFd >= 0;
+}
+
+bool PlatformUpdateFiles::AppendExecutable(std::string_view data) {
+  if (m_nTempFd < 0) return false;
+  while (!data.empty()) {
+    const std::string_view piece = data.substr(0, kWritePiece);
+    if (!WriteAll(m_nTempFd, piece)) {
+      DiscardExecutable();
+      return false;
+    }
+    data.remove_prefix(piece.size());
+  }
+  return true;
+}
+
+bool PlatformUpdateFiles::FinishExecutable(const std::string& path, const std::string& modelPath) {
+  if (m_nTempFd < 0) return false;
   struct stat model {};
-  if (::stat(modelPath.c_str(), &model) != 0) return false;
+  if (::stat(modelPath.c_str(), &model) != 0) {
+    DiscardExecutable();
+    return false;
+  }
+  const int fd = std::exchange(m_nTempFd, -1);
+  const std::string temp = std::exchange(m_strTempPath, std::string());
   // The permission bits only: a set-user-ID bit has no place on a download.
-  return WriteFileAtomically(path, data, model.st_mode & 0777);
+  return FinishFile(fd, temp, path, model.st_mode & 0777);
+}
+
+void PlatformUpdateFiles::DiscardExecutable() {
+  if (m_nTempFd < 0) return;
+  ::close(std::exchange(m_nTempFd, -1));
+  ::unlink(m_strTempPath.c_str());
+  m_strTempPath.clear();
 }
 
 bool PlatformUpdateFiles::WriteScript(const std::string& path, std::string_view text) {

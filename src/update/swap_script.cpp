@@ -33,6 +33,13 @@ std::string BatchQuote(std::string_view word) {
   return quoted;
 }
 
+bool BatchCanHold(std::string_view word) {
+  for (const char c : word) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
 std::string UpdaterBatchText(std::string_view exeName, std::string_view startDir,
                              std::string_view dir) {
   const std::string name(exeName);

@@ -20,6 +20,12 @@ std::string ShellQuote(std::string_view word);
 // even inside quotes). Windows names cannot hold a double quote.
 std::string BatchQuote(std::string_view word);
 
+// True when cmd reads word in a batch file as it was written: ASCII only.
+// cmd reads batch files in the OEM code page, while names reach the program
+// in the ANSI one; beyond ASCII the two differ, and the swap would name files
+// that do not exist.
+bool BatchCanHold(std::string_view word);
+
 // Six lines, CR LF between them and none after the last. Runs in dir (where
 // exeName and "Upd" + exeName live): retries the copy until the old program
 // has let go of its file, deletes the copy, starts the new program in

@@ -61,18 +61,33 @@ void CUpdateChecker::Stop() {
   if (m_hThread.joinable()) m_hThread.join();
 }
 
+bool CUpdateChecker::StopWithin(std::chrono::milliseconds wait) {
+  m_bStop = true;
+  m_services.http.Cancel();
+  m_services.window.Cancel();
+  if (!m_hThread.joinable()) return true;
+  std::unique_lock<std::mutex> lock(m_endMutex);
+  if (!m_endChanged.wait_for(lock, wait, [this] { return m_bEnded; })) return false;
+  lock.unlock();
+  m_hThread.join();
+  return true;
+}
+
 void CUpdateChecker::WaitForEnd() {
   if (m_hThread.joinable()) m_hThread.join();
 }
 
 int CUpdateChecker::CheckThread(CUpdateChecker* checker) {
   checker->m_outcome = checker->RunCheck();
+  const std::lock_guard<std::mutex> lock(checker->m_endMutex);
+  checker->m_bEnded = true;
+  checker->m_endChanged.notify_all();
   return 0;
 }
 
 CheckOutcome CUpdateChecker::RunCheck() {
   HttpReply page;
-  if (!m_services.http.Get(m_strUrl, {kMaxReplyBody, kReplyTimeoutSeconds}, page)) {
+  if (!m_services.http.Get(m_strUrl, {kMaxReplyBody, kReplyTimeoutSeconds, true, {}}, page)) {
     return Stopping() ? CheckOutcome::kStopped : CheckOutcome::kNoReply;
   }
   CopyReply(page.body, m_szBuffer);
@@ -91,6 +106,12 @@ CheckOutcome CUpdateChecker::RunCheck() {
   }
   // An installed copy the user cannot replace is not offered an update.
   if (!m_services.files.DirectoryWritable(m_strDir)) return CheckOutcome::kDirNotWritable;
+#ifdef _WIN32
+  // Nothing is asked or fetched for an update that could not be swapped in.
+  if (!BatchCanHold(m_strDir) || !BatchCanHold(m_strExeName) || !BatchCanHold(m_strStartDir)) {
+    return CheckOutcome::kNamesNotAscii;
+  }
+#endif
 
   const std::int32_t now = LowTime32(m_services.now());
   if (verdict == ReplyVerdict::kAsk) {
@@ -111,23 +132,41 @@ CheckOutcome CUpdateChecker::RunCheck() {
 }
 
 CheckOutcome CUpdateChecker::Download(const std::string& url) {
+  // The body streams into a temporary file beside the program: nothing of
+  // its size is held in memory, and a stop is seen between two pieces.
+  if (!m_services.files.BeginExecutable(m_strDir)) return CheckOutcome::kFileFailed;
+  std::string head;
+  std::uint64_t size = 0;
+  bool writeFailed = false;
+  HttpLimits limits{kMaxDownloadSize, 0, false, {}};
+  limits.sink = [&](std::string_view piece) {
+    if (Stopping()) return false;
+    if (head.size() < kExecutableHeadSize)
+      head.append(piece.substr(0, kExecutableHeadSize - head.size()));
+    size += piece.size();
+    writeFailed = !m_services.files.AppendExecutable(piece);
+    return !writeFailed;
+  };
   HttpReply download;
-  if (!m_services.http.Get(url, {kMaxDownloadSize, 0}, download)) {
-    return Stopping() ? CheckOutcome::kStopped : CheckOutcome::kDownloadFailed;
+  if (!m_services.http.Get(url, limits, download)) {
+    m_services.files.DiscardExecutable();
+    if (Stopping()) return CheckOutcome::kStopped;
+    return writeFailed ? CheckOutcome::kFileFailed : CheckOutcome::kDownloadFailed;
   }
-  if (JudgeDownload(download.contentLength, download.body, ExecutableMagic()) !=
+  if (JudgeDownload(download.contentLength, size, head, OwnExecutableSignature()) !=
       DownloadVerdict::kAccept) {
+    m_services.files.DiscardExecutable();
     return CheckOutcome::kBadDownload;
   }
   // A program that is closing anyway is not replaced behind the user's back.
-  if (Stopping()) return CheckOutcome::kStopped;
+  if (Stopping()) {
+    m_services.files.DiscardExecutable();
+    return CheckOutcome::kStopped;
+  }
 
   const std::string exePath = m_strDir + m_strExeName;
   const std::string updPath = m_strDir + "Upd" + m_strExeName;
-  if (!m_services.files.WriteExecutable(updPath, download.body, exePath)) {
-    return CheckOutcome::kFileFailed;
-  }
-  download = HttpReply();
+  if (!m_services.files.FinishExecutable(updPath, exePath)) return CheckOutcome::kFileFailed;
 
   // Without a running script the copy would only lie there and the program
   // would close for nothing: it stays open and the copy goes.

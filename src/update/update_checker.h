@@ -6,8 +6,11 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -35,6 +38,7 @@ enum class CheckOutcome {
   kSameVersion,
   kNoDownloadUrl,   // field 4 is not an http(s) URL
   kDirNotWritable,  // the executable's directory takes no new files
+  kNamesNotAscii,   // Windows: the swap script could not name the files (see BatchCanHold)
   kAskedRecently,   // the question came less than three days ago
   kDeclined,        // the user answered No
   kClosed,          // the program closed while the question was open
@@ -51,8 +55,9 @@ inline constexpr std::string_view kProfileSection = "Default";
 inline constexpr std::string_view kProfileUid = "UID";
 inline constexpr std::string_view kProfileUpdateRequest = "UpdateRequest";
 
-// Limits of the two transfers.
-inline constexpr std::size_t kMaxReplyBody = 64 * 1024;
+// Limits of the two transfers: a longer reply is cut, as the buffer it goes
+// into is.
+inline constexpr std::size_t kMaxReplyBody = kReplySize;
 inline constexpr long kReplyTimeoutSeconds = 60;
 
 // Seconds since 1970-01-01 UTC from the system clock.
@@ -79,6 +84,11 @@ class CUpdateChecker {
   // if the program closed, and no file is written after it; then waits for
   // the thread, which takes no longer than the step it is in needs to notice.
   void Stop();
+  // The same, but waits at most wait for the thread, which may be in a step
+  // nothing can cut short (the new executable's fsync). True when it ended
+  // and was joined; false leaves it running, and the checker and its
+  // services must then stay alive until the process ends.
+  bool StopWithin(std::chrono::milliseconds wait);
   // Waits for the check to end by itself.
   void WaitForEnd();
 
@@ -108,6 +118,9 @@ class CUpdateChecker {
   std::int64_t m_nPid;
   std::atomic<bool> m_bStop{false};
   std::atomic<CheckOutcome> m_outcome{CheckOutcome::kNotStarted};
+  std::mutex m_endMutex;
+  std::condition_variable m_endChanged;
+  bool m_bEnded = false;
 };
 
 // Splits an executable's full path at its last separator ('/'; on Windows

@@ -14,8 +14,13 @@
 namespace tarnwick {
 
 struct HttpLimits {
-  std::size_t maxBody = 0;  // a longer body fails the request
+  std::size_t maxBody = 0;  // a longer body fails the request, unless cutBody
   long timeoutSeconds = 0;  // the whole transfer; 0: none
+  // Keep the first maxBody bytes and end the transfer there as a success.
+  bool cutBody = false;
+  // When set, the body goes here piece by piece instead of into the reply;
+  // false ends the transfer as a failure.
+  std::function<bool(std::string_view)> sink;
 };
 
 struct HttpReply {
@@ -67,12 +72,18 @@ class UpdateFiles {
   virtual ~UpdateFiles() = default;
   // True when files can be created in dir ("" is the current directory).
   virtual bool DirectoryWritable(const std::string& dir) = 0;
-  // Writes data under a temporary name in path's directory, flushes it and
-  // renames it to path, so nothing half-written ever stands under that name.
-  // The file gets the permission bits of modelPath (the running executable).
-  virtual bool WriteExecutable(const std::string& path, std::string_view data,
-                               const std::string& modelPath) = 0;
-  // The same for the swap script, readable and runnable by its owner only.
+  // Nothing half-written ever stands under a final name: files are written
+  // under a temporary name in their directory, flushed and renamed.
+  // The new executable is written as it arrives: BeginExecutable opens a
+  // temporary file in dir, AppendExecutable adds to it, FinishExecutable gives
+  // it the permission bits of modelPath (the running executable), makes it
+  // durable and renames it to path. DiscardExecutable removes an unfinished
+  // one; a failed step has removed it already.
+  virtual bool BeginExecutable(const std::string& dir) = 0;
+  virtual bool AppendExecutable(std::string_view data) = 0;
+  virtual bool FinishExecutable(const std::string& path, const std::string& modelPath) = 0;
+  virtual void DiscardExecutable() = 0;
+  // The swap script, in one go, readable and runnable by its owner only.
   virtual bool WriteScript(const std::string& path, std::string_view text) = 0;
   // Starts the script in dir, detached and without a window.
   virtual bool StartScript(const std::string& dir, const std::string& name) = 0;

@@ -1,5 +1,10 @@
 #include "update/update_rules.h"
 
+#ifndef _WIN32
+// The start of the program's own image, which is its ELF header.
+extern "C" const char __ehdr_start[];
+#endif
+
 namespace tarnwick {
 
 std::int32_t LowTime32(std::int64_t seconds) {
@@ -47,26 +52,32 @@ std::optional<std::uint64_t> ParseContentLength(std::string_view header) {
   return value;
 }
 
-std::string_view ExecutableMagic() {
+ExecutableSignature OwnExecutableSignature() {
 #ifdef _WIN32
-  return std::string_view("MZ", 2);
+  return {"MZ", 0, {}};
 #else
-  return std::string_view(
-      "\x7F"
-      "ELF",
-      4);
+  // The linker maps the program's own ELF header here.
+  const auto* header = __ehdr_start;
+  // e_ident: magic, class and data (byte order); e_machine follows e_type.
+  constexpr std::size_t kIdentUsed = 6;
+  constexpr std::size_t kMachineOffset = 18;
+  return {std::string(header, kIdentUsed), kMachineOffset, std::string(header + kMachineOffset, 2)};
 #endif
 }
 
-DownloadVerdict JudgeDownload(const std::optional<std::string>& contentLength,
-                              std::string_view body, std::string_view magic) {
-  if (body.size() > kMaxDownloadSize) return DownloadVerdict::kTooLarge;
+DownloadVerdict JudgeDownload(const std::optional<std::string>& contentLength, std::uint64_t size,
+                              std::string_view head, const ExecutableSignature& own) {
+  if (size > kMaxDownloadSize) return DownloadVerdict::kTooLarge;
   if (!contentLength) return DownloadVerdict::kNoLength;
   const std::optional<std::uint64_t> length = ParseContentLength(*contentLength);
   if (!length) return DownloadVerdict::kNoLength;
   if (*length > kMaxDownloadSize) return DownloadVerdict::kTooLarge;
-  if (*length != body.size()) return DownloadVerdict::kLengthMismatch;
-  if (body.substr(0, magic.size()) != magic) return DownloadVerdict::kNotExecutable;
+  if (*length != size) return DownloadVerdict::kLengthMismatch;
+  if (head.substr(0, own.prefix.size()) != own.prefix) return DownloadVerdict::kNotExecutable;
+  if (!own.machine.empty() && (head.size() < own.machineOffset ||
+                               head.substr(own.machineOffset, own.machine.size()) != own.machine)) {
+    return DownloadVerdict::kNotExecutable;
+  }
   return DownloadVerdict::kAccept;
 }
 

@@ -42,14 +42,26 @@ std::string UpdateQuestionText(std::string_view ownVersion, std::string_view lat
 // length.
 std::optional<std::uint64_t> ParseContentLength(std::string_view header);
 
-// The first bytes of an executable on the platform the program runs on.
-std::string_view ExecutableMagic();
+// What the first bytes of an executable must hold to run where this program
+// runs: a prefix and, when not empty, a machine field at machineOffset.
+struct ExecutableSignature {
+  std::string prefix;
+  std::size_t machineOffset = 0;
+  std::string machine;
+};
+// How many first bytes of a download JudgeDownload needs at most.
+inline constexpr std::size_t kExecutableHeadSize = 64;
+
+// The running program's own: on ELF systems its magic, class and byte order,
+// and its machine; on Windows "MZ".
+ExecutableSignature OwnExecutableSignature();
 
 enum class DownloadVerdict { kAccept, kNoLength, kLengthMismatch, kTooLarge, kNotExecutable };
 
-// A download is written only when its length header is present and usable,
-// the body has exactly that many bytes, and it starts with magic.
-DownloadVerdict JudgeDownload(const std::optional<std::string>& contentLength,
-                              std::string_view body, std::string_view magic);
+// A download is installed only when its length header is present and usable,
+// exactly size bytes came, and its first bytes (head) match own: an
+// executable for another architecture would leave the user without a program.
+DownloadVerdict JudgeDownload(const std::optional<std::string>& contentLength, std::uint64_t size,
+                              std::string_view head, const ExecutableSignature& own);
 
 }  // namespace tarnwick

@@ -11,6 +11,7 @@ std::string ResolveUpdateUrl(const char* environmentValue, std::string_view buil
 }
 
 std::string UpdateUrlForThisRun() {
+  if (!kVersionCheckBuilt) return {};
   return ResolveUpdateUrl(std::getenv("TARNWICK_UPDATE_URL"), kBuiltUpdateUrl);
 }
 

@@ -10,7 +10,8 @@ namespace tarnwick {
 // the check off), otherwise the URL the build was configured with.
 std::string ResolveUpdateUrl(const char* environmentValue, std::string_view builtUrl);
 
-// The same with the real environment and this build's URL.
+// The same with the real environment and this build's URL; empty in a build
+// without the version check.
 std::string UpdateUrlForThisRun();
 
 }  // namespace tarnwick

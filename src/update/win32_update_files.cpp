@@ -48,11 +48,58 @@ bool PlatformUpdateFiles::DirectoryWritable(const std::string& dir) {
   return true;
 }
 
-bool PlatformUpdateFiles::WriteExecutable(const std::string& path, std::string_view data,
-                                          const std::string& modelPath) {
+PlatformUpdateFiles::~PlatformUpdateFiles() { DiscardExecutable(); }
+
+bool PlatformUpdateFiles::BeginExecutable(const std::string& dir) {
+  DiscardExecutable();
+  m_strTempPath = dir + "~tarnwick-download-" + std::to_string(::GetCurrentProcessId()) + ".tmp";
+  HANDLE file = ::CreateFileA(m_strTempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    m_strTempPath.clear();
+    return false;
+  }
+  m_hTemp = file;
+  return true;
+}
+
+bool PlatformUpdateFiles::AppendExecutable(std::string_view data) {
+  if (m_hTemp == nullptr) return false;
+  while (!data.empty()) {
+    const DWORD chunk = data.size() > 0x10000 ? 0x10000 : static_cast<DWORD>(data.size());
+    DWORD written = 0;
+    if (!::WriteFile(static_cast<HANDLE>(m_hTemp), data.data(), chunk, &written, nullptr) ||
+        written != chunk) {
+      DiscardExecutable();
+      return false;
+    }
+    data.remove_prefix(chunk);
+  }
+  return true;
+}
+
+bool PlatformUpdateFiles::FinishExecutable(const std::string& path, const std::string& modelPath) {
+  if (m_hTemp == nullptr) return false;
   // Windows files carry no permission bits; the model must exist all the same.
-  if (::GetFileAttributesA(modelPath.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
-  return WriteFileAtomically(path, data);
+  bool ok = ::GetFileAttributesA(modelPath.c_str()) != INVALID_FILE_ATTRIBUTES &&
+            ::FlushFileBuffers(static_cast<HANDLE>(m_hTemp));
+  ok = ::CloseHandle(static_cast<HANDLE>(m_hTemp)) && ok;
+  m_hTemp = nullptr;
+  if (ok) {
+    ok = ::MoveFileExA(m_strTempPath.c_str(), path.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  }
+  if (!ok) ::DeleteFileA(m_strTempPath.c_str());
+  m_strTempPath.clear();
+  return ok;
+}
+
+void PlatformUpdateFiles::DiscardExecutable() {
+  if (m_hTemp == nullptr) return;
+  ::CloseHandle(static_cast<HANDLE>(m_hTemp));
+  m_hTemp = nullptr;
+  ::DeleteFileA(m_strTempPath.c_str());
+  m_strTempPath.clear();
 }
 
 bool PlatformUpdateFiles::WriteScript(const std::string& path, std::string_view text) {

@@ -71,8 +71,9 @@ class AppFixture {
     app =
         std::make_unique<CZerikApp>(CreatePlatformSerialBackend(), boxes, [this](const QUrl& url) {
           openedUrls.push_back(url);
-          return true;
+          return browserStarts;
         });
+    app->SetHelpDirs(helpDirs);
     app->SetModalRunner([this](QDialog& dialog) {
       dialogsRun.push_back(dialog.windowTitle());
       return answerDialog(dialog);
@@ -93,6 +94,10 @@ class AppFixture {
   TempDir dir;
   RecordingMessageBoxes boxes;
   std::vector<QUrl> openedUrls;
+  bool browserStarts = true;
+  // Where F1 looks after the start directory: the test's own, so an
+  // installed page does not count.
+  std::vector<std::filesystem::path> helpDirs{dir.path() / "share", dir.path() / "bin"};
   // Every modal dialog the application runs (the first start's Port Settings
   // too) comes here instead of its own event loop: cancelled unless a test
   // says otherwise.

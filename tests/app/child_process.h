@@ -1,5 +1,6 @@
 // Starts a program with extra environment variables in a given directory,
-// optionally with its stdout on a pipe, and waits for its exit status.
+// optionally with its stdout (and stderr) on a pipe, and waits for its exit
+// status.
 #pragma once
 
 #include <fcntl.h>
@@ -20,12 +21,13 @@ class ChildProcess {
  public:
   ChildProcess(const std::string& program, const std::vector<std::string>& args,
                const std::vector<std::pair<std::string, std::string>>& env, const std::string& dir,
-               bool captureStdout = false) {
+               bool captureStdout = false, bool stderrToo = false) {
     int pipeFds[2] = {-1, -1};
     if (captureStdout && ::pipe2(pipeFds, O_CLOEXEC) != 0) return;
     m_pid = ::fork();
     if (m_pid == 0) {
       if (captureStdout) ::dup2(pipeFds[1], STDOUT_FILENO);
+      if (captureStdout && stderrToo) ::dup2(pipeFds[1], STDERR_FILENO);
       for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
       if (!dir.empty() && ::chdir(dir.c_str()) != 0) ::_exit(126);
       std::vector<char*> argv;

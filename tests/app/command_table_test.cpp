@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
+#include <string_view>
 
 namespace tarnwick {
 namespace {
@@ -43,16 +45,30 @@ TEST(CommandTable, PromptsAndTooltipsAsTheStringTableGivesThem) {
   }
 }
 
-TEST(CommandTable, OnlyCopyAllHelpAndThePulseHaveKeys) {
+// Every key in the table, and no key twice: a second command on a key would
+// leave the key doing nothing (Qt calls it ambiguous).
+TEST(CommandTable, KeysAsListedAndNoneTwice) {
+  const std::map<int, std::string_view> keys = {
+      {ID_COPY_ALL, "Ctrl+C"},
+      {ID_HELP_TARNWICK, "F1"},
+      {ID_LINE_PULSE_DTR, "Ctrl+Shift+R"},
+      {ID_PORT_SETTINGS, "Ctrl+Shift+P"},
+      {ID_SCREEN_SETTINGS, "Ctrl+Shift+S"},
+      {ID_SEND, "Ctrl+Shift+T"},
+      {ID_CLEAR_SCREEN, "Ctrl+L"},
+      {ID_VIEW_PLOT, "Ctrl+Shift+G"},
+      {ID_VIEW_OPTIONS, "Ctrl+Shift+O"},
+      {ID_EDIT_FIND, "Ctrl+F"},
+      {ID_EDIT_FIND_NEXT, "F3"},
+      {ID_EDIT_FIND_PREVIOUS, "Shift+F3"},
+      {ID_EDIT_COPY_SELECTION, "Ctrl+Shift+C"},
+  };
+  std::set<std::string_view> used;
   for (const CommandInfo& command : Commands()) {
-    if (command.id == ID_COPY_ALL) {
-      EXPECT_EQ(command.key, "Ctrl+C");
-    } else if (command.id == ID_HELP_TARNWICK) {
-      EXPECT_EQ(command.key, "F1");
-    } else if (command.id == ID_LINE_PULSE_DTR) {
-      EXPECT_EQ(command.key, "Ctrl+Shift+R");
-    } else {
-      EXPECT_TRUE(command.key.empty()) << command.id;
+    const auto listed = keys.find(command.id);
+    EXPECT_EQ(command.key, listed == keys.end() ? "" : listed->second) << command.id;
+    if (!command.key.empty()) {
+      EXPECT_TRUE(used.insert(command.key).second) << command.key;
     }
   }
 }

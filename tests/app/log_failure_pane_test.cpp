@@ -87,7 +87,7 @@ TEST_F(LogFailurePaneTest, LongPathIsShortenedNotWideningTheWindow) {
   std::snprintf(settings.szRawFile, sizeof settings.szRawFile, "%s", path.c_str());
   Start(settings);
   // Room for the reason beside the other panes of the status bar.
-  m_fixture.Frame().resize(1000, m_fixture.Frame().height());
+  m_fixture.Frame().resize(1400, m_fixture.Frame().height());
   const int widthBefore = m_fixture.Frame().minimumSizeHint().width();
   ASSERT_TRUE(m_fixture.Pty().Write(std::vector<std::uint8_t>{1}));
   ASSERT_TRUE(WaitFor([&] { return m_pane->isVisible(); }));

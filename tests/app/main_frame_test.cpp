@@ -38,7 +38,12 @@ TEST(MainFrame, MenusHoldTheirEntriesInOrder) {
        {ID_SEND, "&Send"},
        {0, nullptr},
        {ID_APP_EXIT, "E&xit"}},
-      {{ID_COPY_ALL, "Copy All"}},
+      {{ID_COPY_ALL, "Copy All"},
+       {ID_EDIT_COPY_SELECTION, "Copy &Selection"},
+       {0, nullptr},
+       {ID_EDIT_FIND, "&Find..."},
+       {ID_EDIT_FIND_NEXT, "Find &Next"},
+       {ID_EDIT_FIND_PREVIOUS, "Find &Previous"}},
       {{ID_VIEW_TOOLBAR, "&Toolbar"},
        {ID_VIEW_STATUS_BAR, "&Status Bar"},
        {ID_CLEAR_SCREEN, "Clear"},
@@ -176,14 +181,14 @@ TEST(MainFrame, CaptionIsTheLineSummaryAndFollowsIt) {
   AppFixture fixture(false);
   fixture.Start();
   EXPECT_EQ(fixture.Frame().windowTitle().toStdString(),
-            "COM1;9600;8 bits;1 stop;PARITY=NO;DTR=DISABLE;RTS=DISABLE;use DSR=no;use CTS=no"
-            " - Tarnwick");
+            "COM1;9600;8 bits;1 stop;PARITY=NO;DTR=DISABLE;RTS=DISABLE;use DSR=no;use CTS=no (" +
+                fixture.app->PortDevice() + ") - Tarnwick");
   fixture.app->m_Settings.nPortIndex = 9;
   fixture.app->m_Settings.nBaudIndex = 12;
   fixture.app->m_Settings.nParityIndex = 4;
   fixture.app->UpdateLineSummary();
   EXPECT_EQ(fixture.Frame().windowTitle().toStdString(),
-            BuildLineSummary(fixture.app->m_Settings) + " - Tarnwick");
+            BuildLineSummary(fixture.app->m_Settings) + " (/dev/ttyS9) - Tarnwick");
   EXPECT_NE(fixture.Frame().windowTitle().indexOf(";115200"), -1);
 }
 

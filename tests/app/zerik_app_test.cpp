@@ -7,7 +7,10 @@
 #include <QTimer>
 #include <atomic>
 #include <cstring>
+#include <filesystem>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "app/about_dlg.h"
 #include "app/command_table.h"
@@ -118,6 +121,40 @@ TEST(ZerikApp, HelpOpensTheStartDirectorysPageAndIsSilentWithoutIt) {
   ASSERT_EQ(fixture.openedUrls.size(), 1u);
   EXPECT_EQ(fixture.openedUrls[0],
             QUrl::fromLocalFile(QString::fromStdString(fixture.dir.File("help.html"))));
+}
+
+// F1 takes the start directory's page first, then the installed one, then
+// the one beside the executable; when no browser starts, a box names the file.
+TEST(ZerikApp, HelpLooksInTheStartDirectoryThenTheDataDirectoryThenBesideTheProgram) {
+  struct Row {
+    std::vector<std::string> pagesIn;  // "" the start directory, else a folder of helpDirs
+    std::string opened;
+    bool browserStarts;
+  };
+  const Row rows[] = {
+      {{"", "share", "bin"}, "", true},
+      {{"share", "bin"}, "share", true},
+      {{"bin"}, "bin", true},
+      {{"share"}, "share", false},
+  };
+  for (const Row& row : rows) {
+    AppFixture fixture(false);
+    fixture.browserStarts = row.browserStarts;
+    for (const std::string& folder : row.pagesIn) {
+      std::filesystem::create_directories(fixture.dir.path() / folder);
+      testing::WriteBytes((fixture.dir.path() / folder / "help.html").string(), {'<', 'p', '>'});
+    }
+    fixture.Start();
+    fixture.Frame().Action(ID_HELP_TARNWICK)->trigger();
+    const std::string expected = (fixture.dir.path() / row.opened / "help.html").string();
+    ASSERT_EQ(fixture.openedUrls.size(), 1u) << row.opened;
+    EXPECT_EQ(fixture.openedUrls[0], QUrl::fromLocalFile(QString::fromStdString(expected)));
+    // The first start's warning, then the box of a browser that did not start.
+    ASSERT_EQ(fixture.boxes.shown.size(), row.browserStarts ? 1u : 2u) << row.opened;
+    if (!row.browserStarts) {
+      EXPECT_NE(fixture.boxes.shown[1].text.find(expected), std::string::npos);
+    }
+  }
 }
 
 TEST(ZerikApp, AboutShowsCaptionVersionAndNotice) {

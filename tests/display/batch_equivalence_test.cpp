@@ -45,6 +45,11 @@ class ReferenceModel {
       boundary = true;
       if (m_s.bSaveText) WriteTextLine();
       lines.emplace_back();
+      lineBytes.emplace_back();
+    }
+    // Lines keep the bytes of their number-format units, for the text beside them.
+    if (m_s.nUnitFormatIndex > kFormatText && m_s.nUnitFormatIndex <= kFormatFloat) {
+      lineBytes.back().append(reinterpret_cast<const char*>(m_unit), n);
     }
     std::uint32_t value = 0;
     for (int i = 0; i < n; ++i) value = (value << 8) | m_unit[m_s.bReverseBytes ? n - 1 - i : i];
@@ -101,10 +106,12 @@ class ReferenceModel {
     m_unitsOnLine = 0;
     m_fill = 0;
     lines.clear();
+    lineBytes.clear();
     repaints.push_back({true, {}});
   }
 
   std::deque<std::string> lines;
+  std::deque<std::string> lineBytes;  // the bytes of each line's number units
   std::string log;
   bool bLogCreated = false;
   std::vector<RepaintRequest> repaints;
@@ -119,6 +126,7 @@ class ReferenceModel {
     while (static_cast<int>(lines.size()) >= rows) {
       if (lines.size() == 1 && m_s.bSaveText) WriteTextLine();
       lines.pop_front();
+      lineBytes.pop_front();
     }
   }
 
@@ -217,6 +225,9 @@ TEST(BatchIntake, MatchesByteByByteAndTheReferenceUnderChangingSettings) {
       const std::vector<std::string> expected(reference.lines.begin(), reference.lines.end());
       ASSERT_EQ(single.Lines(), expected) << "step " << step;
       ASSERT_EQ(batch.Lines(), expected) << "step " << step;
+      const std::vector<std::string> bytes(reference.lineBytes.begin(), reference.lineBytes.end());
+      ASSERT_EQ(single.LineBytes(), bytes) << "step " << step;
+      ASSERT_EQ(batch.LineBytes(), bytes) << "step " << step;
       ASSERT_EQ(batch.UnitFill(), single.UnitFill()) << "step " << step;
       ASSERT_EQ(batch.UnitsOnLine(), single.UnitsOnLine()) << "step " << step;
       // Lines closed in a run are in the file when the run returns.

@@ -3,6 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include <cerrno>
+#include <chrono>
+
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -159,6 +168,49 @@ TEST(OutputFile, FailedWriteClosesSoTheNextCallReopens) {
   TempDir dir;
   EXPECT_TRUE(file.Append(dir.File("ok").c_str(), &b, 1));
 }
+
+#ifndef _WIN32
+// A FIFO log whose reader is slower than the line: a call waits as long as its
+// bytes took on the line; what is left then fails it, reported, never quietly.
+TEST(OutputFile, AFifoWithASlowReaderGetsEveryByteOrAReportedFailure) {
+  using std::chrono::microseconds;
+  for (const auto& [perByte, reads] : {std::pair{microseconds(1000), true},   // slow reader
+                                       std::pair{microseconds(1), false}}) {  // stopped reader
+    TempDir dir;
+    const std::string path = dir.File("log.fifo");
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    const int reader = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_EQ(::fcntl(reader, F_SETFL, 0), 0);  // blocking reads from here on
+    LogFailures failures;
+    OutputFile log;
+    log.SetReporter(&failures, LogKind::kRaw);
+    log.SetWaitPerByte(perByte);
+    ASSERT_TRUE(log.Touch(path.c_str()));  // a FIFO without a writer reads as ended
+    Bytes received, sent(4 * 65536);
+    std::thread drain([&, reads = reads] {
+      unsigned char buffer[4096];
+      for (ssize_t got; reads && (got = ::read(reader, buffer, sizeof buffer)) > 0;) {
+        received.insert(received.end(), buffer, buffer + got);
+        std::this_thread::sleep_for(microseconds(200));
+      }
+    });
+    for (std::size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<unsigned char>(i * 7);
+    bool allWritten = true;
+    for (std::size_t at = 0; at < sent.size(); at += 65536)
+      allWritten = log.Append(path.c_str(), sent.data() + at, 65536) && allWritten;
+    const std::vector<LogFailures::Failure> failing = failures.Current();
+    log.Close();
+    drain.join();
+    ::close(reader);
+    EXPECT_EQ(allWritten, reads);
+    EXPECT_EQ(received, reads ? sent : Bytes());
+    using Failures = std::vector<LogFailures::Failure>;
+    const Failures expected =
+        reads ? Failures{} : Failures{LogFailures::Failure{LogKind::kRaw, path, EAGAIN}};
+    EXPECT_EQ(failing, expected);
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace tarnwick

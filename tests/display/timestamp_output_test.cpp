@@ -1,4 +1,4 @@
-// Arrival times as text: the "HH:MM:SS.mmm" stamp, and the text log and Copy
+// Arrival times as text: the "HH:MM:SS.mmm" stamp (or with the date), and the text log and Copy
 // All with and without it. With the options off both stay byte for byte as
 // they are without options.
 #include <gtest/gtest.h>
@@ -26,12 +26,14 @@ ReadTime At(std::int64_t ms) {
 }
 
 // The stamp as the C library spells local time, for comparison.
-std::string LibraryStamp(LineTime ms) {
+std::string LibraryStamp(LineTime ms, TimestampStyle style = TimestampStyle::kTime) {
+  const bool dated = style == TimestampStyle::kDateAndTime;
   const std::time_t seconds = static_cast<std::time_t>((ms - 999 * (ms < 0)) / 1000);
   const std::tm* local = std::localtime(&seconds);
-  if (local == nullptr) return "--:--:--.---";
-  char text[32];
-  const std::size_t length = std::strftime(text, sizeof text, "%H:%M:%S", local);
+  if (local == nullptr) return dated ? "----------T--:--:--.---" : "--:--:--.---";
+  char text[48];
+  const std::size_t length =
+      std::strftime(text, sizeof text, dated ? "%Y-%m-%dT%H:%M:%S" : "%H:%M:%S", local);
   std::snprintf(text + length, sizeof text - length, ".%03d",
                 static_cast<int>((ms % 1000 + 1000) % 1000));
   return text;
@@ -45,13 +47,20 @@ std::string FileText(const std::string& path) {
 }
 
 TEST(TimestampFormatter, SpellsLocalTimeWithMilliseconds) {
+  // The style changes on a formatter that has a second cached, as the
+  // options change under a running capture.
   TimestampFormatter formatter;
-  // In an order that leaves a second and comes back to it; the last is the
-  // final millisecond of 1969, or the mark of a time the system cannot show.
-  for (LineTime time :
-       {kEpochMs, kEpochMs + 1, kEpochMs + 999, kEpochMs + 1000, kEpochMs + 59'999,
-        kEpochMs + 3'600'123, kEpochMs + 999, kEpochMs + 86'399'999, LineTime{-1}}) {
-    EXPECT_EQ(formatter.Text(time), LibraryStamp(time)) << time;
+  for (TimestampStyle style : {TimestampStyle::kTime, TimestampStyle::kDateAndTime}) {
+    formatter.SetStyle(style);
+    // In an order that leaves a second and comes back to it, crossing
+    // midnight; the last is the final millisecond of 1969, or the mark of a
+    // time the system cannot show.
+    for (LineTime time :
+         {kEpochMs, kEpochMs + 1, kEpochMs + 999, kEpochMs + 1000, kEpochMs + 59'999,
+          kEpochMs + 3'600'123, kEpochMs + 999, kEpochMs + 86'399'999, LineTime{-1}}) {
+      EXPECT_EQ(formatter.Text(time), LibraryStamp(time, style)) << time;
+      EXPECT_EQ(formatter.Text(time).size(), formatter.Sample().size());
+    }
   }
 }
 

@@ -75,9 +75,10 @@ TEST_F(ComPortInfoTest, DescribesWhatIsThereAndWhatIsNot) {
     bool present;
     std::string description;
   } cases[] = {
-      {"USB adapter", Dev("ttyUSB0").string(), true, "FT232R USB UART (FTDI)"},
+      // A device with a stable name is known by it, whichever path leads there.
+      {"USB adapter", Dev("ttyUSB0").string(), true, "usb-FTDI_FT232R-if00-port0"},
       {"through a by-id link", (m_dir.path() / "by-id/usb-FTDI_FT232R-if00-port0").string(), true,
-       "FT232R USB UART (FTDI)"},
+       "usb-FTDI_FT232R-if00-port0"},
       {"USB board with odd strings", Dev("ttyACM0").string(), true,
        "Pico[2J" + std::string(64 - 7, 'x')},
       {"legacy port with a UART", Dev("ttyS0").string(), true, "16550A UART"},
@@ -85,11 +86,14 @@ TEST_F(ComPortInfoTest, DescribesWhatIsThereAndWhatIsNot) {
       {"legacy port without one", Dev("ttyS1").string(), false, "no UART"},
       {"adapter not plugged", Dev("ttyUSB1").string(), false, ""},
       {"link to nowhere", (m_dir.path() / "by-id/gone").string(), false, ""},
+      {"serial server", "rfc2217://server:2217", false, "serial server (RFC 2217)"},
+      {"raw TCP", "tcp://server:4001", false, "raw TCP, no line settings"},
   };
   fs::create_symlink(Dev("ttyUSB7"), m_dir.path() / "by-id/gone");
   for (const auto& c : cases) {
     ScopedEnv port("TARNWICK_COM5", c.path);
-    const ComPortInfo info = DescribeComPort(5, Sys("").string());
+    const ComPortInfo info =
+        DescribeComPort(5, Sys("").string(), (m_dir.path() / "by-id").string());
     EXPECT_EQ(info.nComNumber, 5) << c.name;
     EXPECT_EQ(info.strPath, c.path) << c.name;
     EXPECT_EQ(info.bPresent, c.present) << c.name;

@@ -5,6 +5,7 @@
 #include <climits>
 #include <string>
 
+#include "platform/com_names.h"
 #include "port/serial_line.h"
 #include "settings/settings.h"
 
@@ -127,6 +128,32 @@ TEST(LineSummary, IndexesOutsideTheirTablesReadAsDefaults) {
   settings.nParityIndex = 5;
   settings.nBaudIndex = 15;
   EXPECT_EQ(kDefaultSummary, BuildLineSummary(settings));
+}
+
+// A port across the network names its server; raw TCP has no line to
+// describe; a typed rate is the line's rate.
+TEST(LineSummary, NamesNetworkPortsAndTypedRates) {
+  const struct {
+    const char* device;
+    std::uint32_t rate;
+    std::string expected;
+  } cases[] = {
+      {"tcp://10.0.0.5:4001", 0, "COM7 tcp://10.0.0.5:4001;raw TCP, line settings do not apply"},
+      {"rfc2217://h:2217", 921600,
+       "COM7 rfc2217://h:2217;921600;8 bits;1 stop;PARITY=NO;DTR=DISABLE;RTS=DISABLE;use DSR=no;"
+       "use CTS=no"},
+      {"", 3000000,
+       "COM7;3000000;8 bits;1 stop;PARITY=NO;DTR=DISABLE;RTS=DISABLE;use DSR=no;use CTS=no"},
+  };
+  SETTINGS settings = DefaultSettings();
+  settings.nPortIndex = 6;
+  for (const auto& c : cases) {
+    SetProfileComDevice(7, c.device);
+    SetProfileComBaud(7, c.rate);
+    EXPECT_EQ(BuildLineSummary(settings), c.expected) << c.device;
+  }
+  SetProfileComDevice(7, "");
+  SetProfileComBaud(7, 0);
 }
 
 }  // namespace

@@ -238,6 +238,41 @@ TEST(SaveConfig, AbsoluteLinkIsFollowedToo) {
   EXPECT_EQ(Entries(elsewhere.path()), (std::vector<std::string>{"shared.cfg"}));
 }
 
+// A link in a directory where anyone may plant one is followed only where
+// the kernel would follow it.
+TEST(SaveConfig, LinksInSharedDirectoriesAreFollowedOnlyAsTheKernelWould) {
+  if (::geteuid() != 0) GTEST_SKIP() << "links of other users need root";
+  constexpr uid_t kDirOwner = 4321;
+  const struct {
+    mode_t dirMode;
+    uid_t linkOwner;
+    bool followed;
+  } cases[] = {
+      {01777, 0, false},               // another user's link in a sticky shared directory
+      {01777, kUnprivilegedId, true},  // the saver's own
+      {01777, kDirOwner, true},        // the directory owner's
+      {0777, 0, true},                 // not sticky
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.linkOwner + c.dirMode);
+    TempDir dir;
+    const std::filesystem::path shared = dir.path() / "shared", link = shared / kConfigFileName;
+    const std::string target = dir.File("any.cfg");  // one the saver may write
+    WriteBytes(target, RandomBytes(kSettingsSize, 31));
+    std::filesystem::create_directories(shared);
+    std::filesystem::create_symlink(target, link);
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0777) | ::chmod(target.c_str(), 0666), 0);
+    ASSERT_EQ(::lchown(link.c_str(), c.linkOwner, c.linkOwner), 0);
+    ASSERT_EQ(::chown(shared.c_str(), kDirOwner, kDirOwner) | ::chmod(shared.c_str(), c.dirMode),
+              0);
+    const auto before = ReadBytes(target);
+    const int result =
+        RunUnprivileged([&] { return SaveAndEncode(DefaultSettings(), shared.string()); });
+    EXPECT_EQ(result, c.followed ? 1 : (1 << 1) | 8);
+    EXPECT_EQ(ReadBytes(target), c.followed ? BytesOf(DefaultSettings()) : before);
+  }
+}
+
 TEST(SaveConfig, KeepsPermissionBitsAndOwner) {
   for (mode_t mode : {0600, 0640, 0664, 0604}) {
     SCOPED_TRACE(mode);
@@ -280,25 +315,44 @@ TEST(SaveConfig, ReadOnlyFileIsNotReplaced) {
   EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{kConfigFileName}));
 }
 
-TEST(SaveConfig, WritableFileInReadOnlyDirectoryIsSavedInPlace) {
-  TempDir dir;
-  const std::string path = dir.File(kConfigFileName);
-  WriteBytes(path, RandomBytes(3000, 17));  // longer than the record: cut to it
-  ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
-  ASSERT_EQ(::chmod(dir.path().c_str(), 0555), 0);
-  struct stat before {};
-  ASSERT_EQ(::stat(path.c_str(), &before), 0);
-  SETTINGS s = DefaultSettings();
-  s.nRows = 42;
-  const int result = RunUnprivileged([&] { return SaveAndEncode(s, dir.path().string()); });
-  ::chmod(dir.path().c_str(), 0700);
-  EXPECT_EQ(result, 1);  // saved, no box
-  EXPECT_EQ(ReadBytes(path), BytesOf(s));
-  struct stat after {};
-  ASSERT_EQ(::stat(path.c_str(), &after), 0);
-  EXPECT_EQ(after.st_ino, before.st_ino);
-  EXPECT_EQ(ModeOf(path), 0666u);
-  EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{kConfigFileName}));
+TEST(SaveConfig, WritableFileInReadOnlyDirectoryIsSavedInPlaceOrKeptWhole) {
+  // Longer than the record (cut to it), shorter, and shorter where a file-size
+  // limit stops the write part way, as a full disk would: then nothing changes.
+  for (const auto& [oldSize, sizeLimit] :
+       {std::pair<std::size_t, rlim_t>{3000, RLIM_INFINITY}, {100, RLIM_INFINITY}, {100, 1000}}) {
+    SCOPED_TRACE(sizeLimit);
+    const bool saved = sizeLimit == RLIM_INFINITY;
+    TempDir dir;
+    const std::string path = dir.File(kConfigFileName);
+    const auto previous = RandomBytes(oldSize, 17);
+    WriteBytes(path, previous);
+    ASSERT_EQ(::chmod(path.c_str(), 0666) | ::chmod(dir.path().c_str(), 0555), 0);
+    struct stat before {
+    }, after{};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    SETTINGS s = DefaultSettings();
+    s.nRows = 42;
+    const int result = RunUnprivileged([&, limit = sizeLimit] {
+      // Runs in this process when it is not root: everything is put back.
+      auto* oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+      struct rlimit old {
+      }, tight{};
+      ::getrlimit(RLIMIT_FSIZE, &old);
+      tight = {limit, old.rlim_max};
+      const int encoded =
+          ::setrlimit(RLIMIT_FSIZE, &tight) == 0 ? SaveAndEncode(s, dir.path().string()) : 100;
+      ::setrlimit(RLIMIT_FSIZE, &old);
+      std::signal(SIGXFSZ, oldHandler);
+      return encoded;
+    });
+    ::chmod(dir.path().c_str(), 0700);
+    EXPECT_EQ(result, saved ? 1 : (1 << 1) | 8);
+    EXPECT_EQ(ReadBytes(path), saved ? BytesOf(s) : previous);
+    ASSERT_EQ(::stat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(ModeOf(path), 0666u);
+    EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{kConfigFileName}));
+  }
 }
 
 TEST(SaveConfig, ReadOnlyDirectoryWithoutTheFileWarns) {

@@ -369,6 +369,23 @@ TEST(SendController, UpdateControlsTable) {
   }
 }
 
+TEST(SendController, TypedTextSurvivesSendFileTickedAndUntickedAndIsWhatIsSent) {
+  for (const bool choose : {false, true}) {  // unticked at once, or after a file was chosen
+    SendRig rig;
+    rig.fields.text = "ping\\0D\\0A";
+    rig.fields.sendFile = 1;
+    rig.controller.OnOptionClicked();
+    if (choose) rig.controller.OnBrowseChosen("/any/file");
+    rig.fields.text = rig.shownText;
+    rig.fields.sendFile = 0;
+    rig.controller.OnOptionClicked();
+    rig.fields.text = rig.shownText;
+    rig.controller.OnOK();
+    rig.RunUntilIdle(1000);
+    EXPECT_EQ(rig.Sent(), "ping\r\n") << choose;
+  }
+}
+
 // Only the "File: " line that "Send File" put there carries a path.
 TEST(SendController, TextShowsTheFilePathOnlyWhileSendFileSetsIt) {
   SendRig rig;

@@ -7,13 +7,14 @@
 #include <string>
 
 #include "loopback_server.h"
+#include "stalled_resolver.h"
 
 namespace tarnwick {
 namespace {
 
 using testing::LoopbackServer;
 
-constexpr HttpLimits kLimits{1024 * 1024, 60};
+const HttpLimits kLimits{1024 * 1024, 60, false, {}};
 
 const char* const kRoutes = R"({
   "/page": [{"body": "hello"}],
@@ -95,30 +96,45 @@ TEST_F(CurlHttpClientTest, ReadsToTheEndWhateverTheLengthHeaderSays) {
   }
 }
 
-TEST_F(CurlHttpClientTest, BodiesOverTheLimitFail) {
+TEST_F(CurlHttpClientTest, BodiesOverTheLimitFailUnlessCut) {
   HttpReply reply;
-  EXPECT_FALSE(Get("/big", reply, {16, 60}));
-  EXPECT_FALSE(Get("/endless", reply, {64 * 1024, 60}));
-  EXPECT_TRUE(Get("/big", reply, {64, 60}));
-  EXPECT_EQ(reply.body.size(), 64u);
+  EXPECT_FALSE(Get("/big", reply, {16, 60, false, {}}));
+  EXPECT_FALSE(Get("/endless", reply, {64 * 1024, 60, false, {}}));
+  for (const char* path : {"/big", "/endless"}) {
+    EXPECT_TRUE(Get(path, reply, {16, 60, true, {}})) << path;
+    EXPECT_EQ(reply.body.size(), 16u) << path;
+  }
 }
 
 TEST_F(CurlHttpClientTest, CancelEndsAWaitingTransferAndEveryLaterOne) {
-  for (const char* path : {"/hang", "/stall"}) {
+  // Looking the name up, waiting for the answer, in the middle of the body.
+  for (const char* path : {"", "/hang", "/stall"}) {
+    const bool lookup = *path == '\0';
     CurlHttpClient cancelled("Tarnwick");
     const std::size_t before = server.Requests().size();
+    // A proxy would be looked up instead of the stalled name.
+    if (lookup) ::setenv("no_proxy", "*", 1);
+    const std::string url =
+        lookup ? "http://" + std::string(testing::kStalledHost) + "/" : server.Base() + path;
     auto transfer = std::async(std::launch::async, [&] {
       HttpReply reply;
-      return cancelled.Get(server.Base() + path, kLimits, reply);
+      return cancelled.Get(url, kLimits, reply);
     });
-    ASSERT_TRUE(server.WaitForRequests(before + 1));
+    if (lookup) {
+      testing::WaitForAStalledLookup();
+    } else {
+      ASSERT_TRUE(server.WaitForRequests(before + 1));
+    }
     cancelled.Cancel();
     // Far below the stall limit that would end it otherwise.
-    ASSERT_EQ(transfer.wait_for(std::chrono::seconds(10)), std::future_status::ready) << path;
+    // The lookup stays stalled: the transfer must not wait for it.
+    const bool ended = transfer.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+    if (lookup) testing::ReleaseStalledLookups();
+    ASSERT_TRUE(ended) << path;
     EXPECT_FALSE(transfer.get());
     HttpReply reply;
     EXPECT_FALSE(cancelled.Get(server.Base() + "/page", kLimits, reply));
-    EXPECT_EQ(server.Requests().size(), before + 1);
+    EXPECT_EQ(server.Requests().size(), before + (lookup ? 0 : 1));
   }
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
 #include <string>
 #include <thread>
 
@@ -22,7 +24,7 @@ const std::string kBase = "http://h/ver/checkver.php?app=zerik";
 const std::string kDownload = "http://h/Tarnwick.new";
 const std::string kUidKey = "Default/UID";
 const std::string kRequestKey = "Default/UpdateRequest";
-const std::string kExecutable = std::string(ExecutableMagic()) + std::string(100, '\x01');
+const std::string kExecutable = testing::OwnKindOfExecutable();
 
 // One checker on fakes, for an executable /opt/t/tarnwick started from /home/u.
 struct CheckRig {
@@ -63,7 +65,8 @@ TEST(UpdateChecker, AStoredUidGoesIntoTheRequest) {
   EXPECT_EQ(rig.Run(), CheckOutcome::kSameVersion);
   EXPECT_EQ(rig.checker.m_strUrl, kBase + "&uid=AB");
   EXPECT_EQ(rig.http.requests, std::vector<std::string>{kBase + "&uid=AB"});
-  EXPECT_EQ(rig.http.limitsSeen[0].maxBody, kMaxReplyBody);
+  EXPECT_EQ(rig.http.limitsSeen[0].maxBody, kReplySize);
+  EXPECT_TRUE(rig.http.limitsSeen[0].cutBody);
 }
 
 TEST(UpdateChecker, AMissingUidIsCreatedFromTheTimeAndStored) {
@@ -174,6 +177,27 @@ TEST(UpdateChecker, StopAbortsARunningTransfer) {
   }
 }
 
+TEST(UpdateChecker, AStopDoesNotWaitForAStepThatCannotBeCutShort) {
+  CheckRig rig;
+  rig.Reply("LastVer;1.3;0;" + kDownload + ";");
+  rig.http.Serve(kDownload, kExecutable);
+  // The last step of the file blocks, as an fsync of a large file can.
+  std::promise<void> entered, released;
+  rig.files.onFinish = [&] {
+    entered.set_value();
+    released.get_future().wait();
+  };
+  ASSERT_TRUE(rig.checker.StartCheck(kBase, "/home/u"));
+  entered.get_future().wait();
+  EXPECT_FALSE(rig.checker.StopWithin(std::chrono::milliseconds(1)));
+  // When the step ends at last, what it wrote goes and nothing else starts.
+  released.set_value();
+  rig.checker.Stop();
+  EXPECT_EQ(rig.checker.Outcome(), CheckOutcome::kStopped);
+  EXPECT_TRUE(rig.files.files.empty());
+  EXPECT_TRUE(rig.files.started.empty());
+}
+
 TEST(UpdateChecker, ZeroInField3UpdatesWithoutAsking) {
   CheckRig rig;
   rig.Reply("LastVer;1.3;0;" + kDownload + ";");
@@ -238,6 +262,7 @@ TEST(UpdateChecker, FailuresAfterTheReplyLeaveNoFileAndKeepTheProgramOpen) {
     c.arrange(rig);
     EXPECT_EQ(rig.Run(), c.outcome) << c.name;
     EXPECT_TRUE(rig.files.files.empty()) << c.name;
+    EXPECT_FALSE(rig.files.pending) << c.name;
     EXPECT_EQ(rig.window.closeRequests, 0) << c.name;
     if (c.outcome == CheckOutcome::kDirNotWritable) {
       EXPECT_FALSE(rig.Downloaded());

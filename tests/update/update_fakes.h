@@ -3,13 +3,16 @@
 #pragma once
 
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "update/update_interfaces.h"
+#include "update/update_rules.h"
 
 namespace tarnwick::testing {
 
@@ -29,6 +32,11 @@ class FakeHttp : public HttpClient {
     const auto found = replies.find(url);
     if (found == replies.end()) return false;
     reply = found->second;
+    if (limits.sink) {
+      const bool taken = limits.sink(reply.body);
+      reply.body.clear();
+      return taken;
+    }
     return true;
   }
   void Cancel() override {
@@ -56,6 +64,15 @@ class FakeHttp : public HttpClient {
   bool blocked = false;
   bool cancelled = false;
 };
+
+// The first bytes of an executable that runs here, then filler.
+inline std::string OwnKindOfExecutable(std::size_t size = 300) {
+  const ExecutableSignature own = OwnExecutableSignature();
+  std::string bytes(size, '\0');
+  bytes.replace(0, own.prefix.size(), own.prefix);
+  if (!own.machine.empty()) bytes.replace(own.machineOffset, own.machine.size(), own.machine);
+  return bytes;
+}
 
 class FakeProfile : public UpdateProfile {
  public:
@@ -111,13 +128,25 @@ class FakeWindow : public UpdateWindow {
 class FakeFiles : public UpdateFiles {
  public:
   bool DirectoryWritable(const std::string&) override { return writable; }
-  bool WriteExecutable(const std::string& path, std::string_view data,
-                       const std::string& modelPath) override {
+  bool BeginExecutable(const std::string&) override {
+    pending = std::string();
+    return true;
+  }
+  bool AppendExecutable(std::string_view data) override {
+    if (!pending) return false;
+    pending->append(data);
+    return true;
+  }
+  bool FinishExecutable(const std::string& path, const std::string& modelPath) override {
+    if (onFinish) onFinish();
+    if (!pending) return false;
+    const std::string data = *std::exchange(pending, std::nullopt);
     if (!executableWorks) return false;
-    files[path] = std::string(data);
+    files[path] = data;
     executableModel = modelPath;
     return true;
   }
+  void DiscardExecutable() override { pending.reset(); }
   bool WriteScript(const std::string& path, std::string_view text) override {
     if (!scriptWorks) return false;
     files[path] = std::string(text);
@@ -136,6 +165,8 @@ class FakeFiles : public UpdateFiles {
   bool startWorks = true;
   std::map<std::string, std::string> files;
   std::string executableModel;
+  std::optional<std::string> pending;  // the unfinished executable
+  std::function<void()> onFinish;
   std::vector<std::string> started;
 };
 

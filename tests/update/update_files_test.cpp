@@ -35,30 +35,44 @@ TEST(PlatformUpdateFiles, TheNewExecutableTakesTheRunningOnesPermissionBits) {
   PlatformUpdateFiles files;
   for (const mode_t mode : {mode_t{0755}, mode_t{0710}, mode_t{04750}}) {
     ASSERT_EQ(::chmod(model.c_str(), mode), 0);
-    ASSERT_TRUE(files.WriteExecutable(dir.File("Updtarnwick"),
-                                      std::string("\x7F"
-                                                  "ELFx",
-                                                  5),
-                                      model));
+    ASSERT_TRUE(files.BeginExecutable(dir.path().string() + "/"));
+    // Larger than one piece of the writer.
+    const std::string body =
+        "\x7F"
+        "ELF" +
+        std::string(200000, 'x');
+    ASSERT_TRUE(files.AppendExecutable(body.substr(0, 3)));
+    ASSERT_TRUE(files.AppendExecutable(body.substr(3)));
+    ASSERT_TRUE(files.FinishExecutable(dir.File("Updtarnwick"), model));
     EXPECT_EQ(ModeOf(dir.File("Updtarnwick")), mode & 0777) << std::oct << mode;
-    const std::vector<unsigned char> expected{0x7F, 'E', 'L', 'F', 'x'};
+    const std::vector<unsigned char> expected(body.begin(), body.end());
     EXPECT_EQ(ReadBytes(dir.File("Updtarnwick")), expected);
   }
   // No temporary file is left beside them.
   EXPECT_EQ(EntriesIn(dir.path()), 2u);
 }
 
-TEST(PlatformUpdateFiles, AFailedWriteLeavesNothingUnderAnyName) {
+TEST(PlatformUpdateFiles, AFailedOrDiscardedWriteLeavesNothingUnderAnyName) {
   TempDir dir;
+  const std::string prefix = dir.path().string() + "/";
+  WriteBytes(dir.File("tarnwick"), {1});
   PlatformUpdateFiles files;
   // No model to take the bits from.
-  EXPECT_FALSE(files.WriteExecutable(dir.File("Updx"), "data", dir.File("missing")));
+  ASSERT_TRUE(files.BeginExecutable(prefix));
+  ASSERT_TRUE(files.AppendExecutable("data"));
+  EXPECT_FALSE(files.FinishExecutable(dir.File("Updx"), dir.File("missing")));
   // A directory stands where the file would go: the rename fails.
   std::filesystem::create_directory(dir.path() / "Updtarnwick");
-  WriteBytes(dir.File("tarnwick"), {1});
-  EXPECT_FALSE(files.WriteExecutable(dir.File("Updtarnwick"), "data", dir.File("tarnwick")));
+  ASSERT_TRUE(files.BeginExecutable(prefix));
+  EXPECT_FALSE(files.FinishExecutable(dir.File("Updtarnwick"), dir.File("tarnwick")));
   EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "Updtarnwick"));
+  // Given up half way.
+  ASSERT_TRUE(files.BeginExecutable(prefix));
+  ASSERT_TRUE(files.AppendExecutable("data"));
+  files.DiscardExecutable();
+  EXPECT_FALSE(files.AppendExecutable("more"));
   EXPECT_EQ(EntriesIn(dir.path()), 2u);
+  EXPECT_FALSE(files.BeginExecutable(dir.File("no/such/dir") + "/"));
   EXPECT_FALSE(files.WriteScript(dir.File("no/such/dir/updater.sh"), "text"));
 }
 

@@ -23,7 +23,7 @@ using testing::LoopbackServer;
 using testing::TempDir;
 
 constexpr std::int64_t kNow = 1700000000;
-const std::string kElf = std::string(1, '\x7F') + "ELF" + std::string(300, '\0') + "end";
+const std::string kElf = testing::OwnKindOfExecutable() + "end";
 
 // The page's reply and the download's responses, as the server's routes.
 std::string Routes(const std::string& reply, const std::string& download) {

@@ -58,40 +58,42 @@ TEST(ParseContentLength, DigitsOnly) {
     EXPECT_FALSE(ParseContentLength(bad)) << bad;
 }
 
-TEST(JudgeDownload, NeedsTheAnnouncedLengthAndTheMagic) {
-  const std::string elf = std::string(
-                              "\x7F"
-                              "ELF",
-                              4) +
-                          "rest";
+TEST(JudgeDownload, NeedsTheAnnouncedLengthAndAnExecutableOfTheOwnKind) {
+  // An ELF 64-bit little-endian x86-64 signature, whatever this machine is.
+  const ExecutableSignature own{std::string("\x7F"
+                                            "ELF\x02\x01",
+                                            6),
+                                18, std::string("\x3E\x00", 2)};
+  std::string elf(64, '\0');
+  elf.replace(0, 6, own.prefix);
+  elf.replace(18, 2, own.machine);
+  std::string otherClass = elf, otherMachine = elf;
+  otherClass[4] = '\x01';
+  otherMachine[18] = '\xB7';  // AArch64
   const std::string length = std::to_string(elf.size());
-  const std::string_view magic(
-      "\x7F"
-      "ELF",
-      4);
   const struct {
     std::optional<std::string> header;
-    std::string body;
+    std::string head;
+    std::uint64_t size;
     DownloadVerdict verdict;
   } cases[] = {
-      {length, elf, DownloadVerdict::kAccept},
-      {std::nullopt, elf, DownloadVerdict::kNoLength},
-      {"abc", elf, DownloadVerdict::kNoLength},
-      {std::to_string(elf.size() + 1), elf, DownloadVerdict::kLengthMismatch},  // short body
-      {std::to_string(elf.size() - 1), elf, DownloadVerdict::kLengthMismatch},  // long body
-      {"268435457", elf, DownloadVerdict::kTooLarge},
-      {"4", "MZab", DownloadVerdict::kNotExecutable},
-      {"3",
-       std::string("\x7F"
-                   "EL",
-                   3),
-       DownloadVerdict::kNotExecutable},
-      {"0", "", DownloadVerdict::kNotExecutable},
+      {length, elf, elf.size(), DownloadVerdict::kAccept},
+      {std::nullopt, elf, elf.size(), DownloadVerdict::kNoLength},
+      {"abc", elf, elf.size(), DownloadVerdict::kNoLength},
+      {length, elf, elf.size() - 1, DownloadVerdict::kLengthMismatch},  // short body
+      {length, elf, elf.size() + 1, DownloadVerdict::kLengthMismatch},  // long body
+      {"268435457", elf, 268435457, DownloadVerdict::kTooLarge},
+      {"4", "MZab", 4, DownloadVerdict::kNotExecutable},
+      {length, otherClass, elf.size(), DownloadVerdict::kNotExecutable},
+      {length, otherMachine, elf.size(), DownloadVerdict::kNotExecutable},
+      {"8", elf.substr(0, 8), 8, DownloadVerdict::kNotExecutable},  // no machine field
+      {"0", "", 0, DownloadVerdict::kNotExecutable},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(JudgeDownload(c.header, c.body, magic), c.verdict) << c.header.value_or("none");
+    EXPECT_EQ(JudgeDownload(c.header, c.size, c.head, own), c.verdict)
+        << c.header.value_or("none") << " " << c.head.size();
   }
-  EXPECT_EQ(JudgeDownload("4", "MZab", "MZ"), DownloadVerdict::kAccept);
+  EXPECT_EQ(JudgeDownload("4", 4, "MZab", {"MZ", 0, {}}), DownloadVerdict::kAccept);
 }
 
 }  // namespace

@@ -81,6 +81,13 @@ class FakeSerial : public SerialBackend {
     m_openErrorAfterPlan = kMissingError;
     m_changed.notify_all();
   }
+  // Every wait says "ready" at once while reads bring nothing, as some
+  // drivers do.
+  void ReadyWithoutData(bool on) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_readyWithoutData = on;
+    m_changed.notify_all();
+  }
   // Runs inside every Read that returns bytes, before it returns, with the
   // bytes delivered so far by earlier reads.
   void OnRead(std::function<void()> hook) {
@@ -235,6 +242,8 @@ class FakeSerial : public SerialBackend {
         if (m_owner.m_wakePending) {
           m_owner.m_wakePending = false;
           result = WaitResult::kWoken;
+        } else if (m_owner.m_readyWithoutData) {
+          result = WaitResult::kReady;
         } else if (m_owner.m_gone) {
           // A failing read tells the loss itself; else only the hang-up does.
           result = m_owner.m_goneReadsFail ? WaitResult::kReady : WaitResult::kHangUp;
@@ -274,6 +283,7 @@ class FakeSerial : public SerialBackend {
   std::deque<std::uint8_t> m_input;
   std::vector<std::uint8_t> m_written;
   std::vector<std::string> m_events;
+  bool m_readyWithoutData = false;
   std::function<void()> m_onRead;
   std::function<void(std::size_t)> m_onWrite;
   std::function<std::unique_ptr<SerialDevice>(std::unique_ptr<SerialDevice>)> m_wrap;

@@ -296,6 +296,23 @@ TEST(PortWorkerTransmit, EmptyBlockIsNotHandedOver) {
   EXPECT_TRUE(rig.serial.Written().empty());
 }
 
+// A driver that says "ready" and then delivers nothing would keep the worker
+// spinning: each such wait is followed by a 10 ms pause.
+TEST(PortWorker, AReadyWaitThatBringsNothingIsFollowedByAPause) {
+  WorkerRig rig;
+  rig.serial.ReadyWithoutData(true);
+  rig.worker.Start();
+  ASSERT_TRUE(rig.serial.WaitForCount("sleep:10", 3));
+  rig.worker.Stop();
+  std::string previous;
+  for (const std::string& event : rig.serial.Events()) {
+    if (event.starts_with("wait:")) {
+      EXPECT_FALSE(previous.starts_with("wait:"));
+    }
+    if (event.starts_with("wait:") || event == "sleep:10") previous = event;
+  }
+}
+
 // --- stop -----------------------------------------------------------------------
 
 // Sleeps and waits of this fake never end by themselves, so Stop returning at

@@ -1,6 +1,8 @@
 // The modal "Options" dialog: the display options that live in the profile
-// (arrival times on the screen and in the text log, a new line after a
-// pause). Edits a copy; the options are written on OK only.
+// (arrival times on the screen and in the text log, with or without the
+// date, a new line after a pause, when the logs start a new file, following
+// the newest line, text beside units, line ends). Edits a
+// copy; the options are written on OK only.
 #pragma once
 
 #include <QDialog>
@@ -10,6 +12,7 @@
 
 class QCheckBox;
 class QGridLayout;
+class QComboBox;
 class QLineEdit;
 class QPushButton;
 
@@ -17,6 +20,8 @@ namespace tarnwick {
 
 inline constexpr const char* kPauseOutOfRange = "Enter a pause from 0 to 86400000 ms.";
 static_assert(kMaxPauseBreakMs == 86'400'000, "the message names the limit");
+inline constexpr const char* kRotateSizeInvalid =
+    "Enter a file size in bytes (K, M or G may follow), or 0 for no limit.";
 
 class COptionsDialog : public QDialog {
   Q_OBJECT
@@ -33,6 +38,13 @@ class COptionsDialog : public QDialog {
   QCheckBox* ShowTimestampsBox() const { return m_wndShowTimestamps; }
   QCheckBox* TimestampsInLogBox() const { return m_wndTimestampsInLog; }
   QLineEdit* PauseEdit() const { return m_wndPause; }
+  QCheckBox* DatedTimestampsBox() const { return m_wndDatedTimestamps; }
+  QLineEdit* RotateSizeEdit() const { return m_wndRotateSize; }
+  QCheckBox* RotateDailyBox() const { return m_wndRotateDaily; }
+  QCheckBox* FollowBox() const { return m_wndFollow; }
+  QCheckBox* TextBesideUnitsBox() const { return m_wndTextBeside; }
+  QComboBox* LineEndsList() const { return m_wndLineEnds; }
+  QCheckBox* TextLogLineEndsBox() const { return m_wndTextLogLineEnds; }
   QPushButton* OkButton() const { return m_wndOk; }
   QPushButton* CancelButton() const { return m_wndCancel; }
 
@@ -46,6 +58,13 @@ class COptionsDialog : public QDialog {
   QCheckBox* m_wndShowTimestamps = nullptr;
   QCheckBox* m_wndTimestampsInLog = nullptr;
   QLineEdit* m_wndPause = nullptr;
+  QCheckBox* m_wndDatedTimestamps = nullptr;
+  QLineEdit* m_wndRotateSize = nullptr;
+  QCheckBox* m_wndRotateDaily = nullptr;
+  QCheckBox* m_wndFollow = nullptr;
+  QCheckBox* m_wndTextBeside = nullptr;
+  QComboBox* m_wndLineEnds = nullptr;
+  QCheckBox* m_wndTextLogLineEnds = nullptr;
   QPushButton* m_wndOk = nullptr;
   QPushButton* m_wndCancel = nullptr;
   QGridLayout* m_pGrid = nullptr;

@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QVBoxLayout>
 
 #include "dialogs/delimiter_text.h"
@@ -27,10 +29,24 @@ constexpr int kIntegerChars = 63;
 // The background chooser starts here, not at the current background.
 constexpr COLORREF kColorChooserStart = 0x000000;
 
+// Wide enough for columns digits whatever the style's frame and margins:
+// digits are wider than a font's average character, and a box too narrow
+// scrolls "5000" to "000".
 QLineEdit* SmallEdit(const char* name, QWidget* parent, int columns) {
   auto* edit = new QLineEdit(parent);
   edit->setObjectName(QString::fromLatin1(name));
-  edit->setMaximumWidth(edit->fontMetrics().averageCharWidth() * columns + 16);
+  QStyleOptionFrame option;
+  option.initFrom(edit);
+  option.lineWidth = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit);
+  const QMargins text = edit->textMargins() + edit->contentsMargins();
+  // QLineEdit keeps 2 pixels on either side of the text, and the cursor.
+  constexpr int kInnerMargins = 2 * 2 + 1;
+  const int contents = edit->fontMetrics().horizontalAdvance(QString(columns, QLatin1Char('0'))) +
+                       text.left() + text.right() + kInnerMargins;
+  const QSize size = edit->style()->sizeFromContents(
+      QStyle::CT_LineEdit, &option, QSize(contents, edit->sizeHint().height()), edit);
+  edit->setMinimumWidth(size.width());
+  edit->setMaximumWidth(size.width());
   return edit;
 }
 

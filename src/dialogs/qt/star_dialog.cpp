@@ -9,7 +9,9 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QStyle>
 #include <QStylePainter>
 #include <QVBoxLayout>
@@ -24,7 +26,9 @@
 #include "dialogs/qt/file_chooser.h"
 #include "dialogs/qt/multi_line_check_box.h"
 #include "dialogs/save_to_file.h"
+#include "platform/com_names.h"
 #include "port/line_tables.h"
+#include "settings/qt/port_profile.h"
 
 namespace tarnwick {
 
@@ -84,6 +88,16 @@ void CStarDialog::CreateControls() {
   m_pDsrSensitivity = new QCheckBox(QStringLiteral("DSR Se&nsitivity"), this);
   m_pSaveToFile = new MultiLineCheckBox(this);
   m_pPortDevice = new QLabel(this);
+  m_pDevice = new QLineEdit(this);
+  // Wide enough for a by-id name's start or a whole network address.
+  m_pDevice->setMinimumWidth(m_pDevice->fontMetrics().horizontalAdvance(
+                                 QStringLiteral("rfc2217://255.255.255.255:65535")) +
+                             2 * m_pDevice->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 8);
+  // Rates beside the list are typed in; only digits are taken.
+  m_pBaudRate->setEditable(true);
+  m_pBaudRate->setInsertPolicy(QComboBox::NoInsert);
+  m_pBaudRate->setValidator(
+      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{1,10}")), this));
   m_pOk = new QPushButton(QStringLiteral("OK"), this);
   m_pCancel = new QPushButton(QStringLiteral("Cancel"), this);
   for (QCheckBox* box : {m_pUseCts, m_pUseDsr, m_pDsrSensitivity}) {
@@ -105,6 +119,10 @@ void CStarDialog::CreateControls() {
   for (const auto& [text, list] : mainRows) {
     mainGrid->addWidget(BuddyLabel(QString::fromLatin1(text), list, main), row, 0);
     mainGrid->addWidget(list, row++, 1);
+    if (list != m_pPort) continue;
+    // What the chosen COM number opens, beside the list.
+    mainGrid->addWidget(BuddyLabel(QStringLiteral("De&vice"), m_pDevice, main), row, 0);
+    mainGrid->addWidget(m_pDevice, row++, 1);
   }
   mainGrid->setRowStretch(row, 1);
 
@@ -143,15 +161,17 @@ void CStarDialog::CreateControls() {
   top->setSizeConstraint(QLayout::SetFixedSize);
 
   // The template's order: lists, check boxes, the capture box, OK, Cancel.
-  QWidget* const order[] = {m_pPort,       m_pBaudRate, m_pParity, m_pDataBits, m_pStopBits,
-                            m_pDtr,        m_pRts,      m_pUseCts, m_pUseDsr,   m_pDsrSensitivity,
-                            m_pSaveToFile, m_pOk,       m_pCancel};
+  QWidget* const order[] = {m_pPort,           m_pDevice,     m_pBaudRate, m_pParity, m_pDataBits,
+                            m_pStopBits,       m_pDtr,        m_pRts,      m_pUseCts, m_pUseDsr,
+                            m_pDsrSensitivity, m_pSaveToFile, m_pOk,       m_pCancel};
   for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
   connect(m_pSaveToFile, &QCheckBox::clicked, this, &CStarDialog::OnSaveToFile);
   connect(m_pOk, &QPushButton::clicked, this, &CStarDialog::accept);
   connect(m_pCancel, &QPushButton::clicked, this, &CStarDialog::reject);
   connect(m_pPort, &QComboBox::currentIndexChanged, this, &CStarDialog::ShowPortDevice);
+  connect(m_pDevice, &QLineEdit::textEdited, this,
+          [this](const QString& text) { m_deviceEdits[m_nShownCom] = text; });
 }
 
 void CStarDialog::OnInitDialog() {
@@ -197,11 +217,33 @@ void CStarDialog::FillPortList() {
 }
 
 void CStarDialog::ShowPortDevice(int index) {
+  const int previousCom = m_nShownCom;
   if (index < 0 || index >= static_cast<int>(m_ports.size())) {
     m_pPortDevice->clear();
+    m_pDevice->clear();
+    m_nShownCom = 0;
     return;
   }
   m_pPortDevice->setText(QFile::decodeName(PortDeviceLine(m_ports[index]).c_str()));
+  const int com = index + 1;
+  m_nShownCom = com;
+  // What the number opens today, or what was typed for it in this dialog.
+  const auto edited = m_deviceEdits.find(com);
+  m_pDevice->setText(edited != m_deviceEdits.end()
+                         ? edited->second
+                         : QFile::decodeName(ResolveComNumber(com).c_str()));
+  const bool overridden = !EnvironmentComDevice(com).empty();
+  m_pDevice->setReadOnly(overridden);
+  m_pDevice->setToolTip(
+      overridden ? QStringLiteral("TARNWICK_COM%1 names the device for this run").arg(com)
+                 : QStringLiteral("A path, rfc2217://HOST:PORT or tcp://HOST:PORT; "
+                                  "empty for the usual device"));
+  // A rate typed for a COM number is shown with it; the record's otherwise.
+  if (const std::uint32_t typed = ProfileComBaud(com); typed != 0) {
+    m_pBaudRate->setEditText(QString::number(typed));
+  } else if (previousCom != 0 && ProfileComBaud(previousCom) != 0) {
+    ShowListIndex(*m_pBaudRate, m_pSettings->nBaudIndex);
+  }
 }
 
 void CStarDialog::DoDataExchange(bool saveAndValidate) {
@@ -248,9 +290,58 @@ void CStarDialog::AddAlsoListenOn(std::string* portName) {
 
 void CStarDialog::accept() {
   if (m_pAlsoListenOn != nullptr) *m_pAlsoListenOnName = AlsoListenOnChoice(*m_pAlsoListenOn);
+  if (!CheckTypedFields()) return;
+  const std::int32_t recordBaudIndex = m_pSettings->nBaudIndex;
   DoDataExchange(true);
+  // A rate from the list is the record's index; any other is kept for the
+  // COM number in the profile, and the record keeps its index.
+  // An empty box (a record index outside the list shows none) is no rate.
+  const QByteArray typed = m_pBaudRate->currentText().trimmed().toLatin1();
+  const std::uint32_t rate = TypedBaudRate(std::string_view(typed.constData(), typed.size()));
+  const auto listed = std::find(kBaudRates.begin(), kBaudRates.end(), rate);
+  const bool keepTyped = rate != 0 && listed == kBaudRates.end();
+  if (listed != kBaudRates.end()) {
+    m_pSettings->nBaudIndex = static_cast<std::int32_t>(listed - kBaudRates.begin());
+  } else if (keepTyped) {
+    m_pSettings->nBaudIndex = recordBaudIndex;
+  }
+  if (m_nShownCom != 0) SavePortBaud(m_nShownCom, keepTyped ? rate : 0);
+  SaveProfileFields();
   NoteRecordWritten();
   QDialog::accept();
+}
+
+// A bad device or rate is named in a box, and the field gets the focus.
+bool CStarDialog::CheckTypedFields() {
+  const QByteArray typed = m_pBaudRate->currentText().trimmed().toLatin1();
+  if (!typed.isEmpty() && TypedBaudRate(std::string_view(typed.constData(), typed.size())) == 0) {
+    m_boxes.Show("Enter a baud rate: a whole number of bits per second.", "Port Settings",
+                 MessageIcon::kError);
+    m_pBaudRate->setFocus();
+    return false;
+  }
+  for (const auto& [com, text] : m_deviceEdits) {
+    const QByteArray device = QFile::encodeName(text.trimmed());
+    const std::string error = DeviceFieldError(device.toStdString());
+    if (error.empty()) continue;
+    m_boxes.Show(error, "Port Settings", MessageIcon::kError);
+    ShowListIndex(*m_pPort, com - 1);
+    m_pDevice->setFocus();
+    m_pDevice->selectAll();
+    return false;
+  }
+  return true;
+}
+
+// Edited devices: the usual one (or nothing) removes the entry.
+void CStarDialog::SaveProfileFields() {
+  for (const auto& [com, text] : m_deviceEdits) {
+    if (!EnvironmentComDevice(com).empty()) continue;
+    const QString device = text.trimmed();
+    const bool usual =
+        device.isEmpty() || QFile::encodeName(device).toStdString() == DefaultComDevice(com);
+    SavePortDevice(com, usual ? QString() : device);
+  }
 }
 
 // The flag and the path go into the record at once and stay, whatever the

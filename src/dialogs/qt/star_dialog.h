@@ -5,7 +5,9 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 
 namespace tarnwick {
@@ -37,7 +40,10 @@ class CStarDialog : public QDialog {
   // Use CTS, DTR, RTS, Save to file.
   void DoDataExchange(bool saveAndValidate);
 
-  // OnOK: every control into the record, then the dialog ends with OK.
+  // OnOK: every control into the record, then the dialog ends with OK. The
+  // Device field and a typed baud rate go to the profile (Ports/COMn,
+  // Ports/COMnBaud); a malformed one is refused with a box and nothing is
+  // stored.
   void accept() override;
 
   // Adds "Also listen on": a second port, receive only, kept outside the
@@ -53,6 +59,8 @@ class CStarDialog : public QDialog {
   void OnSaveToFile();
   void SetSaveToFileCaption();
   void ShowPortDevice(int index);
+  bool CheckTypedFields();
+  void SaveProfileFields();
   void NoteRecordWritten();
 
   SETTINGS* m_pSettings;
@@ -73,6 +81,10 @@ class CStarDialog : public QDialog {
   QCheckBox* m_pDsrSensitivity = nullptr;
   MultiLineCheckBox* m_pSaveToFile = nullptr;
   QLabel* m_pPortDevice = nullptr;
+  QLineEdit* m_pDevice = nullptr;
+  // Device fields edited in this dialog, by COM number; stored on OK.
+  std::map<int, QString> m_deviceEdits;
+  int m_nShownCom = 0;
   QPushButton* m_pOk = nullptr;
   QPushButton* m_pCancel = nullptr;
   QComboBox* m_pAlsoListenOn = nullptr;

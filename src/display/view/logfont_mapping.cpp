@@ -5,6 +5,7 @@
 #include <QFontMetrics>
 #include <QStringDecoder>
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -72,7 +73,33 @@ int PixelSizeForCell(QFont font, int cell) {
   return size;
 }
 
+// An installed family whose characters take one advance, tried in the order
+// the system prefers fixed faces; empty when there is none. Looked up once.
+QString EqualAdvanceFamily() {
+  static const QString family = [] {
+    QStringList candidates{QFontInfo(QFontDatabase::systemFont(QFontDatabase::FixedFont)).family()};
+    for (const QString& name : QFontDatabase::families()) {
+      if (QFontDatabase::isFixedPitch(name)) candidates.append(name);
+    }
+    candidates.append(QFontDatabase::families());
+    for (const QString& name : candidates) {
+      if (HasEqualAdvances(QFont(name))) return name;
+    }
+    return QString();
+  }();
+  return family;
+}
+
 }  // namespace
+
+bool HasEqualAdvances(const QFont& font) {
+  const QFontMetricsF metrics(font);
+  const qreal advance = metrics.horizontalAdvance(QLatin1Char(' '));
+  for (char c = '!'; c <= '~'; ++c) {
+    if (std::abs(metrics.horizontalAdvance(QLatin1Char(c)) - advance) > 1.0 / 64) return false;
+  }
+  return advance > 0;
+}
 
 QFont FontFromLogFont(const LOGFONT& lf) {
   const QString face = FaceName(lf);
@@ -94,6 +121,18 @@ QFont FontFromLogFont(const LOGFONT& lf) {
     // chooser shows (and the record then stores) a real face name.
     font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setFamily(QFontInfo(font).family());
+  }
+  // A substitute the system picked may still have proportional letters; the
+  // first equal-advance family then comes next, behind the stored name.
+  if (family.isEmpty() && !HasEqualAdvances(font)) {
+    const QString fixed = EqualAdvanceFamily();
+    if (!fixed.isEmpty()) {
+      if (face.isEmpty()) {
+        font.setFamily(fixed);
+      } else {
+        font.setFamilies({face, fixed});
+      }
+    }
   }
   if (lf.lfWeight > 0) font.setWeight(static_cast<QFont::Weight>(std::clamp(lf.lfWeight, 1, 1000)));
   font.setItalic(lf.lfItalic != 0);

@@ -16,9 +16,14 @@ inline constexpr int kMaxFontHeight = 1024;
 // lfHeight > 0 is the cell height (ascent + descent): the pixel size is the
 // largest whose cell fits it. lfHeight < 0 is the character height, Qt's
 // pixel size. 0 keeps the font's default size. A face that is empty or not
-// installed gives a fixed-pitch font all the same. Face names are stored in
+// installed gives a font with equal advances all the same. Face names are stored in
 // the display's code page, or as UTF-8 when the code page cannot hold them.
 QFont FontFromLogFont(const LOGFONT& lf);
+
+// True when the printable ASCII characters all take one advance, as the
+// view's columns need. Measured, not asked: fontconfig gives some such faces
+// no spacing property, and Qt then calls them proportional.
+bool HasEqualAdvances(const QFont& font);
 
 // The description of font, starting from base. The face is font's family
 // (with ANSI_CHARSET when that changes the stored name). Otherwise what font

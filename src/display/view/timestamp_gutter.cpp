@@ -6,9 +6,9 @@ namespace tarnwick {
 
 int TimestampGutter::Begin(bool shown, const std::function<QSize(const QString&)>& measure,
                            const QColor& text, const QColor& background) {
-  // A fixed width: every stamp has the same twelve characters, and digits
+  // A fixed width: every stamp of a style has as many characters, and digits
   // share one advance in the fonts the display uses.
-  m_nWidth = shown ? measure(QStringLiteral("00:00:00.000 ")).width() : 0;
+  m_nWidth = shown ? measure(QString::fromLatin1(m_format.Sample() + ' ')).width() : 0;
   m_color = Dimmed(text, background);
   m_background = background;
   m_bCells = false;
@@ -23,15 +23,15 @@ void TimestampGutter::PrepareCells(const QFont& font, int lineHeight, int ascent
 
 void TimestampGutter::Draw(QPainter& painter, int x, int top, int ascent, LineTime time) {
   if (m_nWidth == 0) return;
-  char stamp[kTimestampLength];
-  m_format.Format(time, stamp);
-  const std::string_view text(stamp, kTimestampLength);
+  char stamp[kMaxTimestampLength];
+  const std::string_view text(stamp, m_format.Format(time, stamp));
   const QPen pen = painter.pen();
   painter.setPen(m_color);
   if (m_bCells && m_cells.CanDraw(text)) {
     m_cells.Draw(painter, x, top, text, 0, text.size());
   } else {
-    painter.drawText(QPoint(x, top + ascent), QString::fromLatin1(stamp, kTimestampLength));
+    painter.drawText(QPoint(x, top + ascent),
+                     QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
   }
   painter.setPen(pen);
 }

@@ -21,6 +21,8 @@ class TimestampGutter {
   int Begin(bool shown, const std::function<QSize(const QString&)>& measure, const QColor& text,
             const QColor& background);
   int Width() const { return m_nWidth; }
+  // The stamps' style, from the options; before Begin.
+  void SetStyle(TimestampStyle style) { m_format.SetStyle(style); }
   // After Begin, when the lines are drawn from cells of this font, line
   // height and ascent: the stamps are then copied from cells of their own,
   // which leave nothing outside the row. Costs a comparison when nothing

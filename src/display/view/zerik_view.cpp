@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "display/view/ansi_text.h"
+#include "display/view/find_controller.h"
 #include "display/view/logfont_mapping.h"
 #include "port/port_worker.h"
 
@@ -48,6 +49,9 @@ CZerikView::CZerikView(SETTINGS& settings, ViewHost& host, QWidget* parent)
   m_frameTimer.setTimerType(Qt::PreciseTimer);
   m_frameTimer.setInterval(kFrameIntervalMs);
   connect(&m_frameTimer, &QTimer::timeout, this, &CZerikView::FlushRepaint);
+  m_pFollower = new ViewFollower(*this, host.Options().bFollowNewLines);
+  m_pSelector = new ViewSelector(
+      *viewport(), [this](const QPoint& at) { return PlaceAt(at); }, [this] { RepaintMarks(); });
   m_host.SetView(this);
   m_pWorker = &m_host.StartWorker(m_model, *this);
 }
@@ -129,7 +133,8 @@ void CZerikView::paintEvent(QPaintEvent* event) {
 bool CZerikView::ShownState::operator==(const ShownState& other) const {
   return generation == other.generation && header == other.header &&
          std::memcmp(&font, &other.font, sizeof font) == 0 && text == other.text &&
-         background == other.background && sent == other.sent && timestamps == other.timestamps;
+         background == other.background && sent == other.sent && timestamps == other.timestamps &&
+         stampStyle == other.stampStyle && textBeside == other.textBeside;
 }
 
 CZerikView::ShownState CZerikView::CurrentState() const {
@@ -141,6 +146,8 @@ CZerikView::ShownState CZerikView::CurrentState() const {
   state.background = m_pSettings->crBackground;
   state.sent = m_crSent;
   state.timestamps = m_host.Options().bShowTimestamps;
+  state.stampStyle = m_host.Options().timestampStyle;
+  state.textBeside = m_host.Options().bTextBesideUnits;
   return state;
 }
 
@@ -224,6 +231,8 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
   m_drawing.background = m_pSettings->crBackground;
   m_drawing.timestamps = m_host.Options().bShowTimestamps;
   m_drawing.sent = m_crSent;
+  m_drawing.stampStyle = m_host.Options().timestampStyle;
+  m_drawing.textBeside = m_host.Options().bTextBesideUnits;
   drawRow(0, 0, m_drawing.header, false);
 
   const auto measure = [&](const QString& text) {
@@ -240,6 +249,7 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
                              : (m_measure ? oneCharacter.width()
                                           : std::max(oneCharacter.width(), metrics.maxWidth())));
   // Lines start right of the arrival times when those are shown.
+  m_gutter.SetStyle(m_drawing.stampStyle);
   const int gutter = m_gutter.Begin(m_drawing.timestamps, measure,
                                     ColorFromColorRef(m_pSettings->crText), background);
   if (cells) m_gutter.PrepareCells(font, h, ascent, painter);
@@ -250,10 +260,39 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
   const long long firstRow = std::max(0LL, (static_cast<long long>(visible.top()) - reach) / h - 1);
   const long long lastRow = std::max(0LL, static_cast<long long>(visible.bottom()) / h);
   m_nRowsDrawn = 0;
-  const ScreenModel::Extent extent = m_model.VisitRowsWithDirection(
+  // Marks over the text: the characters beside the units dimmed towards the
+  // background, the selection, and Find's matches (the current one stronger).
+  QColor dim = background;
+  dim.setAlpha(110);
+  const QColor selected = QColor(0x33, 0x99, 0xFF, 110);
+  const QColor match = QColor(0xFF, 0xD7, 0x00, 130);
+  const QColor currentMatch = QColor(0xFF, 0x7F, 0x00, 190);
+  const bool finding = m_pFind != nullptr && m_pFind->Active();
+  const std::optional<FindMatch> current = finding ? m_pFind->Finder().Current() : std::nullopt;
+  const std::size_t patternLength = finding ? m_pFind->Finder().Pattern().Length() : 0;
+  const TextSelection& selection = m_pSelector->Selection();
+  // Marks sit on characters: a character's own advance, not the widest the
+  // font has, which only keeps the scroll range long enough.
+  const int markAdvance = std::max(1, cells && !m_measure ? cellAdvance : oneCharacter.width());
+  const auto mark = [&](int y, std::size_t begin, std::size_t end, const QColor& color) {
+    if (end <= begin) return;
+    const long long left = textLeft + static_cast<long long>(begin) * markAdvance;
+    const long long right = textLeft + static_cast<long long>(end) * markAdvance;
+    if (left > visible.right() || right < visible.left()) return;
+    const QRect area(
+        QPoint(static_cast<int>(std::max<long long>(left, visible.left() - 1)), y),
+        QPoint(static_cast<int>(std::min<long long>(right, visible.right() + 1)) - 1, y + h - 1));
+    painter.fillRect(area, color);
+    contentRight = std::max(contentRight, area.right() + 1);
+  };
+  const ScreenModel::Extent extent = m_model.VisitShownRows(
       static_cast<std::size_t>(firstRow), static_cast<std::size_t>(lastRow - firstRow + 1),
-      [&](std::size_t index, std::string_view line, LineTime time, LineDirection direction) {
-        const bool sent = direction == LineDirection::kSent;
+      m_drawing.textBeside,
+      [&](const ScreenModel::ShownRow& row) {
+        const std::size_t index = row.nIndex;
+        const std::string_view line = row.text;
+        const LineTime time = row.time;
+        const bool sent = row.direction == LineDirection::kSent;
         const int y = static_cast<int>(
             std::min<long long>((static_cast<long long>(index) + 1) * h, INT_MAX / 2));
         const bool rowVisible =
@@ -277,6 +316,17 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
         }
         // Over the row's background, which the row's drawing filled.
         m_gutter.Draw(painter, 10, y, ascent, time);
+        mark(y, row.nUnitsLength, line.size(), dim);
+        const TextSelection::Columns columns = selection.ColumnsOn(row.nNumber, line.size());
+        // A whole line is marked one character past its end, so an empty one shows.
+        mark(y, columns.nBegin,
+             columns.nEnd + (selection.WholeLines() && columns.nEnd == line.size() ? 1 : 0),
+             selected);
+        if (finding) {
+          for (const FindMatch& m : m_pFind->Finder().MatchesIn(row.nNumber, row.nNumber + 1)) {
+            mark(y, m.nColumn, m.nColumn + patternLength, m == current ? currentMatch : match);
+          }
+        }
       },
       [&](const ScreenModel::Extent& lines) -> std::optional<Rect> {
         if (lines.nLines == 0) return std::nullopt;
@@ -288,6 +338,11 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
                     top + h + oneCharacter.height()};
       });
   m_drawing.generation = extent.generation;
+  // While the view does not follow, the lines in sight stay put as old ones drop.
+  const std::uint64_t dropped = extent.nFirstNumber - std::min(extent.nFirstNumber, m_nFirstNumber);
+  m_nFirstNumber = extent.nFirstNumber;
+  m_nTextLeft = textLeft;
+  m_nAdvance = markAdvance;
   const int widest = static_cast<int>(
       std::min<long long>(static_cast<long long>(extent.nWidest) * advance, kMaxDocumentWidth));
   const int y = static_cast<int>(
@@ -302,6 +357,78 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
   m_drawnExtent = cells ? QRect(0, 0, contentRight, y) : QRect();
 
   SetScrollSizes(QSize(widest + 20 + gutter, y));
+  if (dropped > 0 && !m_pFollower->Following() && verticalScrollBar()->value() > 0) {
+    const long long shift =
+        static_cast<long long>(std::min<std::uint64_t>(dropped, INT_MAX / 2)) * h;
+    verticalScrollBar()->setValue(
+        static_cast<int>(std::max<long long>(0, verticalScrollBar()->value() - shift)));
+  }
+}
+
+ViewSelector::Place CZerikView::PlaceAt(const QPoint& viewportPos) const {
+  const QPoint at =
+      viewportPos + QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
+  const int h = LineHeight();
+  // Row 0 is the header; above the first line counts as the first line.
+  const long long row = std::max(0, at.y() / h - 1);
+  const long long column =
+      std::max(0, (at.x() - m_nTextLeft + m_nAdvance / 2) / std::max(1, m_nAdvance));
+  return {
+      TextPoint{m_nFirstNumber + static_cast<std::uint64_t>(row), static_cast<std::size_t>(column)},
+      at.x() < m_nTextLeft};
+}
+
+std::uint64_t CZerikView::TopLineNumber() const {
+  const long long row = std::max(0, verticalScrollBar()->value() / LineHeight());
+  return m_nFirstNumber + static_cast<std::uint64_t>(row);
+}
+
+void CZerikView::ShowMatch(const FindMatch& match) {
+  m_pFollower->Jumped();
+  const FindSource::Held held = m_model.VisitShownFrom(0, 0, false, {});
+  if (match.nLine < held.nFirst) return;
+  const long long h = LineHeight();
+  const long long y = static_cast<long long>(match.nLine - held.nFirst + 1) * h;
+  const int page = viewport()->height();
+  QScrollBar* bar = verticalScrollBar();
+  // The document may not have grown to the line yet: the range follows it.
+  const long long needed = y + h - page;
+  if (needed > bar->maximum())
+    bar->setMaximum(static_cast<int>(std::min<long long>(needed, INT_MAX / 2)));
+  if (y < bar->value() || y + h > bar->value() + page) {
+    bar->setValue(static_cast<int>(std::clamp<long long>(y - page / 2, 0, bar->maximum())));
+  }
+  const long long x = m_nTextLeft + static_cast<long long>(match.nColumn) * m_nAdvance;
+  QScrollBar* across = horizontalScrollBar();
+  if (x < across->value() || x + 4 * m_nAdvance > across->value() + viewport()->width()) {
+    across->setValue(
+        static_cast<int>(std::clamp<long long>(x - viewport()->width() / 3, 0, across->maximum())));
+  }
+  RepaintMarks();
+}
+
+void CZerikView::RepaintMarks() { viewport()->update(); }
+
+FindSource::Held CZerikView::ShownLinesSource::VisitFrom(std::uint64_t from, std::size_t maxLines,
+                                                         const Visitor& visit) {
+  return m_view.m_model.VisitShownFrom(from, maxLines, m_view.m_host.Options().bTextBesideUnits,
+                                       visit);
+}
+
+void CZerikView::OnCopySelection() {
+  const TextSelection& selection = m_pSelector->Selection();
+  if (selection.Empty()) return;
+  std::string text;
+  const std::uint64_t first = selection.FirstLine();
+  m_model.VisitShownFrom(first, static_cast<std::size_t>(selection.LastLine() - first + 1),
+                         m_host.Options().bTextBesideUnits,
+                         [&](std::uint64_t line, std::string_view shown) {
+                           selection.AppendCopied(text, line, shown);
+                         });
+  // A text reader stops at the first zero byte; so does the clipboard text.
+  const std::size_t zero = text.find('\0');
+  if (zero != std::string::npos) text.resize(zero);
+  QGuiApplication::clipboard()->setText(FromBytes(text));
 }
 
 void CZerikView::SetScrollSizes(QSize size) {
@@ -421,7 +548,8 @@ QRect CZerikView::RepaintAllArea() const {
 }
 
 void CZerikView::OnCopyAll() {
-  std::string text = m_model.CopyAllText(m_host.Options().bTimestampsInLog);
+  std::string text =
+      m_model.CopyAllText(m_host.Options().bTimestampsInLog, m_host.Options().bTextBesideUnits);
   // A text reader stops at the first zero byte; so does the clipboard text.
   const std::size_t zero = text.find('\0');
   if (zero != std::string::npos) text.resize(zero);

@@ -19,11 +19,14 @@
 #include "display/view/cell_text_painter.h"
 #include "display/view/paint_counter.h"
 #include "display/view/timestamp_gutter.h"
+#include "display/view/view_follower.h"
+#include "display/view/view_selector.h"
 #include "settings/display_options.h"
 #include "settings/live_settings.h"
 
 namespace tarnwick {
 
+class FindController;
 class PortWorker;
 
 // Where the view finds the worker it starts and stops: the application.
@@ -76,6 +79,19 @@ class CZerikView : public QAbstractScrollArea, public RepaintSink {
   // Lines the last OnDraw drew: those in sight, whatever the history.
   std::size_t RowsDrawn() const { return m_nRowsDrawn; }
 
+  // The lines as shown, for Find: read a chunk at a time under the model's lock.
+  FindSource& ShownLines() { return m_shownLines; }
+  // Whose matches the paint marks (may be null).
+  void SetFind(const FindController* find) { m_pFind = find; }
+  // Scrolls so that the match is in sight; following pauses.
+  void ShowMatch(const FindMatch& match);
+  // The number of the first line in sight, where a search starts.
+  std::uint64_t TopLineNumber() const;
+  ViewFollower& Follower() { return *m_pFollower; }
+  const TextSelection& Selection() const { return m_pSelector->Selection(); }
+  // The selection, the find marks or how lines are shown changed: paint again.
+  void RepaintMarks();
+
   // Measures one line as the paint does (width, height); tests replace it.
   using TextMeasure = std::function<QSize(const QFontMetrics&, const QString&)>;
   void SetTextMeasure(TextMeasure measure) { m_measure = std::move(measure); }
@@ -92,6 +108,8 @@ class CZerikView : public QAbstractScrollArea, public RepaintSink {
  public slots:
   void OnCopyAll();
   void OnClearScreen();
+  // The selected lines or text to the clipboard, as Copy All puts lines there.
+  void OnCopySelection();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -108,6 +126,8 @@ class CZerikView : public QAbstractScrollArea, public RepaintSink {
     COLORREF background = 0;
     COLORREF sent = 0;
     bool timestamps = false;  // the gutter with the lines' arrival times
+    TimestampStyle stampStyle = TimestampStyle::kTime;
+    bool textBeside = false;  // the characters beside number units
     bool operator==(const ShownState& other) const;
   };
   ShownState CurrentState() const;
@@ -158,6 +178,26 @@ class CZerikView : public QAbstractScrollArea, public RepaintSink {
   ShownState m_drawing;
   QRect m_drawnExtent;
   PaintCounter m_paintCounter;
+
+  // Where the last paint put things, for the mouse: the number of line 0,
+  // the left of the text and a character's advance.
+  std::uint64_t m_nFirstNumber = 0;
+  int m_nTextLeft = 10;
+  int m_nAdvance = 1;
+  ViewSelector::Place PlaceAt(const QPoint& viewportPos) const;
+
+  class ShownLinesSource : public FindSource {
+   public:
+    explicit ShownLinesSource(CZerikView& view) : m_view(view) {}
+    Held VisitFrom(std::uint64_t from, std::size_t maxLines, const Visitor& visit) override;
+
+   private:
+    CZerikView& m_view;
+  };
+  ShownLinesSource m_shownLines{*this};
+  const FindController* m_pFind = nullptr;
+  ViewFollower* m_pFollower = nullptr;  // children of this view
+  ViewSelector* m_pSelector = nullptr;
   std::size_t m_nRowsDrawn = 0;
 };
 

@@ -19,9 +19,11 @@ constexpr long kMaxRedirects = 5;
 // What the callbacks of one transfer share.
 struct Transfer {
   HttpReply* reply;
-  std::size_t maxBody;
+  const HttpLimits* limits;
   const std::atomic<bool>* cancelled;
+  std::size_t received = 0;
   bool lengthConflict = false;
+  bool cut = false;  // the body reached maxBody and was cut there on purpose
 };
 
 std::string_view Trimmed(std::string_view text) {
@@ -43,10 +45,28 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
 
 std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) {
   auto* transfer = static_cast<Transfer*>(user);
+  const HttpLimits& limits = *transfer->limits;
   const std::size_t length = size * count;
-  // Anything but length ends the transfer with an error.
-  if (length > transfer->maxBody - transfer->reply->body.size()) return 0;
-  transfer->reply->body.append(data, length);
+  const std::size_t room = limits.maxBody - transfer->received;
+  // Anything but length ends the transfer with an error. Nothing here may
+  // throw through libcurl: appends are bounded by maxBody, and a failing one
+  // ends the transfer.
+  if (length > room && !limits.cutBody) return 0;
+  const std::size_t taken = length > room ? room : length;
+  try {
+    if (limits.sink) {
+      if (!limits.sink(std::string_view(data, taken))) return 0;
+    } else {
+      transfer->reply->body.append(data, taken);
+    }
+  } catch (...) {
+    return 0;
+  }
+  transfer->received += taken;
+  if (taken < length) {
+    transfer->cut = true;
+    return 0;
+  }
   return length;
 }
 
@@ -67,10 +87,10 @@ std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user
   std::optional<std::string>& stored = transfer->reply->contentLength;
   if (stored && *stored != value) transfer->lengthConflict = true;
   stored = value;
-  // A body announced larger than allowed is not fetched at all.
+  // A body announced larger than allowed is not fetched at all. Nothing is
+  // reserved for it: the announcement is the sender's word only.
   const std::optional<std::uint64_t> announced = ParseContentLength(value);
-  if (announced && *announced > transfer->maxBody) return 0;
-  if (announced) transfer->reply->body.reserve(static_cast<std::size_t>(*announced));
+  if (announced && *announced > transfer->limits->maxBody && !transfer->limits->cutBody) return 0;
   return length;
 }
 
@@ -102,7 +122,7 @@ bool CurlHttpClient::Get(const std::string& url, const HttpLimits& limits, HttpR
   CURL* easy = curl_easy_init();
   if (easy == nullptr) return false;
 
-  Transfer transfer{&reply, limits.maxBody, &m_bCancelled};
+  Transfer transfer{&reply, &limits, &m_bCancelled};
   // The body is read to the end of the connection and compared with the
   // length header afterwards, so a body longer than announced is seen too.
   curl_slist* headers = curl_slist_append(nullptr, "Connection: close");
@@ -122,6 +142,12 @@ bool CurlHttpClient::Get(const std::string& url, const HttpLimits& limits, HttpR
   curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
   curl_easy_setopt(easy, CURLOPT_TIMEOUT, limits.timeoutSeconds);
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+#if LIBCURL_VERSION_NUM >= 0x075700
+  // A transfer torn down during its name lookup leaves the lookup's thread
+  // behind instead of waiting for it, which with a resolver that does not
+  // answer takes as long as the system's lookup timeouts.
+  curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
+#endif
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &OnBody);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
   curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &OnHeader);
@@ -141,6 +167,8 @@ bool CurlHttpClient::Get(const std::string& url, const HttpLimits& limits, HttpR
       while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
         if (message->msg == CURLMSG_DONE && message->easy_handle == easy) {
           result = message->data.result;
+          // The end of a body cut on purpose is the end of the transfer.
+          if (transfer.cut && result == CURLE_WRITE_ERROR) result = CURLE_OK;
           done = true;
         }
       }

@@ -3,6 +3,7 @@
 // CUpdateChecker.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -22,21 +23,27 @@ class AppUpdateChecker {
   // The arguments are QtUpdateWindow's; a QCoreApplication must exist.
   AppUpdateChecker(QObject* gui, MessageBoxes& boxes, std::function<void()> closeMainWindow,
                    std::function<bool()> closing);
+  ~AppUpdateChecker();
+  AppUpdateChecker(const AppUpdateChecker&) = delete;
+  AppUpdateChecker& operator=(const AppUpdateChecker&) = delete;
 
   // Checks against this run's page (TARNWICK_UPDATE_URL); startDir is where
   // the new program will start. False when no check runs.
   bool StartCheck(const std::string& startDir);
-  // Ends a running check; returns once its thread has ended.
-  void Stop() { m_checker.Stop(); }
+  // Ends a running check. The program's exit never waits for it: a thread
+  // still busy after kExitWait (in a step nothing can cut short, such as the
+  // new executable's fsync) is left to the end of the process, with
+  // everything it uses.
+  void Stop();
 
-  CUpdateChecker& Checker() { return m_checker; }
+  CUpdateChecker& Checker();
+
+  static constexpr std::chrono::milliseconds kExitWait{200};
 
  private:
-  CurlHttpClient m_http;
-  QtUpdateProfile m_profile;
-  QtUpdateWindow m_window;
-  PlatformUpdateFiles m_files;
-  CUpdateChecker m_checker;
+  struct Parts;
+  Parts* m_pParts;  // owned, unless a thread that did not stop was left it
+  bool m_bLeftRunning = false;
 };
 
 }  // namespace tarnwick

@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -30,43 +31,58 @@ TEST(OptionsDialog, ControlsAndAPauseReadAsPercentD) {
   const struct {
     QString pause;
     std::int32_t pauseAfter;
+    QString rotate;
+    std::int64_t rotateAfter;
     const char* box;  // nullptr when the dialog closes
   } cases[] = {
-      {"0", 0, nullptr},
-      {" 40ms", 40, nullptr},
-      {"86400000", 86'400'000, nullptr},
-      {"soon", 7, "Enter an integer."},
-      {"-5", 7, kPauseOutOfRange},
-      {"86400001", 7, kPauseOutOfRange},
+      {"0", 0, "0", 0, nullptr},
+      {" 40ms", 40, "64K", 65536, nullptr},
+      {"86400000", 86'400'000, "1000", 1000, nullptr},
+      {"soon", 7, "0", 5, "Enter an integer."},
+      {"-5", 7, "0", 5, kPauseOutOfRange},
+      {"86400001", 7, "0", 5, kPauseOutOfRange},
+      {"0", 7, "-1", 5, kRotateSizeInvalid},
+      {"0", 7, "1 M", 5, kRotateSizeInvalid},
   };
   for (const auto& c : cases) {
-    DisplayOptions options{false, true, 7};
+    DisplayOptions options{false, true, 7, TimestampStyle::kTime, 5, false};
     testing::RecordingMessageBoxes boxes;
     COptionsDialog d(options, boxes);
     d.show();
     EXPECT_EQ(qobject_cast<QGroupBox*>(d.ShowTimestampsBox()->parentWidget())->title(),
               "Timestamps");
     EXPECT_EQ(d.PauseEdit()->text(), "7");
+    EXPECT_EQ(d.RotateSizeEdit()->text(), "5");
     EXPECT_TRUE(d.TimestampsInLogBox()->isChecked());
     // Tab order and the names a screen reader reads.
     QWidget* w = d.ShowTimestampsBox();
-    for (const char* name : {"Show timestamps", "Timestamps in text log",
-                             "New line after a pause of", "OK", "Cancel"}) {
+    for (const char* name :
+         {"Show timestamps", "Timestamps in text log", "With the date (ISO 8601)",
+          "New line after a pause of", "New file after", "New file every midnight",
+          "Follow the newest line", "Text beside units (HEX, BINARY, DEC, FLOAT)",
+          "TEXT lines end with", "CR LF after each line of the text log", "OK", "Cancel"}) {
       while (w->focusPolicy() == Qt::NoFocus) w = w->nextInFocusChain();
       EXPECT_EQ(w->accessibleName(), name);
       w = w->nextInFocusChain();
     }
     d.ShowTimestampsBox()->setChecked(true);
     d.PauseEdit()->setText(c.pause);
+    d.RotateSizeEdit()->setText(c.rotate);
+    d.DatedTimestampsBox()->setChecked(true);
+    d.RotateDailyBox()->setChecked(true);
     QTest::mouseClick(d.OkButton(), Qt::LeftButton);
     const bool ok = c.box == nullptr;
     EXPECT_EQ(d.result() == QDialog::Accepted, ok) << c.box;
-    EXPECT_EQ(options, (DisplayOptions{ok, true, c.pauseAfter})) << c.box;
+    EXPECT_EQ(options, (DisplayOptions{ok, true, c.pauseAfter,
+                                       ok ? TimestampStyle::kDateAndTime : TimestampStyle::kTime,
+                                       c.rotateAfter, ok}))
+        << c.box;
     ASSERT_EQ(boxes.shown.size(), ok ? 0u : 1u);
     if (ok) continue;
     EXPECT_EQ(boxes.shown[0].text, c.box);
-    EXPECT_EQ(d.focusWidget(), d.PauseEdit());
-    EXPECT_EQ(d.PauseEdit()->selectedText(), d.PauseEdit()->text());
+    QLineEdit* refused = c.box == kRotateSizeInvalid ? d.RotateSizeEdit() : d.PauseEdit();
+    EXPECT_EQ(d.focusWidget(), refused);
+    EXPECT_EQ(refused->selectedText(), refused->text());
   }
 }
 
@@ -76,6 +92,8 @@ TEST(OptionsCommand, StartUpReadsTheProfileAndOkWritesAndPublishes) {
   profile.SetValue("Options/ShowTimestamps", "yes");
   profile.SetValue("Options/TimestampsInTextLog", 2);
   profile.SetValue("Options/PauseLineBreakMs", -20);
+  profile.SetValue("Options/LineEnds", 7);
+  profile.SetValue("Options/FollowNewLines", "on");
   AppFixture fixture(false);
   fixture.WriteConfig(DefaultSettings());
   fixture.Start();
@@ -87,25 +105,42 @@ TEST(OptionsCommand, StartUpReadsTheProfileAndOkWritesAndPublishes) {
     options.ShowTimestampsBox()->setChecked(true);
     options.TimestampsInLogBox()->setChecked(false);
     options.PauseEdit()->setText("120");
+    options.DatedTimestampsBox()->setChecked(true);
+    options.RotateSizeEdit()->setText("3G");
+    options.RotateDailyBox()->setChecked(true);
+    options.FollowBox()->setChecked(false);
+    options.TextBesideUnitsBox()->setChecked(true);
+    options.LineEndsList()->setCurrentIndex(1);
+    options.TextLogLineEndsBox()->setChecked(true);
     options.accept();
     return options.result();
   };
   fixture.Frame().Action(ID_VIEW_OPTIONS)->trigger();
   ASSERT_EQ(fixture.dialogsRun.size(), 1u);
   EXPECT_EQ(fixture.dialogsRun[0], "Options");
-  const DisplayOptions expected{true, false, 120};
+  const DisplayOptions expected{true,  false, 120,          TimestampStyle::kDateAndTime,
+                                std::int64_t{3} << 30, true, false, true, kLineEndsAny, true};
   EXPECT_EQ(fixture.app->m_Options, expected);
   EXPECT_EQ(fixture.app->Live().CurrentOptions(), expected);
   EXPECT_EQ(profile.Value("Options/ShowTimestamps").toInt(), 1);
   EXPECT_EQ(profile.Value("Options/TimestampsInTextLog").toInt(), 0);
   EXPECT_EQ(profile.Value("Options/PauseLineBreakMs").toInt(), 120);
+  EXPECT_EQ(profile.Value("Options/TimestampFormat").toInt(), 1);
+  EXPECT_EQ(profile.Value("Options/RotateSizeBytes").toLongLong(), std::int64_t{3} << 30);
+  EXPECT_EQ(profile.Value("Options/RotateDaily").toInt(), 1);
+  EXPECT_EQ(profile.Value("Options/FollowNewLines").toInt(), 0);
+  EXPECT_EQ(profile.Value("Options/TextBesideUnits").toInt(), 1);
+  EXPECT_EQ(profile.Value("Options/LineEnds").toInt(), 1);
+  EXPECT_EQ(profile.Value("Options/TextLogLineEnds").toInt(), 1);
 
   // A huge pause is brought into range; the next run starts with it.
   profile.SetValue("Options/PauseLineBreakMs", qlonglong(99'999'999'999));
   fixture.app->ExitInstance();
   fixture.app.reset();
   fixture.Start();
-  EXPECT_EQ(fixture.app->m_Options, (DisplayOptions{true, false, kMaxPauseBreakMs}));
+  EXPECT_EQ(fixture.app->m_Options,
+            (DisplayOptions{true, false, kMaxPauseBreakMs, TimestampStyle::kDateAndTime,
+                            std::int64_t{3} << 30, true, false, true, kLineEndsAny, true}));
 }
 
 }  // namespace

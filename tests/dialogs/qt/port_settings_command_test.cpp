@@ -137,8 +137,8 @@ TEST(PortSettingsCommand, OkReopensTheLineClearsTheScreenAndRebuildsTheCaption) 
   EXPECT_TRUE(fixture.View().Model().Lines().empty());
   EXPECT_EQ(fixture.Worker().m_nBytesRead.load(), 0);
   EXPECT_EQ(Caption(fixture),
-            "COM1;115200;8 bits;1 stop;PARITY=ODD;DTR=DISABLE;RTS=DISABLE;use DSR=no;use CTS=no"
-            " - Tarnwick");
+            "COM1;115200;8 bits;1 stop;PARITY=ODD;DTR=DISABLE;RTS=DISABLE;use DSR=no;use CTS=no (" +
+                fixture.app->PortDevice() + ") - Tarnwick");
   EXPECT_TRUE(WaitFor([&] { return FarSideRuns(fixture.Pty(), 115200u, true); }));
   ASSERT_TRUE(fixture.WaitForPortOpen());
   ASSERT_TRUE(fixture.Pty().Write(std::vector<std::uint8_t>{4}));

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStyle>
@@ -23,6 +24,8 @@
 #include <string>
 #include <vector>
 
+#include "app/private_profile.h"
+#include "platform/com_names.h"
 #include "port/scoped_env.h"
 #include "support/pseudo_terminal.h"
 #include "support/recording_message_boxes.h"
@@ -115,7 +118,7 @@ TEST(StarDialog, ControlsListsLabelsAndOrder) {
       {"Baud rate",
        {"110", "300", "600", "1200", "2400", "4800", "9600", "14400", "19200", "38400", "56000",
         "57600", "115200", "128000", "256000"}},
-      {"Parity", {"NOPARITY", "SPACE", "MARK", "EVEN", "ODD"}},
+      {"Parity", {"NOPARITY (None)", "SPACE (Space)", "MARK (Mark)", "EVEN (Even)", "ODD (Odd)"}},
       {"Data bits", {"5", "6", "7", "8"}},
       {"Stop bits", {"1", "1.5", "2"}},
       {"DTR", {"DISABLE", "ENABLE", "HANDSHAKE"}},
@@ -139,17 +142,19 @@ TEST(StarDialog, ControlsListsLabelsAndOrder) {
     EXPECT_TRUE(label->text().contains(u'&')) << label->text().toStdString();
     EXPECT_EQ(label->buddy()->accessibleName(), label->text().remove(u'&'));
   }
-  EXPECT_EQ(buddies, 7);
+  EXPECT_EQ(buddies, 8);
 
   // Tab order as the template reads: lists, check boxes, capture box, OK, Cancel.
   QStringList order;
   QWidget* widget = &rig.List("Port");
   do {
-    if (widget->focusPolicy() & Qt::TabFocus) order << widget->accessibleName();
+    // The baud box's own edit is where the box hands its focus, not a stop.
+    const bool boxEdit = qobject_cast<QComboBox*>(widget->parentWidget()) != nullptr;
+    if ((widget->focusPolicy() & Qt::TabFocus) && !boxEdit) order << widget->accessibleName();
     widget = widget->nextInFocusChain();
   } while (widget != &rig.List("Port") && order.size() < 20);
-  EXPECT_EQ(order, (QStringList{"Port", "Baud rate", "Parity", "Data bits", "Stop bits", "DTR",
-                                "RTS", "Use CTS", "Use DSR", "DSR Sensitivity",
+  EXPECT_EQ(order, (QStringList{"Port", "Device", "Baud rate", "Parity", "Data bits", "Stop bits",
+                                "DTR", "RTS", "Use CTS", "Use DSR", "DSR Sensitivity",
                                 "Save to file: ", "OK", "Cancel"}));
   EXPECT_TRUE(Control<QPushButton>(dialog, "OK")->isDefault());
   EXPECT_FALSE(Control<QPushButton>(dialog, "Cancel")->isDefault());
@@ -426,6 +431,57 @@ TEST(StarDialog, PortListSetsApartDevicesThatAreThere) {
   EXPECT_EQ(device->text().toStdString(), "COM3 opens " + pty.path() + ": pseudo-terminal");
   ports.setCurrentIndex(-1);
   EXPECT_TRUE(device->text().isEmpty());
+}
+
+}  // namespace
+}  // namespace tarnwick
+
+namespace tarnwick {
+namespace {
+
+// What the Device field and the baud box hold on OK, and what the profile
+// and the record keep of it; a refused entry shows a box and stores nothing.
+struct TypedCase {
+  const char* name;
+  const char* device;  // typed into Device for COM3
+  const char* baud;    // typed into the baud box
+  bool accepted;
+  QVariant storedDevice;
+  QVariant storedBaud;
+  std::int32_t baudIndex;
+};
+
+TEST(StarDialog, DeviceAndTypedBaudRateGoToTheProfilePerComNumber) {
+  const TypedCase cases[] = {
+      {"network device, rate beside the list", "rfc2217://127.0.0.1:2217", "921600", true,
+       QStringLiteral("rfc2217://127.0.0.1:2217"), 921600, 6},
+      {"path, rate from the list", "/dev/serial/by-id/usb-X", "115200", true,
+       QStringLiteral("/dev/serial/by-id/usb-X"), QVariant(), 12},
+      {"the usual device leaves no entry", "/dev/ttyS2", "9600", true, QVariant(), QVariant(), 6},
+      {"malformed network device", "tcp://host", "9600", false, QVariant(), QVariant(), 6},
+      {"rate that is no number", "/dev/ttyS2", "0", false, QVariant(), QVariant(), 6},
+  };
+  for (const TypedCase& c : cases) {
+    testing::PrivateProfile profile;
+    DialogRig rig;
+    rig.Open();
+    rig.List("Port").setCurrentIndex(2);
+    QLineEdit* device = Control<QLineEdit>(*rig.dialog, QStringLiteral("Device"));
+    ASSERT_NE(device, nullptr);
+    EXPECT_EQ(device->text().toStdString(), ResolveComNumber(3)) << c.name;
+    device->clear();
+    QTest::keyClicks(device, QString::fromLatin1(c.device));
+    rig.List("Baud rate").setEditText(QString::fromLatin1(c.baud));
+    rig.Click(*Control<QPushButton>(*rig.dialog, QStringLiteral("OK")));
+    EXPECT_EQ(rig.dialog->result() == QDialog::Accepted, c.accepted) << c.name;
+    EXPECT_EQ(rig.boxes.shown.size(), c.accepted ? 0u : 1u) << c.name;
+    EXPECT_EQ(profile.Value("Ports/COM3"), c.storedDevice) << c.name;
+    EXPECT_EQ(profile.Value("Ports/COM3Baud").toLongLong(), c.storedBaud.toLongLong()) << c.name;
+    EXPECT_EQ(rig.settings.nBaudIndex, c.baudIndex) << c.name;
+    EXPECT_EQ(ProfileComBaud(3), static_cast<std::uint32_t>(c.storedBaud.toLongLong())) << c.name;
+    SetProfileComDevice(3, "");
+    SetProfileComBaud(3, 0);
+  }
 }
 
 }  // namespace

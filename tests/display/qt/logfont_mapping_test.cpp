@@ -98,8 +98,14 @@ TEST(LogFontMapping, AnUnchangedFontKeepsTheStoredBytes) {
 }
 
 TEST(LogFontMapping, Faces) {
+  // What the view's columns need, whether or not the system calls the face
+  // it substitutes fixed-pitch.
   for (const char* face : {"", "No Such Face"}) {
-    EXPECT_TRUE(QFontInfo(FontFromLogFont(Font(-16, face))).fixedPitch()) << face;
+    const QFontMetricsF metrics(FontFromLogFont(Font(-16, face)));
+    for (char c = '!'; c <= '~'; ++c) {
+      EXPECT_EQ(metrics.horizontalAdvance(QLatin1Char(c)), metrics.horizontalAdvance(' '))
+          << face << " " << c;
+    }
   }
   // The system's fixed font, once chosen, is stored by its real name.
   const LOGFONT empty = Font(-16, "");

@@ -4,8 +4,11 @@
 #include "plot/qt/plot_window.h"
 
 #include <gtest/gtest.h>
+
 #include <qcustomplot.h>
 #include <stdlib.h>
+#include <charconv>
+#include <limits>
 
 #include <QAction>
 #include <QSpinBox>
@@ -103,7 +106,9 @@ TEST(PlotWindow, PlotsTheSimulatorsFloatFramesByColumnAndClearEmptiesIt) {
   for (int c = 0; c < 4; ++c) {
     const std::string& shown =
         units[units.size() - (static_cast<std::size_t>(c) < onLast ? 1 : 2)][c];
-    const double value = std::strtod(shown.c_str(), nullptr);
+    // As the screen shows it, whatever the user's locale says a decimal is.
+    double value = std::numeric_limits<double>::quiet_NaN();
+    std::from_chars(shown.data(), shown.data() + shown.size(), value);
     if (!std::isfinite(value)) continue;  // not plotted
     EXPECT_NEAR(store.Channel(c).back().value, value, std::max(1e-6, std::abs(value) * 1e-6)) << c;
   }

@@ -166,7 +166,11 @@ TEST(AppUpdateCheck, TheQuestionComesThroughTheApplicationsBoxesAndNoIsRemembere
   EXPECT_EQ(check.boxes.shown[0].text, UpdateQuestionText("1.2.1.2", "1.3.0.0"));
   EXPECT_EQ(check.boxes.shown[0].caption, "Tarnwick");
   EXPECT_EQ(check.boxes.threads[0], std::this_thread::get_id());
-  check.fixture.app->ExitInstance();  // waits for the check's end
+  // The answer reaches the check thread, which notes it, before the exit
+  // could take the question away.
+  ASSERT_TRUE(WaitFor(
+      [&] { return check.fixture.app->UpdateCheckOutcome() == CheckOutcome::kDeclined; }, 20000));
+  check.fixture.app->ExitInstance();
 
   const qint64 uid = check.profile.Value("Default/UID").toLongLong();
   EXPECT_GE(uid, LowTime32(before));

@@ -1,0 +1,135 @@
+#include "display/line_finder.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "display/follow_rule.h"
+
+namespace tarnwick {
+namespace {
+
+// Lines by sequence number, as a ring that drops its oldest.
+class RingSource : public FindSource {
+ public:
+  explicit RingSource(std::size_t rows) : m_rows(rows) {}
+  void Add(std::string line) {
+    m_lines.push_back(std::move(line));
+    if (m_lines.size() > m_rows) {
+      m_lines.pop_front();
+      ++m_first;
+    }
+  }
+  void AppendToLast(const std::string& text) { m_lines.back() += text; }
+  Held VisitFrom(std::uint64_t from, std::size_t maxLines, const Visitor& visit) override {
+    ++visits;
+    const std::uint64_t end = m_first + m_lines.size();
+    for (std::uint64_t line = std::max(from, m_first); line < end && maxLines > 0;
+         ++line, --maxLines) {
+      visit(line, m_lines[static_cast<std::size_t>(line - m_first)]);
+    }
+    return {m_first, end};
+  }
+  int visits = 0;
+
+ private:
+  std::size_t m_rows;
+  std::deque<std::string> m_lines;
+  std::uint64_t m_first = 0;
+};
+
+std::vector<std::pair<std::uint64_t, std::uint32_t>> All(const LineFinder& finder) {
+  std::vector<std::pair<std::uint64_t, std::uint32_t>> out;
+  for (const FindMatch& m : finder.MatchesIn(0, UINT64_MAX)) out.emplace_back(m.nLine, m.nColumn);
+  return out;
+}
+
+TEST(LineFinder, MatchesByCase) {
+  const struct {
+    const char* pattern;
+    bool matchCase;
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> matches;
+  } cases[] = {
+      {"err", false, {{0, 0}, {1, 3}, {2, 0}, {2, 6}}},
+      {"Err", true, {{1, 3}}},
+      {"\xC9T\xC9", false, {{3, 0}}},   // Windows-1252 capitals fold too
+      {"aa", false, {{4, 0}, {4, 2}}},  // matches do not overlap
+      {"", false, {}},
+  };
+  for (const auto& c : cases) {
+    RingSource source(100);
+    for (const char* line : {"ERR 1", "an Err", "error:error", "\xE9t\xE9", "aaaa"}) {
+      source.Add(line);
+    }
+    LineFinder finder;
+    finder.SetPattern(c.pattern, c.matchCase);
+    finder.Update(source);
+    EXPECT_EQ(All(finder), c.matches) << c.pattern;
+  }
+}
+
+// Lines arrive, the newest grows and old ones drop: the matches, the
+// current one and "n of m" follow, each update reading only new lines.
+TEST(LineFinder, StaysRightWhileLinesArriveAndDrop) {
+  RingSource source(3);
+  LineFinder finder;
+  finder.SetPattern("ok", false);
+  source.Add("ok 0");
+  source.Add("no");
+  source.Add("o");
+  finder.Update(source);
+  EXPECT_EQ(finder.Next(0), LineFinder::Step::kMoved);
+  EXPECT_EQ(finder.CurrentNumber(), 1u);
+  source.AppendToLast("k");  // the newest line grows into a match
+  source.Add("ok 3");        // drops line 0 and its match
+  finder.Update(source);
+  EXPECT_EQ(All(finder), (decltype(All(finder)){{2, 0}, {3, 0}}));
+  ASSERT_TRUE(finder.Current());
+  EXPECT_EQ(finder.Current()->nLine, 2u);  // the next match took the dropped one's place
+  EXPECT_EQ(finder.Next(0), LineFinder::Step::kMoved);
+  EXPECT_EQ(finder.CurrentNumber(), 2u);
+  EXPECT_EQ(finder.Count(), 2u);
+  EXPECT_EQ(finder.Next(0), LineFinder::Step::kWrapped);
+  EXPECT_EQ(finder.Current()->nLine, 2u);
+  EXPECT_EQ(finder.Previous(0), LineFinder::Step::kWrapped);
+  EXPECT_EQ(finder.Current()->nLine, 3u);
+  // Many lines come: they are read a chunk at a time, each once.
+  RingSource big(1'000'000);
+  for (int i = 0; i < 10'000; ++i) big.Add(i % 100 == 0 ? "x ok" : "x");
+  finder.SetPattern("OK", false);
+  finder.Update(big);
+  EXPECT_EQ(finder.Count(), 100u);
+  EXPECT_EQ(big.visits,
+            static_cast<int>((10'000 + LineFinder::kChunkLines - 1) / LineFinder::kChunkLines));
+}
+
+// The follow rule as the view applies it: at the end it follows.
+TEST(FollowRule, StopsWhenMovedAwayAndResumesAtTheEnd) {
+  const struct {
+    bool enabled;
+    bool atEnd;  // where the user moved the view, in turn
+    FollowRule::Change change;
+    bool following;
+  } steps[] = {
+      {true, true, FollowRule::Change::kNone, true},
+      {true, false, FollowRule::Change::kPaused, false},
+      {true, false, FollowRule::Change::kNone, false},
+      {true, true, FollowRule::Change::kResumed, true},
+      {false, true, FollowRule::Change::kNone, false},
+  };
+  FollowRule rule(true);
+  for (const auto& s : steps) {
+    if (s.enabled != rule.Enabled()) rule.SetEnabled(s.enabled);
+    EXPECT_EQ(rule.UserMoved(s.atEnd), s.change);
+    EXPECT_EQ(rule.Following(), s.following);
+    EXPECT_EQ(rule.Position(3, 10), s.following ? 10 : 3);
+  }
+  rule.SetEnabled(true);
+  EXPECT_EQ(rule.Jumped(), FollowRule::Change::kPaused);
+}
+
+}  // namespace
+}  // namespace tarnwick
