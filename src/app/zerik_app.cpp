@@ -14,6 +14,7 @@
 #include "app/command_table.h"
 #include "app/main_frame.h"
 #include "app/qt/help_key.h"
+#include "dialogs/qt/conversation_group.h"
 #include "dialogs/qt/options_dialog.h"
 #include "dialogs/qt/settings_dialog.h"
 #include "dialogs/qt/star_dialog.h"
@@ -30,8 +31,10 @@
 #include "port/qt/port_status_pane.h"
 #include "port/serial_line.h"
 #include "settings/config_file.h"
+#include "settings/qt/conversation_options_profile.h"
 #include "settings/qt/display_options_profile.h"
 #include "settings/qt/port_profile.h"
+#include "transmit/field_reader.h"
 #include "transmit/port_tx_hand_over.h"
 #include "transmit/qt/send_dialog.h"
 
@@ -55,6 +58,7 @@ bool CZerikApp::InitInstance() {
   std::error_code error;
   m_szStartDir = std::filesystem::current_path(error).string();
   m_Options = LoadDisplayOptions();
+  m_Conversation = LoadConversationOptions();
   if (m_overrideOptions) m_overrideOptions(m_Options);
   // Before the first open and the first summary: the devices and rates the
   // profile keeps per COM number.
@@ -77,6 +81,7 @@ bool CZerikApp::InitInstance() {
   UpdateLineSummary();
   auto* view = new CZerikView(m_Settings, *this, m_pMainFrame.get());
   m_pMainFrame->SetView(view);
+  ApplyConversation();
   m_pMainFrame->LinePanes()->Attach(m_pWorker->Lines());
   // The newest line stays in sight while the view is at the end.
   m_pFollower = &view->Follower();
@@ -134,6 +139,10 @@ bool CZerikApp::InitInstance() {
 PortWorker& CZerikApp::StartWorker(ScreenModel& model, RepaintSink& sink) {
   m_pWorker = std::make_unique<PortWorker>(m_live, *m_pBackend, &model, &sink);
   m_pWorker->SetLogFailures(&m_logFailures);
+  m_pWorker->SetConversation(EffectiveConversation());
+  m_pWorker->SetConversationStatusListener([this] {
+    QMetaObject::invokeMethod(this, &CZerikApp::OnConversationStatus, Qt::QueuedConnection);
+  });
   m_pWorker->Line().SetAdviceReporter([this](const std::string& advice) {
     QMetaObject::invokeMethod(
         this, [this, advice] { ShowOpenAdvice(advice); }, Qt::QueuedConnection);
@@ -141,6 +150,24 @@ PortWorker& CZerikApp::StartWorker(ScreenModel& model, RepaintSink& sink) {
   model.SetLogFailures(&m_logFailures);
   m_pWorker->Start();
   return *m_pWorker;
+}
+
+ConversationOptions CZerikApp::EffectiveConversation() const {
+  ConversationOptions options = m_Conversation;
+  if (!TapPath().empty()) options.strTapPath = TapPath();
+  return options;
+}
+
+void CZerikApp::ApplyConversation() {
+  const ConversationOptions options = EffectiveConversation();
+  if (m_pWorker) m_pWorker->SetConversation(options);
+  if (m_pView != nullptr) m_pView->SetConversation(options.HasSentSource(), options.crSent);
+}
+
+void CZerikApp::OnConversationStatus() {
+  if (!m_pWorker) return;
+  const std::string status = m_pWorker->ConversationStatus();
+  if (!status.empty()) m_boxes.ShowPath(status, kApplicationTitle, MessageIcon::kWarning);
 }
 
 void CZerikApp::UpdateLineSummary() {
@@ -184,7 +211,14 @@ void CZerikApp::CloseMainWindow() {
 void CZerikApp::OnPortSettings() {
   CStarDialog dialog(
       &m_Settings, *m_choosers.file, m_boxes, [this] { PublishSettings(); }, m_pMainFrame.get());
+  std::string alsoListenOn = m_Conversation.strAlsoListenOn;
+  dialog.AddAlsoListenOn(&alsoListenOn);
   if (m_runModal(dialog) != QDialog::Accepted) return;
+  if (alsoListenOn != m_Conversation.strAlsoListenOn) {
+    m_Conversation.strAlsoListenOn = alsoListenOn;
+    SaveConversationOptions(m_Conversation);
+    ApplyConversation();
+  }
   if (m_pWorker) m_pWorker->RequestReopen();
   if (m_pView != nullptr) m_pView->OnClearScreen();
   if (m_pPlotWnd) m_pPlotWnd->Clear();
@@ -228,7 +262,18 @@ void CZerikApp::OnSend() {
 void CZerikApp::OnOptions() {
   DisplayOptions options = m_Options;
   COptionsDialog dialog(options, m_boxes, m_pMainFrame.get());
-  if (m_runModal(dialog) != QDialog::Accepted || options == m_Options) return;
+  auto* both = new CConversationGroup(m_Conversation, *m_choosers.color);
+  dialog.AddGroup(both);
+  if (m_runModal(dialog) != QDialog::Accepted) return;
+  ConversationOptions conversation = m_Conversation;
+  both->Store(conversation);
+  if (conversation != m_Conversation) {
+    // A tap path typed here is the profile's; a --tap of this run stays.
+    m_Conversation = conversation;
+    SaveConversationOptions(m_Conversation);
+    ApplyConversation();
+  }
+  if (options == m_Options) return;
   const bool shownChanged = options.bTextBesideUnits != m_Options.bTextBesideUnits;
   m_Options = options;
   SaveDisplayOptions(m_Options);

@@ -18,6 +18,7 @@
 #include "plot/plot_feed.h"
 #include "port/port_worker.h"
 #include "port/serial_device.h"
+#include "settings/conversation_options.h"
 #include "settings/display_options.h"
 #include "settings/settings.h"
 #include "update/qt/app_update_checker.h"
@@ -63,6 +64,12 @@ class CZerikApp : public QObject, public ViewHost {
   // Saves the configuration and closes the port; the worker has stopped with
   // the view. Returns the exit code to hand on.
   int ExitInstance(int exitCode = 0);
+
+  // The conversation options in effect: the profile's, with TapPath() (the
+  // command line's --tap, never saved) in place of the profile's path.
+  ConversationOptions EffectiveConversation() const;
+  // Hands them to the worker and the view.
+  void ApplyConversation();
 
   // Rebuilds m_strLineSummary and puts it into the caption, with the device.
   void UpdateLineSummary();
@@ -113,6 +120,8 @@ class CZerikApp : public QObject, public ViewHost {
   void OnSend();
   // View, "Options...": the options outside the record, kept in the profile.
   void OnOptions();
+  // Shows why the tap or the second port is not served, when that changed.
+  void OnConversationStatus();
   // View, "Plot": the live plot window.
   void OnPlot();
 
@@ -120,6 +129,8 @@ class CZerikApp : public QObject, public ViewHost {
   SETTINGS m_Settings = DefaultSettings();
   // Read from the profile at start-up; published with m_Settings.
   DisplayOptions m_Options;
+  // The tap, the second port and the sent direction, from the profile.
+  ConversationOptions m_Conversation;
   std::string m_szStartDir;
   std::string m_strLineSummary;
   CZerikView* m_pView = nullptr;

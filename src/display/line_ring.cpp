@@ -106,6 +106,11 @@ void LineRing::SetBackTime(LineTime time) {
   slot.stamp = Stamp(m_nFrontLine + m_count - 1, time, Direction(m_count - 1));
 }
 
+void LineRing::SetBackDirection(LineDirection direction) {
+  Slot& slot = BackSlot();
+  slot.stamp = Stamp(m_nFrontLine + m_count - 1, TimeAt(m_count - 1), direction);
+}
+
 void LineRing::push_back_empty(LineTime time, LineDirection direction) {
   // The last line is not counted while it may still grow.
   if (m_count > 0) CountLength(back().size());

@@ -33,6 +33,7 @@ class LineRing {
   LineDirection Direction(std::size_t i) const;
   LineTime BackTime() const { return TimeAt(m_count - 1); }
   void SetBackTime(LineTime time);
+  void SetBackDirection(LineDirection direction);
   // How the line's units were laid out, for the text beside them; a line
   // takes the layout of the one before it until it is given its own.
   TextColumnLayout LayoutAt(std::size_t i) const;

@@ -14,7 +14,8 @@
 
 namespace tarnwick {
 
-enum class LogKind { kRaw, kText };
+// kSent: the second raw log, of the sent direction.
+enum class LogKind { kRaw, kText, kSent };
 
 class LogFailures {
  public:
@@ -37,11 +38,12 @@ class LogFailures {
   std::vector<Failure> Current() const;
 
  private:
-  static constexpr int kKinds = 2;
+  static constexpr int kKinds = 3;
 
   mutable std::mutex m_csState;
   std::atomic<bool> m_bFailing[kKinds] = {};
-  Failure m_failures[kKinds] = {{LogKind::kRaw, {}, 0}, {LogKind::kText, {}, 0}};
+  Failure m_failures[kKinds] = {
+      {LogKind::kRaw, {}, 0}, {LogKind::kText, {}, 0}, {LogKind::kSent, {}, 0}};
   std::function<void()> m_listener;
 };
 

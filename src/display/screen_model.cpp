@@ -24,6 +24,14 @@ std::string_view TextFilePath(const SETTINGS& settings) {
   return {settings.szTextFile, ::strnlen(settings.szTextFile, kPathBufferSize)};
 }
 
+// The prefixes are equally wide, so the lines stay in their columns.
+static_assert(ScreenModel::kSentPrefix.size() == ScreenModel::kReceivedPrefix.size());
+
+std::string_view PrefixOf(LineDirection direction) {
+  return direction == LineDirection::kSent ? ScreenModel::kSentPrefix
+                                           : ScreenModel::kReceivedPrefix;
+}
+
 }  // namespace
 
 // ---- ScreenModel ------------------------------------------------------------
@@ -73,20 +81,34 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length)
 
 void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length,
                                    const ReadTime& readTime, ScreenObserver* observer) {
+  AddBytes(LineDirection::kReceived, data, length, readTime, observer);
+}
+
+void ScreenModel::AddSentBytes(const std::uint8_t* data, std::size_t length,
+                               const ReadTime& readTime, ScreenObserver* observer) {
+  AddBytes(LineDirection::kSent, data, length, readTime, observer);
+}
+
+void ScreenModel::AddBytes(LineDirection direction, const std::uint8_t* data, std::size_t length,
+                           const ReadTime& readTime, ScreenObserver* observer) {
   if (length == 0) return;
+  const bool sent = direction == LineDirection::kSent;
+  m_direction = direction;
+  m_unitBytes = m_unitBytesOf[sent ? 1 : 0];
+  m_arrival = &m_arrivalOf[sent ? 1 : 0];
   SyncSettings();
   const UnitSettings s = ReadUnitSettings(m_settings);
-  m_arrival.SetPauseMs(m_options.nPauseBreakMs);
+  m_arrival->SetPauseMs(m_options.nPauseBreakMs);
   // Bytes that do not complete a unit cost no lock, no formatting, no repaint.
   // A Clear on the other thread may reset the fill meanwhile; the exchange
   // then fails and the bytes start the fresh unit instead of undoing the Clear.
   std::uint64_t word = m_nFillAndTaken.load(std::memory_order_relaxed);
   int fill = FillOf(word);
-  while (length < static_cast<std::size_t>(std::max(1, s.nUnitLength - fill))) {
+  while (!sent && length < static_cast<std::size_t>(std::max(1, s.nUnitLength - fill))) {
     for (std::size_t i = 0; i < length; ++i) m_unitBytes[fill + i] = data[i];
     if (m_nFillAndTaken.compare_exchange_strong(word, word + length + Taken(length),
                                                 std::memory_order_relaxed)) {
-      m_arrival.BeginBatch(readTime, data, length, fill, s.nUnitLength);
+      m_arrival->BeginBatch(readTime, data, length, fill, s.nUnitLength);
       return;
     }
     fill = FillOf(word);
@@ -100,10 +122,12 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length,
     // Taken under the lock with the lines: a Clear either sees the whole run
     // on the screen and in this count, or neither.
     // A Clear may have dropped the partial unit since it was read above.
-    fill = FillOf(m_nFillAndTaken.fetch_add(Taken(length), std::memory_order_relaxed));
+    fill = sent ? m_nSentFill
+                : FillOf(m_nFillAndTaken.fetch_add(Taken(length), std::memory_order_relaxed));
     m_nGeneration.fetch_add(1, std::memory_order_release);
-    m_arrival.BeginBatch(readTime, data, length, fill, s.nUnitLength);
+    m_arrival->BeginBatch(readTime, data, length, fill, s.nUnitLength);
     m_bStampTextLog = m_options.bTimestampsInLog;
+    m_bPrefixTextLog = m_bPrefixes.load(std::memory_order_relaxed);
     m_textLogStamps.SetStyle(m_options.timestampStyle);
     m_bTextLogLineEnds = m_options.bTextLogLineEnds;
     // Bytes of another format break a CR LF pair.
@@ -112,14 +136,14 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length,
     // completes: those up to the last such unit are placed one by one here,
     // so the loop below, which carries the run, has nothing to watch for.
     std::size_t start = 0;
-    for (std::size_t stop; (stop = m_arrival.NextBreak()) < length;) {
+    for (std::size_t stop; (stop = m_arrival->NextBreak()) < length;) {
       for (; start <= stop; ++start) {
         m_unitBytes[fill++] = data[start];
         if (fill < s.nUnitLength) continue;
         fill = 0;
         const bool afterPause = start == stop;
-        if (afterPause) m_arrival.TakeBreak();
-        m_arrival.ReachUnit(data + start);
+        if (afterPause) m_arrival->TakeBreak();
+        m_arrival->ReachUnit(data + start);
         ConsumeUnit(s, data[start], afterPause, EndsLine(s, data[start]), fx);
       }
     }
@@ -136,13 +160,16 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length,
     const bool keepBytes = KeepsBytes(s);
     // m_nUnitsOnLine in a register while units join the line.
     std::int32_t units = m_nUnitsOnLine;
+    // A line of the other direction is ended by the next unit, placed alone.
+    bool lineOurs = m_lines.empty() || m_lines.Direction(m_lines.size() - 1) == direction;
     for (std::size_t i = 0; i < length; ++i) {
       const std::uint8_t b = data[i];
       m_unitBytes[fill++] = b;
       if (fill < s.nUnitLength) continue;
       fill = 0;
       // An observer hears of every unit: then each is placed one by one.
-      const bool joinsLine = !observer && units > 0 && (s.nColumns == 0 || units < s.nColumns);
+      const bool joinsLine =
+          !observer && lineOurs && units > 0 && (s.nColumns == 0 || units < s.nColumns);
       const bool endsLine = EndsLine(s, b);
       if (joinsLine && s.bPlainFormat && !endsLine) {
         pendingLength += UnitText(s, b, pending + pendingLength);
@@ -166,18 +193,23 @@ void ScreenModel::AddReceivedBytes(const std::uint8_t* data, std::size_t length,
         pendingByteCount = 0;
       }
       m_nUnitsOnLine = units;
-      m_arrival.ReachUnit(data + i);
+      m_arrival->ReachUnit(data + i);
       ConsumeUnit(s, b, false, endsLine, fx);
       units = m_nUnitsOnLine;
+      lineOurs = true;
     }
     if (pendingLength > 0) {
       AppendJoinedUnits(pending, pendingLength, pendingBytes, pendingByteCount);
     }
     m_nUnitsOnLine = units;
     // Under the lock: nothing but this thread changes the word meanwhile.
-    const std::uint64_t word = m_nFillAndTaken.load(std::memory_order_relaxed);
-    m_nFillAndTaken.store((word & ~std::uint64_t{0xFF}) | static_cast<std::uint64_t>(fill),
-                          std::memory_order_relaxed);
+    if (sent) {
+      m_nSentFill = fill;
+    } else {
+      const std::uint64_t word = m_nFillAndTaken.load(std::memory_order_relaxed);
+      m_nFillAndTaken.store((word & ~std::uint64_t{0xFF}) | static_cast<std::uint64_t>(fill),
+                            std::memory_order_relaxed);
+    }
     QueueTextLog(fx, m_settings);
     m_pObserver = nullptr;
     m_nLineCount.store(m_lines.size(), std::memory_order_release);
@@ -194,14 +226,29 @@ void ScreenModel::CompleteLine(const UnitSettings& s) {
   if (m_bLineCompleted || m_lines.empty()) return;
   m_bLineCompleted = true;
   if (m_pObserver) {
-    m_pObserver->OnLineCompleted(
-        s, CompletedLine{m_lines.back(), m_lines.BackTime(), LineDirection::kReceived});
+    m_pObserver->OnLineCompleted(s, CompletedLine{m_lines.back(), m_lines.BackTime(),
+                                                  m_lines.Direction(m_lines.size() - 1)});
   }
 }
 
 void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterPause, bool endsLine,
                               RunEffects& fx) {
   bool lineBoundary = false;
+
+  // A unit of the other direction ends the line, as a full line does. A
+  // line that shows nothing yet (one a LF started in line mode) takes the
+  // unit's direction instead of staying behind empty.
+  if (m_nUnitsOnLine > 0 && !m_lines.empty() &&
+      m_lines.Direction(m_lines.size() - 1) != m_direction) {
+    if (m_lines.back().empty()) {
+      m_lines.SetBackDirection(m_direction);
+    } else {
+      m_nUnitsOnLine = 0;
+      lineBoundary = true;
+      CompleteLine(s);
+      TrimLines(s, fx);
+    }
+  }
 
   // Line full: a negative column count is always reached, so every unit gets
   // a line of its own. A pause before the unit ends a line as a full one
@@ -220,14 +267,13 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterP
   if (m_nUnitsOnLine == 0) {
     lineBoundary = true;
     if (s.bSaveText) WriteTextLine(fx);
-    m_lines.push_back_empty(m_arrival.UnitTime());
+    m_lines.push_back_empty(m_arrival->UnitTime(), m_direction);
     m_lines.SetBackLayout({s.nFormat, s.nUnitLength, s.nColumns});
     m_bLineCompleted = false;
   }
   if (m_pObserver) {
-    m_pObserver->OnUnitPlaced(
-        s, PlacedUnit{m_unitBytes, s.nUnitLength, UnitBits(s, m_unitBytes), m_nUnitsOnLine,
-                      m_arrival.UnitTime(), LineDirection::kReceived});
+    m_pObserver->OnUnitPlaced(s, PlacedUnit{m_unitBytes, s.nUnitLength, UnitBits(s, m_unitBytes),
+                                            m_nUnitsOnLine, m_arrival->UnitTime(), m_direction});
   }
 
   if (endsLine) {
@@ -250,7 +296,7 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterP
     if (m_lines.back().empty()) {
       m_bLineAwaitsText = true;
     } else if (m_bLineAwaitsText) {
-      m_lines.SetBackTime(m_arrival.UnitTime());
+      m_lines.SetBackTime(m_arrival->UnitTime());
       m_bLineAwaitsText = false;
     }
   }
@@ -265,7 +311,7 @@ void ScreenModel::AppendJoinedUnits(const char* text, std::size_t length, const 
   // time of its first text: that of the first unit joined since a unit was
   // last placed one by one.
   if (m_bLineAwaitsText && length > 0) {
-    m_lines.SetBackTime(m_arrival.JoinedUnitTime());
+    m_lines.SetBackTime(m_arrival->JoinedUnitTime());
     m_bLineAwaitsText = false;
   }
   m_lines.AppendText(text, length);
@@ -295,15 +341,19 @@ void ScreenModel::WriteTextLine(RunEffects& fx) {
   // The file is created even when there is no line to write.
   fx.bTextLogTouched = true;
   if (m_lines.empty()) return;
-  if (!m_bStampTextLog) {
+  if (!m_bStampTextLog && !m_bPrefixTextLog) {
     m_textPending.append(m_lines.back());
     if (m_bTextLogLineEnds) m_textPending.append("\r\n");
     return;
   }
-  // A stamp is read at the start of a line: stamped lines end with CR LF.
-  char stamp[kMaxTimestampLength];
-  m_textPending.append(stamp, m_textLogStamps.Format(m_lines.BackTime(), stamp));
-  m_textPending.push_back(' ');
+  // A stamp or a prefix is read at the start of a line: such lines end with
+  // CR LF.
+  if (m_bStampTextLog) {
+    char stamp[kMaxTimestampLength];
+    m_textPending.append(stamp, m_textLogStamps.Format(m_lines.BackTime(), stamp));
+    m_textPending.push_back(' ');
+  }
+  if (m_bPrefixTextLog) m_textPending.append(PrefixOf(m_lines.Direction(m_lines.size() - 1)));
   m_textPending.append(m_lines.back());
   m_textPending.append("\r\n");
 }
@@ -331,6 +381,7 @@ void ScreenModel::Clear(const std::function<void(std::uint32_t bytesTaken)>& und
     m_bStampTextLog = options.bTimestampsInLog;
     m_textLogStamps.SetStyle(options.timestampStyle);
     m_bTextLogLineEnds = options.bTextLogLineEnds;
+    m_bPrefixTextLog = m_bPrefixes.load(std::memory_order_relaxed);
     if (settings.bSaveText != 0) {
       // The line being filled has not been written by anything else yet.
       RunEffects fx;
@@ -343,6 +394,7 @@ void ScreenModel::Clear(const std::function<void(std::uint32_t bytesTaken)>& und
     m_nGeneration.fetch_add(1, std::memory_order_release);
     m_bLineAwaitsText = false;
     m_bLineCompleted = false;
+    m_nSentFill = 0;
     // The partial unit goes with its count, in one step.
     const auto taken =
         static_cast<std::uint32_t>(m_nFillAndTaken.exchange(0, std::memory_order_relaxed) >> 32);
@@ -353,9 +405,11 @@ void ScreenModel::Clear(const std::function<void(std::uint32_t bytesTaken)>& und
 }
 
 std::string ScreenModel::CopyAllText(bool timestamps, bool textBeside) const {
+  const bool prefixes = m_bPrefixes.load(std::memory_order_relaxed);
   std::lock_guard<std::mutex> lock(m_csLines);
   TimestampFormatter stamps(m_live.CurrentOptions().timestampStyle);
-  const std::size_t stampLength = timestamps ? stamps.Length() + 1 : 0;
+  const std::size_t stampLength =
+      (timestamps ? stamps.Length() + 1 : 0) + (prefixes ? kSentPrefix.size() : 0);
   std::size_t total = 0;
   for (std::size_t i = 0; i < m_lines.size(); ++i) total += stampLength + m_lines[i].size() + 2;
   std::string text;
@@ -367,6 +421,7 @@ std::string ScreenModel::CopyAllText(bool timestamps, bool textBeside) const {
       text.append(stamp, stamps.Format(m_lines.TimeAt(i), stamp));
       text.push_back(' ');
     }
+    if (prefixes) text.append(PrefixOf(m_lines.Direction(i)));
     ShowLine(i, textBeside, scratch,
              [&text](std::string_view shown, std::size_t) { text.append(shown); });
     text.append("\r\n");
@@ -427,7 +482,8 @@ ScreenModel::Extent ScreenModel::VisitShownRows(
     std::string scratch;
     for (std::size_t i = first; i < end; ++i) {
       ShowLine(i, textBeside, scratch, [&](std::string_view shown, std::size_t unitsLength) {
-        visit(ShownRow{i, extent.nFirstNumber + i, shown, unitsLength, m_lines.TimeAt(i)});
+        visit(ShownRow{i, extent.nFirstNumber + i, shown, unitsLength, m_lines.TimeAt(i),
+                       m_lines.Direction(i)});
       });
     }
   }
@@ -474,6 +530,14 @@ std::vector<std::string> ScreenModel::LineBytes() const {
   bytes.reserve(m_lines.size());
   for (std::size_t i = 0; i < m_lines.size(); ++i) bytes.emplace_back(m_lines.Bytes(i));
   return bytes;
+}
+
+std::vector<LineDirection> ScreenModel::LineDirections() const {
+  std::lock_guard<std::mutex> lock(m_csLines);
+  std::vector<LineDirection> directions;
+  directions.reserve(m_lines.size());
+  for (std::size_t i = 0; i < m_lines.size(); ++i) directions.push_back(m_lines.Direction(i));
+  return directions;
 }
 
 std::vector<LineTime> ScreenModel::LineTimes() const {

@@ -50,6 +50,19 @@ class ScreenModel {
   void AddReceivedBytes(const std::uint8_t* data, std::size_t length);
   void AddReceivedBytes(const std::uint8_t* data, std::size_t length, const ReadTime& readTime,
                         ScreenObserver* observer = nullptr);
+  // Worker thread. The same for bytes of the sent direction. Each direction
+  // assembles its own units; a unit of the other direction than the last
+  // line's ends that line, as a full line does.
+  void AddSentBytes(const std::uint8_t* data, std::size_t length, const ReadTime& readTime,
+                    ScreenObserver* observer = nullptr);
+
+  // Any thread: whether a source of the sent direction is configured. While
+  // it is, every line of Copy All and of the text log carries its
+  // direction's prefix (after the time, if any), and text log lines end with
+  // CR LF. Off: both are exactly as without directions.
+  void SetDirectionPrefixes(bool on) { m_bPrefixes.store(on, std::memory_order_relaxed); }
+  static constexpr std::string_view kSentPrefix = "> ";
+  static constexpr std::string_view kReceivedPrefix = "< ";
 
   // UI thread. Writes the pending line to the text log (when bSaveText), drops
   // the partial unit and every line. underLock runs while m_csLines is still
@@ -90,6 +103,7 @@ class ScreenModel {
     std::string_view text;
     std::size_t nUnitsLength = 0;
     LineTime time = 0;
+    LineDirection direction = LineDirection::kReceived;
   };
   Extent VisitShownRows(std::size_t first, std::size_t count, bool textBeside,
                         const std::function<void(const ShownRow&)>& visit,
@@ -105,7 +119,8 @@ class ScreenModel {
   std::size_t LineCount() const;
   std::vector<DisplayLine> Lines() const;      // a copy, for tests and tools
   std::vector<std::string> LineBytes() const;  // each line's number units' bytes, oldest first
-  std::vector<LineTime> LineTimes() const;     // each line's arrival time, oldest first
+  std::vector<LineDirection> LineDirections() const;  // each line's direction, oldest first
+  std::vector<LineTime> LineTimes() const;            // each line's arrival time, oldest first
   // What the lines hold in reserve, by part, for measurements.
   LineRing::Footprint LineStorage() const;
   Rect LastLineRect() const;
@@ -132,6 +147,8 @@ class ScreenModel {
 
   // afterPause: the unit follows a pause that ends the line.
   // endsLine: a CR (or, as the options say, a LF) in TEXT line mode.
+  void AddBytes(LineDirection direction, const std::uint8_t* data, std::size_t length,
+                const ReadTime& readTime, ScreenObserver* observer);
   void ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterPause, bool endsLine,
                    RunEffects& fx);
   std::size_t UnitText(const UnitSettings& s, std::uint8_t b, char* out) const;
@@ -177,7 +194,15 @@ class ScreenModel {
   ScreenObserver* m_pObserver = nullptr;
 
   // Worker only, except that Clear resets the fill under m_csLines.
-  std::uint8_t m_unitBytes[4] = {};
+  // Each direction assembles its own units: m_unitBytes and m_arrival point
+  // at those of the run in progress. The sent direction's fill is kept under
+  // m_csLines (its bytes always take the lock).
+  std::uint8_t m_unitBytesOf[2][4] = {};
+  std::uint8_t* m_unitBytes = m_unitBytesOf[0];
+  int m_nSentFill = 0;
+  LineDirection m_direction = LineDirection::kReceived;
+  std::atomic<bool> m_bPrefixes{false};
+  bool m_bPrefixTextLog = false;  // under m_csLines
   // One word, so that a partial unit's bytes and their count change in one
   // step and a Clear never drops the one but keeps the other: the low half is
   // the partial unit's fill, the high half the bytes given to AddReceivedBytes
@@ -189,7 +214,8 @@ class ScreenModel {
   }
 
   // Worker only: arrival times and pauses of the units.
-  UnitArrival m_arrival;
+  UnitArrival m_arrivalOf[2];
+  UnitArrival* m_arrival = &m_arrivalOf[0];
 
   // Lines are queued for the text log under m_csLines and written outside it.
   TextLogWriter m_textLog;

@@ -40,7 +40,7 @@ int MillisecondsUntil(Clock::time_point deadline) {
 }
 
 // Consumes a pending wake-up; true when there was one.
-bool ConsumeWake(int wakeFd) {
+bool ConsumeWakeFd(int wakeFd) {
   std::uint64_t count = 0;
   return wakeFd >= 0 && ::read(wakeFd, &count, sizeof count) == sizeof count;
 }
@@ -274,7 +274,7 @@ WaitResult PosixSerialDevice::Wait(bool wantWrite, int timeoutMs) {
       return WaitResult::kTimeout;
     }
     if (ready == 0) return WaitResult::kTimeout;
-    if ((fds[1].revents & POLLIN) && ConsumeWake(m_wakeFd)) return WaitResult::kWoken;
+    if ((fds[1].revents & POLLIN) && ConsumeWakeFd(m_wakeFd)) return WaitResult::kWoken;
     if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) return WaitResult::kHangUp;
     if (fds[0].revents & (POLLIN | POLLOUT)) return WaitResult::kReady;
   }
@@ -355,7 +355,7 @@ WaitResult PosixSerialBackend::Sleep(int timeoutMs) {
     };
     const int ready = ::poll(&p, 1, timeoutMs < 0 ? -1 : MillisecondsUntil(deadline));
     if (ready < 0 && errno == EINTR) continue;
-    if (ready > 0 && ConsumeWake(m_wakeFd)) return WaitResult::kWoken;
+    if (ready > 0 && ConsumeWakeFd(m_wakeFd)) return WaitResult::kWoken;
     if (ready > 0) continue;  // another thread consumed it first
     return WaitResult::kTimeout;
   }
@@ -367,6 +367,8 @@ void PosixSerialBackend::Wake() {
   // Only a counter at its maximum refuses, and that is a pending wake-up too.
   [[maybe_unused]] const ssize_t written = ::write(m_wakeFd, &one, sizeof one);
 }
+
+bool PosixSerialBackend::ConsumeWake() { return ConsumeWakeFd(m_wakeFd); }
 
 std::unique_ptr<SerialBackend> CreatePlatformSerialBackend() {
   return std::make_unique<PosixSerialBackend>();

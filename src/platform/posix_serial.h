@@ -27,6 +27,7 @@ class PosixSerialDevice final : public SerialDevice {
   IoResult Write(const std::uint8_t* data, std::size_t length) override;
   std::size_t OutputQueued() override;
   WaitResult Wait(bool wantWrite, int timeoutMs) override;
+  int PollDescriptor() const override { return m_fd; }
 
   bool GetModemStatus(unsigned* lines) override;
   bool SetOutputLine(OutputLine line, bool high) override;
@@ -67,6 +68,8 @@ class PosixSerialBackend final : public SerialBackend {
   std::string OpenFailureAdvice(const std::string& portName, int error) const override;
   WaitResult Sleep(int timeoutMs) override;
   void Wake() override;
+  int WakeDescriptor() const override { return m_wakeFd; }
+  bool ConsumeWake() override;
 
  private:
   int m_wakeFd;  // eventfd: Wake() latches it until a Wait or Sleep consumes it

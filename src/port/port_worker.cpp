@@ -65,6 +65,11 @@ PortWorker::PortWorker(const LiveSettings& settings, SerialBackend& backend, Scr
                        RepaintSink* sink)
     : m_settings(settings), m_line(m_settings.Get(), backend), m_sink(sink) {
   m_pView.store(view);
+  m_conversation.SetScreenFeed(
+      [this](const std::uint8_t* data, std::size_t length, const ReadTime& time) {
+        if (ScreenModel* model = m_pView.load())
+          model->AddSentBytes(data, length, time, m_pObserver.load(std::memory_order_acquire));
+      });
   m_rawLog.SetRotation(RotationPolicyOf(m_settings.Options()));
 }
 
@@ -144,6 +149,7 @@ int PortWorker::RunPortWorker() {
   }
   // The port stays open; the owner closes it when the program ends.
   m_lineState.Detach();
+  m_conversation.Close();  // the tap's link goes with the worker
   return 0;
 }
 
@@ -167,6 +173,9 @@ bool PortWorker::OpenPort(bool keepStatus) {
     m_rawLog.SetWaitPerByte(std::chrono::nanoseconds(m_pacing.CharNanoseconds()));
     m_lineState.Attach(*m_line.Device(), m_line.Dcb());
   }
+  // The tap is offered whether or not the device is there.
+  m_conversation.Sync(m_line.Dcb());
+  if (open) ApplyProgramLine();
   return open;
 }
 
@@ -243,10 +252,19 @@ PortWorker::TransferEnd PortWorker::TransferLoop(int* lostError) {
   bool fastInput = false;
   while (m_bRunning.load()) {
     bool moved = false;
+    if (m_conversation.ConfigChanged()) m_conversation.Sync(m_line.Dcb());
+    // With neither tap nor second port the loop is as it always was.
+    const bool talking = m_conversation.Active();
+    if (talking) {
+      moved = m_conversation.Serve(m_settings.Get());
+      FollowProgramLine();
+    }
     IoResult in;
     const bool flowing = m_pTxBuffer.load(std::memory_order_acquire) != nullptr;
     const Clock::time_point now = flowing ? Clock::now() : Clock::time_point{};
-    if (!flowing || now >= nextRead) {
+    // The device is left unread while the tap's program has not taken what
+    // it sent before: the driver keeps it meanwhile.
+    if ((!flowing || now >= nextRead) && m_conversation.WantsDeviceInput()) {
       in = device->Read(buffer, sizeof buffer);
       nextRead = in.count == sizeof buffer ? Clock::time_point{} : now + kFlowingReadInterval;
     }
@@ -261,10 +279,28 @@ PortWorker::TransferEnd PortWorker::TransferLoop(int* lostError) {
         periodBytes = 0;
       }
       DeliverReceived(buffer, in.count);
+      if (talking) m_conversation.FromDevice(buffer, in.count);
       moved = true;
     } else if (in.error != 0 && backend.IsDeviceGone(in.error)) {
       *lostError = in.error;
       return TransferEnd::kLost;
+    }
+
+    // The program's bytes go a chunk at a time, so a Send data block and
+    // the tap's data meet only between chunks.
+    bool chunkHeld = false;
+    if (talking && m_conversation.ChunkLength() > 0) {
+      switch (WriteProgramChunk(lostError)) {
+        case TxOutcome::kWritten:
+          moved = true;
+          break;
+        case TxOutcome::kHeld:
+        case TxOutcome::kQueueFull:
+          chunkHeld = true;
+          break;
+        case TxOutcome::kLost:
+          return TransferEnd::kLost;
+      }
     }
 
     bool txHeld = false;
@@ -289,8 +325,10 @@ PortWorker::TransferEnd PortWorker::TransferLoop(int* lostError) {
     if (m_bReopenPort.load()) return TransferEnd::kReopen;
 
     const bool txPending = m_pTxBuffer.load(std::memory_order_acquire) != nullptr;
-    // A full read may have left more behind; a block goes on one byte per turn.
-    if (in.count == sizeof buffer || (txPending && !txHeld)) {
+    const bool chunkPending = talking && m_conversation.ChunkLength() > 0;
+    // A full read may have left more behind; a block goes on one byte per
+    // turn, the program's bytes a chunk per turn.
+    if (in.count == sizeof buffer || (txPending && !txHeld) || (chunkPending && !chunkHeld)) {
       lastWaitReady = false;
       continue;
     }
@@ -302,7 +340,8 @@ PortWorker::TransferEnd PortWorker::TransferLoop(int* lostError) {
     // Input flowing: let the next period's arrive, then read it (Stop,
     // RequestReopen and HandOver cut the pause short). A read that found
     // nothing, or a backlog, ends the gathering.
-    gathering = gathering && in.count > 0 && in.count < kBacklogRead && !fastInput && !txPending;
+    gathering = gathering && in.count > 0 && in.count < kBacklogRead && !fastInput && !txPending &&
+                !chunkPending;
     if (gathering) {
       lastWaitReady = false;
       backend.Sleep(m_nGatherMs.load(std::memory_order_relaxed));
@@ -317,7 +356,13 @@ PortWorker::TransferEnd PortWorker::TransferLoop(int* lostError) {
     // RequestReopen / HandOver / an abort wake us.
     const bool queueFull = txPending && txRecheckMs >= 0;
     nextRead = Clock::time_point{};
-    switch (device->Wait(txPending && txHeld && !queueFull, queueFull ? txRecheckMs : -1)) {
+    const bool wantWrite = (txPending && txHeld && !queueFull) || chunkPending;
+    const int timeoutMs = queueFull ? txRecheckMs : -1;
+    const WaitResult waited =
+        talking
+            ? m_conversation.Wait(*device, m_conversation.WantsDeviceInput(), wantWrite, timeoutMs)
+            : device->Wait(wantWrite, timeoutMs);
+    switch (waited) {
       case WaitResult::kReady:
         lastWaitReady = true;
         break;
@@ -384,6 +429,8 @@ PortWorker::TxOutcome PortWorker::TransmitOne(int* lostError) {
       ++pos;
       m_nTxPos.store(pos, std::memory_order_relaxed);
       m_nBytesWritten.fetch_add(1, std::memory_order_relaxed);
+      if (m_conversation.ShowSentData())
+        m_conversation.DeliverSent(block + pos - 1, 1, ReadTime::Now(), m_settings.Get());
       RepaintCounters();
       outcome = TxOutcome::kWritten;
     } else if (out.error != 0 && m_line.Backend().IsDeviceGone(out.error)) {
@@ -399,6 +446,44 @@ PortWorker::TxOutcome PortWorker::TransmitOne(int* lostError) {
     m_nTxPos.store(0, std::memory_order_relaxed);
   }
   return outcome;
+}
+
+PortWorker::TxOutcome PortWorker::WriteProgramChunk(int* lostError) {
+  SerialDevice& device = *m_line.Device();
+  // A device that would hold the worker is written once it has room.
+  if (!Conversation::DeviceWritable(device)) return TxOutcome::kHeld;
+  const IoResult out = device.Write(m_conversation.ChunkData(), m_conversation.ChunkLength());
+  if (out.count > 0) {
+    m_nBytesWritten.fetch_add(static_cast<std::int32_t>(out.count), std::memory_order_relaxed);
+    m_conversation.ChunkWritten(out.count, m_settings.Get());
+    RepaintCounters();
+    return TxOutcome::kWritten;
+  }
+  if (out.error != 0 && m_line.Backend().IsDeviceGone(out.error)) {
+    // The chunk stays for the device that comes back.
+    *lostError = out.error;
+    return TxOutcome::kLost;
+  }
+  return TxOutcome::kHeld;
+}
+
+void PortWorker::FollowProgramLine() {
+  ProgramLine line;
+  if (!m_conversation.TakeProgramLine(&line)) return;
+  m_programLine = line;
+  m_bProgramLineSet = true;
+  ApplyProgramLine();
+}
+
+// Only for this run: the record keeps what Port Settings say.
+void PortWorker::ApplyProgramLine() {
+  SerialDevice* device = m_line.Device();
+  if (!m_bProgramLineSet || device == nullptr) return;
+  DCB dcb = m_line.Dcb();
+  if (m_programLine.baudRate != 0) dcb.BaudRate = m_programLine.baudRate;
+  dcb.StopBits = m_programLine.stopBits;
+  // A frame the device refuses keeps the line as it was.
+  if (device->SetCommState(dcb)) m_pacing.SetLine(dcb);
 }
 
 void PortWorker::RepaintAll() {

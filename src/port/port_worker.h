@@ -6,12 +6,15 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "display/output_file.h"
 #include "display/repaint_sink.h"
 #include "display/screen_model.h"
+#include "port/conversation.h"
 #include "port/line_state.h"
 #include "port/output_pacing.h"
 #include "port/serial_line.h"
@@ -64,8 +67,28 @@ class PortWorker {
     m_pObserver.store(observer, std::memory_order_release);
   }
 
+  // Any thread: the tap, the second port and "Show sent data" as configured
+  // now; taken at the worker's next turn (or next open).
+  void SetConversation(const ConversationOptions& options) {
+    m_conversation.Configure(options);
+    m_line.Backend().Wake();
+  }
+  // Any thread: why the tap or the second port is not served; empty when they are.
+  std::string ConversationStatus() const { return m_conversation.Status(); }
+  // Before Start: told on the worker's thread when ConversationStatus() has
+  // a new reason; it must only hand the news on.
+  void SetConversationStatusListener(std::function<void()> listener) {
+    m_conversation.SetStatusListener(std::move(listener));
+  }
+  // Any thread: where the sent direction goes besides the second raw log
+  // (null: nowhere). It must outlive the worker.
+  void SetSentDataSink(SentDataSink* sink) { m_conversation.SetSentSink(sink); }
+
   // Before Start: where the raw log reports whether it writes.
-  void SetLogFailures(LogFailures* failures) { m_rawLog.SetReporter(failures, LogKind::kRaw); }
+  void SetLogFailures(LogFailures* failures) {
+    m_rawLog.SetReporter(failures, LogKind::kRaw);
+    m_conversation.SetLogFailures(failures);
+  }
 
   // The thread entry: runs the worker on app and returns its result.
   static int PortThreadProc(PortWorker* app);
@@ -103,6 +126,11 @@ class PortWorker {
   void DeliverReceived(const std::uint8_t* data, std::size_t length);
   void DrainPending(SerialDevice& device, std::uint8_t* buffer, std::size_t capacity);
   TxOutcome TransmitOne(int* lostError);
+  // The tap program's pending chunk, as far as the device takes it now.
+  TxOutcome WriteProgramChunk(int* lostError);
+  // The rate and stop bits the tap's program set, on the device for this run.
+  void FollowProgramLine();
+  void ApplyProgramLine();
   void ReportLoss(int error);
   void RepaintAll();
   void RepaintCounters();
@@ -117,6 +145,10 @@ class PortWorker {
   // Keeps the driver's output queue short, so counts follow the wire.
   OutputPacing m_pacing;
   OutputFile m_rawLog;
+  // The tap and the second port, served beside the device.
+  Conversation m_conversation{m_line.Backend()};
+  bool m_bProgramLineSet = false;
+  ProgramLine m_programLine;
   // Follows the device from each open to its close.
   LineState m_lineState;
   std::mutex m_csWorker;  // held by the worker for its whole run

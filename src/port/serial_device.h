@@ -86,6 +86,9 @@ class SerialDevice {
   // until the backend's Wake() is called, or until timeoutMs passed (negative:
   // no limit).
   virtual WaitResult Wait(bool wantWrite, int timeoutMs) = 0;
+  // The descriptor a poll waits on for this device's input and output, for a
+  // worker that waits on more than one source; -1 when there is none.
+  virtual int PollDescriptor() const { return -1; }
 
   // The modem lines and line errors. Besides the thread that reads and
   // writes, one other thread at a time may call these; WaitModemChange and
@@ -149,6 +152,11 @@ class SerialBackend {
 
   // Interrupts the current or next Wait/Sleep. Safe from any thread.
   virtual void Wake() = 0;
+  // The descriptor that Wake() makes readable, for a poll of several
+  // sources; -1 when there is none.
+  virtual int WakeDescriptor() const { return -1; }
+  // Consumes a wake-up seen on WakeDescriptor(); true when there was one.
+  virtual bool ConsumeWake() { return false; }
 };
 
 // The backend of the platform this program was built for.

@@ -40,6 +40,8 @@ class PseudoTerminal {
   bool ok() const { return m_master >= 0 && !m_slavePath.empty(); }
   const std::string& path() const { return m_slavePath; }
   int master() const { return m_master; }
+  // The near side as this test holds it: its settings are the device's.
+  int keeper() const { return m_keeper; }
 
   void CloseKeeper() {
     if (m_keeper >= 0) ::close(m_keeper);

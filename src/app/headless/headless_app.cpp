@@ -12,6 +12,7 @@
 #include "platform/error_text.h"
 #include "port/serial_line.h"
 #include "settings/config_file.h"
+#include "settings/qt/conversation_options_profile.h"
 #include "settings/qt/display_options_profile.h"
 #include "settings/qt/port_profile.h"
 
@@ -77,6 +78,21 @@ bool CHeadlessApp::InitInstance() {
   m_pWorker->SetGatherMs(m_Options.nPauseBreakMs == 0
                              ? kHeadlessGatherMs
                              : std::clamp(m_Options.nPauseBreakMs / 10, 1, kHeadlessGatherMs));
+  // The tap and the second port as the window has them; --tap takes the
+  // place of the profile's path. Why one is not served goes to stderr.
+  ConversationOptions conversation = LoadConversationOptions();
+  if (!m_strTapPath.empty()) conversation.strTapPath = m_strTapPath;
+  m_pModel->SetDirectionPrefixes(conversation.HasSentSource());
+  m_pWorker->SetConversation(conversation);
+  m_pWorker->SetConversationStatusListener([this] {
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          const std::string status = m_pWorker->ConversationStatus();
+          if (!status.empty()) m_out.PrintLine(status);
+        },
+        Qt::QueuedConnection);
+  });
   m_pWorker->Start();
   return true;
 }

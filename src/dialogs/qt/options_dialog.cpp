@@ -120,6 +120,7 @@ void COptionsDialog::CreateControls() {
   grid->addWidget(rotation, 2, 0);
   grid->addWidget(shown, 3, 0);
   grid->addLayout(buttons, 0, 1, 4, 1);
+  m_pGrid = grid;
 
   QWidget::setTabOrder(m_wndShowTimestamps, m_wndTimestampsInLog);
   QWidget::setTabOrder(m_wndTimestampsInLog, m_wndDatedTimestamps);
@@ -135,6 +136,19 @@ void COptionsDialog::CreateControls() {
 
   connect(m_wndOk, &QPushButton::clicked, this, &COptionsDialog::accept);
   connect(m_wndCancel, &QPushButton::clicked, this, &COptionsDialog::reject);
+}
+
+void COptionsDialog::AddGroup(QWidget* group) {
+  group->setParent(this);
+  m_pGrid->addWidget(group, m_pGrid->rowCount(), 0);
+  // Its controls, in the order they were made, come after the others.
+  QWidget* previous = m_wndTextLogLineEnds;
+  for (QWidget* child : group->findChildren<QWidget*>()) {
+    if ((child->focusPolicy() & Qt::TabFocus) == 0) continue;
+    QWidget::setTabOrder(previous, child);
+    previous = child;
+  }
+  QWidget::setTabOrder(previous, m_wndOk);
 }
 
 void COptionsDialog::OnInitDialog() {

@@ -11,6 +11,7 @@
 #include "settings/display_options.h"
 
 class QCheckBox;
+class QGridLayout;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
@@ -29,6 +30,10 @@ class COptionsDialog : public QDialog {
 
   // OK: takes the controls into the options; stays open on a bad pause.
   void accept() override;
+
+  // Another group of options below the others (the program's own groups
+  // that keep their options elsewhere); its owner reads it after OK.
+  void AddGroup(QWidget* group);
 
   QCheckBox* ShowTimestampsBox() const { return m_wndShowTimestamps; }
   QCheckBox* TimestampsInLogBox() const { return m_wndTimestampsInLog; }
@@ -62,6 +67,7 @@ class COptionsDialog : public QDialog {
   QCheckBox* m_wndTextLogLineEnds = nullptr;
   QPushButton* m_wndOk = nullptr;
   QPushButton* m_wndCancel = nullptr;
+  QGridLayout* m_pGrid = nullptr;
 };
 
 }  // namespace tarnwick

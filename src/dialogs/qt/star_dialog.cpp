@@ -21,6 +21,7 @@
 #include <string_view>
 
 #include "dialogs/port_settings_lists.h"
+#include "dialogs/qt/also_listen_on.h"
 #include "dialogs/qt/dialog_exchange.h"
 #include "dialogs/qt/file_chooser.h"
 #include "dialogs/qt/multi_line_check_box.h"
@@ -274,7 +275,21 @@ void CStarDialog::DoDataExchange(bool saveAndValidate) {
   ShowCheck(*m_pSaveToFile, s.bSaveRaw);
 }
 
+void CStarDialog::AddAlsoListenOn(std::string* portName) {
+  m_pAlsoListenOnName = portName;
+  m_pAlsoListenOn = CreateAlsoListenOnList(*portName, this);
+  auto* row = new QHBoxLayout;
+  row->addWidget(BuddyLabel(QStringLiteral("Also &listen on"), m_pAlsoListenOn, this));
+  row->addWidget(m_pAlsoListenOn);
+  row->addStretch(1);
+  // Below the groups and the port's device, above the capture box.
+  static_cast<QVBoxLayout*>(layout())->insertLayout(2, row);
+  setTabOrder(m_pDsrSensitivity, m_pAlsoListenOn);
+  setTabOrder(m_pAlsoListenOn, m_pSaveToFile);
+}
+
 void CStarDialog::accept() {
+  if (m_pAlsoListenOn != nullptr) *m_pAlsoListenOnName = AlsoListenOnChoice(*m_pAlsoListenOn);
   if (!CheckTypedFields()) return;
   const std::int32_t recordBaudIndex = m_pSettings->nBaudIndex;
   DoDataExchange(true);

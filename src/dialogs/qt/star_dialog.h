@@ -8,6 +8,7 @@
 #include <QString>
 #include <functional>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "platform/com_port_info.h"
@@ -45,6 +46,12 @@ class CStarDialog : public QDialog {
   // stored.
   void accept() override;
 
+  // Adds "Also listen on": a second port, receive only, kept outside the
+  // record. OK writes the choice ("COMn", or empty for none) to *portName,
+  // which must outlive the dialog.
+  void AddAlsoListenOn(std::string* portName);
+  QComboBox* AlsoListenOnList() const { return m_pAlsoListenOn; }
+
  private:
   void CreateControls();
   void OnInitDialog();
@@ -80,6 +87,8 @@ class CStarDialog : public QDialog {
   int m_nShownCom = 0;
   QPushButton* m_pOk = nullptr;
   QPushButton* m_pCancel = nullptr;
+  QComboBox* m_pAlsoListenOn = nullptr;
+  std::string* m_pAlsoListenOnName = nullptr;
 };
 
 }  // namespace tarnwick

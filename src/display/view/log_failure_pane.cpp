@@ -31,8 +31,9 @@ LogFailurePane::~LogFailurePane() {
 QString LogFailurePane::Text(const std::vector<LogFailures::Failure>& failures) {
   QStringList parts;
   for (const LogFailures::Failure& failure : failures) {
-    const QString log =
-        failure.kind == LogKind::kRaw ? QStringLiteral("raw log") : QStringLiteral("text log");
+    const QString log = failure.kind == LogKind::kRaw    ? QStringLiteral("raw log")
+                        : failure.kind == LogKind::kSent ? QStringLiteral("sent raw log")
+                                                         : QStringLiteral("text log");
     if (failure.path.empty()) {
       parts << QStringLiteral("Cannot write the %1: no file is chosen").arg(log);
       continue;

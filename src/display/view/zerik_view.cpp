@@ -133,7 +133,7 @@ void CZerikView::paintEvent(QPaintEvent* event) {
 bool CZerikView::ShownState::operator==(const ShownState& other) const {
   return generation == other.generation && header == other.header &&
          std::memcmp(&font, &other.font, sizeof font) == 0 && text == other.text &&
-         background == other.background && timestamps == other.timestamps &&
+         background == other.background && sent == other.sent && timestamps == other.timestamps &&
          stampStyle == other.stampStyle && textBeside == other.textBeside;
 }
 
@@ -144,10 +144,17 @@ CZerikView::ShownState CZerikView::CurrentState() const {
   state.font = m_pSettings->lfFont;
   state.text = m_pSettings->crText;
   state.background = m_pSettings->crBackground;
+  state.sent = m_crSent;
   state.timestamps = m_host.Options().bShowTimestamps;
   state.stampStyle = m_host.Options().timestampStyle;
   state.textBeside = m_host.Options().bTextBesideUnits;
   return state;
+}
+
+void CZerikView::SetConversation(bool sentSource, COLORREF sentColour) {
+  m_model.SetDirectionPrefixes(sentSource);
+  m_crSent = sentColour;
+  InvalidateAll();
 }
 
 void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
@@ -175,12 +182,21 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
   // With cells a row also says how far right its ink may reach; a row drawn
   // as text may reach anywhere.
   int contentRight = 0;
-  const auto drawRow = [&](int x, int top, std::string_view bytes) {
+  // Sent lines: their own colour and cells, made ready at the first one.
+  const QColor textColour = painter.pen().color();
+  const QColor sentColour = ColorFromColorRef(m_crSent);
+  std::optional<bool> sentCells;
+  const auto drawRow = [&](int x, int top, std::string_view bytes, bool sent) {
+    const QColor& colour = sent ? sentColour : textColour;
+    if (painter.pen().color() != colour) painter.setPen(colour);
     if (!cells) {
       painter.drawText(QPoint(x, top + ascent), FromBytes(bytes));
       return;
     }
-    const bool fromCells = m_cells.CanDraw(bytes);
+    if (sent && !sentCells)
+      sentCells = m_sentCells.Prepare(font, sentColour, background, h, ascent, painter);
+    CellTextPainter& rowCells = sent ? m_sentCells : m_cells;
+    const bool fromCells = (!sent || *sentCells) && rowCells.CanDraw(bytes);
     // A character drawn over the cells may spill into the next cell.
     const long long right =
         fromCells ? x + (static_cast<long long>(bytes.size()) + 1) * cellAdvance : INT_MAX;
@@ -205,8 +221,8 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
     if (rightEdge <= row.right()) {
       painter.fillRect(QRect(rightEdge, top, row.right() + 1 - rightEdge, h), background);
     }
-    m_cells.Draw(painter, x, top, bytes, static_cast<std::size_t>(first),
-                 static_cast<std::size_t>(last));
+    rowCells.Draw(painter, x, top, bytes, static_cast<std::size_t>(first),
+                  static_cast<std::size_t>(last));
   };
 
   m_drawing.header = HeaderBytes();
@@ -214,9 +230,10 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
   m_drawing.text = m_pSettings->crText;
   m_drawing.background = m_pSettings->crBackground;
   m_drawing.timestamps = m_host.Options().bShowTimestamps;
+  m_drawing.sent = m_crSent;
   m_drawing.stampStyle = m_host.Options().timestampStyle;
   m_drawing.textBeside = m_host.Options().bTextBesideUnits;
-  drawRow(0, 0, m_drawing.header);
+  drawRow(0, 0, m_drawing.header, false);
 
   const auto measure = [&](const QString& text) {
     return m_measure ? m_measure(metrics, text)
@@ -275,6 +292,7 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
         const std::size_t index = row.nIndex;
         const std::string_view line = row.text;
         const LineTime time = row.time;
+        const bool sent = row.direction == LineDirection::kSent;
         const int y = static_cast<int>(
             std::min<long long>((static_cast<long long>(index) + 1) * h, INT_MAX / 2));
         const bool rowVisible =
@@ -283,7 +301,7 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
         if (!rowVisible) return;
         ++m_nRowsDrawn;
         if (line.size() <= kLongLineBytes) {
-          drawRow(textLeft, y, line);
+          drawRow(textLeft, y, line, sent);
         } else {
           // A long line: only its visible stretch is shaped and drawn.
           const std::size_t first =
@@ -294,7 +312,7 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
                                           static_cast<std::size_t>(visible.width() / advance + 3))
                   : 0;
           drawRow(textLeft + static_cast<int>(first) * advance, y,
-                  line.substr(std::min(first, line.size()), count));
+                  line.substr(std::min(first, line.size()), count), sent);
         }
         // Over the row's background, which the row's drawing filled.
         m_gutter.Draw(painter, 10, y, ascent, time);

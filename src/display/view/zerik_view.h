@@ -72,6 +72,10 @@ class CZerikView : public QAbstractScrollArea, public RepaintSink {
   QSize ScrollSize() const { return m_scrollSize; }
 
   ScreenModel& Model() { return m_model; }
+  // The sent direction: whether a source of it is configured (Copy All and
+  // the text log then mark each line's direction) and the colour sent lines
+  // are drawn in. Repaints.
+  void SetConversation(bool sentSource, COLORREF sentColour);
   // Lines the last OnDraw drew: those in sight, whatever the history.
   std::size_t RowsDrawn() const { return m_nRowsDrawn; }
 
@@ -120,6 +124,7 @@ class CZerikView : public QAbstractScrollArea, public RepaintSink {
     LOGFONT font{};
     COLORREF text = 0;
     COLORREF background = 0;
+    COLORREF sent = 0;
     bool timestamps = false;  // the gutter with the lines' arrival times
     TimestampStyle stampStyle = TimestampStyle::kTime;
     bool textBeside = false;  // the characters beside number units
@@ -147,6 +152,9 @@ class CZerikView : public QAbstractScrollArea, public RepaintSink {
   mutable LOGFONT m_fontBuiltFrom{};
   mutable bool m_bFontBuilt = false;
   CellTextPainter m_cells;
+  // Sent lines' cells, prepared once the first sent line is drawn.
+  CellTextPainter m_sentCells;
+  COLORREF m_crSent = 0;
 
   // Repaint requests waiting for the next frame, in document coordinates.
   std::mutex m_csRepaint;

@@ -1,0 +1,12 @@
+// Windows has no pseudo-terminal a serial program could open as a COM port.
+#include "port/program_tap.h"
+
+namespace tarnwick {
+
+std::unique_ptr<ProgramTap> OpenProgramTap(const std::string& path, const DCB&,
+                                           std::string* error) {
+  *error = "Cannot offer the port at " + path + ": not available on this system.";
+  return nullptr;
+}
+
+}  // namespace tarnwick

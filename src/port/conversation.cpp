@@ -1,0 +1,266 @@
+#include "port/conversation.h"
+
+#include <algorithm>
+#include <cstring>
+
+#ifndef _WIN32
+#include <poll.h>
+
+#include <cerrno>
+#endif
+
+namespace tarnwick {
+namespace {
+
+// How often a second port that is missing or lost is looked for.
+constexpr int kSecondRetryMs = 500;
+// The longest wait where a source has no descriptor to poll: each is then
+// looked at this often.
+constexpr int kUnpolledMs = 10;
+constexpr std::size_t kSecondReadChunk = 16 * 1024;
+
+// About 20 ms of line time per chunk of the program's bytes: a Send data
+// block waits at most that long for its next byte, and a chunk never blocks
+// the worker long; the largest chunk keeps the turns few at high rates.
+std::size_t ChunkFor(std::uint32_t baud) { return std::clamp<std::size_t>(baud / 500, 64, 4096); }
+
+}  // namespace
+
+std::string SentLogPath(std::string_view rawPath) {
+  const std::size_t slash = rawPath.find_last_of("/\\");
+  const std::size_t nameStart = slash == std::string_view::npos ? 0 : slash + 1;
+  const std::size_t dot = rawPath.rfind('.');
+  // A dot that starts the name ("./.hidden") is no extension.
+  if (dot == std::string_view::npos || dot <= nameStart) return std::string(rawPath) + ".sent";
+  return std::string(rawPath.substr(0, dot)) + ".sent" + std::string(rawPath.substr(dot));
+}
+
+Conversation::~Conversation() = default;
+
+void Conversation::Configure(const ConversationOptions& options) {
+  std::lock_guard<std::mutex> lock(m_csConfig);
+  m_configured = options;
+  m_nConfigured.fetch_add(1, std::memory_order_release);
+}
+
+void Conversation::Close() {
+  m_pTap.reset();
+  m_pSecond.reset();
+  m_bSecondWanted = false;
+  m_toProgram.clear();
+  m_nToProgramPos = 0;
+  m_fromProgram.clear();
+  m_nChunkPos = 0;
+  m_options = {};
+  m_nTaken = 0;  // taken again at the next Sync
+}
+
+bool Conversation::DeviceWritable(SerialDevice& device) {
+#ifndef _WIN32
+  if (const int fd = device.PollDescriptor(); fd >= 0) {
+    struct pollfd p {
+      fd, POLLOUT, 0
+    };
+    return ::poll(&p, 1, 0) > 0 && (p.revents & POLLOUT);
+  }
+#endif
+  (void)device;
+  return true;
+}
+
+std::string Conversation::Status() const {
+  std::lock_guard<std::mutex> lock(m_csConfig);
+  return m_strStatus;
+}
+
+void Conversation::SetStatus(std::string text) {
+  {
+    std::lock_guard<std::mutex> lock(m_csConfig);
+    if (text == m_strStatus) return;
+    m_strStatus = std::move(text);
+    if (m_strStatus.empty()) return;
+  }
+  if (m_statusChanged) m_statusChanged();
+}
+
+bool Conversation::Sync(const DCB& dcb) {
+  ConversationOptions options;
+  {
+    std::lock_guard<std::mutex> lock(m_csConfig);
+    if (m_nConfigured.load() == m_nTaken && std::memcmp(&dcb, &m_dcb, sizeof dcb) == 0)
+      return false;
+    options = m_configured;
+    m_nTaken = m_nConfigured.load();
+  }
+  const bool tapMoved = options.strTapPath != m_options.strTapPath;
+  const bool secondMoved = options.strAlsoListenOn != m_options.strAlsoListenOn ||
+                           std::memcmp(&dcb, &m_dcb, sizeof dcb) != 0;
+  m_options = options;
+  m_dcb = dcb;
+  m_nChunk = ChunkFor(dcb.BaudRate);
+  if (tapMoved || (!m_pTap && !m_strTapError.empty())) {
+    m_pTap.reset();  // removes the old link
+    m_toProgram.clear();
+    m_nToProgramPos = 0;
+    m_strTapError.clear();
+    if (!m_options.strTapPath.empty())
+      m_pTap = OpenProgramTap(m_options.strTapPath, dcb, &m_strTapError);
+  }
+  if (secondMoved) {
+    m_pSecond.reset();
+    m_strSecondError.clear();
+    m_bSecondWanted = !m_options.strAlsoListenOn.empty();
+    if (m_bSecondWanted) OpenSecond(dcb);
+  }
+  SetStatus(m_strTapError.empty()      ? m_strSecondError
+            : m_strSecondError.empty() ? m_strTapError
+                                       : m_strTapError + "\n" + m_strSecondError);
+  return true;
+}
+
+void Conversation::OpenSecond(const DCB& dcb) {
+  m_lastSecondTry = std::chrono::steady_clock::now();
+  int error = 0;
+  std::unique_ptr<SerialDevice> device = m_backend.Open(m_options.strAlsoListenOn, &error);
+  if (device && !device->SetCommState(dcb)) error = device->LastError(), device.reset();
+  COMMTIMEOUTS timeouts{};
+  timeouts.ReadIntervalTimeout = 0xFFFFFFFF;
+  if (device && !device->SetCommTimeouts(timeouts)) error = device->LastError(), device.reset();
+  m_pSecond = std::move(device);
+  const std::string before = m_strSecondError;
+  m_strSecondError = m_pSecond ? std::string()
+                               : "Also listen on " + m_options.strAlsoListenOn +
+                                     ": Open Port FAILED !" + m_backend.ErrorText(error);
+  if (m_strSecondError != before)
+    SetStatus(m_strTapError.empty() ? m_strSecondError : m_strTapError + "\n" + m_strSecondError);
+}
+
+void Conversation::FromDevice(const std::uint8_t* data, std::size_t length) {
+  if (!m_pTap) return;
+  // A program that opened the tap before these bytes were read gets them.
+  m_pTap->TakeEvents();
+  if (!m_pTap->ProgramPresent()) {
+    m_toProgram.clear();
+    m_nToProgramPos = 0;
+    return;
+  }
+  if (Queued() == 0) {
+    m_toProgram.clear();
+    m_nToProgramPos = 0;
+    const IoResult out = m_pTap->Write(data, length);
+    data += out.count;
+    length -= out.count;
+  }
+  m_toProgram.insert(m_toProgram.end(), data, data + length);
+}
+
+void Conversation::FlushToProgram() {
+  if (Queued() == 0) return;
+  const IoResult out = m_pTap->Write(m_toProgram.data() + m_nToProgramPos, Queued());
+  m_nToProgramPos += out.count;
+  if (Queued() == 0) {
+    m_toProgram.clear();
+    m_nToProgramPos = 0;
+  }
+}
+
+bool Conversation::Serve(const SETTINGS& settings) {
+  bool moved = false;
+  if (m_pSecond) {
+    std::uint8_t buffer[kSecondReadChunk];
+    const IoResult in = m_pSecond->Read(buffer, sizeof buffer);
+    if (in.count > 0) {
+      DeliverSent(buffer, in.count, ReadTime::Now(), settings);
+      moved = true;
+    } else if (in.error != 0 && m_backend.IsDeviceGone(in.error)) {
+      m_pSecond.reset();  // looked for again every kSecondRetryMs
+      m_strSecondError = "Also listen on " + m_options.strAlsoListenOn + ": Port LOST !" +
+                         m_backend.ErrorText(in.error);
+      SetStatus(m_strTapError.empty() ? m_strSecondError : m_strTapError + "\n" + m_strSecondError);
+    }
+  } else if (m_bSecondWanted) {
+    if (std::chrono::steady_clock::now() - m_lastSecondTry >=
+        std::chrono::milliseconds(kSecondRetryMs))
+      OpenSecond(m_dcb);
+  }
+  if (m_pTap) {
+    m_pTap->TakeEvents();
+    if (!m_pTap->ProgramPresent()) {
+      m_toProgram.clear();
+      m_nToProgramPos = 0;
+    }
+    const std::size_t before = Queued();
+    FlushToProgram();
+    moved = moved || Queued() != before;
+    if (ChunkLength() == 0) {
+      m_fromProgram.resize(m_nChunk);
+      m_nChunkPos = 0;
+      const IoResult in = m_pTap->Read(m_fromProgram.data(), m_fromProgram.size());
+      m_fromProgram.resize(in.count);
+      moved = moved || in.count > 0;
+    }
+  }
+  return moved;
+}
+
+void Conversation::ChunkWritten(std::size_t count, const SETTINGS& settings) {
+  if (count == 0) return;
+  DeliverSent(ChunkData(), count, ReadTime::Now(), settings);
+  m_nChunkPos += count;
+}
+
+void Conversation::DeliverSent(const std::uint8_t* data, std::size_t length, const ReadTime& time,
+                               const SETTINGS& settings) {
+  if (settings.bSaveRaw != 0) {
+    const std::size_t rawLength = strnlen(settings.szRawFile, sizeof settings.szRawFile);
+    const std::string_view raw(settings.szRawFile, rawLength);
+    if (raw != m_strRawPath) {
+      m_strRawPath = raw;
+      m_strSentPath = SentLogPath(raw);
+    }
+    m_sentLog.Append(std::string_view(m_strSentPath), data, length);
+  } else if (m_sentLog.IsOpen()) {
+    m_sentLog.Close();
+  }
+  if (m_toScreen) m_toScreen(data, length, time);
+  if (SentDataSink* sink = m_pSink.load(std::memory_order_acquire))
+    sink->OnSent(data, length, time);
+}
+
+WaitResult Conversation::Wait(SerialDevice& device, bool wantRead, bool wantWrite, int timeoutMs) {
+  if (m_bSecondWanted && !m_pSecond)
+    timeoutMs = timeoutMs < 0 ? kSecondRetryMs : std::min(timeoutMs, kSecondRetryMs);
+#ifndef _WIN32
+  const int deviceFd = device.PollDescriptor();
+  const int wakeFd = m_backend.WakeDescriptor();
+  const int secondFd = m_pSecond ? m_pSecond->PollDescriptor() : -1;
+  if (deviceFd >= 0 && wakeFd >= 0 && (!m_pSecond || secondFd >= 0)) {
+    struct pollfd fds[5];
+    nfds_t count = 0;
+    auto add = [&](int fd, short events) { fds[count++] = {fd, events, 0}; };
+    add(wakeFd, POLLIN);
+    add(deviceFd, static_cast<short>((wantRead ? POLLIN : 0) | (wantWrite ? POLLOUT : 0)));
+    if (m_pTap) {
+      // The program's next chunk is read once the last one went.
+      add(m_pTap->Descriptor(),
+          static_cast<short>((ChunkLength() == 0 ? POLLIN : 0) | (Queued() > 0 ? POLLOUT : 0)));
+      if (m_pTap->EventDescriptor() >= 0) add(m_pTap->EventDescriptor(), POLLIN);
+    }
+    if (m_pSecond) add(secondFd, POLLIN);
+    for (;;) {
+      const int ready = ::poll(fds, count, timeoutMs);
+      if (ready < 0 && errno == EINTR) continue;
+      if (ready <= 0) return WaitResult::kTimeout;
+      if ((fds[0].revents & POLLIN) && m_backend.ConsumeWake()) return WaitResult::kWoken;
+      if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) return WaitResult::kHangUp;
+      // Whatever else is ready is looked at in the next turn.
+      return WaitResult::kReady;
+    }
+  }
+#endif
+  // A source without a descriptor: each is looked at every kUnpolledMs.
+  if (!wantRead) return m_backend.Sleep(kUnpolledMs);
+  return device.Wait(wantWrite, timeoutMs < 0 ? kUnpolledMs : std::min(timeoutMs, kUnpolledMs));
+}
+
+}  // namespace tarnwick

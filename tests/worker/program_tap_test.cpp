@@ -1,0 +1,255 @@
+// The tap end to end: a program on the tap's path and a device on a
+// pseudo-terminal talk through the worker, both ways at once.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <random>
+#include <thread>
+
+#include "display/screen_model.h"
+#include "port/conversation.h"
+#include "port/port_worker.h"
+#include "support/pseudo_terminal.h"
+#include "support/temp_dir.h"
+#include "worker/worker_rig.h"
+
+namespace tarnwick::testing {
+namespace {
+
+std::vector<std::uint8_t> RandomBytes(std::size_t count, unsigned seed) {
+  std::mt19937 random(seed);
+  std::vector<std::uint8_t> bytes(count);
+  for (auto& b : bytes) b = static_cast<std::uint8_t>(random());
+  return bytes;
+}
+
+// Writes out and reads until expected bytes came back on fd, both at once,
+// as a program that streams does; gives up after 120 s.
+std::vector<std::uint8_t> Exchange(int fd, const std::vector<std::uint8_t>& out,
+                                   std::size_t expected) {
+  std::vector<std::uint8_t> in;
+  std::size_t sent = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+  while ((sent < out.size() || in.size() < expected) &&
+         std::chrono::steady_clock::now() < deadline) {
+    struct pollfd p {
+      fd, static_cast<short>(POLLIN | (sent < out.size() ? POLLOUT : 0)), 0
+    };
+    if (::poll(&p, 1, 100) <= 0) continue;
+    if (p.revents & POLLIN) {
+      std::uint8_t buffer[8192];
+      const ssize_t n = ::read(fd, buffer, sizeof buffer);
+      if (n > 0) in.insert(in.end(), buffer, buffer + n);
+    }
+    if ((p.revents & POLLOUT) && sent < out.size()) {
+      const ssize_t n =
+          ::write(fd, out.data() + sent, std::min<std::size_t>(4096, out.size() - sent));
+      if (n > 0) sent += static_cast<std::size_t>(n);
+    }
+  }
+  return in;
+}
+
+class ProgramTap : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(m_device.ok());
+    ::setenv("TARNWICK_COM1", m_device.path().c_str(), 1);
+    m_settings.bSaveRaw = 1;
+    std::strcpy(m_settings.szRawFile, m_dir.File("raw.bin").c_str());
+    m_live.Publish();
+    ConversationOptions options;
+    options.strTapPath = m_tapPath;
+    m_worker.SetConversation(options);
+    m_worker.Start();
+    ASSERT_TRUE(Eventually([&] { return m_worker.m_bPortOpen.load(); }));
+    ASSERT_TRUE(Eventually([&] { return std::filesystem::is_symlink(m_tapPath); }))
+        << m_worker.ConversationStatus();
+  }
+  void TearDown() override { ::unsetenv("TARNWICK_COM1"); }
+
+  int OpenProgram() { return ::open(m_tapPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK); }
+
+  TempDir m_dir;
+  std::string m_tapPath = m_dir.File("tap");
+  PseudoTerminal m_device;
+  SETTINGS m_settings = DefaultSettings();
+  LiveSettings m_live{m_settings};
+  std::unique_ptr<SerialBackend> m_backend = CreatePlatformSerialBackend();
+  PortWorker m_worker{m_live, *m_backend, nullptr, nullptr};
+};
+
+TEST_F(ProgramTap, CarriesAMebibyteEachWayAtOnceAndLogsBoth) {
+  const int program = OpenProgram();
+  ASSERT_GE(program, 0);
+  const auto fromDevice = RandomBytes(1 << 20, 1);
+  const auto fromProgram = RandomBytes(1 << 20, 2);
+  std::vector<std::uint8_t> atProgram;
+  std::thread programSide([&] { atProgram = Exchange(program, fromProgram, fromDevice.size()); });
+  const auto atDevice = Exchange(m_device.master(), fromDevice, fromProgram.size());
+  programSide.join();
+  ::close(program);
+
+  EXPECT_TRUE(atProgram == fromDevice) << atProgram.size() << " bytes reached the program";
+  EXPECT_TRUE(atDevice == fromProgram) << atDevice.size() << " bytes reached the device";
+  // The counters follow the device's write and read by a moment.
+  EXPECT_TRUE(Eventually([&] { return m_worker.m_nBytesWritten.load() == 1 << 20; }));
+  EXPECT_TRUE(Eventually([&] { return m_worker.m_nBytesRead.load() == 1 << 20; }));
+  m_worker.Stop();
+  const auto raw = ReadBytes(m_dir.File("raw.bin"));
+  const auto sent = ReadBytes(m_dir.File("raw.sent.bin"));
+  EXPECT_TRUE(std::equal(raw.begin(), raw.end(), fromDevice.begin(), fromDevice.end()));
+  EXPECT_TRUE(std::equal(sent.begin(), sent.end(), fromProgram.begin(), fromProgram.end()));
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(m_tapPath)))
+      << "the link goes with the worker";
+}
+
+// Between two programs the device speaks: the bytes are logged, and the next
+// program starts with what comes after it opened. Its rate and stop bits
+// reach the device.
+TEST_F(ProgramTap, NextProgramGetsNothingOldAndItsRateReachesTheDevice) {
+  int program = OpenProgram();
+  ASSERT_GE(program, 0);
+  ::close(program);
+  ASSERT_TRUE(m_device.Write(std::string("old")));
+  ASSERT_TRUE(Eventually([&] { return m_worker.m_nBytesRead.load() == 3; }));
+
+  program = OpenProgram();
+  ASSERT_GE(program, 0);
+  struct termios tio;
+  ASSERT_EQ(::tcgetattr(program, &tio), 0);
+  ::cfsetspeed(&tio, B115200);
+  tio.c_cflag |= CSTOPB;
+  ASSERT_EQ(::tcsetattr(program, TCSANOW, &tio), 0);
+  ASSERT_TRUE(m_device.Write(std::string("new")));
+  EXPECT_EQ(Exchange(program, {'h', 'i'}, 3), (std::vector<std::uint8_t>{'n', 'e', 'w'}));
+  EXPECT_EQ(m_device.Read(2, 5000), (std::vector<std::uint8_t>{'h', 'i'}));
+  ::close(program);
+
+  struct termios device;
+  ASSERT_EQ(::tcgetattr(m_device.keeper(), &device), 0);
+  EXPECT_EQ(::cfgetospeed(&device), static_cast<speed_t>(B115200));
+  EXPECT_TRUE(device.c_cflag & CSTOPB);
+  m_worker.Stop();
+  EXPECT_EQ(ReadBytes(m_dir.File("raw.bin")),
+            (std::vector<unsigned char>{'o', 'l', 'd', 'n', 'e', 'w'}));
+}
+
+// Sent-direction bytes as the sink hears them, on the worker's thread.
+class SentRecorder : public SentDataSink {
+ public:
+  void OnSent(const std::uint8_t* data, std::size_t length, const ReadTime&) override {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_text.append(reinterpret_cast<const char*>(data), length);
+  }
+  std::string Text() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_text;
+  }
+
+ private:
+  mutable std::mutex m_mutex;
+  std::string m_text;
+};
+
+// A hardware tap: the second port's bytes are the sent direction, on the
+// screen in the order the two ports were read; what Send data writes joins
+// them when shown.
+TEST(SecondPort, ItsBytesAndShownSendsAreTheSentDirectionInReadOrder) {
+  PseudoTerminal device, second;
+  ASSERT_TRUE(device.ok() && second.ok());
+  TempDir dir;
+  ::setenv("TARNWICK_COM1", device.path().c_str(), 1);
+  ::setenv("TARNWICK_COM2", second.path().c_str(), 1);
+  SETTINGS settings = DefaultSettings();
+  settings.nUnitFormatIndex = kFormatText;
+  settings.nColumns = 0;  // a CR ends a line
+  settings.bSaveRaw = 1;
+  std::strcpy(settings.szRawFile, dir.File("raw").c_str());
+  LiveSettings live{settings};
+  ScreenModel model{live, nullptr};
+  auto backend = CreatePlatformSerialBackend();
+  SentRecorder recorder;
+  PortWorker worker{live, *backend, &model, nullptr};
+  worker.SetSentDataSink(&recorder);
+  ConversationOptions options;
+  options.strAlsoListenOn = "COM2";
+  options.bShowSentData = true;
+  worker.SetConversation(options);
+  worker.Start();
+  ASSERT_TRUE(Eventually([&] { return worker.m_bPortOpen.load(); }));
+
+  const auto shown = [&] {
+    std::string text;
+    const auto lines = model.Lines();
+    const auto directions = model.LineDirections();
+    for (std::size_t i = 0; i < lines.size(); ++i)
+      text += (directions[i] == LineDirection::kSent ? ">" : "<") + lines[i] + "|";
+    return text;
+  };
+  const struct {
+    PseudoTerminal* port;
+    const char* bytes;
+    const char* screen;  // the screen after the step
+  } steps[] = {{&second, "AT\r", ">AT|"},
+               {&device, "OK\r", ">AT|<OK|"},
+               {&second, "AT+X", ">AT|<OK|>AT+X|"},
+               {&device, "ERR", ">AT|<OK|>AT+X|<ERR|"}};
+  for (const auto& step : steps) {
+    ASSERT_TRUE(step.port->Write(std::string(step.bytes)));
+    ASSERT_TRUE(Eventually([&] { return shown() == step.screen; })) << shown();
+  }
+  const std::uint8_t block[] = {'h', 'i'};
+  worker.HandOver(block, 2);
+  ASSERT_TRUE(Eventually([&] { return shown() == ">AT|<OK|>AT+X|<ERR|>hi|"; })) << shown();
+  worker.Stop();
+  ::unsetenv("TARNWICK_COM1");
+  ::unsetenv("TARNWICK_COM2");
+  const std::string sent = "AT\rAT+Xhi";
+  EXPECT_EQ(recorder.Text(), sent);
+  EXPECT_EQ(ReadBytes(dir.File("raw")),
+            (std::vector<unsigned char>{'O', 'K', '\r', 'E', 'R', 'R'}));
+  EXPECT_EQ(ReadBytes(dir.File("raw.sent")), std::vector<unsigned char>(sent.begin(), sent.end()));
+}
+
+// Whatever is at the path already stays as it was, and the reason is given.
+TEST(ProgramTapPath, AnythingThatExistsIsRefusedAndLeftAlone) {
+  TempDir dir;
+  const std::string path = dir.File("tap");
+  const struct {
+    const char* what;
+    void (*make)(const std::string&, const TempDir&);
+  } cases[] = {
+      {"a file", [](const std::string& p, const TempDir&) { std::ofstream(p) << "keep"; }},
+      {"a directory",
+       [](const std::string& p, const TempDir&) { std::filesystem::create_directory(p); }},
+      {"a link elsewhere",
+       [](const std::string& p, const TempDir& d) {
+         std::filesystem::create_symlink(d.File("x"), p);
+       }},
+  };
+  DCB dcb{};
+  dcb.BaudRate = 9600;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(path);
+    c.make(path, dir);
+    const auto before = std::filesystem::symlink_status(path).type();
+    std::string error;
+    EXPECT_EQ(OpenProgramTap(path, dcb, &error), nullptr);
+    EXPECT_EQ(error, "Cannot offer the port at " + path +
+                         ": it exists already. Remove it or choose another path.");
+    EXPECT_EQ(std::filesystem::symlink_status(path).type(), before);
+  }
+}
+
+}  // namespace
+}  // namespace tarnwick::testing
