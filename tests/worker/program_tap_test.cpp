@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
-#include <random>
 #include <thread>
 
 #include "display/screen_model.h"
@@ -23,13 +22,6 @@
 
 namespace tarnwick::testing {
 namespace {
-
-std::vector<std::uint8_t> RandomBytes(std::size_t count, unsigned seed) {
-  std::mt19937 random(seed);
-  std::vector<std::uint8_t> bytes(count);
-  for (auto& b : bytes) b = static_cast<std::uint8_t>(random());
-  return bytes;
-}
 
 // Writes out and reads until expected bytes came back on fd, both at once,
 // as a program that streams does; gives up after 120 s.
