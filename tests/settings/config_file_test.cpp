@@ -11,7 +11,6 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
-#include <random>
 
 #include "support/recording_message_boxes.h"
 #include "support/temp_dir.h"
@@ -22,6 +21,7 @@
 namespace tarnwick {
 namespace {
 
+using testing::RandomBytes;
 using testing::ReadBytes;
 using testing::RecordingMessageBoxes;
 #ifndef _WIN32
@@ -30,13 +30,6 @@ using testing::RunUnprivileged;
 #endif
 using testing::TempDir;
 using testing::WriteBytes;
-
-std::vector<unsigned char> RandomBytes(std::size_t n, unsigned seed) {
-  std::mt19937 rng(seed);
-  std::vector<unsigned char> bytes(n);
-  for (auto& b : bytes) b = static_cast<unsigned char>(rng());
-  return bytes;
-}
 
 std::vector<unsigned char> BytesOf(const SETTINGS& s) {
   const auto* p = reinterpret_cast<const unsigned char*>(&s);

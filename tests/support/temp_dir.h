@@ -51,4 +51,12 @@ inline void WriteBytes(const std::string& path, const std::vector<unsigned char>
             static_cast<std::streamsize>(bytes.size()));
 }
 
+// The same bytes on every run for one seed: any value, no pattern a format would favour.
+inline std::vector<unsigned char> RandomBytes(std::size_t count, unsigned seed) {
+  std::mt19937 random(seed);
+  std::vector<unsigned char> bytes(count);
+  for (auto& byte : bytes) byte = static_cast<unsigned char>(random());
+  return bytes;
+}
+
 }  // namespace tarnwick::testing

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -11,25 +10,18 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
-#include <random>
 #include <thread>
 
 #include "display/screen_model.h"
 #include "port/conversation.h"
 #include "port/port_worker.h"
+#include "port/scoped_env.h"
 #include "support/pseudo_terminal.h"
 #include "support/temp_dir.h"
 #include "worker/worker_rig.h"
 
 namespace tarnwick::testing {
 namespace {
-
-std::vector<std::uint8_t> RandomBytes(std::size_t count, unsigned seed) {
-  std::mt19937 random(seed);
-  std::vector<std::uint8_t> bytes(count);
-  for (auto& b : bytes) b = static_cast<std::uint8_t>(random());
-  return bytes;
-}
 
 // Writes out and reads until expected bytes came back on fd, both at once,
 // as a program that streams does; gives up after 120 s.
@@ -62,7 +54,6 @@ class ProgramTap : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(m_device.ok());
-    ::setenv("TARNWICK_COM1", m_device.path().c_str(), 1);
     m_settings.bSaveRaw = 1;
     std::strcpy(m_settings.szRawFile, m_dir.File("raw.bin").c_str());
     m_live.Publish();
@@ -74,13 +65,13 @@ class ProgramTap : public ::testing::Test {
     ASSERT_TRUE(Eventually([&] { return std::filesystem::is_symlink(m_tapPath); }))
         << m_worker.ConversationStatus();
   }
-  void TearDown() override { ::unsetenv("TARNWICK_COM1"); }
 
   int OpenProgram() { return ::open(m_tapPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK); }
 
   TempDir m_dir;
   std::string m_tapPath = m_dir.File("tap");
   PseudoTerminal m_device;
+  ScopedEnv m_com1{"TARNWICK_COM1", m_device.path()};
   SETTINGS m_settings = DefaultSettings();
   LiveSettings m_live{m_settings};
   std::unique_ptr<SerialBackend> m_backend = CreatePlatformSerialBackend();
@@ -167,8 +158,7 @@ TEST(SecondPort, ItsBytesAndShownSendsAreTheSentDirectionInReadOrder) {
   PseudoTerminal device, second;
   ASSERT_TRUE(device.ok() && second.ok());
   TempDir dir;
-  ::setenv("TARNWICK_COM1", device.path().c_str(), 1);
-  ::setenv("TARNWICK_COM2", second.path().c_str(), 1);
+  ScopedEnv com1("TARNWICK_COM1", device.path()), com2("TARNWICK_COM2", second.path());
   SETTINGS settings = DefaultSettings();
   settings.nUnitFormatIndex = kFormatText;
   settings.nColumns = 0;  // a CR ends a line
@@ -211,8 +201,6 @@ TEST(SecondPort, ItsBytesAndShownSendsAreTheSentDirectionInReadOrder) {
   worker.HandOver(block, 2);
   ASSERT_TRUE(Eventually([&] { return shown() == ">AT|<OK|>AT+X|<ERR|>hi|"; })) << shown();
   worker.Stop();
-  ::unsetenv("TARNWICK_COM1");
-  ::unsetenv("TARNWICK_COM2");
   const std::string sent = "AT\rAT+Xhi";
   EXPECT_EQ(recorder.Text(), sent);
   EXPECT_EQ(ReadBytes(dir.File("raw")),

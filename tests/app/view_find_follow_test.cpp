@@ -1,6 +1,8 @@
-// Find and selection in the running window: Ctrl+F opens the bar, the text
-// typed finds its matches, F3 and Shift+F3 step through them and wrap, Esc
-// closes; a drag over the text or the margin selects, Ctrl+Shift+C copies.
+// Find, selection and following in the running window: Ctrl+F opens the bar,
+// the text typed finds its matches, F3 and Shift+F3 step through them and
+// wrap, Esc closes; a drag over the text or the margin selects, Ctrl+Shift+C
+// copies; a scrollback far larger than the window follows while at the end,
+// stops when scrolled up (the status bar says so), and follows again with End.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -10,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QScrollBar>
 #include <QTest>
 #include <string>
 
@@ -23,19 +26,23 @@ namespace {
 
 using testing::AppFixture;
 
-void StartWithLines(AppFixture& fixture, const std::string& bytes) {
-  SETTINGS settings = DefaultSettings();
-  settings.nColumns = 0;  // TEXT line mode: CR ends a line
-  settings.nRows = 100;
-  settings.lfFont.lfHeight = -16;
-  fixture.WriteConfig(settings);
-  fixture.Start();
-  CZerikView& view = fixture.View();
+// Received bytes, then a paint, which lays the lines out and sizes the document.
+void Feed(CZerikView& view, const std::string& bytes) {
   view.Model().AddReceivedBytes(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-  // A paint lays the lines out.
   QImage image(view.viewport()->size(), QImage::Format_RGB32);
   QPainter painter(&image);
   view.OnDraw(painter, image.rect());
+}
+
+// columns 0: TEXT line mode, CR ends a line; 1: every byte is a line.
+void StartWithLines(AppFixture& fixture, const std::string& bytes, std::int32_t columns = 0) {
+  SETTINGS settings = DefaultSettings();
+  settings.nColumns = columns;
+  settings.nRows = 5000;
+  settings.lfFont.lfHeight = -16;
+  fixture.WriteConfig(settings);
+  fixture.Start();
+  Feed(fixture.View(), bytes);
   // Keys reach the window's shortcuts only while it is active.
   fixture.Frame().activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&fixture.Frame()));
@@ -98,6 +105,43 @@ TEST(ViewSelection, ADragSelectsTextOrWholeLinesAndCtrlShiftCCopiesIt) {
     QGuiApplication::clipboard()->clear();
     QTest::keyClick(&fixture.Frame(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), d.copied) << d.name;
+  }
+}
+
+TEST(ViewFollow, FollowsAtTheEndPausesWhenScrolledUpAndResumesWithEnd) {
+  AppFixture fixture(false);
+  StartWithLines(fixture, std::string(200, 'x'), 1);
+  CZerikView& view = fixture.View();
+  QScrollBar* bar = view.verticalScrollBar();
+  QLabel* paused = fixture.Frame().FollowPane();
+
+  const struct {
+    const char* step;
+    int key;  // 0: none
+    bool following;
+  } steps[] = {
+      {"new lines", 0, true},
+      {"Page Up", Qt::Key_PageUp, false},
+      {"new lines while scrolled up", 0, false},
+      {"End", Qt::Key_End, true},
+      {"new lines after End", 0, true},
+  };
+  for (const auto& s : steps) {
+    const int before = bar->value();
+    if (s.key != 0) {
+      QTest::keyClick(&view, static_cast<Qt::Key>(s.key));
+    } else {
+      Feed(view, std::string(100, 'x'));
+    }
+    EXPECT_GT(bar->maximum(), 0) << s.step;
+    if (s.following) {
+      EXPECT_EQ(bar->value(), bar->maximum()) << s.step;
+    } else if (s.key == 0) {
+      EXPECT_EQ(bar->value(), before) << s.step;  // the lines being read stay put
+    } else {
+      EXPECT_LT(bar->value(), bar->maximum()) << s.step;
+    }
+    EXPECT_EQ(paused->isVisibleTo(&fixture.Frame()), !s.following) << s.step;
   }
 }
 
