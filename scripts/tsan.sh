@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the threaded parts and their tests with ThreadSanitizer in a build
 # directory of their own and runs them: the port worker (scripted device and
-# pseudo-terminals), the screen model, the settings hand-over, the Port
+# pseudo-terminals, the tap, network ports before ser2net), the screen model, the settings hand-over, the Port
 # Settings dialog, the settings changes of the running program, and the plot's
 # hand-over from the worker to its window.
 # Usage: scripts/tsan.sh [BUILD_DIR]
@@ -14,7 +14,7 @@ cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNWI
   -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer" \
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread" >/dev/null
 cmake --build "$build" --target settings_tests display_tests port_worker_test \
-  port_worker_pty_test dialogs_tests plot_tests app_test
+  port_worker_pty_test program_tap_test port_worker_ser2net_test dialogs_tests plot_tests app_test
 
 # Qt's own locking is invisible to the sanitizer (Qt is not built with it);
 # tests/tsan.supp names what that hides, nothing of ours.
@@ -25,6 +25,8 @@ cd "$build"
 ./tests/display/display_tests
 ./tests/worker/port_worker_test
 ./tests/worker/port_worker_pty_test
+./tests/worker/program_tap_test
+./tests/worker/port_worker_ser2net_test
 ./tests/dialogs/dialogs_tests
 ./tests/plot/plot_tests
 ./tests/app/app_test --gtest_filter='StarDialog*:FirstStart*:PortSettingsCommand*:ZerikApp.*:LineStatePanes*:PlotWindow.Plots*:ZerikViewRepaint*'
