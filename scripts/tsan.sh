@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds the threaded parts and their tests with ThreadSanitizer in a build
-# directory of their own and runs them: the port worker (scripted device and
-# pseudo-terminals, the tap, network ports before ser2net), the screen model, the settings hand-over, the Port
-# Settings dialog, the settings changes of the running program, and the plot's
-# hand-over from the worker to its window.
+# directory of their own and runs them: the port worker (scripted device,
+# pseudo-terminals, the tap, network ports before ser2net), the screen model,
+# the settings hand-over, the Port Settings dialog, the settings changes of the
+# running program, and the plot's hand-over from the worker to its window.
 # Usage: scripts/tsan.sh [BUILD_DIR]
 set -euo pipefail
 repo="$(cd "$(dirname "$0")/.." && pwd)"
