@@ -13,6 +13,8 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/posix_wait.h"
+
 namespace tarnwick {
 
 namespace {
@@ -25,17 +27,6 @@ constexpr auto kLookupLimit = std::chrono::seconds(10);
 constexpr auto kConnectLimit = std::chrono::seconds(10);
 constexpr std::size_t kReceiveChunk = 16 * 1024;
 
-int MillisecondsUntil(Clock::time_point deadline) {
-  const auto left = deadline - Clock::now();
-  if (left <= Clock::duration::zero()) return 0;
-  return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
-}
-
-bool ConsumeWake(int wakeFd) {
-  std::uint64_t count = 0;
-  return wakeFd >= 0 && ::read(wakeFd, &count, sizeof count) == sizeof count;
-}
-
 // Polls fd for events and wakeFd until deadline: the revents of fd, 0 on
 // timeout, -1 after a wake-up (consumed).
 int PollOrWake(int fd, short events, int wakeFd, Clock::time_point deadline) {
@@ -44,7 +35,7 @@ int PollOrWake(int fd, short events, int wakeFd, Clock::time_point deadline) {
     const int ready = ::poll(fds, 2, MillisecondsUntil(deadline));
     if (ready < 0 && errno == EINTR) continue;
     if (ready <= 0) return 0;
-    if ((fds[1].revents & POLLIN) && ConsumeWake(wakeFd)) return -1;
+    if ((fds[1].revents & POLLIN) && ConsumeWakeFd(wakeFd)) return -1;
     if (fds[0].revents != 0) return fds[0].revents;
   }
 }
@@ -359,7 +350,7 @@ WaitResult PosixNetworkDevice::Wait(bool wantWrite, int timeoutMs) {
       return WaitResult::kTimeout;
     }
     if (ready == 0) return WaitResult::kTimeout;
-    if ((fds[1].revents & POLLIN) && ConsumeWake(m_wakeFd)) return WaitResult::kWoken;
+    if ((fds[1].revents & POLLIN) && ConsumeWakeFd(m_wakeFd)) return WaitResult::kWoken;
     // What is left to read comes first; the read then meets the end.
     if (fds[0].revents & POLLIN) return WaitResult::kReady;
     if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) return WaitResult::kHangUp;

@@ -23,6 +23,7 @@
 #include "platform/posix_device_group.h"
 #include "platform/posix_line_settings.h"
 #include "platform/posix_network_device.h"
+#include "platform/posix_wait.h"
 #include "port/network_port_name.h"
 
 namespace tarnwick {
@@ -30,20 +31,6 @@ namespace tarnwick {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Milliseconds left until deadline, rounded up so a wait never ends early; 0
-// once it has passed.
-int MillisecondsUntil(Clock::time_point deadline) {
-  const auto left = deadline - Clock::now();
-  if (left <= Clock::duration::zero()) return 0;
-  return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
-}
-
-// Consumes a pending wake-up; true when there was one.
-bool ConsumeWakeFd(int wakeFd) {
-  std::uint64_t count = 0;
-  return wakeFd >= 0 && ::read(wakeFd, &count, sizeof count) == sizeof count;
-}
 
 // Default write timeouts until SetCommTimeouts gives others.
 constexpr std::uint32_t kWriteMsPerByte = 10;
