@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <termios.h>
 
+#include <algorithm>
 #include <cstring>
 #include <future>
 #include <memory>
@@ -59,7 +60,7 @@ class PortWorkerOnSer2Net : public ::testing::Test {
     m_worker->Start();
   }
   bool Opened() {
-    return Eventually([&] { return m_worker->m_bPortOpen.load(); }, 20s);
+    return Eventually([&] { return m_worker->m_bPortOpen.load(); }, 10s);
   }
 
   // Both ports serve one pseudo-terminal: the previous client's session,
@@ -69,7 +70,7 @@ class PortWorkerOnSer2Net : public ::testing::Test {
   void WaitUntilTheServerRelays() {
     static const std::uint8_t marker = 0x55;
     bool relayed = false;
-    for (int attempt = 0; attempt < 100 && !relayed; ++attempt) {
+    for (int attempt = 0; attempt < 40 && !relayed; ++attempt) {
       m_worker->HandOver(&marker, 1);
       ASSERT_TRUE(Eventually([&] { return m_worker->TxBuffer() == nullptr; }));
       relayed = !m_pty.Read(1, 200).empty();
@@ -85,16 +86,21 @@ class PortWorkerOnSer2Net : public ::testing::Test {
     WaitUntilTheServerRelays();
     const std::vector<std::uint8_t> out = RandomBytes(count, 2);
     m_worker->HandOver(out.data(), static_cast<std::int32_t>(out.size()));
-    EXPECT_EQ(m_pty.Read(out.size(), 60000), out);
+    const std::vector<std::uint8_t> arrived = m_pty.ReadWhileFlowing(out.size(), 3000);
+    EXPECT_TRUE(arrived == out)
+        << "to the device: " << arrived.size() << " of " << out.size() << " bytes, the first "
+        << std::mismatch(arrived.begin(), arrived.end(), out.begin(), out.end()).first -
+               arrived.begin()
+        << " as sent";
     ASSERT_TRUE(Eventually([&] { return m_worker->TxBuffer() == nullptr; }));
 
     const std::int32_t before = m_worker->m_nBytesRead.load();
     const std::vector<std::uint8_t> in = RandomBytes(count, 1);
     ASSERT_TRUE(m_pty.Write(in));
-    ASSERT_TRUE(Eventually(
-        [&] { return m_worker->m_nBytesRead.load() - before >= static_cast<std::int32_t>(count); },
-        60s))
-        << m_worker->m_nBytesRead.load() - before;
+    ASSERT_TRUE(EventuallyWhileMoving([&] { return m_worker->m_nBytesRead.load() - before; },
+                                      static_cast<std::int64_t>(count)))
+        << "from the device: " << m_worker->m_nBytesRead.load() - before << " of " << count
+        << " bytes";
     const std::vector<unsigned char> logged = ReadBytes(m_dir.File("raw.bin"));
     ASSERT_GE(logged.size(), count);
     EXPECT_TRUE(
