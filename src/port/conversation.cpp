@@ -21,8 +21,13 @@ constexpr std::size_t kSecondReadChunk = 16 * 1024;
 
 // About 20 ms of line time per chunk of the program's bytes: a Send data
 // block waits at most that long for its next byte, and a chunk never blocks
-// the worker long; the largest chunk keeps the turns few at high rates.
-std::size_t ChunkFor(std::uint32_t baud) { return std::clamp<std::size_t>(baud / 500, 64, 4096); }
+// the worker long; the largest chunk keeps the turns few at high rates. A
+// device that the line does not time takes the largest chunk: its server
+// paces the line, and the socket takes what it has room for at once.
+constexpr std::size_t kLargestChunk = 4096;
+std::size_t ChunkFor(std::uint32_t baud, bool lineTimed) {
+  return lineTimed ? std::clamp<std::size_t>(baud / 500, 64, kLargestChunk) : kLargestChunk;
+}
 
 }  // namespace
 
@@ -97,7 +102,7 @@ bool Conversation::Sync(const DCB& dcb) {
                            std::memcmp(&dcb, &m_dcb, sizeof dcb) != 0;
   m_options = options;
   m_dcb = dcb;
-  m_nChunk = ChunkFor(dcb.BaudRate);
+  m_nChunk = ChunkFor(dcb.BaudRate, m_bLineTimed);
   if (tapMoved || (!m_pTap && !m_strTapError.empty())) {
     m_pTap.reset();  // removes the old link
     m_toProgram.clear();
@@ -116,6 +121,11 @@ bool Conversation::Sync(const DCB& dcb) {
             : m_strSecondError.empty() ? m_strTapError
                                        : m_strTapError + "\n" + m_strSecondError);
   return true;
+}
+
+void Conversation::SetLineTimed(bool timed) {
+  m_bLineTimed = timed;
+  m_nChunk = ChunkFor(m_dcb.BaudRate, timed);
 }
 
 void Conversation::OpenSecond(const DCB& dcb) {
@@ -239,7 +249,7 @@ WaitResult Conversation::Wait(SerialDevice& device, bool wantRead, bool wantWrit
     nfds_t count = 0;
     auto add = [&](int fd, short events) { fds[count++] = {fd, events, 0}; };
     add(wakeFd, POLLIN);
-    add(deviceFd, static_cast<short>((wantRead ? POLLIN : 0) | (wantWrite ? POLLOUT : 0)));
+    add(deviceFd, 0);
     if (m_pTap) {
       // The program's next chunk is read once the last one went.
       add(m_pTap->Descriptor(),
@@ -247,12 +257,31 @@ WaitResult Conversation::Wait(SerialDevice& device, bool wantRead, bool wantWrit
       if (m_pTap->EventDescriptor() >= 0) add(m_pTap->EventDescriptor(), POLLIN);
     }
     if (m_pSecond) add(secondFd, POLLIN);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-      const int ready = ::poll(fds, count, timeoutMs);
+      // Output the device holds (a socket's unsent tail) goes as soon as the
+      // descriptor takes it, whether or not more is to be written.
+      const bool held = device.HoldsOutput();
+      fds[1].events =
+          static_cast<short>((wantRead ? POLLIN : 0) | (wantWrite || held ? POLLOUT : 0));
+      int waitMs = timeoutMs;
+      if (timeoutMs >= 0) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        waitMs = static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
+      }
+      const int ready = ::poll(fds, count, waitMs);
       if (ready < 0 && errno == EINTR) continue;
       if (ready <= 0) return WaitResult::kTimeout;
       if ((fds[0].revents & POLLIN) && m_backend.ConsumeWake()) return WaitResult::kWoken;
       if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) return WaitResult::kHangUp;
+      if (held && (fds[1].revents & POLLOUT)) {
+        if (device.SendHeldOutput() != 0) return WaitResult::kHangUp;
+        // Only the held output was ready: nothing for the turn yet.
+        const bool other =
+            std::any_of(fds + 2, fds + count, [](const pollfd& p) { return p.revents != 0; });
+        if (!wantWrite && !(fds[1].revents & POLLIN) && !other) continue;
+      }
       // Whatever else is ready is looked at in the next turn.
       return WaitResult::kReady;
     }

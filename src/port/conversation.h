@@ -64,6 +64,9 @@ class Conversation {
   // tap whose path did not change stays, with its program), opens the second
   // port with the device's line settings. Returns true when anything changed.
   bool Sync(const DCB& dcb);
+  // The device just opened: whether its output is measured out by line time
+  // (a terminal) or goes as fast as it is taken (a network port).
+  void SetLineTimed(bool timed);
   // Configure was called since the last Sync: one atomic load.
   bool ConfigChanged() const { return m_nConfigured.load(std::memory_order_acquire) != m_nTaken; }
   // The worker ends: the tap's link goes, the second port closes.
@@ -128,6 +131,7 @@ class Conversation {
   std::string m_strSecondError;
   std::chrono::steady_clock::time_point m_lastSecondTry{};
   DCB m_dcb{};
+  bool m_bLineTimed = true;
   std::size_t m_nChunk = 64;
 
   std::vector<std::uint8_t> m_toProgram;

@@ -217,5 +217,42 @@ TEST(PortWorkerConnecting, StopDoesNotWaitForAConnectThatHangs) {
   EXPECT_FALSE(worker.m_bPortOpen.load());
 }
 
+// The shells hand the worker its options, and perhaps a block, before it
+// starts; the wake-up that comes with them must not cancel the first
+// connect. A server that is there opens at once: one connection, no failure.
+TEST(PortWorkerConnecting, AServerThatIsThereOpensAtTheFirstAttempt) {
+  const struct {
+    const char* scheme;
+    bool handOver;  // a block too, besides the options
+  } cases[] = {{"tcp", false}, {"rfc2217", false}, {"tcp", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.scheme) + (c.handOver ? " with a block" : ""));
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    sockaddr_in address;
+    const int port = BindLoopback(listener, address);
+    ASSERT_EQ(::listen(listener, 8), 0);
+    SetProfileComDevice(1, std::string(c.scheme) + "://127.0.0.1:" + std::to_string(port));
+    SETTINGS settings = DefaultSettings();
+    LiveSettings live{settings};
+    std::unique_ptr<SerialBackend> backend = CreatePlatformSerialBackend();
+    PortWorker worker(live, *backend, nullptr, nullptr);
+    worker.SetConversation(ConversationOptions{});
+    const std::uint8_t block[] = {'h', 'i'};
+    if (c.handOver) worker.HandOver(block, 2);
+    worker.Start();
+    EXPECT_TRUE(Eventually([&] { return worker.m_bPortOpen.load(); }, 10s));
+    // Every connection made is queued by now, even one dropped at once; they
+    // close once the worker is done with its own.
+    std::vector<int> connections;
+    for (int fd; (fd = ::accept(listener, nullptr, nullptr)) >= 0;) connections.push_back(fd);
+    worker.Stop();
+    SetProfileComDevice(1, "");
+    for (const int fd : connections) ::close(fd);
+    ::close(listener);
+    EXPECT_EQ(worker.Line().Status(), "");
+    EXPECT_EQ(connections.size(), 1u);
+  }
+}
+
 }  // namespace
 }  // namespace tarnwick::testing
