@@ -12,8 +12,9 @@
 namespace tarnwick {
 namespace {
 
-// How often a second port that is missing or lost is looked for.
-constexpr int kSecondRetryMs = 500;
+// How often a second port that is missing or lost, or a tap whose path was
+// refused, is looked at again: the pace at which a missing device is.
+constexpr int kRetryMs = 500;
 // The longest wait where a source has no descriptor to poll: each is then
 // looked at this often.
 constexpr int kUnpolledMs = 10;
@@ -90,12 +91,18 @@ void Conversation::SetStatus(std::string text) {
 
 bool Conversation::Sync(const DCB& dcb) {
   ConversationOptions options;
+  bool unchanged;
   {
     std::lock_guard<std::mutex> lock(m_csConfig);
-    if (m_nConfigured.load() == m_nTaken && std::memcmp(&dcb, &m_dcb, sizeof dcb) == 0)
-      return false;
-    options = m_configured;
-    m_nTaken = m_nConfigured.load();
+    unchanged = m_nConfigured.load() == m_nTaken && std::memcmp(&dcb, &m_dcb, sizeof dcb) == 0;
+    if (!unchanged) {
+      options = m_configured;
+      m_nTaken = m_nConfigured.load();
+    }
+  }
+  if (unchanged) {
+    RetryTap();
+    return false;
   }
   const bool tapMoved = options.strTapPath != m_options.strTapPath;
   const bool secondMoved = options.strAlsoListenOn != m_options.strAlsoListenOn ||
@@ -103,13 +110,15 @@ bool Conversation::Sync(const DCB& dcb) {
   m_options = options;
   m_dcb = dcb;
   m_nChunk = ChunkFor(dcb.BaudRate, m_bLineTimed);
-  if (tapMoved || (!m_pTap && !m_strTapError.empty())) {
+  if (tapMoved) {
     m_pTap.reset();  // removes the old link
     m_toProgram.clear();
     m_nToProgramPos = 0;
     m_strTapError.clear();
-    if (!m_options.strTapPath.empty())
-      m_pTap = OpenProgramTap(m_options.strTapPath, dcb, &m_strTapError);
+    m_strTapNotice.clear();
+    if (!m_options.strTapPath.empty()) OpenTap(false);
+  } else if (TapRefused()) {
+    OpenTap(true);
   }
   if (secondMoved) {
     m_pSecond.reset();
@@ -117,15 +126,36 @@ bool Conversation::Sync(const DCB& dcb) {
     m_bSecondWanted = !m_options.strAlsoListenOn.empty();
     if (m_bSecondWanted) OpenSecond(dcb);
   }
-  SetStatus(m_strTapError.empty()      ? m_strSecondError
-            : m_strSecondError.empty() ? m_strTapError
-                                       : m_strTapError + "\n" + m_strSecondError);
+  PublishStatus();
   return true;
+}
+
+void Conversation::OpenTap(bool retry) {
+  m_lastTapTry = std::chrono::steady_clock::now();
+  m_strTapError.clear();
+  m_pTap = OpenProgramTap(m_options.strTapPath, m_dcb, &m_strTapError, &m_strTapNotice);
+  if (m_pTap && retry && m_strTapNotice.empty())
+    m_strTapNotice = "Offering the port at " + m_options.strTapPath + " now: it is free.";
+}
+
+void Conversation::RetryTap() {
+  if (!TapRefused() ||
+      std::chrono::steady_clock::now() - m_lastTapTry < std::chrono::milliseconds(kRetryMs))
+    return;
+  OpenTap(true);
+  PublishStatus();
 }
 
 void Conversation::SetLineTimed(bool timed) {
   m_bLineTimed = timed;
   m_nChunk = ChunkFor(m_dcb.BaudRate, timed);
+}
+
+void Conversation::PublishStatus() {
+  std::string text = m_strTapNotice.empty() ? m_strTapError : m_strTapNotice;
+  m_strTapNotice.clear();
+  if (!m_strSecondError.empty()) text += (text.empty() ? "" : "\n") + m_strSecondError;
+  SetStatus(std::move(text));
 }
 
 void Conversation::OpenSecond(const DCB& dcb) {
@@ -141,8 +171,7 @@ void Conversation::OpenSecond(const DCB& dcb) {
   m_strSecondError = m_pSecond ? std::string()
                                : "Also listen on " + m_options.strAlsoListenOn +
                                      ": Open Port FAILED !" + m_backend.ErrorText(error);
-  if (m_strSecondError != before)
-    SetStatus(m_strTapError.empty() ? m_strSecondError : m_strTapError + "\n" + m_strSecondError);
+  if (m_strSecondError != before) PublishStatus();
 }
 
 void Conversation::FromDevice(const std::uint8_t* data, std::size_t length) {
@@ -183,16 +212,16 @@ bool Conversation::Serve(const SETTINGS& settings) {
       DeliverSent(buffer, in.count, ReadTime::Now(), settings);
       moved = true;
     } else if (in.error != 0 && m_backend.IsDeviceGone(in.error)) {
-      m_pSecond.reset();  // looked for again every kSecondRetryMs
+      m_pSecond.reset();  // looked for again every kRetryMs
       m_strSecondError = "Also listen on " + m_options.strAlsoListenOn + ": Port LOST !" +
                          m_backend.ErrorText(in.error);
-      SetStatus(m_strTapError.empty() ? m_strSecondError : m_strTapError + "\n" + m_strSecondError);
+      PublishStatus();
     }
   } else if (m_bSecondWanted) {
-    if (std::chrono::steady_clock::now() - m_lastSecondTry >=
-        std::chrono::milliseconds(kSecondRetryMs))
+    if (std::chrono::steady_clock::now() - m_lastSecondTry >= std::chrono::milliseconds(kRetryMs))
       OpenSecond(m_dcb);
   }
+  RetryTap();
   if (m_pTap) {
     m_pTap->TakeEvents();
     if (!m_pTap->ProgramPresent()) {
@@ -238,8 +267,8 @@ void Conversation::DeliverSent(const std::uint8_t* data, std::size_t length, con
 }
 
 WaitResult Conversation::Wait(SerialDevice& device, bool wantRead, bool wantWrite, int timeoutMs) {
-  if (m_bSecondWanted && !m_pSecond)
-    timeoutMs = timeoutMs < 0 ? kSecondRetryMs : std::min(timeoutMs, kSecondRetryMs);
+  if ((m_bSecondWanted && !m_pSecond) || TapRefused())
+    timeoutMs = timeoutMs < 0 ? kRetryMs : std::min(timeoutMs, kRetryMs);
 #ifndef _WIN32
   const int deviceFd = device.PollDescriptor();
   const int wakeFd = m_backend.WakeDescriptor();

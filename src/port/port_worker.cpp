@@ -211,6 +211,7 @@ void PortWorker::WaitForReopenRequest() {
         m_bPortOpen.store(OpenPort());
         break;
       }
+      TendConversation();
     }
   }
 }
@@ -222,6 +223,7 @@ bool PortWorker::RecoverLostPort() {
   while (m_bRunning.load()) {
     m_line.Backend().Sleep(kRetryMs);
     if (!m_bRunning.load() || m_bReopenPort.load()) return false;
+    TendConversation();
     // Still absent: the loss stays the reason shown, without a glimpse of
     // the retry's own failure text.
     if (OpenPort(true)) {
@@ -231,6 +233,8 @@ bool PortWorker::RecoverLostPort() {
   }
   return false;
 }
+
+void PortWorker::TendConversation() { m_conversation.Sync(m_line.Dcb()); }
 
 void PortWorker::ReportLoss(int error) {
   m_lineState.Detach();

@@ -129,6 +129,9 @@ class PortWorker {
   bool OpenPort(bool keepStatus = false);
   void WaitForReopenRequest();
   bool RecoverLostPort();
+  // While the device is away: the tap's and second port's options are taken
+  // and a refused tap is tried again, as in the transfer loop's turns.
+  void TendConversation();
   TransferEnd TransferLoop(int* lostError);
   void DeliverReceived(const std::uint8_t* data, std::size_t length);
   void DrainPending(SerialDevice& device, std::uint8_t* buffer, std::size_t capacity);
