@@ -15,7 +15,7 @@ class TextWait {
  public:
   // A match of an expression must lie within the last this many bytes: what
   // one reply needs, and it bounds the work per chunk.
-  static constexpr std::size_t kRegexWindow = 4096;
+  static constexpr std::size_t kRegexWindow = 1024;
 
   // Why pattern cannot be waited for (empty, too long, or an expression that
   // does not compile or needs back-references); empty when it can.
