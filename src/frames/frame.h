@@ -48,6 +48,9 @@ struct CutFrame {
   ReadTime last;   // the read that brought its last byte
   std::span<const std::uint8_t> bytes;
   FrameCut cut = FrameCut::kComplete;
+  // Bytes of its direction before its first, since the cutter began: where
+  // the view finds it among the bytes it shows.
+  std::uint64_t nOffset = 0;
 };
 
 class CutSink {

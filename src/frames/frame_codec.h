@@ -20,6 +20,7 @@ struct FrameView {
   std::span<const std::uint8_t> bytes;
   FrameStatus status = FrameStatus::kOk;
   FrameRole role = FrameRole::kNone;
+  std::uint64_t nOffset = 0;  // see CutFrame::nOffset
 };
 
 // The request a response answers: the time from the end of the request to

@@ -34,11 +34,13 @@ CutFrame FrameBuffer::Frame(std::size_t count, LineDirection direction, FrameCut
   frame.last = TimeOf(count == 0 ? 0 : count - 1);
   frame.bytes = Span().first(count);
   frame.cut = cut;
+  frame.nOffset = m_nDropped;
   return frame;
 }
 
 void FrameBuffer::Drop(std::size_t count) {
   count = std::min(count, m_bytes.size());
+  m_nDropped += count;
   m_bytes.erase(m_bytes.begin(), m_bytes.begin() + static_cast<std::ptrdiff_t>(count));
   // The read of the new first byte starts at 0; reads wholly dropped go.
   std::size_t keep = 0;
@@ -48,6 +50,7 @@ void FrameBuffer::Drop(std::size_t count) {
 }
 
 void FrameBuffer::Clear() {
+  m_nDropped += m_bytes.size();
   m_bytes.clear();
   m_marks.clear();
 }

@@ -53,6 +53,8 @@ class FrameBuffer {
   // The first count bytes are gone.
   void Drop(std::size_t count);
   void Clear();
+  // Bytes dropped since the buffer began: where byte 0 lies in the stream.
+  std::uint64_t Offset() const { return m_nDropped; }
 
  private:
   struct Mark {
@@ -61,6 +63,7 @@ class FrameBuffer {
   };
   std::vector<std::uint8_t> m_bytes;
   std::vector<Mark> m_marks;
+  std::uint64_t m_nDropped = 0;
 };
 
 }  // namespace tarnwick

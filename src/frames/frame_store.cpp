@@ -61,6 +61,7 @@ std::uint64_t FrameStore::Add(const FrameView& frame, std::optional<std::int64_t
 
   Record record;
   record.nArena = at;
+  record.nOffset = frame.nOffset;
   record.nTime = frame.time;
   record.nLength = static_cast<std::uint32_t>(length);
   record.nPairMicros = -1;
@@ -109,6 +110,7 @@ StoredFrame FrameStore::Stored(std::uint64_t number) const {
   stored.view.time = record.nTime;
   stored.view.status = static_cast<FrameStatus>(record.nStatus);
   stored.view.role = static_cast<FrameRole>(record.nRole);
+  stored.view.nOffset = record.nOffset;
   stored.view.bytes = std::span<const std::uint8_t>(
       m_arena.data() + static_cast<std::size_t>(record.nArena % m_nMaxBytes), record.nLength);
   if (record.nPairMicros >= 0) stored.pair.micros = record.nPairMicros;

@@ -1,5 +1,5 @@
 // The frames kept for the pane and the export: a ring of up to a million
-// frames. Each costs a 32-byte record and its bytes in one shared arena (a
+// frames. Each costs a 40-byte record and its bytes in one shared arena (a
 // ring of its own); when either is full the oldest frames go. Frames are
 // numbered from 0 in the order they completed; numbers stay with their
 // frames as older ones go. Any thread; the worker adds, the window reads
@@ -62,7 +62,8 @@ class FrameStore {
  private:
   struct Record {
     std::uint64_t nArena;  // where its bytes begin, counted since the arena began
-    std::int64_t nTime;    // LineTime of its first byte
+    std::uint64_t nOffset;
+    std::int64_t nTime;  // LineTime of its first byte
     std::uint32_t nLength;
     std::int32_t nPairMicros;  // -1: no pair
     std::uint32_t nPairBack;   // how many frames back its request is (0: none)
@@ -71,7 +72,7 @@ class FrameStore {
     std::uint8_t nRole;
     std::uint8_t nSpare = 0;
   };
-  static_assert(sizeof(Record) == 32);
+  static_assert(sizeof(Record) == 40);
 
   const Record& At(std::uint64_t number) const;
   void DropOldest();

@@ -144,6 +144,7 @@ void FramesLayer::OnCut(const CutFrame& frame) {
   view.direction = frame.direction;
   view.time = frame.first.WallMs();
   view.bytes = frame.bytes;
+  view.nOffset = frame.nOffset;
   view.status = codec.Check(frame.bytes, frame.cut);
   view.role = codec.RoleOf(frame.bytes, asks ? FrameRole::kRequest : FrameRole::kResponse);
   const bool sound = view.status == FrameStatus::kOk;

@@ -17,6 +17,7 @@ void AddFrames(FrameStore& store, std::uint64_t from, std::uint64_t to, std::siz
     FrameView view;
     view.bytes = bytes;
     view.time = static_cast<LineTime>(n);
+    view.nOffset = 10 * n;
     view.status = static_cast<FrameStatus>(n % kFrameStatusCount);
     view.direction = n % 3 == 0 ? LineDirection::kSent : LineDirection::kReceived;
     if (n % 2 == 1) {
@@ -55,6 +56,7 @@ TEST(FrameStore, TheOldestFramesGoWhenEitherRingIsFull) {
       EXPECT_EQ(frame.view.bytes.size(), SizeOf(n, c.size)) << n;
       for (const std::uint8_t b : frame.view.bytes) EXPECT_EQ(b, static_cast<std::uint8_t>(n)) << n;
       EXPECT_EQ(frame.view.status, static_cast<FrameStatus>(n % kFrameStatusCount));
+      EXPECT_EQ(frame.view.nOffset, 10 * n);
       // A response knows its time, and its request's bytes while they are held.
       EXPECT_EQ(frame.pair.micros.has_value(), n % 2 == 1);
       EXPECT_EQ(frame.pair.request.empty(), n % 2 == 0 || n - 1 < c.firstHeld) << n;

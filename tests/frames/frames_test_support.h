@@ -54,7 +54,10 @@ struct Cut {
   FrameCut cut;
   std::int64_t firstMs = 0;
   std::int64_t lastMs = 0;
-  friend bool operator==(const Cut&, const Cut&) = default;
+  std::uint64_t offset = 0;  // not compared: where the bytes lie in the stream
+  friend bool operator==(const Cut& a, const Cut& b) {
+    return a.hex == b.hex && a.cut == b.cut && a.firstMs == b.firstMs && a.lastMs == b.lastMs;
+  }
 };
 
 inline std::ostream& operator<<(std::ostream& out, const Cut& cut) {
@@ -65,7 +68,8 @@ inline std::ostream& operator<<(std::ostream& out, const Cut& cut) {
 class CollectingSink : public CutSink {
  public:
   void OnCut(const CutFrame& frame) override {
-    cuts.push_back({HexText(frame.bytes), frame.cut, MsOf(frame.first), MsOf(frame.last)});
+    cuts.push_back(
+        {HexText(frame.bytes), frame.cut, MsOf(frame.first), MsOf(frame.last), frame.nOffset});
   }
   std::vector<Cut> cuts;
 };

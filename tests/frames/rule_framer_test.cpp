@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "frames/frame_rules_text.h"
 #include "frames/frames_test_support.h"
 
@@ -36,6 +38,13 @@ std::vector<Cut> Frames(const FrameRules& rules, const testing::Bytes& stream,
     from = end;
   }
   framer.Flush(sink);
+  // Each frame's bytes lie where its offset says.
+  for (const Cut& cut : sink.cuts) {
+    const testing::Bytes bytes = FromHex(cut.hex);
+    EXPECT_TRUE(cut.offset + bytes.size() <= stream.size() &&
+                std::equal(bytes.begin(), bytes.end(), stream.begin() + cut.offset))
+        << cut << " at " << cut.offset;
+  }
   return sink.cuts;
 }
 
