@@ -266,6 +266,13 @@ void Conversation::DeliverSent(const std::uint8_t* data, std::size_t length, con
     sink->OnSent(data, length, time);
 }
 
+void Conversation::DeliverOwnSent(const std::uint8_t* data, std::size_t length,
+                                  const ReadTime& time, const SETTINGS& settings, bool shown) {
+  if (shown) return DeliverSent(data, length, time, settings);
+  if (SentDataSink* sink = m_pSink.load(std::memory_order_acquire))
+    sink->OnSent(data, length, time);
+}
+
 WaitResult Conversation::Wait(SerialDevice& device, bool wantRead, bool wantWrite, int timeoutMs) {
   if ((m_bSecondWanted && !m_pSecond) || TapRefused())
     timeoutMs = timeoutMs < 0 ? kRetryMs : std::min(timeoutMs, kRetryMs);

@@ -101,6 +101,10 @@ class Conversation {
   // the screen and the sink.
   void DeliverSent(const std::uint8_t* data, std::size_t length, const ReadTime& time,
                    const SETTINGS& settings);
+  // This program's own bytes (Send data, the send queue): shown as
+  // DeliverSent does when shown; the sink hears them either way.
+  void DeliverOwnSent(const std::uint8_t* data, std::size_t length, const ReadTime& time,
+                      const SETTINGS& settings, bool shown);
 
   // The program changed its rate or stop bits.
   bool TakeProgramLine(ProgramLine* line) { return m_pTap && m_pTap->TakeLineChange(line); }
