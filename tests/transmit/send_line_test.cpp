@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "transmit/display_text.h"
+
 namespace tarnwick {
 namespace {
 
@@ -97,6 +99,35 @@ INSTANTIATE_TEST_SUITE_P(
                      false,
                      {},
                      "Incorrect token ! \"10\xC3\xA9\""}));
+
+}  // namespace
+}  // namespace tarnwick
+
+namespace tarnwick {
+namespace {
+
+// Text typed here as the display's encoding has it (Windows-1252 for now),
+// and received bytes back as text.
+TEST(DisplayText, TypedTextBecomesTheCodePagesBytesAndBack) {
+  const struct {
+    const char* typed;
+    std::string bytes;
+  } cases[] = {
+      {"AT\\0D", "AT\\0D"},                  // ASCII and escapes as they are
+      {"\xC3\xA9\xE2\x82\xAC", "\xE9\x80"},  // é and the euro sign
+      {"\xE6\x97\xA5", "?"},                 // beyond the code page
+      {"a\xFF"
+       "b",
+       "a?b"},             // not UTF-8
+      {"\xE2\x82", "??"},  // a character cut short
+  };
+  for (const auto& c : cases) EXPECT_EQ(EncodeDisplayText(c.typed), c.bytes) << c.typed;
+  ReceivedTextDecoder decoder;
+  std::string text;
+  const std::uint8_t received[] = {'O', 'K', 0x80, 0xE9};
+  decoder.Decode(received, sizeof received, text);
+  EXPECT_EQ(text, "OK\xE2\x82\xAC\xC3\xA9");
+}
 
 }  // namespace
 }  // namespace tarnwick
