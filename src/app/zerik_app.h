@@ -21,6 +21,7 @@
 #include "settings/conversation_options.h"
 #include "settings/display_options.h"
 #include "settings/settings.h"
+#include "transmit/sequence_feed.h"
 #include "update/qt/app_update_checker.h"
 
 class QDialog;
@@ -31,6 +32,7 @@ class CMainFrame;
 class CPlotWindow;
 class FindController;
 class ViewFollower;
+class CSendCenter;
 class CSendDialog;
 class PortTxHandOver;
 
@@ -102,6 +104,8 @@ class CZerikApp : public QObject, public ViewHost {
   PortWorker* Worker() const { return m_pWorker.get(); }
   LogFailures& Logs() { return m_logFailures; }
   CSendDialog* SendDialog() const { return m_pSendDlg.get(); }
+  // The send line, macros, typed keys and sequences.
+  CSendCenter* SendCenter() const { return m_pSendCenter; }
   CPlotWindow* PlotWindow() const { return m_pPlotWnd.get(); }
   ViewFollower* Follower() const { return m_pFollower; }
   FindController* Find() const { return m_pFind; }
@@ -124,6 +128,10 @@ class CZerikApp : public QObject, public ViewHost {
   void OnConversationStatus();
   // View, "Plot": the live plot window.
   void OnPlot();
+  // Main, "Disconnect": the port is let go of (another program may have it)
+  // until "Connect"; the window, the history and the logs stay.
+  void OnDisconnect();
+  void OnConnect();
 
  public:
   SETTINGS m_Settings = DefaultSettings();
@@ -138,6 +146,12 @@ class CZerikApp : public QObject, public ViewHost {
  private:
   // Once a run: the advice for a port the user may not open (the group to join).
   void ShowOpenAdvice(const std::string& advice);
+  // The send line, the macro panel and typing into the view, in the frame.
+  void CreateSendCenter();
+  // Connect is offered while disconnected, Disconnect while not.
+  void UpdateConnectCommands();
+  // How long a word in the status bar's message area stays.
+  static constexpr int kStatusMessageMs = 10000;
 
   // m_Settings as the other threads see it; declared after it.
   LiveSettings m_live{m_Settings, m_Options};
@@ -159,6 +173,8 @@ class CZerikApp : public QObject, public ViewHost {
                                    [this] { return m_bCloseRequested; }};
   // What the plot takes from the receive path; it outlives the worker.
   PlotFeed m_plotFeed;
+  // What the senders hear from the worker; it outlives the worker.
+  SequenceFeed m_sendFeed;
   std::unique_ptr<SerialBackend> m_pBackend;
   std::unique_ptr<PortWorker> m_pWorker;
   std::unique_ptr<CMainFrame> m_pMainFrame;
@@ -168,6 +184,8 @@ class CZerikApp : public QObject, public ViewHost {
   std::unique_ptr<CSendDialog> m_pSendDlg;
   // The plot window, from the first Plot command on.
   std::unique_ptr<CPlotWindow> m_pPlotWnd;
+  // Belongs to the frame.
+  CSendCenter* m_pSendCenter = nullptr;
   // Belongs to the view.
   ViewFollower* m_pFollower = nullptr;
   // Belongs to this object; reads the view's lines.
