@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "display/cell_width.h"
+
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
@@ -83,6 +85,18 @@ void LineRing::SetBackLayout(const TextColumnLayout& layout) {
   m_layoutRuns.push_back(LayoutRun{line, layout});
 }
 
+bool LineRing::HasDecodedText() const {
+  return std::any_of(m_layoutRuns.begin(), m_layoutRuns.end(),
+                     [](const LayoutRun& run) { return run.layout.bDecodedText; });
+}
+
+std::size_t LineRing::Width(std::size_t i) const {
+  const std::string_view text = Text(i);
+  // Decoded lines only: the others take a cell a byte.
+  if (m_layoutRuns.empty() || !LayoutAt(i).bDecodedText) return text.size();
+  return CellCount(text);
+}
+
 LineDirection LineRing::Direction(std::size_t i) const {
   return (SlotAt(i).stamp & 1) != 0 ? LineDirection::kSent : LineDirection::kReceived;
 }
@@ -113,7 +127,7 @@ void LineRing::SetBackDirection(LineDirection direction) {
 
 void LineRing::push_back_empty(LineTime time, LineDirection direction) {
   // The last line is not counted while it may still grow.
-  if (m_count > 0) CountLength(back().size());
+  if (m_count > 0) CountLength(Width(m_count - 1));
   if (m_count == m_slots.size()) GrowSlots();
   m_text.backStart = m_text.backEnd;
   m_bytes.backStart = m_bytes.backEnd;
@@ -126,7 +140,7 @@ void LineRing::push_back_empty(LineTime time, LineDirection direction) {
 
 void LineRing::pop_front() {
   if (m_count > 1) {
-    UncountLength(Text(0).size());
+    UncountLength(Width(0));
     m_text.front = StartOf(m_text, &Slot::textEnd, 1);
     m_bytes.front = StartOf(m_bytes, &Slot::bytesEnd, 1);
   } else {
@@ -285,7 +299,7 @@ std::size_t LineRing::Widest() const {
   if (m_count == 0) return 0;
   const std::size_t counted =
       m_longLengths.empty() ? m_nWidestShort : std::max(m_nWidestShort, *m_longLengths.rbegin());
-  return std::max(counted, back().size());
+  return std::max(counted, Width(m_count - 1));
 }
 
 }  // namespace tarnwick
