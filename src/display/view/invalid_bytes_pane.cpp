@@ -5,7 +5,9 @@ namespace tarnwick {
 InvalidBytesPane::InvalidBytesPane(std::function<std::uint64_t()> count, QWidget* parent)
     : QLabel(parent), m_count(std::move(count)) {
   setObjectName(QStringLiteral("invalidBytesPane"));
-  setToolTip(QStringLiteral("Bytes TEXT could not read, shown as \\xHH; Clear counts afresh"));
+  setToolTip(QStringLiteral(
+      "Sequences TEXT could not read, shown as \\xHH (bytes that are not UTF-8, escape "
+      "sequences that went wrong); Clear counts afresh"));
   hide();
   m_timer.setInterval(500);
   connect(&m_timer, &QTimer::timeout, this, &InvalidBytesPane::Refresh);
@@ -13,8 +15,7 @@ InvalidBytesPane::InvalidBytesPane(std::function<std::uint64_t()> count, QWidget
 }
 
 QString InvalidBytesPane::Text(std::uint64_t count) {
-  return count == 1 ? QStringLiteral("1 invalid sequence")
-                    : QStringLiteral("%1 invalid sequences").arg(count);
+  return QStringLiteral("%1 invalid").arg(count);
 }
 
 void InvalidBytesPane::Refresh() {
