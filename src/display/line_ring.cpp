@@ -51,12 +51,14 @@ const Run& RunOf(const std::vector<Run>& runs, std::uint64_t line) {
 }
 
 // A run goes once the next one holds the first line; all go with the last line.
+// Returns whether any went.
 template <class Run>
-void DropPassedRuns(std::vector<Run>& runs, std::uint64_t frontLine, bool empty) {
+bool DropPassedRuns(std::vector<Run>& runs, std::uint64_t frontLine, bool empty) {
   std::size_t done = 0;
   while (done + 1 < runs.size() && runs[done + 1].firstLine <= frontLine) ++done;
   if (empty) done = runs.size();
   runs.erase(runs.begin(), runs.begin() + static_cast<std::ptrdiff_t>(done));
+  return done > 0;
 }
 
 }  // namespace
@@ -80,21 +82,21 @@ void LineRing::SetBackLayout(const TextColumnLayout& layout) {
     if (m_layoutRuns.size() > 1 && m_layoutRuns[m_layoutRuns.size() - 2].layout == layout) {
       m_layoutRuns.pop_back();
     }
-    return;
+  } else {
+    m_layoutRuns.push_back(LayoutRun{line, layout});
   }
-  m_layoutRuns.push_back(LayoutRun{line, layout});
+  CountDecodedRuns();
 }
 
-bool LineRing::HasDecodedText() const {
-  return std::any_of(m_layoutRuns.begin(), m_layoutRuns.end(),
-                     [](const LayoutRun& run) { return run.layout.bDecodedText; });
+void LineRing::CountDecodedRuns() {
+  m_bDecodedText = std::any_of(m_layoutRuns.begin(), m_layoutRuns.end(),
+                               [](const LayoutRun& run) { return run.layout.bDecodedText; });
 }
 
-std::size_t LineRing::Width(std::size_t i) const {
+std::size_t LineRing::DecodedWidth(std::size_t i) const {
   const std::string_view text = Text(i);
   // Decoded lines only: the others take a cell a byte.
-  if (m_layoutRuns.empty() || !LayoutAt(i).bDecodedText) return text.size();
-  return CellCount(text);
+  return LayoutAt(i).bDecodedText ? CellCount(text) : text.size();
 }
 
 LineDirection LineRing::Direction(std::size_t i) const {
@@ -151,7 +153,7 @@ void LineRing::pop_front() {
   --m_count;
   ++m_nFrontLine;
   DropPassedRuns(m_timeBlocks, m_nFrontLine, m_count == 0);
-  DropPassedRuns(m_layoutRuns, m_nFrontLine, m_count == 0);
+  if (DropPassedRuns(m_layoutRuns, m_nFrontLine, m_count == 0)) CountDecodedRuns();
 }
 
 void LineRing::clear() {
@@ -162,6 +164,7 @@ void LineRing::clear() {
   for (Arena* arena : {&m_text, &m_bytes}) arena->front = arena->backStart = arena->backEnd = 0;
   m_timeBlocks.clear();
   m_layoutRuns.clear();
+  m_bDecodedText = false;
   std::fill(m_shortLengths.begin(), m_shortLengths.end(), 0);
   m_nWidestShort = 0;
   m_longLengths.clear();

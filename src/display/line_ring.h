@@ -40,7 +40,7 @@ class LineRing {
   TextColumnLayout LayoutAt(std::size_t i) const;
   void SetBackLayout(const TextColumnLayout& layout);
   // Whether any line holds decoded text.
-  bool HasDecodedText() const;
+  bool HasDecodedText() const { return m_bDecodedText; }
   // The number of the oldest line: lines are numbered from 0 in the order
   // they came since the ring was made; dropping and clearing keep counting.
   std::uint64_t FirstNumber() const { return m_nFrontLine; }
@@ -57,7 +57,9 @@ class LineRing {
 
   // The cells the line takes: its length, or for decoded text (see
   // TextColumnLayout) the cells of its characters.
-  std::size_t Width(std::size_t i) const;
+  std::size_t Width(std::size_t i) const {
+    return m_bDecodedText ? DecodedWidth(i) : Text(i).size();
+  }
   // The width of the widest line.
   std::size_t Widest() const;
 
@@ -145,6 +147,11 @@ class LineRing {
   Arena m_bytes;
   std::vector<TimeBlock> m_timeBlocks;  // oldest first; the first holds the first line
   std::vector<LayoutRun> m_layoutRuns;  // the same
+  // Whether a run of m_layoutRuns is of decoded text: lines of the code page
+  // alone never look further.
+  bool m_bDecodedText = false;
+  void CountDecodedRuns();
+  std::size_t DecodedWidth(std::size_t i) const;
   // Lengths of every line but the last: short ones in a table by length,
   // the rare long ones in a set.
   static constexpr std::size_t kShortLengths = 4096;

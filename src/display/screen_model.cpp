@@ -191,9 +191,8 @@ void ScreenModel::AddBytes(LineDirection direction, const std::uint8_t* data, st
     std::int32_t units = m_nUnitsOnLine;
     // A line of the other direction, or decoded when these units are not,
     // is ended by the next unit, placed alone. Decoded text is placed a
-    // byte at a time.
-    bool lineOurs = m_lines.empty() || LineTakes(s);
-    const bool oneByOne = observer != nullptr || s.bDecodedText;
+    // byte at a time: no line is ever its to join.
+    bool lineOurs = !s.bDecodedText && (m_lines.empty() || LineTakes(s));
     for (std::size_t i = 0; i < length; ++i) {
       const std::uint8_t b = data[i];
       m_unitBytes[fill++] = b;
@@ -201,7 +200,7 @@ void ScreenModel::AddBytes(LineDirection direction, const std::uint8_t* data, st
       fill = 0;
       // An observer hears of every unit: then each is placed one by one.
       const bool joinsLine =
-          !oneByOne && lineOurs && units > 0 && (s.nColumns == 0 || units < s.nColumns);
+          !observer && lineOurs && units > 0 && (s.nColumns == 0 || units < s.nColumns);
       const bool endsLine = EndsLine(s, b);
       if (joinsLine && s.bPlainFormat && !endsLine) {
         pendingLength += UnitText(s, b, pending + pendingLength);
@@ -228,7 +227,7 @@ void ScreenModel::AddBytes(LineDirection direction, const std::uint8_t* data, st
       m_arrival->ReachUnit(data + i);
       ConsumeUnit(s, b, false, endsLine, fx);
       units = m_nUnitsOnLine;
-      lineOurs = true;
+      lineOurs = !s.bDecodedText;
     }
     if (pendingLength > 0) {
       AppendJoinedUnits(pending, pendingLength, pendingBytes, pendingByteCount);
@@ -309,10 +308,13 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterP
     m_lines.push_back_empty(m_arrival->UnitTime(), m_direction);
     m_lines.SetBackLayout({s.nFormat, s.nUnitLength, s.nColumns, s.bDecodedText});
     m_bLineCompleted = false;
-    m_lineStyle = TextStyle{};
-    m_bLogLineKept = s.bDecodedText && m_bKeepEscapes;
-    m_logLine.clear();
-    if (s.bDecodedText) m_pStage->StartLine();
+    // The text stage's line state; other lines never read it.
+    if (s.bDecodedText) {
+      m_lineStyle = TextStyle{};
+      m_bLogLineKept = m_bKeepEscapes;
+      m_logLine.clear();
+      m_pStage->StartLine();
+    }
   }
   if (m_pObserver) {
     m_pObserver->OnUnitPlaced(s, PlacedUnit{m_unitBytes, s.nUnitLength, UnitBits(s, m_unitBytes),
@@ -356,8 +358,10 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterP
 
 bool ScreenModel::LineTakes(const UnitSettings& s) const {
   const std::size_t last = m_lines.size() - 1;
-  return m_lines.Direction(last) == m_direction &&
-         m_lines.LayoutAt(last).bDecodedText == s.bDecodedText;
+  if (m_lines.Direction(last) != m_direction) return false;
+  // Without decoded lines in the ring no layout is looked up.
+  const bool decoded = m_lines.HasDecodedText() && m_lines.LayoutAt(last).bDecodedText;
+  return decoded == s.bDecodedText;
 }
 
 void ScreenModel::PlaceDecoded(const UnitSettings& s, std::uint8_t b, bool endsLine) {
@@ -405,7 +409,7 @@ void ScreenModel::TrimLines(const UnitSettings& s, RunEffects& fx) {
 
 std::string_view ScreenModel::TextLogLine() {
   const std::string_view line = m_lines.back();
-  if (!m_lines.LayoutAt(m_lines.size() - 1).bDecodedText) return line;
+  if (!m_lines.HasDecodedText() || !m_lines.LayoutAt(m_lines.size() - 1).bDecodedText) return line;
   const std::string_view kept = m_bLogLineKept ? std::string_view(m_logLine) : line;
   // Decoded text is logged in UTF-8, unless the encoding is the code page.
   if (m_textLogEncoding != TextEncoding::kCp1252) return kept;
