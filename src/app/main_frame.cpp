@@ -17,6 +17,7 @@
 #include "app/lock_key_state.h"
 #include "display/follow_rule.h"
 #include "display/view/find_bar.h"
+#include "display/view/text_options_menu.h"
 #include "display/view/zerik_view.h"
 #include "port/qt/line_state_panes.h"
 #include "port/qt/port_status_pane.h"
@@ -119,6 +120,13 @@ void CMainFrame::CreateMenus() {
   view->addSeparator();
   view->addAction(m_actions.at(ID_VIEW_OPTIONS));
   view->addAction(m_actions.at(ID_VIEW_PLOT));
+  m_pTextMenu = new TextOptionsMenu(
+      *view,
+      {{ID_VIEW_TEXT_CP1252, ID_VIEW_TEXT_UTF8, ID_VIEW_TEXT_ISO8859_1, ID_VIEW_TEXT_CP437},
+       ID_VIEW_TEXT_ANSI_COLOURS,
+       {ID_VIEW_TEXT_CONTROLS_AS_IS, ID_VIEW_TEXT_CONTROLS_PICTURES, ID_VIEW_TEXT_CONTROLS_ESCAPES},
+       ID_VIEW_TEXT_LOG_KEEPS_ESCAPES},
+      [this](int id) { return CreateAction(id); });
 
   QMenu* line = menuBar()->addMenu(QStringLiteral("&Line"));
   line->addAction(m_actions.at(ID_LINE_DTR));

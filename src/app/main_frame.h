@@ -18,6 +18,7 @@ class CFindBar;
 class CZerikView;
 class LineStatePanes;
 class PortStatusPane;
+class TextOptionsMenu;
 
 class CMainFrame : public QMainWindow {
   Q_OBJECT
@@ -61,6 +62,9 @@ class CMainFrame : public QMainWindow {
   // Reads the lock keys again and lights the indicators that are on.
   void UpdateIndicators();
 
+  // View > Text: how TEXT is read and shown.
+  TextOptionsMenu* TextMenu() const { return m_pTextMenu; }
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
@@ -84,6 +88,7 @@ class CMainFrame : public QMainWindow {
   CZerikView* m_pView = nullptr;
   CFindBar* m_pFindBar = nullptr;
   QMenu* m_pContextMenu = nullptr;
+  TextOptionsMenu* m_pTextMenu = nullptr;
   std::map<int, QAction*> m_actions;
 };
 

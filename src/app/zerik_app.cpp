@@ -20,7 +20,9 @@
 #include "dialogs/qt/star_dialog.h"
 #include "dialogs/screen_settings_corrections.h"
 #include "display/view/find_controller.h"
+#include "display/view/invalid_bytes_pane.h"
 #include "display/view/log_failure_pane.h"
+#include "display/view/text_options_menu.h"
 #include "display/view/view_follower.h"
 #include "platform/com_names.h"
 #include "platform/help_page.h"
@@ -81,6 +83,8 @@ bool CZerikApp::InitInstance() {
   UpdateLineSummary();
   auto* view = new CZerikView(m_Settings, *this, m_pMainFrame.get());
   m_pMainFrame->SetView(view);
+  m_pMainFrame->statusBar()->addPermanentWidget(new InvalidBytesPane(
+      [view] { return view->Model().InvalidCount(); }, m_pMainFrame->statusBar()));
   ApplyConversation();
   m_pMainFrame->LinePanes()->Attach(m_pWorker->Lines());
   // The newest line stays in sight while the view is at the end.
@@ -123,6 +127,8 @@ bool CZerikApp::InitInstance() {
   connect(m_pMainFrame->Action(ID_SEND), &QAction::triggered, this, &CZerikApp::OnSend);
   connect(m_pMainFrame->Action(ID_VIEW_OPTIONS), &QAction::triggered, this, &CZerikApp::OnOptions);
   connect(m_pMainFrame->Action(ID_VIEW_PLOT), &QAction::triggered, this, &CZerikApp::OnPlot);
+  m_pMainFrame->TextMenu()->Show(m_Options);
+  connect(m_pMainFrame->TextMenu(), &TextOptionsMenu::Changed, this, &CZerikApp::OnTextOptions);
   // Clear empties the plot as it empties the screen.
   connect(m_pMainFrame->Action(ID_CLEAR_SCREEN), &QAction::triggered, this, [this] {
     if (m_pPlotWnd) m_pPlotWnd->Clear();
@@ -285,6 +291,18 @@ void CZerikApp::OnOptions() {
     m_pMainFrame->FollowPane()->setVisible(m_Options.bFollowNewLines && !m_pFollower->Following());
   }
   // Lines already on the screen keep their times; the gutter shows or goes.
+  SettingsChanged();
+}
+
+void CZerikApp::OnTextOptions() {
+  DisplayOptions options = m_Options;
+  m_pMainFrame->TextMenu()->Store(options);
+  if (options == m_Options) return;
+  m_Options = options;
+  SaveDisplayOptions(m_Options);
+  // Lines already on the screen stay as they were read; Find reads them again
+  // with the new lines to come.
+  if (m_pFind != nullptr) m_pFind->Rescan();
   SettingsChanged();
 }
 

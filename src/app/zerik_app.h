@@ -124,6 +124,8 @@ class CZerikApp : public QObject, public ViewHost {
   void OnConversationStatus();
   // View, "Plot": the live plot window.
   void OnPlot();
+  // View > Text: an entry was chosen; the options are kept in the profile.
+  void OnTextOptions();
 
  public:
   SETTINGS m_Settings = DefaultSettings();

@@ -49,7 +49,8 @@ TEST(MainFrame, MenusHoldTheirEntriesInOrder) {
        {ID_CLEAR_SCREEN, "Clear"},
        {0, nullptr},
        {ID_VIEW_OPTIONS, "&Options..."},
-       {ID_VIEW_PLOT, "&Plot"}},
+       {ID_VIEW_PLOT, "&Plot"},
+       {-1, "Te&xt"}},  // a submenu
       {{ID_LINE_DTR, "&DTR"},
        {ID_LINE_RTS, "&RTS"},
        {0, nullptr},
@@ -66,6 +67,11 @@ TEST(MainFrame, MenusHoldTheirEntriesInOrder) {
       QAction* action = actions[static_cast<qsizetype>(i)];
       if (expected[m][i].id == 0) {
         EXPECT_TRUE(action->isSeparator());
+        continue;
+      }
+      if (expected[m][i].id < 0) {
+        EXPECT_NE(action->menu(), nullptr);
+        EXPECT_EQ(action->text().toStdString(), expected[m][i].text);
         continue;
       }
       EXPECT_EQ(action->data().toInt(), expected[m][i].id);

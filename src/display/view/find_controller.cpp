@@ -1,6 +1,5 @@
 #include "display/view/find_controller.h"
 
-#include "display/view/ansi_text.h"
 #include "display/view/find_bar.h"
 
 namespace tarnwick {
@@ -30,7 +29,7 @@ void FindController::Open() {
 }
 
 void FindController::OnPatternChanged() {
-  m_finder.SetPattern(QStringToAnsi(m_bar.Pattern()), m_bar.MatchCase());
+  m_finder.SetPattern(m_bar.Pattern().toStdString(), m_bar.MatchCase());
   m_finder.Update(m_source);
   // The first match from the top of the view on.
   Step(true);
