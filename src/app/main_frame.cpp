@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
@@ -213,10 +212,8 @@ bool CMainFrame::CreateStatusBar() {
   return true;
 }
 
-void CMainFrame::SetTitle(const std::string& title, const std::string& device) {
-  QString caption = QString::fromLatin1(title.data(), static_cast<qsizetype>(title.size()));
-  if (!device.empty()) caption += QStringLiteral(" (") + QFile::decodeName(device.c_str()) + ')';
-  setWindowTitle(caption + QStringLiteral(" - ") + Text(kAppTitle));
+void CMainFrame::SetTitle(const std::string& title) {
+  setWindowTitle(Text(title) + QStringLiteral(" - ") + Text(kAppTitle));
 }
 
 void CMainFrame::SetView(CZerikView* view) {

@@ -24,9 +24,9 @@ class CMainFrame : public QMainWindow {
  public:
   explicit CMainFrame(QWidget* parent = nullptr);
 
-  // The document title part of the caption; the frame adds the device the
-  // port's name leads to, in brackets when there is one, and " - Tarnwick".
-  void SetTitle(const std::string& title, const std::string& device = {});
+  // The document title part of the caption; the frame adds " - Tarnwick".
+  // The device the port leads to is the status bar's, not the caption's.
+  void SetTitle(const std::string& title);
 
   // Puts the view in the frame, the find bar under it, and routes Copy All,
   // Clear and the view's context menu to it.

@@ -172,7 +172,7 @@ void CZerikApp::OnConversationStatus() {
 
 void CZerikApp::UpdateLineSummary() {
   m_strLineSummary = BuildLineSummary(m_Settings);
-  if (m_pMainFrame) m_pMainFrame->SetTitle(m_strLineSummary, PortDevice());
+  if (m_pMainFrame) m_pMainFrame->SetTitle(m_strLineSummary);
 }
 
 std::string CZerikApp::PortDevice() const {

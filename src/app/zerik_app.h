@@ -71,7 +71,7 @@ class CZerikApp : public QObject, public ViewHost {
   // Hands them to the worker and the view.
   void ApplyConversation();
 
-  // Rebuilds m_strLineSummary and puts it into the caption, with the device.
+  // Rebuilds m_strLineSummary and puts it into the caption.
   void UpdateLineSummary();
   // Where the settings' port name leads on this machine; empty when nowhere.
   std::string PortDevice() const;
