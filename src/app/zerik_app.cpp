@@ -92,7 +92,8 @@ bool CZerikApp::InitInstance() {
       *m_pMainFrame->FindBar(), view->ShownLines(),
       FindController::Hooks{[view] { return view->TopLineNumber(); },
                             [view](const FindMatch& match) { view->ShowMatch(match); },
-                            [view] { view->RepaintMarks(); }},
+                            [view] { view->RepaintMarks(); },
+                            [view] { return view->Follower().Following(); }},
       this);
   view->SetFind(m_pFind);
   connect(m_pMainFrame->Action(ID_EDIT_FIND), &QAction::triggered, m_pFind, &FindController::Open);

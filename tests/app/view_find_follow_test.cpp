@@ -1,8 +1,9 @@
 // Find, selection and following in the running window: Ctrl+F opens the bar,
-// the text typed finds its matches, F3 and Shift+F3 step through them and
-// wrap, Esc closes; a drag over the text or the margin selects, Ctrl+Shift+C
-// copies; a scrollback far larger than the window follows while at the end,
-// stops when scrolled up (the status bar says so), and follows again with End.
+// the text typed finds its matches (the newest first while following), F3
+// and Shift+F3 step through them and wrap, Esc closes; a drag over the text
+// or the margin selects, Ctrl+Shift+C copies; a scrollback far larger than
+// the window follows while at the end, stops when scrolled up or by a Find
+// jump (the status bar says so), and follows again with End or after Clear.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -14,6 +15,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QTest>
+#include <functional>
 #include <string>
 
 #include "app/app_fixture.h"
@@ -60,11 +62,12 @@ TEST(ViewFind, CtrlFThenF3AndShiftF3StepThroughTheMatches) {
     Qt::KeyboardModifiers modifiers;
     const char* position;
   } steps[] = {
-      {Qt::Key_unknown, Qt::NoModifier, "1 of 2"},  // typing finds the first
-      {Qt::Key_F3, Qt::NoModifier, "2 of 2"},
+      // Typing in a view that follows finds the newest.
+      {Qt::Key_unknown, Qt::NoModifier, "2 of 2"},
       {Qt::Key_F3, Qt::NoModifier, "1 of 2  (wrapped round)"},
-      {Qt::Key_F3, Qt::ShiftModifier, "2 of 2  (wrapped round)"},
+      {Qt::Key_F3, Qt::NoModifier, "2 of 2"},
       {Qt::Key_F3, Qt::ShiftModifier, "1 of 2"},
+      {Qt::Key_F3, Qt::ShiftModifier, "2 of 2  (wrapped round)"},
   };
   for (const auto& s : steps) {
     if (s.key != Qt::Key_unknown) QTest::keyClick(&fixture.Frame(), s.key, s.modifiers);
@@ -108,40 +111,93 @@ TEST(ViewSelection, ADragSelectsTextOrWholeLinesAndCtrlShiftCCopiesIt) {
   }
 }
 
-TEST(ViewFollow, FollowsAtTheEndPausesWhenScrolledUpAndResumesWithEnd) {
+TEST(ViewFollow, FollowsAtTheEndPausesWhenScrolledUpAndResumesWithEndOrClear) {
   AppFixture fixture(false);
   StartWithLines(fixture, std::string(200, 'x'), 1);
   CZerikView& view = fixture.View();
   QScrollBar* bar = view.verticalScrollBar();
   QLabel* paused = fixture.Frame().FollowPane();
+  CFindBar* find = fixture.Frame().FindBar();
+  const auto key = [&](QWidget* to, Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    return [=] { QTest::keyClick(to, k, mods); };
+  };
+  const auto lines = [&] { Feed(view, std::string(100, 'x')); };
 
+  enum class Where { kEnd, kStays, kAway, kAnywhere };
   const struct {
     const char* step;
-    int key;  // 0: none
+    std::function<void()> act;
     bool following;
+    Where where;
   } steps[] = {
-      {"new lines", 0, true},
-      {"Page Up", Qt::Key_PageUp, false},
-      {"new lines while scrolled up", 0, false},
-      {"End", Qt::Key_End, true},
-      {"new lines after End", 0, true},
+      {"new lines", lines, true, Where::kEnd},
+      {"Page Up", key(&view, Qt::Key_PageUp), false, Where::kAway},
+      {"new lines while scrolled up", lines, false, Where::kStays},
+      {"End", key(&view, Qt::Key_End), true, Where::kEnd},
+      {"new lines after End", lines, true, Where::kEnd},
+      {"a Find jump",
+       [&] {
+         QTest::keyClick(&fixture.Frame(), Qt::Key_F, Qt::ControlModifier);
+         QTest::keyClicks(find->Edit(), "x");
+       },
+       false, Where::kAnywhere},
+      {"new lines after the jump", lines, false, Where::kStays},
+      {"Esc", key(find->Edit(), Qt::Key_Escape), false, Where::kStays},
+      {"Ctrl+L", key(&fixture.Frame(), Qt::Key_L, Qt::ControlModifier), true, Where::kAnywhere},
+      {"new lines after Clear", lines, true, Where::kEnd},
   };
   for (const auto& s : steps) {
     const int before = bar->value();
-    if (s.key != 0) {
-      QTest::keyClick(&view, static_cast<Qt::Key>(s.key));
-    } else {
-      Feed(view, std::string(100, 'x'));
-    }
-    EXPECT_GT(bar->maximum(), 0) << s.step;
-    if (s.following) {
-      EXPECT_EQ(bar->value(), bar->maximum()) << s.step;
-    } else if (s.key == 0) {
-      EXPECT_EQ(bar->value(), before) << s.step;  // the lines being read stay put
-    } else {
-      EXPECT_LT(bar->value(), bar->maximum()) << s.step;
-    }
+    s.act();
+    EXPECT_EQ(view.Follower().Following(), s.following) << s.step;
     EXPECT_EQ(paused->isVisibleTo(&fixture.Frame()), !s.following) << s.step;
+    switch (s.where) {
+      case Where::kEnd:
+        EXPECT_GT(bar->maximum(), 0) << s.step;
+        EXPECT_EQ(bar->value(), bar->maximum()) << s.step;
+        break;
+      case Where::kStays:  // the lines being read stay put
+        EXPECT_EQ(bar->value(), before) << s.step;
+        break;
+      case Where::kAway:
+        EXPECT_LT(bar->value(), bar->maximum()) << s.step;
+        break;
+      case Where::kAnywhere:
+        break;
+    }
+  }
+}
+
+// Find opened while the view follows finds the newest match, the one in
+// sight, and steps back from it; opened while scrolled up it starts from the
+// top line in sight.
+TEST(ViewFind, StartsFromTheNewestLineWhileFollowing) {
+  AppFixture fixture(false);
+  std::string bytes;
+  for (int i = 0; i < 300; ++i)
+    bytes += (i % 100 == 50 ? "hit " : "line ") + std::to_string(i) + "\r";
+  StartWithLines(fixture, bytes);
+  CZerikView& view = fixture.View();
+  CFindBar* bar = fixture.Frame().FindBar();
+  const struct {
+    const char* name;
+    bool scrolledToTop;
+    const char* first;  // "n of m" after typing
+    const char* afterShiftF3;
+  } cases[] = {
+      {"following", false, "3 of 3", "2 of 3"},
+      {"scrolled to the top", true, "1 of 3", "3 of 3  (wrapped round)"},
+  };
+  for (const auto& c : cases) {
+    QTest::keyClick(&view, c.scrolledToTop ? Qt::Key_Home : Qt::Key_End);
+    ASSERT_EQ(view.Follower().Following(), !c.scrolledToTop) << c.name;
+    QTest::keyClick(&fixture.Frame(), Qt::Key_F, Qt::ControlModifier);
+    bar->Edit()->clear();
+    QTest::keyClicks(bar->Edit(), "hit");
+    EXPECT_EQ(bar->PositionLabel()->text().toStdString(), c.first) << c.name;
+    QTest::keyClick(&fixture.Frame(), Qt::Key_F3, Qt::ShiftModifier);
+    EXPECT_EQ(bar->PositionLabel()->text().toStdString(), c.afterShiftF3) << c.name;
+    QTest::keyClick(bar->Edit(), Qt::Key_Escape);
   }
 }
 

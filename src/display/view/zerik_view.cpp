@@ -557,6 +557,13 @@ void CZerikView::OnCopyAll() {
 }
 
 void CZerikView::OnClearScreen() {
+  ClearModel();
+  // An empty screen shows its newest line: whatever paused following (a
+  // scroll, a Find jump) is over, and the lines that come next are followed.
+  m_pFollower->GoToEnd();
+}
+
+void CZerikView::ClearModel() {
   m_model.Clear([this](std::uint32_t bytesTaken) {
     if (m_pWorker != nullptr) m_pWorker->ResetCounters(bytesTaken);
   });
@@ -568,7 +575,7 @@ void CZerikView::OnDestroy() {
   // The worker goes first: bytes it reads until it stops still reach the
   // model, and the clear below then writes the complete pending line.
   if (m_pWorker != nullptr) m_pWorker->Stop();
-  OnClearScreen();
+  ClearModel();
   m_host.SetView(nullptr);
 }
 

@@ -132,6 +132,8 @@ class CZerikView : public QAbstractScrollArea, public RepaintSink {
   };
   ShownState CurrentState() const;
 
+  // Empties the screen model and takes its bytes off the Read counter.
+  void ClearModel();
   QRect RepaintAllArea() const;
   void PostRepaint(const QRect* area, bool counters = false);
   void StartFrames();
