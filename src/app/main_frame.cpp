@@ -234,6 +234,8 @@ void CMainFrame::SetView(CZerikView* view) {
     m_pContextMenu->popup(view->viewport()->mapToGlobal(at));
   });
   connect(m_actions.at(ID_COPY_ALL), &QAction::triggered, view, &CZerikView::OnCopyAll);
+  // Copy All's key copies the selection while there is one (see eventFilter).
+  m_actions.at(ID_COPY_ALL)->installEventFilter(this);
   connect(m_actions.at(ID_CLEAR_SCREEN), &QAction::triggered, view, &CZerikView::OnClearScreen);
   // Esc leaves the keys with the view again.
   connect(m_pFindBar, &CFindBar::Closed, view, [view] { view->setFocus(); });
@@ -290,6 +292,14 @@ void CMainFrame::changeEvent(QEvent* event) {
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+  // Ctrl+C belongs to Copy All alone, and picks: with a selection on the
+  // screen it copies that, as Copy Selection does; without one, all. The
+  // menu entries do what they say.
+  if (event->type() == QEvent::Shortcut && watched == m_actions.at(ID_COPY_ALL) &&
+      m_pView != nullptr && !m_pView->Selection().Empty()) {
+    m_pView->OnCopySelection();
+    return true;
+  }
   if (event->type() == QEvent::KeyRelease || event->type() == QEvent::KeyPress) {
     // The windowing system updates its indicators after delivering the key.
     if (IsLockKey(static_cast<QKeyEvent*>(event)->key())) {

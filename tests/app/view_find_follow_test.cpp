@@ -19,6 +19,7 @@
 #include <string>
 
 #include "app/app_fixture.h"
+#include "app/command_table.h"
 #include "app/main_frame.h"
 #include "display/view/find_bar.h"
 #include "display/view/zerik_view.h"
@@ -81,7 +82,7 @@ TEST(ViewFind, CtrlFThenF3AndShiftF3StepThroughTheMatches) {
   EXPECT_FALSE(bar->isVisibleTo(&fixture.Frame()));
 }
 
-TEST(ViewSelection, ADragSelectsTextOrWholeLinesAndCtrlShiftCCopiesIt) {
+TEST(ViewSelection, ADragSelectsTextOrWholeLinesAndCtrlCOrCtrlShiftCCopiesIt) {
   AppFixture fixture(false);
   StartWithLines(fixture, "alpha\rbeta\rgamma\r");
   CZerikView& view = fixture.View();
@@ -101,14 +102,28 @@ TEST(ViewSelection, ADragSelectsTextOrWholeLinesAndCtrlShiftCCopiesIt) {
       {"whole lines from the margin", QPoint(2, 2 * h + 2), QPoint(2, 3 * h + 2),
        "beta\r\ngamma\r\n"},
   };
+  // Ctrl+C copies the selection while there is one, as Copy Selection does.
   for (const auto& d : drags) {
     QTest::mousePress(view.viewport(), Qt::LeftButton, Qt::NoModifier, d.from);
     QTest::mouseMove(view.viewport(), d.to);
     QTest::mouseRelease(view.viewport(), Qt::LeftButton, Qt::NoModifier, d.to);
-    QGuiApplication::clipboard()->clear();
-    QTest::keyClick(&fixture.Frame(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), d.copied) << d.name;
+    for (const Qt::KeyboardModifiers keys :
+         {Qt::ControlModifier | Qt::ShiftModifier, Qt::KeyboardModifiers(Qt::ControlModifier)}) {
+      QGuiApplication::clipboard()->clear();
+      QTest::keyClick(&fixture.Frame(), Qt::Key_C, keys);
+      EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), d.copied) << d.name;
+    }
   }
+  // A click selects nothing: Ctrl+C copies all, and so does Copy All's entry
+  // with a selection.
+  QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, at(1, 0));
+  QTest::keyClick(&fixture.Frame(), Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), "alpha\r\nbeta\r\ngamma\r\n");
+  QTest::mousePress(view.viewport(), Qt::LeftButton, Qt::NoModifier, at(1, 0));
+  QTest::mouseRelease(view.viewport(), Qt::LeftButton, Qt::NoModifier, at(3, 0));
+  QGuiApplication::clipboard()->clear();
+  fixture.Frame().Action(ID_COPY_ALL)->trigger();
+  EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), "alpha\r\nbeta\r\ngamma\r\n");
 }
 
 TEST(ViewFollow, FollowsAtTheEndPausesWhenScrolledUpAndResumesWithEndOrClear) {

@@ -51,7 +51,8 @@ CZerikView::CZerikView(SETTINGS& settings, ViewHost& host, QWidget* parent)
   connect(&m_frameTimer, &QTimer::timeout, this, &CZerikView::FlushRepaint);
   m_pFollower = new ViewFollower(*this, host.Options().bFollowNewLines);
   m_pSelector = new ViewSelector(
-      *viewport(), [this](const QPoint& at) { return PlaceAt(at); }, [this] { RepaintMarks(); });
+      *viewport(), [this](const QPoint& at) { return PlaceAt(at); }, [this] { RepaintMarks(); },
+      [this] { OnSelectionMade(); });
   m_host.SetView(this);
   m_pWorker = &m_host.StartWorker(m_model, *this);
 }
@@ -416,8 +417,20 @@ FindSource::Held CZerikView::ShownLinesSource::VisitFrom(std::uint64_t from, std
 }
 
 void CZerikView::OnCopySelection() {
+  if (m_pSelector->Selection().Empty()) return;
+  QGuiApplication::clipboard()->setText(SelectedText());
+}
+
+// As X programs do, a selection is offered for the middle button at once
+// (where the platform has such a selection).
+void CZerikView::OnSelectionMade() {
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  if (clipboard->supportsSelection()) clipboard->setText(SelectedText(), QClipboard::Selection);
+}
+
+QString CZerikView::SelectedText() {
   const TextSelection& selection = m_pSelector->Selection();
-  if (selection.Empty()) return;
+  if (selection.Empty()) return {};
   std::string text;
   const std::uint64_t first = selection.FirstLine();
   m_model.VisitShownFrom(first, static_cast<std::size_t>(selection.LastLine() - first + 1),
@@ -428,7 +441,7 @@ void CZerikView::OnCopySelection() {
   // A text reader stops at the first zero byte; so does the clipboard text.
   const std::size_t zero = text.find('\0');
   if (zero != std::string::npos) text.resize(zero);
-  QGuiApplication::clipboard()->setText(FromBytes(text));
+  return FromBytes(text);
 }
 
 void CZerikView::SetScrollSizes(QSize size) {

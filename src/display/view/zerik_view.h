@@ -89,6 +89,9 @@ class CZerikView : public QAbstractScrollArea, public RepaintSink {
   std::uint64_t TopLineNumber() const;
   ViewFollower& Follower() { return *m_pFollower; }
   const TextSelection& Selection() const { return m_pSelector->Selection(); }
+  // The selection's text as Copy Selection puts it on the clipboard; empty
+  // with nothing selected.
+  QString SelectedText();
   // The selection, the find marks or how lines are shown changed: paint again.
   void RepaintMarks();
 
@@ -134,6 +137,7 @@ class CZerikView : public QAbstractScrollArea, public RepaintSink {
 
   // Empties the screen model and takes its bytes off the Read counter.
   void ClearModel();
+  void OnSelectionMade();
   QRect RepaintAllArea() const;
   void PostRepaint(const QRect* area, bool counters = false);
   void StartFrames();
