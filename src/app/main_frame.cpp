@@ -64,6 +64,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   m_actions.at(ID_CLEAR_SCREEN)->setIcon(ClearIcon());
   m_actions.at(ID_APP_ABOUT)->setIcon(AboutIcon());
   m_actions.at(ID_VIEW_PLOT)->setIcon(PlotIcon());
+  // Checked while the plot window is open.
+  m_actions.at(ID_VIEW_PLOT)->setCheckable(true);
   connect(m_actions.at(ID_APP_EXIT), &QAction::triggered, this, &QWidget::close);
 
   CreateToolBar();

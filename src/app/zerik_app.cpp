@@ -289,7 +289,11 @@ void CZerikApp::OnOptions() {
   SettingsChanged();
 }
 
-void CZerikApp::OnPlot() {
+void CZerikApp::OnPlot(bool show) {
+  if (!show) {
+    if (m_pPlotWnd) m_pPlotWnd->close();
+    return;
+  }
   if (!m_pPlotWnd) {
     CPlotWindow::Services services{m_boxes,
                                    [this](bool on) {
@@ -302,6 +306,10 @@ void CZerikApp::OnPlot() {
     m_pPlotWnd = std::make_unique<CPlotWindow>(m_plotFeed, std::move(services));
     m_pPlotWnd->setWindowIcon(PlotIcon());
     m_pPlotWnd->PlaceBeside(*m_pMainFrame);
+    // The View menu's check mark says whether the window is open, however it
+    // was closed (Esc, its own close button, the menu).
+    connect(m_pPlotWnd.get(), &CPlotWindow::VisibilityChanged, m_pMainFrame->Action(ID_VIEW_PLOT),
+            &QAction::setChecked);
   }
   m_pPlotWnd->ShowWindow();
 }

@@ -122,8 +122,8 @@ class CZerikApp : public QObject, public ViewHost {
   void OnOptions();
   // Shows why the tap or the second port is not served, when that changed.
   void OnConversationStatus();
-  // View, "Plot": the live plot window.
-  void OnPlot();
+  // View, "Plot", checked: the live plot window opens; unchecked, it closes.
+  void OnPlot(bool show = true);
 
  public:
   SETTINGS m_Settings = DefaultSettings();
