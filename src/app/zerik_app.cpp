@@ -114,7 +114,16 @@ bool CZerikApp::InitInstance() {
       [this] {
         return CountersText(m_pWorker->m_nBytesRead.load(), m_pWorker->m_nBytesWritten.load());
       },
-      [this] { return LoggingText(m_Settings.bSaveRaw != 0, m_Settings.bSaveText != 0); }});
+      [this] { return LoggingText(m_Settings.bSaveRaw != 0, m_Settings.bSaveText != 0); },
+      [this]() -> std::optional<PortStatusText> {
+        const SecondPortState state = m_pWorker->SecondPortStatus();
+        if (!state.bWanted) return std::nullopt;
+        const std::string& port = m_Conversation.strAlsoListenOn;
+        return DescribeSecondPort(port, ResolvePortPath(port), state);
+      }});
+  // Told, not polled: the port's state and the counters change the view's
+  // header, and the pane reads them again with the frame that shows it.
+  connect(view, &CZerikView::RequestsTaken, m_pMainFrame->PortPane(), &PortStatusPane::Refresh);
   connect(m_pMainFrame->Action(ID_PORT_SETTINGS), &QAction::triggered, this,
           &CZerikApp::OnPortSettings);
   connect(m_pMainFrame->Action(ID_APP_ABOUT), &QAction::triggered, this, &CZerikApp::OnAppAbout);
@@ -141,8 +150,8 @@ PortWorker& CZerikApp::StartWorker(ScreenModel& model, RepaintSink& sink) {
   m_pWorker = std::make_unique<PortWorker>(m_live, *m_pBackend, &model, &sink);
   m_pWorker->SetLogFailures(&m_logFailures);
   m_pWorker->SetConversation(EffectiveConversation());
-  m_pWorker->SetConversationStatusListener([this] {
-    QMetaObject::invokeMethod(this, &CZerikApp::OnConversationStatus, Qt::QueuedConnection);
+  m_pWorker->SetConversationStateListener([this] {
+    QMetaObject::invokeMethod(this, &CZerikApp::OnConversationState, Qt::QueuedConnection);
   });
   m_pWorker->Line().SetAdviceReporter([this](const std::string& advice) {
     QMetaObject::invokeMethod(
@@ -165,10 +174,29 @@ void CZerikApp::ApplyConversation() {
   if (m_pView != nullptr) m_pView->SetConversation(options.HasSentSource(), options.crSent);
 }
 
-void CZerikApp::OnConversationStatus() {
-  if (!m_pWorker) return;
-  const std::string status = m_pWorker->ConversationStatus();
-  if (!status.empty()) m_boxes.ShowPath(status, kApplicationTitle, MessageIcon::kWarning);
+// The tap has no pane: each new reason it is not served is shown in a box.
+// The second port's state is in the status bar beside the first port's; an
+// outage of it gets a box only when the status bar is hidden as it begins,
+// and one box at most until the port is open again.
+void CZerikApp::OnConversationState() {
+  if (!m_pWorker || !m_pMainFrame) return;
+  m_pMainFrame->PortPane()->Refresh();
+  const std::string tap = m_pWorker->TapStatus();
+  if (tap != m_strTapShown) {
+    m_strTapShown = tap;
+    if (!tap.empty()) m_boxes.ShowPath(tap, kApplicationTitle, MessageIcon::kWarning);
+  }
+  const SecondPortState second = m_pWorker->SecondPortStatus();
+  if (second.bOpen || !second.bWanted || second.strReason.empty()) {
+    m_bSecondOutageTold = false;
+    return;
+  }
+  if (m_bSecondOutageTold) return;
+  m_bSecondOutageTold = true;
+  if (m_pMainFrame->Action(ID_VIEW_STATUS_BAR)->isChecked()) return;
+  const std::string text =
+      "Also listen on " + m_Conversation.strAlsoListenOn + ": " + second.strReason;
+  m_boxes.ShowPath(text, kApplicationTitle, MessageIcon::kWarning);
 }
 
 void CZerikApp::UpdateLineSummary() {

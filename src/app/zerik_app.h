@@ -120,8 +120,9 @@ class CZerikApp : public QObject, public ViewHost {
   void OnSend();
   // View, "Options...": the options outside the record, kept in the profile.
   void OnOptions();
-  // Shows why the tap or the second port is not served, when that changed.
-  void OnConversationStatus();
+  // The tap's or the second port's state changed: the status bar shows it,
+  // a box says why the tap is not served.
+  void OnConversationState();
   // View, "Plot", checked: the live plot window opens; unchecked, it closes.
   void OnPlot(bool show = true);
 
@@ -151,6 +152,10 @@ class CZerikApp : public QObject, public ViewHost {
   ModalRunner m_runModal;
   std::vector<std::filesystem::path> m_helpDirs;
   bool m_bOpenAdviceShown = false;
+  // Why the tap is not served, as last shown in a box (empty: it is served).
+  std::string m_strTapShown;
+  // The second port's outage under way was told (in the status bar or a box).
+  bool m_bSecondOutageTold = false;
   // Declared in the order they must outlive one another: the worker reads the
   // settings and the backend; the frame's view stops the worker.
   bool m_bCloseRequested = false;

@@ -519,6 +519,7 @@ void CZerikView::FlushRepaint() {
     m_bRepaintCounters = false;
     m_pendingArea = QRect();
   }
+  emit RequestsTaken();
   // Asked to draw what the whole view already shows (a port state or
   // settings change that changed nothing visible): nothing to paint. Every
   // change reaches the model or the header before its request is made, so

@@ -108,6 +108,11 @@ class CZerikView : public QAbstractScrollArea, public RepaintSink {
   // The header row, LineHeight() tall, mapped when the request is applied.
   void InvalidateCounters() override;
 
+ signals:
+  // Once per frame that had repaint requests: the lines, the header (the
+  // port's state, the counters) or the settings changed.
+  void RequestsTaken();
+
  public slots:
   void OnCopyAll();
   void OnClearScreen();
