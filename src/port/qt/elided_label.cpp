@@ -1,7 +1,9 @@
 #include "port/qt/elided_label.h"
 
 #include <QEvent>
+#include <QFontMetricsF>
 #include <algorithm>
+#include <cmath>
 
 namespace tarnwick {
 namespace {
@@ -26,12 +28,13 @@ void ElidedLabel::SetFullText(const QString& text) {
   updateGeometry();
 }
 
-// The frame and the margins around the text, and a pixel a glyph may reach
-// beyond its advance.
-int ElidedLabel::Chrome() const { return width() - contentsRect().width() + 2 * margin() + 1; }
+// The frame and the margins around the text.
+int ElidedLabel::Chrome() const { return width() - contentsRect().width() + 2 * margin(); }
 
 QSize ElidedLabel::sizeHint() const {
-  int width = fontMetrics().horizontalAdvance(m_strFull);
+  // The text's width in fractions of a pixel, as eliding measures it, and
+  // a pixel a glyph may reach beyond its advance.
+  int width = static_cast<int>(std::ceil(QFontMetricsF(font()).horizontalAdvance(m_strFull))) + 1;
   if (m_nMaxWidth > 0) width = std::min(width, m_nMaxWidth);
   return {width + Chrome(), QLabel::sizeHint().height()};
 }
@@ -55,7 +58,7 @@ void ElidedLabel::changeEvent(QEvent* event) {
 }
 
 void ElidedLabel::Elide() {
-  const int room = std::max(0, contentsRect().width() - 2 * margin() - 1);
+  const int room = std::max(0, contentsRect().width() - 2 * margin());
   const QString shown = fontMetrics().elidedText(m_strFull, m_mode, room);
   if (shown != text()) setText(shown);
 }
