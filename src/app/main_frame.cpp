@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -14,6 +15,7 @@
 #include "app/app_icons.h"
 #include "app/command_table.h"
 #include "app/lock_key_state.h"
+#include "app/qt/fitting_status_bar.h"
 #include "display/follow_rule.h"
 #include "display/view/find_bar.h"
 #include "display/view/zerik_view.h"
@@ -31,6 +33,9 @@ QString Text(std::string_view text) {
 constexpr const char* kWindowGeometry = "Options/WindowGeometry";
 // How long the message area says that following stopped or resumed.
 constexpr int kFollowMessageMs = 5000;
+// Room left on the screen for a window manager's borders and caption.
+constexpr int kFrameAllowance = 16;
+constexpr int kCaptionAllowance = 48;
 
 bool IsLockKey(int key) {
   return key == Qt::Key_CapsLock || key == Qt::Key_NumLock || key == Qt::Key_ScrollLock;
@@ -72,6 +77,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   CreateStatusBar();
   CreateMenus();
   resize(760, 520);
+  FitToScreen();
 
   // Lock keys change outside our windows too; key events and activation are
   // when the state is worth reading again.
@@ -164,7 +170,7 @@ bool CMainFrame::CreateToolBar() {
 }
 
 bool CMainFrame::CreateStatusBar() {
-  m_wndStatusBar = new QStatusBar(this);
+  m_wndStatusBar = new FittingStatusBar(this);
   m_wndStatusBar->setObjectName(QStringLiteral("statusBar"));
   setStatusBar(m_wndStatusBar);
 
@@ -203,6 +209,12 @@ bool CMainFrame::CreateStatusBar() {
   m_pCapIndicator = indicator("CAP");
   m_pNumIndicator = indicator("NUM");
   m_pScrlIndicator = indicator("SCRL");
+  // Where the window is narrow these go, the first first: the port's state,
+  // its counters and the messages stay.
+  for (QWidget* pane : std::initializer_list<QWidget*>{m_pScrlIndicator, m_pNumIndicator,
+                                                       m_pCapIndicator, m_pLinePanes}) {
+    m_wndStatusBar->AddDroppable(pane);
+  }
 
   auto* toggle = new QAction(Text(FindCommand(ID_VIEW_STATUS_BAR)->text), this);
   toggle->setObjectName(QStringLiteral("command%1").arg(ID_VIEW_STATUS_BAR));
@@ -248,6 +260,16 @@ void CMainFrame::RestoreWindowGeometry() {
   const QByteArray geometry = profile.value(QLatin1String(kWindowGeometry)).toByteArray();
   // Anything unreadable leaves the default size.
   if (!geometry.isEmpty()) restoreGeometry(geometry);
+  FitToScreen();
+}
+
+void CMainFrame::FitToScreen() {
+  const QScreen* shown = screen();
+  if (shown == nullptr) return;
+  // The caption and the borders are not known before the window is shown.
+  const QSize room = shown->availableGeometry().size() - QSize(kFrameAllowance, kCaptionAllowance);
+  const QSize fitted = size().boundedTo(room).expandedTo(minimumSizeHint());
+  if (fitted != size()) resize(fitted);
 }
 
 void CMainFrame::SaveWindowGeometry() const {

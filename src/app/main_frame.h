@@ -16,6 +16,7 @@ namespace tarnwick {
 
 class CFindBar;
 class CZerikView;
+class FittingStatusBar;
 class LineStatePanes;
 class PortStatusPane;
 
@@ -38,7 +39,8 @@ class CMainFrame : public QMainWindow {
   QMenu* ContextMenu() const { return m_pContextMenu; }
 
   // The window's size and position from the profile (Options/WindowGeometry),
-  // when it holds one; saved there as the window closes.
+  // when it holds one; saved there as the window closes. Either way the
+  // window fits the screen it is on.
   void RestoreWindowGeometry();
   void SaveWindowGeometry() const;
 
@@ -71,8 +73,10 @@ class CMainFrame : public QMainWindow {
   void CreateMenus();
   bool CreateToolBar();
   bool CreateStatusBar();
+  // No larger than the screen's free area, its borders allowed for.
+  void FitToScreen();
 
-  QStatusBar* m_wndStatusBar = nullptr;
+  FittingStatusBar* m_wndStatusBar = nullptr;
   QToolBar* m_wndToolBar = nullptr;
   QLabel* m_pMessagePane = nullptr;
   QLabel* m_pCapIndicator = nullptr;
