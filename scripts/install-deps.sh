@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev libgl-dev
   fonts-dejavu-core
   locales libc-l10n
-  libcurl4-openssl-dev python3
+  libcurl4-openssl-dev python3 python3-pymodbus
   libqcustomplot-dev libqcustomplot2.1-qt6
   ser2net
 )

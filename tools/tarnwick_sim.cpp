@@ -42,6 +42,7 @@ extern "C" void OnStopSignal(int) { g_stop = 1; }
 extern "C" void OnPauseSignal(int) { g_pause = 1; }
 
 struct Options {
+  bool help = false;
   std::string link;
   double rate = 400.0;  // bytes per second
   bool flood = false;
@@ -51,17 +52,21 @@ struct Options {
   long long dump = -1;  // bytes of the message stream to print, or -1
 };
 
-void Usage() {
-  std::fprintf(stderr,
+// To stdout when asked for with --help, to stderr after a wrong option.
+void Usage(std::FILE* out) {
+  std::fprintf(out,
                "usage: tarnwick-sim [--link PATH] [--rate BYTES_PER_SECOND] [--flood] [--stats]\n"
                "                    [--messages both|text|frames]\n"
-               "       tarnwick-sim --dump BYTES\n");
+               "       tarnwick-sim --dump BYTES\n"
+               "       tarnwick-sim --help\n");
 }
 
 bool ParseOptions(int argc, char** argv, Options& options) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--link" && i + 1 < argc) {
+    if (arg == "--help" || arg == "-h") {
+      options.help = true;
+    } else if (arg == "--link" && i + 1 < argc) {
       options.link = argv[++i];
     } else if (arg == "--rate" && i + 1 < argc) {
       char* end = nullptr;
@@ -198,8 +203,12 @@ void InstallSignals() {
 int main(int argc, char** argv) {
   Options options;
   if (!ParseOptions(argc, argv, options)) {
-    Usage();
+    Usage(stderr);
     return 2;
+  }
+  if (options.help) {
+    Usage(stdout);
+    return 0;
   }
   if (options.dump >= 0) return Dump(options.dump);
   InstallSignals();

@@ -27,15 +27,15 @@ constexpr auto kLookupLimit = std::chrono::seconds(10);
 constexpr auto kConnectLimit = std::chrono::seconds(10);
 constexpr std::size_t kReceiveChunk = 16 * 1024;
 
-// Polls fd for events and wakeFd until deadline: the revents of fd, 0 on
-// timeout, -1 after a wake-up (consumed).
-int PollOrWake(int fd, short events, int wakeFd, Clock::time_point deadline) {
+// Polls fd for events and the wake-up until deadline: the revents of fd, 0
+// on timeout, -1 after a wake-up that gives the open up.
+int PollOrWake(int fd, short events, const OpenWake& wake, Clock::time_point deadline) {
   for (;;) {
-    struct pollfd fds[2] = {{fd, events, 0}, {wakeFd, POLLIN, 0}};
+    struct pollfd fds[2] = {{fd, events, 0}, {wake.fd, POLLIN, 0}};
     const int ready = ::poll(fds, 2, MillisecondsUntil(deadline));
     if (ready < 0 && errno == EINTR) continue;
     if (ready <= 0) return 0;
-    if ((fds[1].revents & POLLIN) && ConsumeWakeFd(wakeFd)) return -1;
+    if ((fds[1].revents & POLLIN) && wake.EndsWait()) return -1;
     if (fds[0].revents != 0) return fds[0].revents;
   }
 }
@@ -60,7 +60,7 @@ int LookupError(int status, int systemError) {
 }
 
 // The addresses of name; 0 or the error.
-int Resolve(const NetworkPortName& name, int wakeFd, addrinfo** found) {
+int Resolve(const NetworkPortName& name, const OpenWake& wake, addrinfo** found) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
@@ -80,7 +80,7 @@ int Resolve(const NetworkPortName& name, int wakeFd, addrinfo** found) {
     const std::uint64_t one = 1;
     [[maybe_unused]] const ssize_t written = ::write(lookup->doneFd, &one, sizeof one);
   }).detach();
-  const int events = PollOrWake(lookup->doneFd, POLLIN, wakeFd, Clock::now() + kLookupLimit);
+  const int events = PollOrWake(lookup->doneFd, POLLIN, wake, Clock::now() + kLookupLimit);
   if (events < 0) return ECANCELED;
   if (events == 0) return ETIMEDOUT;
   std::lock_guard lock(lookup->mutex);
@@ -91,7 +91,7 @@ int Resolve(const NetworkPortName& name, int wakeFd, addrinfo** found) {
 }
 
 // Connects to the first address that answers; the socket or -1 and the error.
-int Connect(addrinfo* addresses, int wakeFd, int* error) {
+int Connect(addrinfo* addresses, const OpenWake& wake, int* error) {
   const Clock::time_point deadline = Clock::now() + kConnectLimit;
   *error = EADDRNOTAVAIL;
   for (addrinfo* address = addresses; address != nullptr; address = address->ai_next) {
@@ -107,7 +107,7 @@ int Connect(addrinfo* addresses, int wakeFd, int* error) {
       ::close(fd);
       continue;
     }
-    const int events = PollOrWake(fd, POLLOUT, wakeFd, deadline);
+    const int events = PollOrWake(fd, POLLOUT, wake, deadline);
     if (events < 0) {
       ::close(fd);
       *error = ECANCELED;
@@ -126,12 +126,12 @@ int Connect(addrinfo* addresses, int wakeFd, int* error) {
 
 }  // namespace
 
-std::unique_ptr<SerialDevice> OpenNetworkDevice(const NetworkPortName& name, int wakeFd,
+std::unique_ptr<SerialDevice> OpenNetworkDevice(const NetworkPortName& name, const OpenWake& wake,
                                                 int* error) {
   addrinfo* addresses = nullptr;
-  *error = Resolve(name, wakeFd, &addresses);
+  *error = Resolve(name, wake, &addresses);
   if (*error != 0) return nullptr;
-  const int fd = Connect(addresses, wakeFd, error);
+  const int fd = Connect(addresses, wake, error);
   ::freeaddrinfo(addresses);
   if (fd < 0) return nullptr;
   // A server that vanished without a word (a cable pulled, a power cut) is a
@@ -149,7 +149,7 @@ std::unique_ptr<SerialDevice> OpenNetworkDevice(const NetworkPortName& name, int
   ::setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &unackedMs, sizeof unackedMs);
 #endif
   *error = 0;
-  return std::make_unique<PosixNetworkDevice>(fd, wakeFd, name.bRfc2217);
+  return std::make_unique<PosixNetworkDevice>(fd, wake, name.bRfc2217);
 }
 
 std::string NetworkErrorText(int error) {
@@ -162,11 +162,8 @@ std::string NetworkErrorText(int error) {
   return {};
 }
 
-PosixNetworkDevice::PosixNetworkDevice(int fd, int wakeFd, bool rfc2217)
-    : m_fd(fd), m_wakeFd(wakeFd), m_bTelnet(rfc2217) {
-  m_timeouts.WriteTotalTimeoutMultiplier = 10;
-  m_timeouts.WriteTotalTimeoutConstant = 10;
-}
+PosixNetworkDevice::PosixNetworkDevice(int fd, OpenWake wake, bool rfc2217)
+    : m_fd(fd), m_wake(std::move(wake)), m_bTelnet(rfc2217) {}
 
 PosixNetworkDevice::~PosixNetworkDevice() { ::close(m_fd); }
 
@@ -193,8 +190,8 @@ bool PosixNetworkDevice::SetCommState(const DCB& dcb) {
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kAnswerMs);
   while (m_session.Answering()) {
     const short events = static_cast<short>(POLLIN | (OutputPending() ? POLLOUT : 0));
-    const int revents = PollOrWake(m_fd, events, m_wakeFd, deadline);
-    if (revents <= 0) break;  // time is up, or someone needs the worker
+    const int revents = PollOrWake(m_fd, events, m_wake, deadline);
+    if (revents <= 0) break;  // time is up, or the worker stops or reopens
     if (revents & POLLOUT) {
       std::lock_guard lock(m_csSend);
       if (const int error = FlushLocked(); error != 0) return Fail(error);
@@ -209,10 +206,9 @@ bool PosixNetworkDevice::SetCommState(const DCB& dcb) {
   return true;
 }
 
-bool PosixNetworkDevice::SetCommTimeouts(const COMMTIMEOUTS& timeouts) {
-  m_timeouts = timeouts;
-  return true;
-}
+// Reads return at once, as the record's timeouts ask, and writes never wait
+// (see Write): there is nothing for the timeouts to limit.
+bool PosixNetworkDevice::SetCommTimeouts(const COMMTIMEOUTS&) { return true; }
 
 int PosixNetworkDevice::FlushLocked() {
   if (m_sendError != 0) return m_sendError;
@@ -299,29 +295,14 @@ IoResult PosixNetworkDevice::Read(std::uint8_t* buffer, std::size_t capacity) {
 
 IoResult PosixNetworkDevice::Write(const std::uint8_t* data, std::size_t length) {
   if (length == 0) return {};
-  const Clock::time_point deadline =
-      Clock::now() +
-      std::chrono::milliseconds(static_cast<std::uint64_t>(m_timeouts.WriteTotalTimeoutMultiplier) *
-                                    length +
-                                m_timeouts.WriteTotalTimeoutConstant);
-  std::unique_lock lock(m_csSend);
+  std::lock_guard lock(m_csSend);
   // New data waits until the socket has taken the old, so what counts as
   // written is in the kernel's hands, not ours.
-  for (;;) {
-    if (const int error = FlushLocked(); error != 0) {
-      m_lastError = error;
-      return {0, error};
-    }
-    if (m_out.empty()) break;
-    lock.unlock();
-    const int left = MillisecondsUntil(deadline);
-    if (left == 0) return {};
-    struct pollfd p {
-      m_fd, POLLOUT, 0
-    };
-    ::poll(&p, 1, left);
-    lock.lock();
+  if (const int error = FlushLocked(); error != 0) {
+    m_lastError = error;
+    return {0, error};
   }
+  if (!m_out.empty()) return {};
   if (m_bTelnet) {
     m_session.Escape(data, length, m_out);
   } else {
@@ -334,6 +315,13 @@ IoResult PosixNetworkDevice::Write(const std::uint8_t* data, std::size_t length)
   return {length, 0};
 }
 
+int PosixNetworkDevice::SendHeldOutput() {
+  std::lock_guard lock(m_csSend);
+  const int error = FlushLocked();
+  if (error != 0) m_lastError = error;
+  return error;
+}
+
 WaitResult PosixNetworkDevice::Wait(bool wantWrite, int timeoutMs) {
   if (m_inPos < m_in.size()) return WaitResult::kReady;
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -341,7 +329,7 @@ WaitResult PosixNetworkDevice::Wait(bool wantWrite, int timeoutMs) {
     const bool pending = OutputPending();
     struct pollfd fds[2] = {
         {m_fd, static_cast<short>(POLLIN | (wantWrite || pending ? POLLOUT : 0)), 0},
-        {m_wakeFd, POLLIN, 0},
+        {m_wake.fd, POLLIN, 0},
     };
     const int ready = ::poll(fds, 2, timeoutMs < 0 ? -1 : MillisecondsUntil(deadline));
     if (ready < 0) {
@@ -350,7 +338,7 @@ WaitResult PosixNetworkDevice::Wait(bool wantWrite, int timeoutMs) {
       return WaitResult::kTimeout;
     }
     if (ready == 0) return WaitResult::kTimeout;
-    if ((fds[1].revents & POLLIN) && ConsumeWakeFd(m_wakeFd)) return WaitResult::kWoken;
+    if ((fds[1].revents & POLLIN) && ConsumeWakeFd(m_wake.fd)) return WaitResult::kWoken;
     // What is left to read comes first; the read then meets the end.
     if (fds[0].revents & POLLIN) return WaitResult::kReady;
     if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) return WaitResult::kHangUp;

@@ -12,16 +12,17 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix_wait.h"
 #include "port/network_port_name.h"
 #include "port/serial_device.h"
 #include "port/telnet_session.h"
 
 namespace tarnwick {
 
-// Looks the host up and connects, neither blocking past a wake-up on wakeFd
-// (which is consumed, and the open fails with ECANCELED). Null and the error
-// on failure.
-std::unique_ptr<SerialDevice> OpenNetworkDevice(const NetworkPortName& name, int wakeFd,
+// Looks the host up and connects, neither blocking past a wake-up on
+// wake.fd that wake.giveUp confirms (the open then fails with ECANCELED).
+// Null and the error on failure.
+std::unique_ptr<SerialDevice> OpenNetworkDevice(const NetworkPortName& name, const OpenWake& wake,
                                                 int* error);
 
 // The message for an error of the network forms (see network_port_name.h).
@@ -29,22 +30,31 @@ std::string NetworkErrorText(int error);
 
 class PosixNetworkDevice final : public SerialDevice {
  public:
-  // Takes ownership of fd, a connected non-blocking socket.
-  PosixNetworkDevice(int fd, int wakeFd, bool rfc2217);
+  // Takes ownership of fd, a connected non-blocking socket; wake.fd stays
+  // the backend's.
+  PosixNetworkDevice(int fd, OpenWake wake, bool rfc2217);
   ~PosixNetworkDevice() override;
   PosixNetworkDevice(const PosixNetworkDevice&) = delete;
   PosixNetworkDevice& operator=(const PosixNetworkDevice&) = delete;
 
   // rfc2217: sends the negotiation and the line settings at once, then waits
-  // at most kAnswerMs (cut short by a wake-up) for the answers and goes on
-  // with what was acknowledged. Raw TCP has no line settings.
+  // at most kAnswerMs (cut short by a wake-up that gives the open up) for
+  // the answers and goes on with what was acknowledged. Raw TCP has no line
+  // settings.
   bool SetCommState(const DCB& dcb) override;
   bool SetCommTimeouts(const COMMTIMEOUTS& timeouts) override;
   int LastError() const override { return m_lastError; }
 
   IoResult Read(std::uint8_t* buffer, std::size_t capacity) override;
+  // Takes all of data, or nothing while output of before is still held: the
+  // worker is never held here, and comes back when the socket has room.
   IoResult Write(const std::uint8_t* data, std::size_t length) override;
   WaitResult Wait(bool wantWrite, int timeoutMs) override;
+  int PollDescriptor() const override { return m_fd; }
+  bool HoldsOutput() override { return OutputPending(); }
+  int SendHeldOutput() override;
+  // The server paces the line: the socket takes bytes as fast as it can.
+  bool LineTimed() const override { return false; }
 
   // The lines as the server last notified them, once it took the
   // COM-PORT-OPTION.
@@ -68,11 +78,10 @@ class PosixNetworkDevice final : public SerialDevice {
   void PublishModemState();
 
   int m_fd;
-  int m_wakeFd;
+  OpenWake m_wake;
   const bool m_bTelnet;
   int m_lastError = 0;
   DCB m_dcb{};
-  COMMTIMEOUTS m_timeouts{};
 
   // The worker's own: the protocol state and received data not yet read.
   TelnetSession m_session;

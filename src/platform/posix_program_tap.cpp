@@ -19,6 +19,7 @@
 
 #include "platform/error_text.h"
 #include "platform/posix_line_settings.h"
+#include "platform/posix_tap_lock.h"
 #include "port/program_tap.h"
 
 namespace tarnwick {
@@ -47,8 +48,12 @@ ProgramLine LineOf(const struct termios& tio) {
 
 class PosixProgramTap final : public ProgramTap {
  public:
-  PosixProgramTap(int master, int keeper, std::string slave, std::string link)
-      : m_master(master), m_keeper(keeper), m_slave(std::move(slave)), m_link(std::move(link)) {
+  PosixProgramTap(int master, int keeper, std::string slave, std::string link, TapLock lock)
+      : m_lock(std::move(lock)),
+        m_master(master),
+        m_keeper(keeper),
+        m_slave(std::move(slave)),
+        m_link(std::move(link)) {
     struct termios tio;
     if (::tcgetattr(m_keeper, &tio) == 0) m_line = LineOf(tio);
 #ifdef __linux__
@@ -62,11 +67,12 @@ class PosixProgramTap final : public ProgramTap {
 
   ~PosixProgramTap() override {
     // Only our own link goes: whatever took its place since is left alone.
+    // A link that stays (the directory refused) stays recorded, so the next
+    // run may replace it; the lock goes last.
     char target[PATH_MAX];
     const ssize_t n = ::readlink(m_link.c_str(), target, sizeof target);
-    if (n > 0 && std::string(target, static_cast<std::size_t>(n)) == m_slave) {
-      ::unlink(m_link.c_str());
-    }
+    const bool ours = n > 0 && std::string(target, static_cast<std::size_t>(n)) == m_slave;
+    if (!ours || ::unlink(m_link.c_str()) == 0) m_lock.Forget();
     if (m_events >= 0) ::close(m_events);
     ::close(m_keeper);
     ::close(m_master);
@@ -154,6 +160,7 @@ class PosixProgramTap final : public ProgramTap {
     m_keeper = fd;
   }
 
+  TapLock m_lock;  // PATH is this run's while it is held
   int m_master;
   int m_keeper;  // the far side, held open so it keeps its settings
   int m_events = -1;
@@ -171,15 +178,32 @@ std::string Reason(const std::string& path, const std::string& why) {
 }  // namespace
 
 std::unique_ptr<ProgramTap> OpenProgramTap(const std::string& path, const DCB& dcb,
-                                           std::string* error) {
-  struct stat existing;
+                                           std::string* error, std::string* notice) {
   if (path.empty()) {
     *error = Reason(path, "no path given.");
     return nullptr;
   }
-  if (::lstat(path.c_str(), &existing) == 0) {
-    *error = Reason(path, "it exists already. Remove it or choose another path.");
+  // The lock first: whoever holds it alone may look at PATH and change it.
+  TapLock lock;
+  std::string why;
+  if (!lock.Take(path, &why)) {
+    *error = Reason(path, why);
     return nullptr;
+  }
+  std::string replaced;  // the terminal a stale link named
+  struct stat existing;
+  if (::lstat(path.c_str(), &existing) == 0) {
+    if (!lock.IsStaleLink(path)) {
+      *error = Reason(path, "it exists already. Remove it or choose another path.");
+      return nullptr;
+    }
+    char target[PATH_MAX];
+    const ssize_t n = ::readlink(path.c_str(), target, sizeof target);
+    replaced.assign(target, n > 0 ? static_cast<std::size_t>(n) : 0);
+    if (::unlink(path.c_str()) != 0) {
+      *error = Reason(path, SystemErrorText(errno));
+      return nullptr;
+    }
   }
   const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
@@ -187,7 +211,13 @@ std::unique_ptr<ProgramTap> OpenProgramTap(const std::string& path, const DCB& d
     if (master >= 0) ::close(master);
     return nullptr;
   }
-  const std::string slave = ::ptsname(master);
+  char slaveName[128];
+  if (::ptsname_r(master, slaveName, sizeof slaveName) != 0) {
+    *error = Reason(path, SystemErrorText(errno));
+    ::close(master);
+    return nullptr;
+  }
+  const std::string slave = slaveName;
   const int keeper = ::open(slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   struct termios tio;
   if (keeper < 0 || ::tcgetattr(keeper, &tio) != 0) {
@@ -223,7 +253,12 @@ std::unique_ptr<ProgramTap> OpenProgramTap(const std::string& path, const DCB& d
     ::close(master);
     return nullptr;
   }
-  return std::make_unique<PosixProgramTap>(master, keeper, slave, path);
+  lock.Record(slave);
+  if (notice != nullptr && !replaced.empty()) {
+    *notice = "Offering the port at " + path + ": replaced the link to " + replaced +
+              " that a run which ended without removing it left there.";
+  }
+  return std::make_unique<PosixProgramTap>(master, keeper, slave, path, std::move(lock));
 }
 
 }  // namespace tarnwick

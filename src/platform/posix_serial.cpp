@@ -267,7 +267,9 @@ WaitResult PosixSerialDevice::Wait(bool wantWrite, int timeoutMs) {
   }
 }
 
-PosixSerialBackend::PosixSerialBackend() : m_wakeFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+PosixSerialBackend::PosixSerialBackend() : m_wakeFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
+  m_openWake.fd = m_wakeFd;
+}
 
 PosixSerialBackend::~PosixSerialBackend() {
   if (m_wakeFd >= 0) ::close(m_wakeFd);
@@ -286,7 +288,7 @@ std::unique_ptr<SerialDevice> PosixSerialBackend::Open(const std::string& portNa
       *error = kBadNetworkNameError;
       return nullptr;
     }
-    return OpenNetworkDevice(*address, m_wakeFd, error);
+    return OpenNetworkDevice(*address, m_openWake, error);
   }
   // O_NONBLOCK: neither a modem device waiting for carrier nor a FIFO without
   // a writer may hold the worker here.

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/posix_interruptible_call.h"
+#include "platform/posix_wait.h"
 #include "port/dcb.h"
 #include "port/serial_device.h"
 
@@ -67,12 +68,16 @@ class PosixSerialBackend final : public SerialBackend {
   bool IsDeviceMissing(int error) const override;
   std::string OpenFailureAdvice(const std::string& portName, int error) const override;
   WaitResult Sleep(int timeoutMs) override;
+  void SetOpenCancel(std::function<bool()> cancelled) override {
+    m_openWake.giveUp = std::move(cancelled);
+  }
   void Wake() override;
   int WakeDescriptor() const override { return m_wakeFd; }
   bool ConsumeWake() override;
 
  private:
-  int m_wakeFd;  // eventfd: Wake() latches it until a Wait or Sleep consumes it
+  int m_wakeFd;         // eventfd: Wake() latches it until a Wait or Sleep consumes it
+  OpenWake m_openWake;  // m_wakeFd as the waits inside an open see it
 };
 
 }  // namespace tarnwick

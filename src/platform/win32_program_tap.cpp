@@ -3,8 +3,8 @@
 
 namespace tarnwick {
 
-std::unique_ptr<ProgramTap> OpenProgramTap(const std::string& path, const DCB&,
-                                           std::string* error) {
+std::unique_ptr<ProgramTap> OpenProgramTap(const std::string& path, const DCB&, std::string* error,
+                                           std::string*) {
   *error = "Cannot offer the port at " + path + ": not available on this system.";
   return nullptr;
 }

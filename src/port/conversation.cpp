@@ -12,8 +12,9 @@
 namespace tarnwick {
 namespace {
 
-// How often a second port that is missing or lost is looked for.
-constexpr int kSecondRetryMs = 500;
+// How often a second port that is missing or lost, or a tap whose path was
+// refused, is looked at again: the pace at which a missing device is.
+constexpr int kRetryMs = 500;
 // The longest wait where a source has no descriptor to poll: each is then
 // looked at this often.
 constexpr int kUnpolledMs = 10;
@@ -21,8 +22,13 @@ constexpr std::size_t kSecondReadChunk = 16 * 1024;
 
 // About 20 ms of line time per chunk of the program's bytes: a Send data
 // block waits at most that long for its next byte, and a chunk never blocks
-// the worker long; the largest chunk keeps the turns few at high rates.
-std::size_t ChunkFor(std::uint32_t baud) { return std::clamp<std::size_t>(baud / 500, 64, 4096); }
+// the worker long; the largest chunk keeps the turns few at high rates. A
+// device that the line does not time takes the largest chunk: its server
+// paces the line, and the socket takes what it has room for at once.
+constexpr std::size_t kLargestChunk = 4096;
+std::size_t ChunkFor(std::uint32_t baud, bool lineTimed) {
+  return lineTimed ? std::clamp<std::size_t>(baud / 500, 64, kLargestChunk) : kLargestChunk;
+}
 
 }  // namespace
 
@@ -83,15 +89,15 @@ SecondPortState Conversation::SecondState() const {
   return m_secondState;
 }
 
-void Conversation::SetStatus(std::string text) {
+void Conversation::SetStatus(std::string text, std::string tap) {
   SecondPortState second{m_bSecondWanted, m_pSecond != nullptr, m_bSecondLost, m_bSecondMissing,
                          m_strSecondReason};
   bool news = false;
   bool stateChanged = false;
   {
     std::lock_guard<std::mutex> lock(m_csConfig);
-    stateChanged = m_strTapStatus != m_strTapError || !(m_secondState == second);
-    m_strTapStatus = m_strTapError;
+    stateChanged = m_strTapStatus != tap || !(m_secondState == second);
+    m_strTapStatus = std::move(tap);
     m_secondState = std::move(second);
     news = text != m_strStatus && !text.empty();
     m_strStatus = std::move(text);
@@ -102,26 +108,34 @@ void Conversation::SetStatus(std::string text) {
 
 bool Conversation::Sync(const DCB& dcb) {
   ConversationOptions options;
+  bool unchanged;
   {
     std::lock_guard<std::mutex> lock(m_csConfig);
-    if (m_nConfigured.load() == m_nTaken && std::memcmp(&dcb, &m_dcb, sizeof dcb) == 0)
-      return false;
-    options = m_configured;
-    m_nTaken = m_nConfigured.load();
+    unchanged = m_nConfigured.load() == m_nTaken && std::memcmp(&dcb, &m_dcb, sizeof dcb) == 0;
+    if (!unchanged) {
+      options = m_configured;
+      m_nTaken = m_nConfigured.load();
+    }
+  }
+  if (unchanged) {
+    RetryTap();
+    return false;
   }
   const bool tapMoved = options.strTapPath != m_options.strTapPath;
   const bool secondMoved = options.strAlsoListenOn != m_options.strAlsoListenOn ||
                            std::memcmp(&dcb, &m_dcb, sizeof dcb) != 0;
   m_options = options;
   m_dcb = dcb;
-  m_nChunk = ChunkFor(dcb.BaudRate);
-  if (tapMoved || (!m_pTap && !m_strTapError.empty())) {
+  m_nChunk = ChunkFor(dcb.BaudRate, m_bLineTimed);
+  if (tapMoved) {
     m_pTap.reset();  // removes the old link
     m_toProgram.clear();
     m_nToProgramPos = 0;
     m_strTapError.clear();
-    if (!m_options.strTapPath.empty())
-      m_pTap = OpenProgramTap(m_options.strTapPath, dcb, &m_strTapError);
+    m_strTapNotice.clear();
+    if (!m_options.strTapPath.empty()) OpenTap(false);
+  } else if (TapRefused()) {
+    OpenTap(true);
   }
   if (secondMoved) {
     m_pSecond.reset();
@@ -132,10 +146,37 @@ bool Conversation::Sync(const DCB& dcb) {
     m_bSecondWanted = !m_options.strAlsoListenOn.empty();
     if (m_bSecondWanted) OpenSecond(dcb);
   }
-  SetStatus(m_strTapError.empty()      ? m_strSecondError
-            : m_strSecondError.empty() ? m_strTapError
-                                       : m_strTapError + "\n" + m_strSecondError);
+  PublishStatus();
   return true;
+}
+
+void Conversation::OpenTap(bool retry) {
+  m_lastTapTry = std::chrono::steady_clock::now();
+  m_strTapError.clear();
+  m_pTap = OpenProgramTap(m_options.strTapPath, m_dcb, &m_strTapError, &m_strTapNotice);
+  if (m_pTap && retry && m_strTapNotice.empty())
+    m_strTapNotice = "Offering the port at " + m_options.strTapPath + " now: it is free.";
+}
+
+void Conversation::RetryTap() {
+  if (!TapRefused() ||
+      std::chrono::steady_clock::now() - m_lastTapTry < std::chrono::milliseconds(kRetryMs))
+    return;
+  OpenTap(true);
+  PublishStatus();
+}
+
+void Conversation::SetLineTimed(bool timed) {
+  m_bLineTimed = timed;
+  m_nChunk = ChunkFor(m_dcb.BaudRate, timed);
+}
+
+void Conversation::PublishStatus() {
+  std::string tap = m_strTapNotice.empty() ? m_strTapError : m_strTapNotice;
+  m_strTapNotice.clear();
+  std::string text = tap;
+  if (!m_strSecondError.empty()) text += (text.empty() ? "" : "\n") + m_strSecondError;
+  SetStatus(std::move(text), std::move(tap));
 }
 
 void Conversation::OpenSecond(const DCB& dcb) {
@@ -158,7 +199,8 @@ void Conversation::OpenSecond(const DCB& dcb) {
   m_strSecondError = m_pSecond
                          ? std::string()
                          : "Also listen on " + m_options.strAlsoListenOn + ": " + m_strSecondReason;
-  SetStatus(m_strTapError.empty() ? m_strSecondError : m_strTapError + "\n" + m_strSecondError);
+  // Published whether or not the text changed: whether the port is missing may have.
+  PublishStatus();
 }
 
 void Conversation::FromDevice(const std::uint8_t* data, std::size_t length) {
@@ -199,17 +241,17 @@ bool Conversation::Serve(const SETTINGS& settings) {
       DeliverSent(buffer, in.count, ReadTime::Now(), settings);
       moved = true;
     } else if (in.error != 0 && m_backend.IsDeviceGone(in.error)) {
-      m_pSecond.reset();  // looked for again every kSecondRetryMs
+      m_pSecond.reset();  // looked for again every kRetryMs
       m_bSecondLost = true;
       m_strSecondReason = "Port LOST !" + m_backend.ErrorText(in.error);
       m_strSecondError = "Also listen on " + m_options.strAlsoListenOn + ": " + m_strSecondReason;
-      SetStatus(m_strTapError.empty() ? m_strSecondError : m_strTapError + "\n" + m_strSecondError);
+      PublishStatus();
     }
   } else if (m_bSecondWanted) {
-    if (std::chrono::steady_clock::now() - m_lastSecondTry >=
-        std::chrono::milliseconds(kSecondRetryMs))
+    if (std::chrono::steady_clock::now() - m_lastSecondTry >= std::chrono::milliseconds(kRetryMs))
       OpenSecond(m_dcb);
   }
+  RetryTap();
   if (m_pTap) {
     m_pTap->TakeEvents();
     if (!m_pTap->ProgramPresent()) {
@@ -255,8 +297,8 @@ void Conversation::DeliverSent(const std::uint8_t* data, std::size_t length, con
 }
 
 WaitResult Conversation::Wait(SerialDevice& device, bool wantRead, bool wantWrite, int timeoutMs) {
-  if (m_bSecondWanted && !m_pSecond)
-    timeoutMs = timeoutMs < 0 ? kSecondRetryMs : std::min(timeoutMs, kSecondRetryMs);
+  if ((m_bSecondWanted && !m_pSecond) || TapRefused())
+    timeoutMs = timeoutMs < 0 ? kRetryMs : std::min(timeoutMs, kRetryMs);
 #ifndef _WIN32
   const int deviceFd = device.PollDescriptor();
   const int wakeFd = m_backend.WakeDescriptor();
@@ -266,7 +308,7 @@ WaitResult Conversation::Wait(SerialDevice& device, bool wantRead, bool wantWrit
     nfds_t count = 0;
     auto add = [&](int fd, short events) { fds[count++] = {fd, events, 0}; };
     add(wakeFd, POLLIN);
-    add(deviceFd, static_cast<short>((wantRead ? POLLIN : 0) | (wantWrite ? POLLOUT : 0)));
+    add(deviceFd, 0);
     if (m_pTap) {
       // The program's next chunk is read once the last one went.
       add(m_pTap->Descriptor(),
@@ -274,12 +316,31 @@ WaitResult Conversation::Wait(SerialDevice& device, bool wantRead, bool wantWrit
       if (m_pTap->EventDescriptor() >= 0) add(m_pTap->EventDescriptor(), POLLIN);
     }
     if (m_pSecond) add(secondFd, POLLIN);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-      const int ready = ::poll(fds, count, timeoutMs);
+      // Output the device holds (a socket's unsent tail) goes as soon as the
+      // descriptor takes it, whether or not more is to be written.
+      const bool held = device.HoldsOutput();
+      fds[1].events =
+          static_cast<short>((wantRead ? POLLIN : 0) | (wantWrite || held ? POLLOUT : 0));
+      int waitMs = timeoutMs;
+      if (timeoutMs >= 0) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        waitMs = static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
+      }
+      const int ready = ::poll(fds, count, waitMs);
       if (ready < 0 && errno == EINTR) continue;
       if (ready <= 0) return WaitResult::kTimeout;
       if ((fds[0].revents & POLLIN) && m_backend.ConsumeWake()) return WaitResult::kWoken;
       if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) return WaitResult::kHangUp;
+      if (held && (fds[1].revents & POLLOUT)) {
+        if (device.SendHeldOutput() != 0) return WaitResult::kHangUp;
+        // Only the held output was ready: nothing for the turn yet.
+        const bool other =
+            std::any_of(fds + 2, fds + count, [](const pollfd& p) { return p.revents != 0; });
+        if (!wantWrite && !(fds[1].revents & POLLIN) && !other) continue;
+      }
       // Whatever else is ready is looked at in the next turn.
       return WaitResult::kReady;
     }

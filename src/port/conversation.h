@@ -48,8 +48,9 @@ class Conversation {
   // Any thread: why the tap or the second port is not served, empty when
   // both are as configured.
   std::string Status() const;
-  // Any thread: why the tap is not served, empty when it is (or none is
-  // configured); and where the second port stands.
+  // Any thread: why the tap is not served, or once the news that a tap
+  // refused before is offered now; empty otherwise. And where the second
+  // port stands.
   std::string TapStatus() const;
   SecondPortState SecondState() const;
   void SetSentSink(SentDataSink* sink) { m_pSink.store(sink, std::memory_order_release); }
@@ -70,14 +71,24 @@ class Conversation {
 
   // Takes the configuration published last: creates or removes the tap (a
   // tap whose path did not change stays, with its program), opens the second
-  // port with the device's line settings. Returns true when anything changed.
+  // port with the device's line settings. Returns true when anything changed;
+  // when nothing did, a refused tap is tried again (see RetryTap).
   bool Sync(const DCB& dcb);
+  // A tap whose path was refused (it exists, another run holds it) is tried
+  // again once the retry period has passed since the last try, and offered
+  // as soon as the path is free. Each turn, and while the device is away.
+  void RetryTap();
+  // The device just opened: whether its output is measured out by line time
+  // (a terminal) or goes as fast as it is taken (a network port).
+  void SetLineTimed(bool timed);
   // Configure was called since the last Sync: one atomic load.
   bool ConfigChanged() const { return m_nConfigured.load(std::memory_order_acquire) != m_nTaken; }
   // The worker ends: the tap's link goes, the second port closes.
   void Close();
   // Serves nothing and holds nothing: the worker runs as without it.
-  bool Active() const { return m_pTap != nullptr || m_pSecond != nullptr || m_bSecondWanted; }
+  bool Active() const {
+    return m_pTap != nullptr || m_pSecond != nullptr || m_bSecondWanted || TapRefused();
+  }
   bool ShowSentData() const { return m_options.bShowSentData; }
 
   // False while the program has not taken what the device sent before.
@@ -112,9 +123,17 @@ class Conversation {
 
  private:
   std::size_t Queued() const { return m_toProgram.size() - m_nToProgramPos; }
+  bool TapRefused() const {
+    return kProgramTapAvailable && !m_pTap && !m_options.strTapPath.empty();
+  }
   void FlushToProgram();
+  // retry: the path was refused before, so an offer now is news.
+  void OpenTap(bool retry);
   void OpenSecond(const DCB& dcb);
-  void SetStatus(std::string text);
+  // The tap's and the second port's news as one status; a notice is told once.
+  void PublishStatus();
+  // text: the whole status; tap: the tap's part of it.
+  void SetStatus(std::string text, std::string tap);
 
   SerialBackend& m_backend;
   std::atomic<SentDataSink*> m_pSink{nullptr};
@@ -134,6 +153,8 @@ class Conversation {
   std::uint64_t m_nTaken = 0;
   std::unique_ptr<ProgramTap> m_pTap;
   std::string m_strTapError;
+  std::string m_strTapNotice;  // told once: a stale link replaced, an offer after a refusal
+  std::chrono::steady_clock::time_point m_lastTapTry{};
   std::unique_ptr<SerialDevice> m_pSecond;
   bool m_bSecondWanted = false;  // configured, but not open (missing, lost)
   bool m_bSecondLost = false;    // lost and not open again since
@@ -142,6 +163,7 @@ class Conversation {
   std::string m_strSecondError;
   std::chrono::steady_clock::time_point m_lastSecondTry{};
   DCB m_dcb{};
+  bool m_bLineTimed = true;
   std::size_t m_nChunk = 64;
 
   std::vector<std::uint8_t> m_toProgram;

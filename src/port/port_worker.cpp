@@ -25,6 +25,9 @@ constexpr int kSettleTries = 4;
 constexpr int kNothingMovedBackoffMs = 10;
 // Everything that arrived is taken in one read.
 constexpr std::size_t kReadChunk = 16 * 1024;
+// The most of a transmit block a device the line does not time is given in
+// one turn: the turn stays short, and an abort is seen within this much.
+constexpr std::int32_t kUntimedTxBatch = 4096;
 // How often input is looked for while a transmit block flows.
 constexpr auto kFlowingReadInterval = std::chrono::milliseconds(1);
 // While input comes faster than this, it is read once per this period
@@ -71,9 +74,17 @@ PortWorker::PortWorker(const LiveSettings& settings, SerialBackend& backend, Scr
           model->AddSentBytes(data, length, time, m_pObserver.load(std::memory_order_acquire));
       });
   m_rawLog.SetRotation(RotationPolicyOf(m_settings.Options()));
+  m_line.Backend().SetOpenCancel([this] { return OpenCancelled(); });
 }
 
-PortWorker::~PortWorker() { Stop(); }
+PortWorker::~PortWorker() {
+  Stop();
+  m_line.Backend().SetOpenCancel(nullptr);
+}
+
+bool PortWorker::OpenCancelled() const {
+  return !m_bRunning.load() || m_nReopenRequests.load() != m_nOpenGeneration;
+}
 
 void PortWorker::Start() { m_thread = std::thread(&PortWorker::PortThreadProc, this); }
 
@@ -96,6 +107,7 @@ void PortWorker::Stop() {
 }
 
 void PortWorker::RequestReopen() {
+  m_nReopenRequests.fetch_add(1);
   m_bReopenPort.store(true);
   m_line.Backend().Wake();
 }
@@ -165,8 +177,10 @@ void PortWorker::SyncSettings() {
 bool PortWorker::OpenPort(bool keepStatus) {
   SyncSettings();
   m_lineState.Detach();
+  m_nOpenGeneration = m_nReopenRequests.load();
   const bool open = keepStatus ? m_line.OpenPortKeepingStatus() : m_line.OpenPort();
   if (open) {
+    m_conversation.SetLineTimed(m_line.Device()->LineTimed());
     m_pacing.SetLine(m_line.Dcb());
     // A slow reader of a FIFO log may hold a batch no longer than the line
     // took to bring it.
@@ -197,6 +211,7 @@ void PortWorker::WaitForReopenRequest() {
         m_bPortOpen.store(OpenPort());
         break;
       }
+      TendConversation();
     }
   }
 }
@@ -208,6 +223,7 @@ bool PortWorker::RecoverLostPort() {
   while (m_bRunning.load()) {
     m_line.Backend().Sleep(kRetryMs);
     if (!m_bRunning.load() || m_bReopenPort.load()) return false;
+    TendConversation();
     // Still absent: the loss stays the reason shown, without a glimpse of
     // the retry's own failure text.
     if (OpenPort(true)) {
@@ -217,6 +233,8 @@ bool PortWorker::RecoverLostPort() {
   }
   return false;
 }
+
+void PortWorker::TendConversation() { m_conversation.Sync(m_line.Dcb()); }
 
 void PortWorker::ReportLoss(int error) {
   m_lineState.Detach();
@@ -306,7 +324,7 @@ PortWorker::TransferEnd PortWorker::TransferLoop(int* lostError) {
     bool txHeld = false;
     int txRecheckMs = -1;  // the queue is full: no event says when it has room
     if (m_pTxBuffer.load(std::memory_order_acquire) != nullptr) {
-      switch (TransmitOne(lostError)) {
+      switch (TransmitNext(lostError)) {
         case TxOutcome::kWritten:
           moved = true;
           break;
@@ -412,25 +430,38 @@ void PortWorker::DeliverReceived(const std::uint8_t* data, std::size_t length) {
   m_lineState.AfterReceive();
 }
 
-// One byte of the pending block. The end test follows the write whether or
-// not the byte went, so a length set to 0 sends exactly one more byte.
-PortWorker::TxOutcome PortWorker::TransmitOne(int* lostError) {
+// The pending block's next byte, or bytes. The end test follows the write
+// whether or not anything went, so a length set to 0 sends exactly one more
+// byte. A device the line does not time (a network port) is given as much of
+// the block as its length allows, up to kUntimedTxBatch, in one write: it
+// takes all of it or nothing, so the counts and the end test are as if each
+// byte had had its own turn, and the socket, not the turns, sets the pace.
+PortWorker::TxOutcome PortWorker::TransmitNext(int* lostError) {
   const std::uint8_t* block = m_pTxBuffer.load(std::memory_order_acquire);
   std::int32_t pos = m_nTxPos.load(std::memory_order_relaxed);
   TxOutcome outcome = TxOutcome::kHeld;
   SerialDevice& device = *m_line.Device();
-  if (pos >= 0 && pos < m_nTxBlockSize.load(std::memory_order_relaxed)) {
+  const std::int32_t size = m_nTxBlockSize.load(std::memory_order_relaxed);
+  if (pos >= 0 && pos < size) {
+    std::int32_t count = 1;
+    if (!device.LineTimed()) {
+      const std::int32_t length = m_nTxLength.load(std::memory_order_relaxed);
+      count = std::clamp(std::min(length, size) - pos, 1, kUntimedTxBatch);
+    }
     if (!m_pacing.Room(device)) {
       // The driver holds a window of line time already: the byte counts as
       // not written, so an abort now ends the block without adding to it.
       outcome = TxOutcome::kQueueFull;
-    } else if (const IoResult out = device.Write(block + pos, 1); out.count == 1) {
+    } else if (const IoResult out = device.Write(block + pos, static_cast<std::size_t>(count));
+               out.count > 0) {
+      const auto written = static_cast<std::int32_t>(out.count);
       m_pacing.Written();
-      ++pos;
+      pos += written;
       m_nTxPos.store(pos, std::memory_order_relaxed);
-      m_nBytesWritten.fetch_add(1, std::memory_order_relaxed);
+      m_nBytesWritten.fetch_add(written, std::memory_order_relaxed);
       if (m_conversation.ShowSentData())
-        m_conversation.DeliverSent(block + pos - 1, 1, ReadTime::Now(), m_settings.Get());
+        m_conversation.DeliverSent(block + pos - written, out.count, ReadTime::Now(),
+                                   m_settings.Get());
       RepaintCounters();
       outcome = TxOutcome::kWritten;
     } else if (out.error != 0 && m_line.Backend().IsDeviceGone(out.error)) {

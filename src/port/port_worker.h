@@ -119,6 +119,9 @@ class PortWorker {
   std::atomic<ScreenObserver*> m_pObserver{nullptr};
   std::atomic<bool> m_bDrainAtStop{false};
   std::atomic<int> m_nGatherMs{1};
+  // Counts RequestReopen calls; an open gives up on a wake-up only when
+  // this moved since it began (or the worker stops).
+  std::atomic<std::uint32_t> m_nReopenRequests{0};
 
  private:
   enum class TransferEnd { kStopped, kReopen, kLost };
@@ -126,14 +129,23 @@ class PortWorker {
   // after m_pacing.RecheckMs().
   enum class TxOutcome { kWritten, kHeld, kQueueFull, kLost };
 
+  // Whether a wake-up that comes while an open waits gives the open up: the
+  // worker stops, or was asked to reopen since the open began.
+  bool OpenCancelled() const;
+
   void SyncSettings();
   bool OpenPort(bool keepStatus = false);
   void WaitForReopenRequest();
   bool RecoverLostPort();
+  // While the device is away: the tap's and second port's options are taken
+  // and a refused tap is tried again, as in the transfer loop's turns.
+  void TendConversation();
   TransferEnd TransferLoop(int* lostError);
   void DeliverReceived(const std::uint8_t* data, std::size_t length);
   void DrainPending(SerialDevice& device, std::uint8_t* buffer, std::size_t capacity);
-  TxOutcome TransmitOne(int* lostError);
+  // The block's next byte; to a device the line does not time, as much of
+  // the block as the device takes at once.
+  TxOutcome TransmitNext(int* lostError);
   // The tap program's pending chunk, as far as the device takes it now.
   TxOutcome WriteProgramChunk(int* lostError);
   // The rate and stop bits the tap's program set, on the device for this run.
@@ -155,6 +167,7 @@ class PortWorker {
   OutputFile m_rawLog;
   // The tap and the second port, served beside the device.
   Conversation m_conversation{m_line.Backend()};
+  std::uint32_t m_nOpenGeneration = 0;  // m_nReopenRequests when the open began
   bool m_bProgramLineSet = false;
   ProgramLine m_programLine;
   // Follows the device from each open to its close.

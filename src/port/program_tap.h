@@ -47,10 +47,20 @@ class ProgramTap {
   virtual bool TakeLineChange(ProgramLine* line) = 0;
 };
 
+// Windows has no pseudo-terminal a program could open: a tap is refused
+// there for good, and never tried again.
+#ifdef _WIN32
+inline constexpr bool kProgramTapAvailable = false;
+#else
+inline constexpr bool kProgramTapAvailable = true;
+#endif
+
 // Creates the pseudo-terminal, makes its far side raw at the rate and stop
-// bits of dcb, and links path to it. A path that exists already is refused
-// (it is never replaced); null then, with the reason in *error.
+// bits of dcb, and links path to it, holding path's lock for as long as the
+// tap lives. A path that exists already is refused (null, with the reason in
+// *error), except a link that a run which ended without removing it left
+// behind: that one is replaced, and *notice (when given) says so.
 std::unique_ptr<ProgramTap> OpenProgramTap(const std::string& path, const DCB& dcb,
-                                           std::string* error);
+                                           std::string* error, std::string* notice = nullptr);
 
 }  // namespace tarnwick

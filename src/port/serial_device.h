@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -89,6 +90,17 @@ class SerialDevice {
   // The descriptor a poll waits on for this device's input and output, for a
   // worker that waits on more than one source; -1 when there is none.
   virtual int PollDescriptor() const { return -1; }
+  // Output the device keeps itself until its descriptor takes it (what a
+  // socket did not take at once). A worker that polls PollDescriptor() itself
+  // asks for POLLOUT while there is some, and then sends it with
+  // SendHeldOutput(): 0, or the error that ends the device.
+  virtual bool HoldsOutput() { return false; }
+  virtual int SendHeldOutput() { return 0; }
+
+  // Whether output leaves here at the line's rate (a terminal), rather than
+  // at a transport's pace with a server beyond it that paces the line (a
+  // port across the network): only then is output measured out by line time.
+  virtual bool LineTimed() const { return true; }
 
   // The modem lines and line errors. Besides the thread that reads and
   // writes, one other thread at a time may call these; WaitModemChange and
@@ -149,6 +161,12 @@ class SerialBackend {
   // Waits without a device, until Wake() or timeoutMs (negative: no limit).
   // Returns kWoken or kTimeout.
   virtual WaitResult Sleep(int timeoutMs) = 0;
+
+  // Before the worker starts (null: after it ended): asked, on the worker's
+  // thread, when a wake-up comes while Open waits (a name lookup, a connect,
+  // a server's answers); true gives the open up. Without it every wake-up
+  // does. A backend whose opens never wait ignores it.
+  virtual void SetOpenCancel(std::function<bool()> cancelled) { (void)cancelled; }
 
   // Interrupts the current or next Wait/Sleep. Safe from any thread.
   virtual void Wake() = 0;

@@ -4,8 +4,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <memory>
 #include <string>
+#include <thread>
 
 #include "child_process.h"
 #include "logging_settings.h"
@@ -98,6 +102,44 @@ INSTANTIATE_TEST_SUITE_P(
                       // 20000 raw bytes in parts of 6000; 60000 text bytes likewise.
                       EndCase{"SigtermRotating", SIGTERM, {"--rotate-size", "6000"}, 3}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// kill -9 leaves the tap's link behind. The next run replaces it and says
+// so in one line; a clean end removes it.
+TEST(HeadlessTap, TheNextRunReplacesTheLinkOfARunThatWasKilled) {
+  TempDir dir;
+  PseudoTerminal pty;
+  testing::WriteConfigFile(dir, testing::HexLoggingSettings(dir, false, false));
+  const std::string tap = dir.File("tap");
+  const auto linked = [&] {
+    std::error_code error;
+    return std::filesystem::read_symlink(tap, error).string();
+  };
+  const auto start = [&] {
+    return std::make_unique<ChildProcess>(
+        TARNWICK_PROGRAM, std::vector<std::string>{"--headless", "--tap", tap},
+        std::vector<std::pair<std::string, std::string>>{{"TARNWICK_COM1", pty.path()},
+                                                         {"QT_QPA_PLATFORM", "no-such-platform"},
+                                                         {"XDG_CONFIG_HOME", dir.File("profile")}},
+        dir.path().string(), true, true);
+  };
+  auto first = start();
+  for (int i = 0; i < 1000 && linked().empty(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  const std::string left = linked();
+  ASSERT_TRUE(left.starts_with("/dev/pts/")) << left;
+  first->Signal(SIGKILL);
+  ASSERT_TRUE(WIFSIGNALED(first->Wait(5000)));
+
+  auto second = start();
+  const std::string said = "Offering the port at " + tap + ": replaced the link to " + left +
+                           " that a run which ended without removing it left there.";
+  std::string line;
+  for (int i = 0; i < 10 && line != said; ++i) line = second->ReadLine(1000);
+  EXPECT_EQ(line, said);
+  second->Signal(SIGTERM);
+  EXPECT_TRUE(WIFEXITED(second->Wait(10000)));
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(tap)));
+}
 
 }  // namespace
 }  // namespace tarnwick

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "child_process.h"
 #include "support/temp_dir.h"
@@ -98,6 +99,24 @@ TEST(Simulator, EchoesBytesWrittenOneAtATimeInOrder) {
   ::close(fd);
   sim.Signal(SIGTERM);
   EXPECT_TRUE(WIFEXITED(sim.Wait(5000)));
+}
+
+// Asked for, the usage is the answer (stdout, status 0); after a wrong
+// option it is the complaint (stderr, status 2).
+TEST(Simulator, UsageGoesToStdoutOnlyWhenAskedFor) {
+  const struct {
+    std::vector<std::string> args;
+    int status;
+  } cases[] = {{{"--help"}, 0}, {{"-h"}, 0}, {{"--rate", "fast"}, 2}, {{"--bogus"}, 2}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.front());
+    ChildProcess sim(TARNWICK_SIMULATOR, c.args, {}, "", true);
+    const bool usage = sim.ReadLine(5000).starts_with("usage: tarnwick-sim");
+    const int status = sim.Wait(5000);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), c.status);
+    EXPECT_EQ(usage, c.status == 0);
+  }
 }
 
 }  // namespace

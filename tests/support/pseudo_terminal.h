@@ -61,32 +61,49 @@ class PseudoTerminal {
       if (n > 0) {
         done += static_cast<std::size_t>(n);
       } else {
-        struct pollfd p{m_master, POLLOUT, 0};
+        struct pollfd p {
+          m_master, POLLOUT, 0
+        };
         if (::poll(&p, 1, 2000) <= 0) return false;
       }
     }
     return true;
   }
-  bool Write(const std::string& text) { return Write(std::vector<std::uint8_t>(text.begin(), text.end())); }
+  bool Write(const std::string& text) {
+    return Write(std::vector<std::uint8_t>(text.begin(), text.end()));
+  }
 
   // Reads from the far side until count bytes arrived or timeoutMs passed.
   std::vector<std::uint8_t> Read(std::size_t count, int timeoutMs) {
+    return Read(count, timeoutMs, false);
+  }
+  // The same for a stream that should flow: gives up once nothing came for
+  // stallMs, however long the whole takes.
+  std::vector<std::uint8_t> ReadWhileFlowing(std::size_t count, int stallMs) {
+    return Read(count, stallMs, true);
+  }
+
+ private:
+  std::vector<std::uint8_t> Read(std::size_t count, int timeoutMs, bool fromLastByte) {
     std::vector<std::uint8_t> out;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (out.size() < count) {
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
           deadline - std::chrono::steady_clock::now());
       if (left.count() <= 0) break;
-      struct pollfd p{m_master, POLLIN, 0};
+      struct pollfd p {
+        m_master, POLLIN, 0
+      };
       if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
       std::uint8_t buffer[4096];
       const ssize_t n = ::read(m_master, buffer, sizeof buffer);
       if (n > 0) out.insert(out.end(), buffer, buffer + n);
+      if (n > 0 && fromLastByte)
+        deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     }
     return out;
   }
 
- private:
   int m_master = -1;
   int m_keeper = -1;
   std::string m_slavePath;

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <termios.h>
 
+#include <algorithm>
 #include <cstring>
 #include <future>
 #include <memory>
@@ -59,7 +60,7 @@ class PortWorkerOnSer2Net : public ::testing::Test {
     m_worker->Start();
   }
   bool Opened() {
-    return Eventually([&] { return m_worker->m_bPortOpen.load(); }, 20s);
+    return Eventually([&] { return m_worker->m_bPortOpen.load(); }, 10s);
   }
 
   // Both ports serve one pseudo-terminal: the previous client's session,
@@ -69,7 +70,7 @@ class PortWorkerOnSer2Net : public ::testing::Test {
   void WaitUntilTheServerRelays() {
     static const std::uint8_t marker = 0x55;
     bool relayed = false;
-    for (int attempt = 0; attempt < 100 && !relayed; ++attempt) {
+    for (int attempt = 0; attempt < 40 && !relayed; ++attempt) {
       m_worker->HandOver(&marker, 1);
       ASSERT_TRUE(Eventually([&] { return m_worker->TxBuffer() == nullptr; }));
       relayed = !m_pty.Read(1, 200).empty();
@@ -85,16 +86,21 @@ class PortWorkerOnSer2Net : public ::testing::Test {
     WaitUntilTheServerRelays();
     const std::vector<std::uint8_t> out = RandomBytes(count, 2);
     m_worker->HandOver(out.data(), static_cast<std::int32_t>(out.size()));
-    EXPECT_EQ(m_pty.Read(out.size(), 60000), out);
+    const std::vector<std::uint8_t> arrived = m_pty.ReadWhileFlowing(out.size(), 3000);
+    EXPECT_TRUE(arrived == out)
+        << "to the device: " << arrived.size() << " of " << out.size() << " bytes, the first "
+        << std::mismatch(arrived.begin(), arrived.end(), out.begin(), out.end()).first -
+               arrived.begin()
+        << " as sent";
     ASSERT_TRUE(Eventually([&] { return m_worker->TxBuffer() == nullptr; }));
 
     const std::int32_t before = m_worker->m_nBytesRead.load();
     const std::vector<std::uint8_t> in = RandomBytes(count, 1);
     ASSERT_TRUE(m_pty.Write(in));
-    ASSERT_TRUE(Eventually(
-        [&] { return m_worker->m_nBytesRead.load() - before >= static_cast<std::int32_t>(count); },
-        60s))
-        << m_worker->m_nBytesRead.load() - before;
+    ASSERT_TRUE(EventuallyWhileMoving([&] { return m_worker->m_nBytesRead.load() - before; },
+                                      static_cast<std::int64_t>(count)))
+        << "from the device: " << m_worker->m_nBytesRead.load() - before << " of " << count
+        << " bytes";
     const std::vector<unsigned char> logged = ReadBytes(m_dir.File("raw.bin"));
     ASSERT_GE(logged.size(), count);
     EXPECT_TRUE(
@@ -209,6 +215,43 @@ TEST(PortWorkerConnecting, StopDoesNotWaitForAConnectThatHangs) {
   EXPECT_TRUE(hanging);
   EXPECT_TRUE(returned);
   EXPECT_FALSE(worker.m_bPortOpen.load());
+}
+
+// The shells hand the worker its options, and perhaps a block, before it
+// starts; the wake-up that comes with them must not cancel the first
+// connect. A server that is there opens at once: one connection, no failure.
+TEST(PortWorkerConnecting, AServerThatIsThereOpensAtTheFirstAttempt) {
+  const struct {
+    const char* scheme;
+    bool handOver;  // a block too, besides the options
+  } cases[] = {{"tcp", false}, {"rfc2217", false}, {"tcp", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.scheme) + (c.handOver ? " with a block" : ""));
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    sockaddr_in address;
+    const int port = BindLoopback(listener, address);
+    ASSERT_EQ(::listen(listener, 8), 0);
+    SetProfileComDevice(1, std::string(c.scheme) + "://127.0.0.1:" + std::to_string(port));
+    SETTINGS settings = DefaultSettings();
+    LiveSettings live{settings};
+    std::unique_ptr<SerialBackend> backend = CreatePlatformSerialBackend();
+    PortWorker worker(live, *backend, nullptr, nullptr);
+    worker.SetConversation(ConversationOptions{});
+    const std::uint8_t block[] = {'h', 'i'};
+    if (c.handOver) worker.HandOver(block, 2);
+    worker.Start();
+    EXPECT_TRUE(Eventually([&] { return worker.m_bPortOpen.load(); }, 10s));
+    // Every connection made is queued by now, even one dropped at once; they
+    // close once the worker is done with its own.
+    std::vector<int> connections;
+    for (int fd; (fd = ::accept(listener, nullptr, nullptr)) >= 0;) connections.push_back(fd);
+    worker.Stop();
+    SetProfileComDevice(1, "");
+    for (const int fd : connections) ::close(fd);
+    ::close(listener);
+    EXPECT_EQ(worker.Line().Status(), "");
+    EXPECT_EQ(connections.size(), 1u);
+  }
 }
 
 }  // namespace

@@ -3,16 +3,21 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <thread>
 
 #include "display/screen_model.h"
+#include "platform/posix_tap_lock.h"
 #include "port/conversation.h"
 #include "port/port_worker.h"
 #include "port/scoped_env.h"
@@ -23,15 +28,23 @@
 namespace tarnwick::testing {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
+// Nothing moved either way for this long: a stream that should run flat out
+// has stalled. The whole exchange may take at most kExchangeLimit.
+constexpr auto kStallLimit = std::chrono::seconds(3);
+constexpr auto kExchangeLimit = std::chrono::seconds(10);
+
 // Writes out and reads until expected bytes came back on fd, both at once,
-// as a program that streams does; gives up after 120 s.
+// as a program that streams does; gives up once it stalls.
 std::vector<std::uint8_t> Exchange(int fd, const std::vector<std::uint8_t>& out,
                                    std::size_t expected) {
   std::vector<std::uint8_t> in;
   std::size_t sent = 0;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-  while ((sent < out.size() || in.size() < expected) &&
-         std::chrono::steady_clock::now() < deadline) {
+  const auto deadline = Clock::now() + kExchangeLimit;
+  auto lastMove = Clock::now();
+  while ((sent < out.size() || in.size() < expected) && Clock::now() < deadline &&
+         Clock::now() - lastMove < kStallLimit) {
     struct pollfd p {
       fd, static_cast<short>(POLLIN | (sent < out.size() ? POLLOUT : 0)), 0
     };
@@ -39,15 +52,32 @@ std::vector<std::uint8_t> Exchange(int fd, const std::vector<std::uint8_t>& out,
     if (p.revents & POLLIN) {
       std::uint8_t buffer[8192];
       const ssize_t n = ::read(fd, buffer, sizeof buffer);
-      if (n > 0) in.insert(in.end(), buffer, buffer + n);
+      if (n > 0) {
+        in.insert(in.end(), buffer, buffer + n);
+        lastMove = Clock::now();
+      }
     }
     if ((p.revents & POLLOUT) && sent < out.size()) {
       const ssize_t n =
           ::write(fd, out.data() + sent, std::min<std::size_t>(4096, out.size() - sent));
-      if (n > 0) sent += static_cast<std::size_t>(n);
+      if (n > 0) {
+        sent += static_cast<std::size_t>(n);
+        lastMove = Clock::now();
+      }
     }
   }
   return in;
+}
+
+// "" when received is sent; otherwise which direction went wrong, and how far.
+std::string Arrived(const char* direction, const std::vector<std::uint8_t>& received,
+                    const std::vector<std::uint8_t>& sent) {
+  if (received == sent) return "";
+  const auto differs = std::mismatch(received.begin(), received.end(), sent.begin(), sent.end());
+  return std::string(direction) + ": " + std::to_string(received.size()) + " of " +
+         std::to_string(sent.size()) + " bytes arrived, the first " +
+         std::to_string(differs.first - received.begin()) + " as sent" +
+         (received.size() < sent.size() ? " (stalled)" : "");
 }
 
 class ProgramTap : public ::testing::Test {
@@ -89,8 +119,8 @@ TEST_F(ProgramTap, CarriesAMebibyteEachWayAtOnceAndLogsBoth) {
   programSide.join();
   ::close(program);
 
-  EXPECT_TRUE(atProgram == fromDevice) << atProgram.size() << " bytes reached the program";
-  EXPECT_TRUE(atDevice == fromProgram) << atDevice.size() << " bytes reached the device";
+  EXPECT_EQ(Arrived("device to program", atProgram, fromDevice), "");
+  EXPECT_EQ(Arrived("program to device", atDevice, fromProgram), "");
   // The counters follow the device's write and read by a moment.
   EXPECT_TRUE(Eventually([&] { return m_worker.m_nBytesWritten.load() == 1 << 20; }));
   EXPECT_TRUE(Eventually([&] { return m_worker.m_nBytesRead.load() == 1 << 20; }));
@@ -101,6 +131,31 @@ TEST_F(ProgramTap, CarriesAMebibyteEachWayAtOnceAndLogsBoth) {
   EXPECT_TRUE(std::equal(sent.begin(), sent.end(), fromProgram.begin(), fromProgram.end()));
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(m_tapPath)))
       << "the link goes with the worker";
+}
+
+// The program meets a raw line: no echo, no line editing, no signals, no
+// CR/LF translation, no XON/XOFF, 8 bits; each would change or hold bytes.
+TEST_F(ProgramTap, ProgramFindsTheLineRaw) {
+  const int program = OpenProgram();
+  ASSERT_GE(program, 0);
+  struct termios tio;
+  ASSERT_EQ(::tcgetattr(program, &tio), 0);
+  ::close(program);
+  const struct {
+    const char* name;
+    tcflag_t termios::*field;
+    tcflag_t mask;
+    tcflag_t wanted;
+  } flags[] = {
+      {"ICANON", &termios::c_lflag, ICANON, 0}, {"ECHO", &termios::c_lflag, ECHO, 0},
+      {"ISIG", &termios::c_lflag, ISIG, 0},     {"IEXTEN", &termios::c_lflag, IEXTEN, 0},
+      {"ICRNL", &termios::c_iflag, ICRNL, 0},   {"INLCR", &termios::c_iflag, INLCR, 0},
+      {"IGNCR", &termios::c_iflag, IGNCR, 0},   {"ISTRIP", &termios::c_iflag, ISTRIP, 0},
+      {"IXON", &termios::c_iflag, IXON, 0},     {"IXOFF", &termios::c_iflag, IXOFF, 0},
+      {"OPOST", &termios::c_oflag, OPOST, 0},   {"CS8", &termios::c_cflag, CSIZE, CS8},
+      {"PARENB", &termios::c_cflag, PARENB, 0},
+  };
+  for (const auto& flag : flags) EXPECT_EQ(tio.*flag.field & flag.mask, flag.wanted) << flag.name;
 }
 
 // Between two programs the device speaks: the bytes are logged, and the next
@@ -208,34 +263,136 @@ TEST(SecondPort, ItsBytesAndShownSendsAreTheSentDirectionInReadOrder) {
   EXPECT_EQ(ReadBytes(dir.File("raw.sent")), std::vector<unsigned char>(sent.begin(), sent.end()));
 }
 
-// Whatever is at the path already stays as it was, and the reason is given.
-TEST(ProgramTapPath, AnythingThatExistsIsRefusedAndLeftAlone) {
-  TempDir dir;
-  const std::string path = dir.File("tap");
-  const struct {
-    const char* what;
-    void (*make)(const std::string&, const TempDir&);
-  } cases[] = {
-      {"a file", [](const std::string& p, const TempDir&) { std::ofstream(p) << "keep"; }},
-      {"a directory",
-       [](const std::string& p, const TempDir&) { std::filesystem::create_directory(p); }},
-      {"a link elsewhere",
-       [](const std::string& p, const TempDir& d) {
-         std::filesystem::create_symlink(d.File("x"), p);
-       }},
-  };
+DCB TapDcb() {
   DCB dcb{};
   dcb.BaudRate = 9600;
+  return dcb;
+}
+
+std::string LinkTarget(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::read_symlink(path, error).string();
+}
+
+std::unique_ptr<tarnwick::ProgramTap> Offer(const std::string& path,
+                                            std::string* notice = nullptr) {
+  std::string error;
+  return OpenProgramTap(path, TapDcb(), &error, notice);
+}
+
+// A run that offers the port at path and dies as kill -9 ends it: its link
+// and its lock file stay, its lock goes with it.
+bool LeaveTheLinkOfARunThatDied(const std::string& path) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const auto tap = Offer(path);
+    if (tap) ::raise(SIGKILL);
+    ::_exit(1);
+  }
+  int status = 0;
+  return ::waitpid(child, &status, 0) == child && WIFSIGNALED(status) &&
+         std::filesystem::is_symlink(path);
+}
+
+// Whoever made PATH decides: only a link that a run which died left behind
+// is replaced, and that is said; anything else stays as it was, with the
+// reason. A run's lock file stays beside PATH after it ended.
+TEST(ProgramTapPath, OnlyALinkThatADeadRunLeftIsReplaced) {
+  TempDir dir;
+  PseudoTerminal other;  // a terminal somebody links to by hand
+  ASSERT_TRUE(other.ok());
+  const auto linkTo = [](std::string target) {
+    return [target](const std::string& p) { return ::symlink(target.c_str(), p.c_str()) == 0; };
+  };
+  const std::string exists = ": it exists already. Remove it or choose another path.";
+  std::unique_ptr<tarnwick::ProgramTap> live;
+  const struct {
+    const char* what;
+    std::function<bool(const std::string&)> make;
+    std::string reason;  // "": replaced
+  } cases[] = {
+      {"a file", [](const std::string& p) { return !!(std::ofstream(p) << "keep"); }, exists},
+      {"a directory", [](const std::string& p) { return std::filesystem::create_directory(p); },
+       exists},
+      {"a link elsewhere", linkTo(dir.File("x")), exists},
+      {"a user's link to a terminal", linkTo(other.path()), exists},
+      {"a user's link where a run ended cleanly",
+       [&](const std::string& p) {
+         const bool ended = Offer(p) != nullptr;  // and gone again
+         return ended && std::filesystem::exists(TapLockPath(p)) && linkTo(other.path())(p);
+       },
+       exists},
+      {"a live run's link", [&](const std::string& p) { return !!(live = Offer(p)); },
+       ": another run of Tarnwick offers it."},
+      {"a link that a run which died left", LeaveTheLinkOfARunThatDied, ""},
+  };
+  int n = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    std::filesystem::remove_all(path);
-    c.make(path, dir);
+    const std::string path = dir.File("tap" + std::to_string(++n));
+    ASSERT_TRUE(c.make(path));
     const auto before = std::filesystem::symlink_status(path).type();
-    std::string error;
-    EXPECT_EQ(OpenProgramTap(path, dcb, &error), nullptr);
-    EXPECT_EQ(error, "Cannot offer the port at " + path +
-                         ": it exists already. Remove it or choose another path.");
-    EXPECT_EQ(std::filesystem::symlink_status(path).type(), before);
+    const std::string target = LinkTarget(path);
+    std::string error, notice;
+    const auto tap = OpenProgramTap(path, TapDcb(), &error, &notice);
+    EXPECT_EQ(tap == nullptr, !c.reason.empty());
+    EXPECT_EQ(error, c.reason.empty() ? "" : "Cannot offer the port at " + path + c.reason);
+    EXPECT_EQ(notice, c.reason.empty()
+                          ? "Offering the port at " + path + ": replaced the link to " + target +
+                                " that a run which ended without removing it left there."
+                          : "");
+    if (c.reason.empty()) {
+      EXPECT_TRUE(std::filesystem::exists(path)) << "the link leads to the new terminal";
+    } else {
+      EXPECT_EQ(std::filesystem::symlink_status(path).type(), before);
+      EXPECT_EQ(LinkTarget(path), target);
+    }
+    live.reset();
+  }
+}
+
+// A refused path is looked at again at the reopen pace, whether the device
+// is there or away, and offered as soon as it is free: the refusal and the
+// offer are each said once.
+TEST(ProgramTapRetry, ARefusedPathIsOfferedOnceItIsFree) {
+  const struct {
+    const char* what;
+    bool deviceThere;
+    bool liveRun;  // else a file
+  } cases[] = {{"a file, the device there", true, false},
+               {"a live run's link, the device there", true, true},
+               {"a file, the device away", false, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    PseudoTerminal device;
+    ScopedEnv com1("TARNWICK_COM1", c.deviceThere ? device.path() : dir.File("absent"));
+    const std::string path = dir.File("tap");
+    std::unique_ptr<tarnwick::ProgramTap> live = c.liveRun ? Offer(path) : nullptr;
+    if (!c.liveRun) std::ofstream(path) << "in the way";
+    SETTINGS settings = DefaultSettings();
+    LiveSettings liveSettings{settings};
+    auto backend = CreatePlatformSerialBackend();
+    PortWorker worker{liveSettings, *backend, nullptr, nullptr};
+    std::atomic<int> said{0};
+    worker.SetConversationStatusListener([&] { said.fetch_add(1); });
+    ConversationOptions options;
+    options.strTapPath = path;
+    worker.SetConversation(options);
+    worker.Start();
+    const std::string why = c.liveRun ? "another run of Tarnwick offers it."
+                                      : "it exists already. Remove it or choose another path.";
+    EXPECT_TRUE(Eventually([&] {
+      return worker.ConversationStatus() == "Cannot offer the port at " + path + ": " + why;
+    })) << worker.ConversationStatus();
+    live.reset();
+    std::filesystem::remove(path);
+    EXPECT_TRUE(Eventually([&] {
+      return worker.ConversationStatus() == "Offering the port at " + path + " now: it is free.";
+    })) << worker.ConversationStatus();
+    EXPECT_TRUE(std::filesystem::exists(path));
+    worker.Stop();
+    EXPECT_EQ(said.load(), 2);
   }
 }
 

@@ -27,6 +27,24 @@ inline bool Eventually(const std::function<bool()>& pred,
   return true;
 }
 
+// Polls count every millisecond until it reaches target; false once it has
+// not moved for stall (a stream that should flow has stopped), however long
+// the whole takes.
+inline bool EventuallyWhileMoving(const std::function<std::int64_t()>& count, std::int64_t target,
+                                  std::chrono::milliseconds stall = std::chrono::seconds(3)) {
+  std::int64_t last = count();
+  auto deadline = std::chrono::steady_clock::now() + stall;
+  for (std::int64_t now = last; now < target; now = count()) {
+    if (now != last) {
+      last = now;
+      deadline = std::chrono::steady_clock::now() + stall;
+    }
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
 class CountingSink : public RepaintSink {
  public:
   void InvalidateAll() override {
