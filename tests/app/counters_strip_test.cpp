@@ -9,14 +9,11 @@
 #include <QLabel>
 #include <QPaintEvent>
 #include <cstdlib>
-#include <functional>
-#include <string>
 #include <vector>
 
 #include "app_fixture.h"
 #include "display/view/zerik_view.h"
 #include "port/port_worker.h"
-#include "port/qt/elided_label.h"
 #include "port/qt/port_status_pane.h"
 
 namespace tarnwick {
@@ -75,41 +72,11 @@ TEST(CountersStrip, TransmittedByteRepaintsTheHeaderRowAtTheRealLineHeight) {
     // The whole header row, which holds the counters text "... / Write 1".
     EXPECT_EQ(recorder.areas.front(), QRect(0, 0, view.viewport()->width(), h));
     EXPECT_EQ(view.HeaderText(), "Bytes Read 0 / Write 1");
+    // The status bar's counters are told with that frame; they have no timer.
+    const QLabel* counters = fixture.Frame().PortPane()->CountersLabel();
+    EXPECT_TRUE(WaitFor([&] { return counters->text() == QStringLiteral("Read 0 / Write 1"); }))
+        << counters->text().toStdString();
   }
-}
-
-// The status bar's port panes have no timer of their own: they are told when
-// the state or the counters change, at the view's frame pace, and follow
-// every byte. (What an idle window costs: bench/send_dialog_idle.)
-TEST(CountersStrip, StatusBarIsToldOfEveryCountersChange) {
-  AppFixture fixture(true);
-  fixture.WriteConfig(DefaultSettings());
-  fixture.Start();
-  ASSERT_TRUE(fixture.WaitForPortOpen());
-  const QLabel* counters = fixture.Frame().PortPane()->CountersLabel();
-  const QLabel* state = fixture.Frame().PortPane()->PortLabel();
-  const struct {
-    const char* step;
-    std::function<void()> act;
-    const char* counters;
-  } steps[] = {
-      {"open", [] {}, "Read 0 / Write 0"},
-      {"bytes in", [&] { ASSERT_TRUE(fixture.Pty().Write(std::string("abc"))); },
-       "Read 3 / Write 0"},
-      {"a byte out",
-       [&] {
-         static const std::uint8_t block[] = {'w'};
-         fixture.Worker().HandOver(block, 1);
-         EXPECT_EQ(fixture.Pty().Read(1, 3000).size(), 1u);
-       },
-       "Read 3 / Write 1"},
-  };
-  for (const auto& s : steps) {
-    s.act();
-    EXPECT_TRUE(WaitFor([&] { return counters->text() == QString::fromLatin1(s.counters); }))
-        << s.step << ": " << counters->text().toStdString();
-  }
-  EXPECT_TRUE(state->text().startsWith(QStringLiteral("COM1 "))) << state->text().toStdString();
 }
 
 }  // namespace

@@ -183,38 +183,5 @@ TEST(ViewFollow, FollowsAtTheEndPausesWhenScrolledUpAndResumesWithEndOrClear) {
   }
 }
 
-// Find opened while the view follows finds the newest match, the one in
-// sight, and steps back from it; opened while scrolled up it starts from the
-// top line in sight.
-TEST(ViewFind, StartsFromTheNewestLineWhileFollowing) {
-  AppFixture fixture(false);
-  std::string bytes;
-  for (int i = 0; i < 300; ++i)
-    bytes += (i % 100 == 50 ? "hit " : "line ") + std::to_string(i) + "\r";
-  StartWithLines(fixture, bytes);
-  CZerikView& view = fixture.View();
-  CFindBar* bar = fixture.Frame().FindBar();
-  const struct {
-    const char* name;
-    bool scrolledToTop;
-    const char* first;  // "n of m" after typing
-    const char* afterShiftF3;
-  } cases[] = {
-      {"following", false, "3 of 3", "2 of 3"},
-      {"scrolled to the top", true, "1 of 3", "3 of 3  (wrapped round)"},
-  };
-  for (const auto& c : cases) {
-    QTest::keyClick(&view, c.scrolledToTop ? Qt::Key_Home : Qt::Key_End);
-    ASSERT_EQ(view.Follower().Following(), !c.scrolledToTop) << c.name;
-    QTest::keyClick(&fixture.Frame(), Qt::Key_F, Qt::ControlModifier);
-    bar->Edit()->clear();
-    QTest::keyClicks(bar->Edit(), "hit");
-    EXPECT_EQ(bar->PositionLabel()->text().toStdString(), c.first) << c.name;
-    QTest::keyClick(&fixture.Frame(), Qt::Key_F3, Qt::ShiftModifier);
-    EXPECT_EQ(bar->PositionLabel()->text().toStdString(), c.afterShiftF3) << c.name;
-    QTest::keyClick(bar->Edit(), Qt::Key_Escape);
-  }
-}
-
 }  // namespace
 }  // namespace tarnwick

@@ -193,9 +193,9 @@ TEST(PlotNumbers, FoundAsWrittenAndNotInsideWords) {
       {"-7", NumberParse::kNumber, -7, ""},
       {"+.5", NumberParse::kNumber, 0.5, ""},
       {"(hum=40%)", NumberParse::kNumber, 40, "hum"},
-      {"\"v_bat\":3.3", NumberParse::kNumber, 3.3, "v_bat"},
       {"T[C]=-4", NumberParse::kNumber, -4, "T[C]"},
-      {"#=5", NumberParse::kNumber, 5, ""},  // no letter, no name
+      {"#=5", NumberParse::kNumber, 5, ""},
+      {"\"v_bat\":3.3", NumberParse::kNumber, 3.3, "v_bat"},
       {"abc12", NumberParse::kNotANumber, 0, ""},
       {"0x1F", NumberParse::kNotANumber, 0, ""},
       {"12:30:45", NumberParse::kNotANumber, 0, ""},

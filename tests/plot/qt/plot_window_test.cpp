@@ -222,7 +222,6 @@ TEST(PlotWindow, ChannelsAreNamedByTheTextAndALoneSampleShows) {
   } cases[] = {
       {"temp=22 hum=40\r\n", {"temp", "hum"}, true},
       {"temp: 22, hum: 40\r\n", {"temp", "hum"}, true},
-      {"12 34\r\n", {"Channel 1", "Channel 2"}, true},
       {"x=1 5\r\nx=2 6\r\n", {"x", "Channel 2"}, true},
       {"7 y=8\r\n", {"x", "y"}, false},  // a name stays until the text gives another
   };
