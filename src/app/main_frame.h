@@ -16,6 +16,7 @@ namespace tarnwick {
 
 class CFindBar;
 class CZerikView;
+class FittingStatusBar;
 class LineStatePanes;
 class PortStatusPane;
 class TextOptionsMenu;
@@ -25,9 +26,9 @@ class CMainFrame : public QMainWindow {
  public:
   explicit CMainFrame(QWidget* parent = nullptr);
 
-  // The document title part of the caption; the frame adds the device the
-  // port's name leads to, in brackets when there is one, and " - Tarnwick".
-  void SetTitle(const std::string& title, const std::string& device = {});
+  // The document title part of the caption; the frame adds " - Tarnwick".
+  // The device the port leads to is the status bar's, not the caption's.
+  void SetTitle(const std::string& title);
 
   // Puts the view in the frame, the find bar under it, and routes Copy All,
   // Clear and the view's context menu to it.
@@ -39,7 +40,8 @@ class CMainFrame : public QMainWindow {
   QMenu* ContextMenu() const { return m_pContextMenu; }
 
   // The window's size and position from the profile (Options/WindowGeometry),
-  // when it holds one; saved there as the window closes.
+  // when it holds one; saved there as the window closes. Either way the
+  // window fits the screen it is on.
   void RestoreWindowGeometry();
   void SaveWindowGeometry() const;
 
@@ -75,8 +77,10 @@ class CMainFrame : public QMainWindow {
   void CreateMenus();
   bool CreateToolBar();
   bool CreateStatusBar();
+  // No larger than the screen's free area, its borders allowed for.
+  void FitToScreen();
 
-  QStatusBar* m_wndStatusBar = nullptr;
+  FittingStatusBar* m_wndStatusBar = nullptr;
   QToolBar* m_wndToolBar = nullptr;
   QLabel* m_pMessagePane = nullptr;
   QLabel* m_pCapIndicator = nullptr;

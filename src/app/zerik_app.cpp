@@ -96,7 +96,8 @@ bool CZerikApp::InitInstance() {
       *m_pMainFrame->FindBar(), view->ShownLines(),
       FindController::Hooks{[view] { return view->TopLineNumber(); },
                             [view](const FindMatch& match) { view->ShowMatch(match); },
-                            [view] { view->RepaintMarks(); }},
+                            [view] { view->RepaintMarks(); },
+                            [view] { return view->Follower().Following(); }},
       this);
   view->SetFind(m_pFind);
   connect(m_pMainFrame->Action(ID_EDIT_FIND), &QAction::triggered, m_pFind, &FindController::Open);
@@ -117,7 +118,16 @@ bool CZerikApp::InitInstance() {
       [this] {
         return CountersText(m_pWorker->m_nBytesRead.load(), m_pWorker->m_nBytesWritten.load());
       },
-      [this] { return LoggingText(m_Settings.bSaveRaw != 0, m_Settings.bSaveText != 0); }});
+      [this] { return LoggingText(m_Settings.bSaveRaw != 0, m_Settings.bSaveText != 0); },
+      [this]() -> std::optional<PortStatusText> {
+        const SecondPortState state = m_pWorker->SecondPortStatus();
+        if (!state.bWanted) return std::nullopt;
+        const std::string& port = m_Conversation.strAlsoListenOn;
+        return DescribeSecondPort(port, ResolvePortPath(port), state);
+      }});
+  // Told, not polled: the port's state and the counters change the view's
+  // header, and the pane reads them again with the frame that shows it.
+  connect(view, &CZerikView::RequestsTaken, m_pMainFrame->PortPane(), &PortStatusPane::Refresh);
   connect(m_pMainFrame->Action(ID_PORT_SETTINGS), &QAction::triggered, this,
           &CZerikApp::OnPortSettings);
   connect(m_pMainFrame->Action(ID_APP_ABOUT), &QAction::triggered, this, &CZerikApp::OnAppAbout);
@@ -146,8 +156,8 @@ PortWorker& CZerikApp::StartWorker(ScreenModel& model, RepaintSink& sink) {
   m_pWorker = std::make_unique<PortWorker>(m_live, *m_pBackend, &model, &sink);
   m_pWorker->SetLogFailures(&m_logFailures);
   m_pWorker->SetConversation(EffectiveConversation());
-  m_pWorker->SetConversationStatusListener([this] {
-    QMetaObject::invokeMethod(this, &CZerikApp::OnConversationStatus, Qt::QueuedConnection);
+  m_pWorker->SetConversationStateListener([this] {
+    QMetaObject::invokeMethod(this, &CZerikApp::OnConversationState, Qt::QueuedConnection);
   });
   m_pWorker->Line().SetAdviceReporter([this](const std::string& advice) {
     QMetaObject::invokeMethod(
@@ -170,15 +180,34 @@ void CZerikApp::ApplyConversation() {
   if (m_pView != nullptr) m_pView->SetConversation(options.HasSentSource(), options.crSent);
 }
 
-void CZerikApp::OnConversationStatus() {
-  if (!m_pWorker) return;
-  const std::string status = m_pWorker->ConversationStatus();
-  if (!status.empty()) m_boxes.ShowPath(status, kApplicationTitle, MessageIcon::kWarning);
+// The tap has no pane: each new reason it is not served is shown in a box.
+// The second port's state is in the status bar beside the first port's; an
+// outage of it gets a box only when the status bar is hidden as it begins,
+// and one box at most until the port is open again.
+void CZerikApp::OnConversationState() {
+  if (!m_pWorker || !m_pMainFrame) return;
+  m_pMainFrame->PortPane()->Refresh();
+  const std::string tap = m_pWorker->TapStatus();
+  if (tap != m_strTapShown) {
+    m_strTapShown = tap;
+    if (!tap.empty()) m_boxes.ShowPath(tap, kApplicationTitle, MessageIcon::kWarning);
+  }
+  const SecondPortState second = m_pWorker->SecondPortStatus();
+  if (second.bOpen || !second.bWanted || second.strReason.empty()) {
+    m_bSecondOutageTold = false;
+    return;
+  }
+  if (m_bSecondOutageTold) return;
+  m_bSecondOutageTold = true;
+  if (m_pMainFrame->Action(ID_VIEW_STATUS_BAR)->isChecked()) return;
+  const std::string text =
+      "Also listen on " + m_Conversation.strAlsoListenOn + ": " + second.strReason;
+  m_boxes.ShowPath(text, kApplicationTitle, MessageIcon::kWarning);
 }
 
 void CZerikApp::UpdateLineSummary() {
   m_strLineSummary = BuildLineSummary(m_Settings);
-  if (m_pMainFrame) m_pMainFrame->SetTitle(m_strLineSummary, PortDevice());
+  if (m_pMainFrame) m_pMainFrame->SetTitle(m_strLineSummary);
 }
 
 std::string CZerikApp::PortDevice() const {
@@ -306,7 +335,11 @@ void CZerikApp::OnTextOptions() {
   SettingsChanged();
 }
 
-void CZerikApp::OnPlot() {
+void CZerikApp::OnPlot(bool show) {
+  if (!show) {
+    if (m_pPlotWnd) m_pPlotWnd->close();
+    return;
+  }
   if (!m_pPlotWnd) {
     CPlotWindow::Services services{m_boxes,
                                    [this](bool on) {
@@ -319,6 +352,10 @@ void CZerikApp::OnPlot() {
     m_pPlotWnd = std::make_unique<CPlotWindow>(m_plotFeed, std::move(services));
     m_pPlotWnd->setWindowIcon(PlotIcon());
     m_pPlotWnd->PlaceBeside(*m_pMainFrame);
+    // The View menu's check mark says whether the window is open, however it
+    // was closed (Esc, its own close button, the menu).
+    connect(m_pPlotWnd.get(), &CPlotWindow::VisibilityChanged, m_pMainFrame->Action(ID_VIEW_PLOT),
+            &QAction::setChecked);
   }
   m_pPlotWnd->ShowWindow();
 }

@@ -71,7 +71,7 @@ class CZerikApp : public QObject, public ViewHost {
   // Hands them to the worker and the view.
   void ApplyConversation();
 
-  // Rebuilds m_strLineSummary and puts it into the caption, with the device.
+  // Rebuilds m_strLineSummary and puts it into the caption.
   void UpdateLineSummary();
   // Where the settings' port name leads on this machine; empty when nowhere.
   std::string PortDevice() const;
@@ -120,10 +120,11 @@ class CZerikApp : public QObject, public ViewHost {
   void OnSend();
   // View, "Options...": the options outside the record, kept in the profile.
   void OnOptions();
-  // Shows why the tap or the second port is not served, when that changed.
-  void OnConversationStatus();
-  // View, "Plot": the live plot window.
-  void OnPlot();
+  // The tap's or the second port's state changed: the status bar shows it,
+  // a box says why the tap is not served.
+  void OnConversationState();
+  // View, "Plot", checked: the live plot window opens; unchecked, it closes.
+  void OnPlot(bool show = true);
   // View > Text: an entry was chosen; the options are kept in the profile.
   void OnTextOptions();
 
@@ -153,6 +154,10 @@ class CZerikApp : public QObject, public ViewHost {
   ModalRunner m_runModal;
   std::vector<std::filesystem::path> m_helpDirs;
   bool m_bOpenAdviceShown = false;
+  // Why the tap is not served, as last shown in a box (empty: it is served).
+  std::string m_strTapShown;
+  // The second port's outage under way was told (in the status bar or a box).
+  bool m_bSecondOutageTold = false;
   // Declared in the order they must outlive one another: the worker reads the
   // settings and the backend; the frame's view stops the worker.
   bool m_bCloseRequested = false;

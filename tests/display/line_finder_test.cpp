@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -126,6 +127,45 @@ TEST(LineFinder, StaysRightWhileLinesArriveAndDrop) {
   EXPECT_EQ(finder.Count(), 100u);
   EXPECT_EQ(big.visits,
             static_cast<int>((10'000 + LineFinder::kChunkLines - 1) / LineFinder::kChunkLines));
+}
+
+// Where a step lands with matches on lines 2 and 5: with none current the
+// line it starts from counts (Shift+F3 finds a match on the top line in
+// sight); with one current the step moves past it.
+TEST(LineFinder, AStepStartsAtItsLineOrPastTheCurrentMatch) {
+  const struct {
+    const char* name;
+    std::optional<std::uint64_t> current;  // the line of the current match, set by a first step
+    bool forward;
+    std::uint64_t from;
+    std::uint64_t lands;
+    LineFinder::Step step;
+  } cases[] = {
+      {"Next from a match's line, none current", std::nullopt, true, 2, 2,
+       LineFinder::Step::kMoved},
+      {"Previous from a match's line, none current", std::nullopt, false, 5, 5,
+       LineFinder::Step::kMoved},
+      {"Next between the matches", std::nullopt, true, 3, 5, LineFinder::Step::kMoved},
+      {"Previous between the matches", std::nullopt, false, 4, 2, LineFinder::Step::kMoved},
+      {"Next past the current one", 2, true, 2, 5, LineFinder::Step::kMoved},
+      {"Previous past the current one", 5, false, 5, 2, LineFinder::Step::kMoved},
+      {"Next past the last wraps", 5, true, 5, 2, LineFinder::Step::kWrapped},
+      {"Previous before the first wraps", 2, false, 2, 5, LineFinder::Step::kWrapped},
+  };
+  for (const auto& c : cases) {
+    RingSource source(100);
+    for (int i = 0; i < 7; ++i) source.Add(i == 2 || i == 5 ? "hit" : "line");
+    LineFinder finder;
+    finder.SetPattern("hit", false);
+    finder.Update(source);
+    if (c.current) {
+      ASSERT_EQ(finder.Next(*c.current), LineFinder::Step::kMoved) << c.name;
+      ASSERT_EQ(finder.Current()->nLine, *c.current) << c.name;
+    }
+    EXPECT_EQ(c.forward ? finder.Next(c.from) : finder.Previous(c.from), c.step) << c.name;
+    ASSERT_TRUE(finder.Current()) << c.name;
+    EXPECT_EQ(finder.Current()->nLine, c.lands) << c.name;
+  }
 }
 
 // The follow rule as the view applies it: at the end it follows.

@@ -69,7 +69,8 @@ CZerikView::CZerikView(SETTINGS& settings, ViewHost& host, QWidget* parent)
   connect(&m_frameTimer, &QTimer::timeout, this, &CZerikView::FlushRepaint);
   m_pFollower = new ViewFollower(*this, host.Options().bFollowNewLines);
   m_pSelector = new ViewSelector(
-      *viewport(), [this](const QPoint& at) { return PlaceAt(at); }, [this] { RepaintMarks(); });
+      *viewport(), [this](const QPoint& at) { return PlaceAt(at); }, [this] { RepaintMarks(); },
+      [this] { OnSelectionMade(); });
   m_host.SetView(this);
   m_pWorker = &m_host.StartWorker(m_model, *this);
 }
@@ -452,8 +453,20 @@ FindSource::Held CZerikView::ShownLinesSource::VisitFrom(std::uint64_t from, std
 }
 
 void CZerikView::OnCopySelection() {
+  if (m_pSelector->Selection().Empty()) return;
+  QGuiApplication::clipboard()->setText(SelectedText());
+}
+
+// As X programs do, a selection is offered for the middle button at once
+// (where the platform has such a selection).
+void CZerikView::OnSelectionMade() {
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  if (clipboard->supportsSelection()) clipboard->setText(SelectedText(), QClipboard::Selection);
+}
+
+QString CZerikView::SelectedText() {
   const TextSelection& selection = m_pSelector->Selection();
-  if (selection.Empty()) return;
+  if (selection.Empty()) return {};
   // In the code page, or in UTF-8 once a decoded line is among the lines.
   std::string text;
   std::string part;
@@ -476,7 +489,7 @@ void CZerikView::OnCopySelection() {
                              text.append(part);
                            }
                          });
-  QGuiApplication::clipboard()->setText(ClipboardText(std::move(text), utf8));
+  return ClipboardText(std::move(text), utf8);
 }
 
 void CZerikView::SetScrollSizes(QSize size) {
@@ -554,6 +567,7 @@ void CZerikView::FlushRepaint() {
     m_bRepaintCounters = false;
     m_pendingArea = QRect();
   }
+  emit RequestsTaken();
   // Asked to draw what the whole view already shows (a port state or
   // settings change that changed nothing visible): nothing to paint. Every
   // change reaches the model or the header before its request is made, so
@@ -602,6 +616,13 @@ void CZerikView::OnCopyAll() {
 }
 
 void CZerikView::OnClearScreen() {
+  ClearModel();
+  // An empty screen shows its newest line: whatever paused following (a
+  // scroll, a Find jump) is over, and the lines that come next are followed.
+  m_pFollower->GoToEnd();
+}
+
+void CZerikView::ClearModel() {
   m_model.Clear([this](std::uint32_t bytesTaken) {
     if (m_pWorker != nullptr) m_pWorker->ResetCounters(bytesTaken);
   });
@@ -613,7 +634,7 @@ void CZerikView::OnDestroy() {
   // The worker goes first: bytes it reads until it stops still reach the
   // model, and the clear below then writes the complete pending line.
   if (m_pWorker != nullptr) m_pWorker->Stop();
-  OnClearScreen();
+  ClearModel();
   m_host.SetView(nullptr);
 }
 
