@@ -167,6 +167,8 @@ TEST(ZerikApp, AboutShowsCaptionVersionAndNotice) {
   EXPECT_EQ(caption, "About Zerik");
   EXPECT_TRUE(hasIcon);
   EXPECT_TRUE(texts.contains("Tarnwick Version 1.2"));
+  // The notice says under which licence the program may be passed on.
+  EXPECT_TRUE(texts.join(' ').contains("GNU General Public License, version 3 or later"));
   EXPECT_EQ(texts.size(), 2);
 }
 
