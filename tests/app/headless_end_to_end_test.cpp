@@ -1,11 +1,17 @@
 // The real program with --headless on a pseudo-terminal, where no display
 // could be opened: bytes sent just before each ending signal are all in both
-// logs, the status is 0, and Tarnwick.cfg is left as it was.
+// logs, the status is 0, and Tarnwick.cfg is left as it was; the status lines
+// keep the counters after a loss.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <regex>
 #include <string>
+#include <thread>
 
 #include "child_process.h"
 #include "logging_settings.h"
@@ -26,6 +32,15 @@ struct EndCase {
   std::vector<std::string> extraArgs;
   int parts;  // numbered log parts expected before the file being written
 };
+
+// A status line without its time, which must be ISO 8601 local time with
+// milliseconds and the offset; the whole line when it has no such time.
+std::string Untimed(const std::string& line) {
+  static const std::regex time(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d )");
+  std::smatch match;
+  if (!std::regex_search(line, match, time)) return "(no time) " + line;
+  return match.suffix();
+}
 
 // NAME.1 ... NAME.parts, then NAME: the capture in the order written.
 std::vector<unsigned char> Joined(const std::string& path, int parts) {
@@ -60,9 +75,9 @@ TEST_P(HeadlessEnd, EveryByteSentBeforeTheSignalIsInBothLogs) {
                         {"XDG_CONFIG_HOME", dir.File("profile")}},
                        dir.path().string(), true, true);
   ASSERT_TRUE(program.started());
-  EXPECT_EQ(program.ReadLine(20000).rfind("COM1;", 0), 0u);
+  EXPECT_EQ(Untimed(program.ReadLine(20000)).rfind("COM1;", 0), 0u);
   // The port is open once the counters show.
-  EXPECT_EQ(program.ReadLine(20000), "Bytes Read 0 / Write 0");
+  EXPECT_EQ(Untimed(program.ReadLine(20000)), "Bytes Read 0 / Write 0");
 
   std::vector<std::uint8_t> sent;
   for (int i = 0; i < 20000; ++i) sent.push_back(static_cast<std::uint8_t>(i * 7 + i / 256));
@@ -98,6 +113,53 @@ INSTANTIATE_TEST_SUITE_P(
                       // 20000 raw bytes in parts of 6000; 60000 text bytes likewise.
                       EndCase{"SigtermRotating", SIGTERM, {"--rotate-size", "6000"}, 3}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// After a loss the counters stay on every status line, with why the port is
+// closed beside them: printed when it happens, on SIGUSR1 and at the end.
+TEST(HeadlessStatus, TheCountersStayBesideALoss) {
+  TempDir dir;
+  PseudoTerminal pty;
+  ASSERT_TRUE(pty.ok());
+  // The program must not hold the far side too, or it never hangs up.
+  ::fcntl(pty.master(), F_SETFD, FD_CLOEXEC);
+  ::fcntl(pty.keeper(), F_SETFD, FD_CLOEXEC);
+  const std::string link = dir.File("port");
+  std::filesystem::create_symlink(pty.path(), link);
+  testing::WriteConfigFile(dir, DefaultSettings());
+  ChildProcess program(TARNWICK_PROGRAM, {"--headless"},
+                       {{"TARNWICK_COM1", link}, {"XDG_CONFIG_HOME", dir.File("profile")}},
+                       dir.path().string(), true, true);
+  ASSERT_TRUE(program.started());
+  EXPECT_EQ(Untimed(program.ReadLine(20000)).rfind("COM1;", 0), 0u);
+  EXPECT_EQ(Untimed(program.ReadLine(20000)), "Bytes Read 0 / Write 0");
+  ASSERT_TRUE(pty.Write(std::vector<std::uint8_t>{1, 2, 3, 4, 5}));
+  // Asked until the bytes are counted (a deadline, not a measured time).
+  std::string line;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (line != "Bytes Read 5 / Write 0" && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    program.Signal(SIGUSR1);
+    line = Untimed(program.ReadLine(20000));
+  }
+  ASSERT_EQ(line, "Bytes Read 5 / Write 0");
+
+  pty.CloseKeeper();
+  pty.CloseMaster();  // unplugged; the name must not lead to the next pty
+  std::filesystem::remove(link);
+  const std::string lost = "Bytes Read 5 / Write 0; Port LOST !Input/output error";
+  struct Print {
+    const char* when;
+    int signal;  // 0: printed by itself when the port is lost
+  };
+  for (const Print print :
+       {Print{"at the loss", 0}, Print{"on SIGUSR1", SIGUSR1}, Print{"at the end", SIGTERM}}) {
+    if (print.signal != 0) program.Signal(print.signal);
+    EXPECT_EQ(Untimed(program.ReadLine(20000)), lost) << print.when;
+  }
+  const int status = program.Wait(20000);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
 
 }  // namespace
 }  // namespace tarnwick

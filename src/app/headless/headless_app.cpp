@@ -109,11 +109,13 @@ int CHeadlessApp::ExitInstance(int exitCode) {
 
 std::string CHeadlessApp::StatusText() const {
   if (!m_pWorker) return {};
-  if (!m_pWorker->m_bPortOpen.load()) return m_pWorker->Line().Status();
-  char text[64];
-  std::snprintf(text, sizeof text, "Bytes Read %d / Write %d", m_pWorker->m_nBytesRead.load(),
-                m_pWorker->m_nBytesWritten.load());
-  return text;
+  char counters[64];
+  std::snprintf(counters, sizeof counters, "Bytes Read %d / Write %d",
+                m_pWorker->m_nBytesRead.load(), m_pWorker->m_nBytesWritten.load());
+  // What was counted before a loss still counts; beside it, why the port is
+  // closed now.
+  const std::string status = m_pWorker->m_bPortOpen.load() ? "" : m_pWorker->Line().Status();
+  return status.empty() ? counters : counters + ("; " + status);
 }
 
 void CHeadlessApp::PrintStatus() {

@@ -45,7 +45,8 @@ class CHeadlessApp : public QObject, public RepaintSink {
   // the counters. Returns exitCode.
   int ExitInstance(int exitCode = 0);
 
-  // The counters as the window's header shows them, or why the port is closed.
+  // The counters as the window's header shows them and, while the port is
+  // closed, why: "Bytes Read 1597 / Write 0; Port LOST !Input/output error".
   std::string StatusText() const;
   void PrintStatus();
 
