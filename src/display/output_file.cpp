@@ -1,5 +1,7 @@
 #include "display/output_file.h"
 
+#include "display/standard_output.h"
+
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -78,6 +80,7 @@ bool OutputFile::StillAtPath() {
 #ifdef _WIN32
   return true;  // an open file cannot be renamed or deleted under us there
 #else
+  if (IsStandardOutputPath(m_strOpenPath)) return true;  // no name to follow
   // Renamed away (mv, logrotate), replaced or deleted: the path no longer
   // names the open file, and writing on would log into a file nobody looks
   // for. A write after a pause always looks; a flood looks every interval.
@@ -97,7 +100,8 @@ bool OutputFile::OpenFor(std::string_view path) {
   if (path.empty()) return Outcome(path, ENOENT);
   std::string pathCopy(path);  // NUL-terminated for the platform call
   if (pathCopy.find('\0') != std::string::npos) return Outcome(path, EINVAL);
-  const int fd = OpenForAppend(pathCopy.c_str());
+  const bool standardOutput = IsStandardOutputPath(path);
+  const int fd = standardOutput ? OpenStandardOutput() : OpenForAppend(pathCopy.c_str());
   if (fd < 0) return Outcome(path, errno);
 #ifndef _WIN32
   struct stat st;
@@ -112,7 +116,8 @@ bool OutputFile::OpenFor(std::string_view path) {
 #endif
   m_fd = fd;
   m_strOpenPath = std::move(pathCopy);
-  m_rotation.Opened(fd);
+  // Standard output is never renamed away: no file of that name is ours.
+  m_rotation.Opened(standardOutput ? -1 : fd);
   return true;
 }
 

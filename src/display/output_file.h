@@ -1,8 +1,8 @@
 // An append-only log file: received bytes (raw log) or closed display lines
 // (text log). Created when missing, never truncated; every Append is in the
-// file when it returns. A path that cannot be opened costs that call's data
-// and is tried again at the next call; the failure goes to the reporter, if
-// one was given, and so does the next success.
+// file when it returns. The path "-" is standard output (standard_output.h). A path that cannot be
+// opened costs that call's data and is tried again at the next call; the failure goes to the
+// reporter, if one was given, and so does the next success.
 #pragma once
 
 #include <chrono>
