@@ -1,7 +1,9 @@
-// The real program with --headless on a pseudo-terminal, where no display
-// could be opened: bytes sent just before each ending signal are all in both
-// logs, the status is 0, and Tarnwick.cfg is left as it was; the status lines
-// keep the counters after a loss.
+// The real program with --headless, and tarnwick-capture, on a
+// pseudo-terminal, where no display could be opened: bytes sent just before
+// each ending signal are all in both logs, the status is 0, and Tarnwick.cfg
+// is left as it was; a capture set up by its options alone writes to a pipe
+// and ends when the pipe's reader does; the status lines keep the counters
+// after a loss.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -114,6 +116,97 @@ INSTANTIATE_TEST_SUITE_P(
                       EndCase{"SigtermRotating", SIGTERM, {"--rotate-size", "6000"}, 3}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// 65 bytes, so that eight lines of eight units close.
+std::vector<std::uint8_t> Numbers() {
+  std::vector<std::uint8_t> bytes;
+  for (int i = 0; i < 65; ++i) bytes.push_back(static_cast<std::uint8_t>(i * 37 + 11));
+  return bytes;
+}
+
+// HEX lines of eight units as the model formats them.
+std::vector<std::string> HexLines(const std::vector<std::uint8_t>& bytes) {
+  std::vector<std::string> lines(bytes.size() / 8);
+  for (std::size_t i = 0; i < lines.size() * 8; ++i) {
+    char unit[8];
+    std::snprintf(unit, sizeof unit, " %02X", bytes[i]);
+    lines[i / 8] += unit;
+  }
+  return lines;
+}
+
+struct ProgramCase {
+  const char* name;
+  const char* program;
+  std::vector<std::string> args;  // besides the device, the rate and the logs
+  std::vector<std::uint8_t> sent;
+  std::vector<std::string> lines;  // what stdout shows, LF taken off
+};
+
+class CommandLineCapture : public ::testing::TestWithParam<ProgramCase> {};
+
+// No cfg and no profile: the options set up the whole run. The text log's
+// lines reach the pipe as they close; when the pipe's reader goes, the run
+// ends with status 0 once the raw log has every byte.
+TEST_P(CommandLineCapture, WritesLinesToAPipeAndEndsWhenItsReaderGoes) {
+  const ProgramCase& c = GetParam();
+  TempDir dir;
+  PseudoTerminal pty;
+  ASSERT_TRUE(pty.ok());
+  std::vector<std::string> args = c.args;
+  for (const char* arg : {"--baud", "115200", "--text-log", "-", "--raw-log", "raw.bin"}) {
+    args.emplace_back(arg);
+  }
+  args.insert(args.end(), {"--device", pty.path()});
+  ChildProcess program(c.program, args,
+                       {{"QT_QPA_PLATFORM", "no-such-platform"},
+                        {"DISPLAY", ""},
+                        {"WAYLAND_DISPLAY", ""},
+                        {"XDG_CONFIG_HOME", dir.File("profile")}},
+                       dir.path().string(), true, false, true);
+  ASSERT_TRUE(program.started());
+  // The summary first: no word of a missing Tarnwick.cfg.
+  EXPECT_EQ(Untimed(program.ReadErrorLine(20000)).rfind("COM1;115200;8 bits;", 0), 0u);
+  EXPECT_EQ(Untimed(program.ReadErrorLine(20000)), "Bytes Read 0 / Write 0");
+
+  ASSERT_TRUE(pty.Write(c.sent));
+  for (const std::string& line : c.lines) EXPECT_EQ(program.ReadLine(20000), line);
+
+  program.CloseStdout();
+  // The next line to close meets the broken pipe.
+  const std::vector<std::uint8_t> more(17, 0x5A);
+  ASSERT_TRUE(pty.Write(more));
+  std::vector<unsigned char> all(c.sent.begin(), c.sent.end());
+  all.insert(all.end(), more.begin(), more.end());
+  const int status = program.Wait(20000);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(ReadBytes(dir.File("raw.bin")), all);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("Tarnwick.cfg")));
+}
+
+const std::string kText = "one\r\ntwo\r\nthree\r\nfour\r\nxyz";
+
+INSTANTIATE_TEST_SUITE_P(Programs, CommandLineCapture,
+                         ::testing::Values(ProgramCase{"Headless",
+                                                       TARNWICK_PROGRAM,
+                                                       {"--headless", "--format", "hex",
+                                                        "--columns", "8"},
+                                                       Numbers(),
+                                                       HexLines(Numbers())},
+                                           ProgramCase{"Capture",
+                                                       TARNWICK_CAPTURE,
+                                                       {"--format", "hex", "--columns", "8"},
+                                                       Numbers(),
+                                                       HexLines(Numbers())},
+                                           // TEXT cut every 8 bytes (the defaults): the text as it
+                                           // came, its own line ends and no other.
+                                           ProgramCase{"CaptureText",
+                                                       TARNWICK_CAPTURE,
+                                                       {},
+                                                       {kText.begin(), kText.end()},
+                                                       {"one\r", "two\r", "three\r", "four\r"}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // After a loss the counters stay on every status line, with why the port is
 // closed beside them: printed when it happens, on SIGUSR1 and at the end.
 TEST(HeadlessStatus, TheCountersStayBesideALoss) {
@@ -125,10 +218,8 @@ TEST(HeadlessStatus, TheCountersStayBesideALoss) {
   ::fcntl(pty.keeper(), F_SETFD, FD_CLOEXEC);
   const std::string link = dir.File("port");
   std::filesystem::create_symlink(pty.path(), link);
-  testing::WriteConfigFile(dir, DefaultSettings());
-  ChildProcess program(TARNWICK_PROGRAM, {"--headless"},
-                       {{"TARNWICK_COM1", link}, {"XDG_CONFIG_HOME", dir.File("profile")}},
-                       dir.path().string(), true, true);
+  ChildProcess program(TARNWICK_CAPTURE, {"--device", link, "--format", "hex"},
+                       {{"XDG_CONFIG_HOME", dir.File("profile")}}, dir.path().string(), true, true);
   ASSERT_TRUE(program.started());
   EXPECT_EQ(Untimed(program.ReadLine(20000)).rfind("COM1;", 0), 0u);
   EXPECT_EQ(Untimed(program.ReadLine(20000)), "Bytes Read 0 / Write 0");

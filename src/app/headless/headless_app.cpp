@@ -3,18 +3,21 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
 
 #include "app/shutdown_signals.h"
+#include "display/standard_output.h"
 #include "platform/error_text.h"
 #include "port/serial_line.h"
 #include "settings/config_file.h"
 #include "settings/qt/conversation_options_profile.h"
 #include "settings/qt/display_options_profile.h"
 #include "settings/qt/port_profile.h"
+#include "settings/run_settings.h"
 
 namespace tarnwick {
 namespace {
@@ -31,8 +34,10 @@ std::string LogFailuresText(const std::vector<LogFailures::Failure>& failures) {
       text += std::string("Cannot write the ") + log + ": no file is chosen";
       continue;
     }
-    text += std::string("Cannot write the ") + log + " \"" + failure.path +
-            "\": " + SystemErrorText(failure.error);
+    const std::string where = IsStandardOutputPath(failure.path)
+                                  ? std::string(" to standard output")
+                                  : " \"" + failure.path + "\"";
+    text += std::string("Cannot write the ") + log + where + ": " + SystemErrorText(failure.error);
   }
   return text;
 }
@@ -56,9 +61,10 @@ bool CHeadlessApp::InitInstance() {
   // The devices and rates the profile keeps per COM number, as the window
   // uses them.
   LoadPortProfile();
-  // A missing file has printed the window's warning; the window would then
+  // A file that cannot be read has printed the window's warning (a missing
+  // one only when the command line sets nothing up); the window would then
   // ask for port settings, which nobody can answer here: the defaults stay.
-  LoadConfig(m_Settings, m_szStartDir, m_out);
+  RunSetup(m_commandLine.run).Load(m_Settings, m_szStartDir, m_out);
   m_live.Publish();
   m_out.PrintLine(BuildLineSummary(m_Settings));
 
@@ -141,10 +147,22 @@ void CHeadlessApp::CheckPortState() {
 }
 
 void CHeadlessApp::CheckLogFailures() {
-  const std::string text = LogFailuresText(m_logFailures.Current());
-  if (text == m_strPrintedFailures) return;
-  m_out.PrintLine(text.empty() ? "The logs are written again" : text);
-  m_strPrintedFailures = text;
+  const std::vector<LogFailures::Failure> failures = m_logFailures.Current();
+  const std::string text = LogFailuresText(failures);
+  if (text != m_strPrintedFailures) {
+    m_out.PrintLine(text.empty() ? "The logs are written again" : text);
+    m_strPrintedFailures = text;
+  }
+  // The reader of standard output has gone (the end of a pipeline, such as
+  // head): the capture has nobody left to write for and ends as on SIGTERM,
+  // after the other logs have what the line still holds.
+  const bool readerGone = std::any_of(failures.begin(), failures.end(), [](const auto& failure) {
+    return IsStandardOutputPath(failure.path) && failure.error == EPIPE;
+  });
+  if (readerGone && !m_bEnding) {
+    m_bEnding = true;
+    QCoreApplication::quit();
+  }
 }
 
 int RunHeadless(int argc, char** argv, const CommandLine& commandLine) {
