@@ -14,6 +14,7 @@
 #else
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -112,6 +113,7 @@ bool OutputFile::OpenFor(std::string_view path) {
   }
   m_nDevice = static_cast<std::uint64_t>(st.st_dev);
   m_nInode = static_cast<std::uint64_t>(st.st_ino);
+  m_bSocket = S_ISSOCK(st.st_mode);
   m_lastPathCheck = std::chrono::steady_clock::now();
 #endif
   m_fd = fd;
@@ -149,7 +151,10 @@ bool OutputFile::WriteAll(const std::uint8_t* data, std::size_t length) {
     const unsigned chunk = length > 0x40000000u ? 0x40000000u : static_cast<unsigned>(length);
     const int written = _write(m_fd, data, chunk);
 #else
-    const ssize_t written = ::write(m_fd, data, length);
+    // A socket (standard output to a journal) may be shared with stderr:
+    // each send alone does not wait, as the non-blocking FIFO's writes.
+    const ssize_t written = m_bSocket ? ::send(m_fd, data, length, MSG_DONTWAIT | MSG_NOSIGNAL)
+                                      : ::write(m_fd, data, length);
 #endif
     if (written < 0) {
       if (errno == EINTR) continue;

@@ -80,6 +80,8 @@ class OutputFile {
   bool Failed(std::string_view path);
 
   int m_fd = -1;
+  // Written with send(MSG_DONTWAIT): never blocking, whatever its open file says.
+  bool m_bSocket = false;
   std::string m_strOpenPath;
   // Identity of the open file, to notice when its path names another one.
   std::uint64_t m_nDevice = 0;

@@ -21,20 +21,22 @@ int OpenStandardOutput() { return _dup(1); }
 int OpenStandardOutput() {
   struct stat st {};
   if (::fstat(STDOUT_FILENO, &st) != 0) return -1;
-  if (S_ISREG(st.st_mode)) return ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+  // A socket (a service's journal) cannot be opened again: a copy, which
+  // OutputFile writes without blocking (its open file is usually stderr's
+  // too, so it stays blocking for stderr).
+  if (S_ISREG(st.st_mode) || S_ISSOCK(st.st_mode)) {
+    return ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+  }
   // O_NOCTTY: a terminal opened here must not become the controlling one.
   const int fd = ::open("/proc/self/fd/1", O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd >= 0) return fd;
   // A pipe whose reader has gone cannot be opened again: the broken pipe a
   // write would have met.
-  if (errno == ENXIO) {
+  if (errno == ENXIO && S_ISFIFO(st.st_mode)) {
     errno = EPIPE;
     return -1;
   }
-  // A socket (a service's journal) cannot be opened again either, nor
-  // anything without /proc: a copy. A pipe's copy waits no longer than a
-  // FIFO log does; a socket's is left blocking, since its open file is
-  // usually stderr's too.
+  // Without /proc: a copy. A pipe's waits no longer than a FIFO log does.
   const int copy = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
   if (copy >= 0 && S_ISFIFO(st.st_mode)) {
     ::fcntl(copy, F_SETFL, ::fcntl(copy, F_GETFL) | O_NONBLOCK);

@@ -1,11 +1,12 @@
 // Starts a program with extra environment variables in a given directory,
-// optionally with its stdout (and stderr) on a pipe, or stderr on a pipe of
-// its own, and waits for its exit status.
+// optionally with its stdout (and stderr) on a pipe or a socket, or stderr on
+// a pipe of its own, and waits for its exit status.
 #pragma once
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,10 +22,15 @@ class ChildProcess {
  public:
   ChildProcess(const std::string& program, const std::vector<std::string>& args,
                const std::vector<std::pair<std::string, std::string>>& env, const std::string& dir,
-               bool captureStdout = false, bool stderrToo = false, bool stderrApart = false) {
+               bool captureStdout = false, bool stderrToo = false, bool stderrApart = false,
+               bool stdoutSocket = false) {
     int pipeFds[2] = {-1, -1};
     int errFds[2] = {-1, -1};
-    if (captureStdout && ::pipe2(pipeFds, O_CLOEXEC) != 0) return;
+    // A socket, as a service's journal takes a program's output.
+    if (captureStdout && stdoutSocket &&
+        ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pipeFds) != 0)
+      return;
+    if (captureStdout && !stdoutSocket && ::pipe2(pipeFds, O_CLOEXEC) != 0) return;
     if (stderrApart && ::pipe2(errFds, O_CLOEXEC) != 0) return;
     m_pid = ::fork();
     if (m_pid == 0) {

@@ -140,6 +140,7 @@ struct ProgramCase {
   std::vector<std::string> args;  // besides the device, the rate and the logs
   std::vector<std::uint8_t> sent;
   std::vector<std::string> lines;  // what stdout shows, LF taken off
+  bool bSocket = false;            // stdout a socket, as a service's journal
 };
 
 class CommandLineCapture : public ::testing::TestWithParam<ProgramCase> {};
@@ -162,7 +163,7 @@ TEST_P(CommandLineCapture, WritesLinesToAPipeAndEndsWhenItsReaderGoes) {
                         {"DISPLAY", ""},
                         {"WAYLAND_DISPLAY", ""},
                         {"XDG_CONFIG_HOME", dir.File("profile")}},
-                       dir.path().string(), true, false, true);
+                       dir.path().string(), true, false, true, c.bSocket);
   ASSERT_TRUE(program.started());
   // The summary first: no word of a missing Tarnwick.cfg.
   EXPECT_EQ(Untimed(program.ReadErrorLine(20000)).rfind("COM1;115200;8 bits;", 0), 0u);
@@ -186,25 +187,26 @@ TEST_P(CommandLineCapture, WritesLinesToAPipeAndEndsWhenItsReaderGoes) {
 
 const std::string kText = "one\r\ntwo\r\nthree\r\nfour\r\nxyz";
 
-INSTANTIATE_TEST_SUITE_P(Programs, CommandLineCapture,
-                         ::testing::Values(ProgramCase{"Headless",
-                                                       TARNWICK_PROGRAM,
-                                                       {"--headless", "--format", "hex",
-                                                        "--columns", "8"},
-                                                       Numbers(),
-                                                       HexLines(Numbers())},
-                                           ProgramCase{"Capture",
-                                                       TARNWICK_CAPTURE,
-                                                       {"--format", "hex", "--columns", "8"},
-                                                       Numbers(),
-                                                       HexLines(Numbers())},
-                                           // TEXT cut every 8 bytes (the defaults): the text as it
-                                           // came, its own line ends and no other.
-                                           ProgramCase{"CaptureText",
-                                                       TARNWICK_CAPTURE,
-                                                       {},
-                                                       {kText.begin(), kText.end()},
-                                                       {"one\r", "two\r", "three\r", "four\r"}}),
+const std::vector<std::string> kHexArgs{"--format", "hex", "--columns", "8"};
+
+const ProgramCase kProgramCases[] = {
+    {"Headless",
+     TARNWICK_PROGRAM,
+     {"--headless", "--format", "hex", "--columns", "8"},
+     Numbers(),
+     HexLines(Numbers())},
+    {"Capture", TARNWICK_CAPTURE, kHexArgs, Numbers(), HexLines(Numbers())},
+    {"CaptureToASocket", TARNWICK_CAPTURE, kHexArgs, Numbers(), HexLines(Numbers()), true},
+    // TEXT cut every 8 bytes (the defaults): the text as it came, its own
+    // line ends and no other.
+    {"CaptureText",
+     TARNWICK_CAPTURE,
+     {},
+     {kText.begin(), kText.end()},
+     {"one\r", "two\r", "three\r", "four\r"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Programs, CommandLineCapture, ::testing::ValuesIn(kProgramCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // After a loss the counters stay on every status line, with why the port is
