@@ -143,7 +143,7 @@ bool OutputFile::WaitWritable(std::chrono::steady_clock::time_point deadline) {
 #endif
 }
 
-bool OutputFile::WriteAll(const std::uint8_t* data, std::size_t length) {
+bool OutputFile::WriteAll(const std::uint8_t*& data, std::size_t& length) {
   const auto deadline =
       std::chrono::steady_clock::now() + m_waitPerByte * static_cast<std::int64_t>(length);
   while (length > 0) {
@@ -178,33 +178,40 @@ bool OutputFile::Append(const char* path, const std::uint8_t* data, std::size_t 
 }
 
 bool OutputFile::Append(std::string_view path, const std::uint8_t* data, std::size_t length) {
-  if (!OpenFor(path)) return false;
+  if (!OpenFor(path)) return Lose(length);
   // A rotating log: what the full part has room for, then the rest in a new file.
   std::size_t room;
   while (length > 0 && (room = m_rotation.Room(length, std::time(nullptr))) < length) {
-    if (room > 0 && !WriteAll(data, room)) return Failed(path);
+    std::size_t left = room;
+    if (room > 0 && !WriteAll(data, left)) return Failed(path, left + (length - room));
     m_rotation.Wrote(room);
-    data += room;
     length -= room;
     const std::string fullPart = m_strOpenPath;
     Drop();  // closed before the rename, which Windows requires
     m_rotation.Rotate(fullPart, std::time(nullptr));
-    if (!OpenFor(path)) return false;
+    if (!OpenFor(path)) return Lose(length);
   }
+  const std::size_t given = length;
   if (length == 0 || WriteAll(data, length)) {
-    m_rotation.Wrote(length);
+    m_rotation.Wrote(given);
     return Outcome(path, 0);
   }
-  return Failed(path);
+  return Failed(path, length);
 }
 
-bool OutputFile::Failed(std::string_view path) {
+bool OutputFile::Failed(std::string_view path, std::size_t lost) {
   // A failed write (full disk, file gone bad): drop the rest of this call's
   // data and start afresh with a new open at the next call. A reader too slow
   // for the line keeps its FIFO: the next call goes on where it can.
   const int error = errno;
   if (error != EAGAIN) Drop();
+  Lose(lost);
   return Outcome(path, error);
+}
+
+bool OutputFile::Lose(std::size_t bytes) {
+  if (m_pReporter != nullptr && bytes > 0) m_pReporter->CountLost(m_kind, bytes);
+  return false;
 }
 
 bool OutputFile::Touch(const char* path) {

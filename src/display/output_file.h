@@ -70,14 +70,19 @@ class OutputFile {
  private:
   bool OpenFor(std::string_view path);
   bool StillAtPath();
-  bool WriteAll(const std::uint8_t* data, std::size_t length);
+  // Advances data and length past what was written; on failure length is
+  // what was not.
+  bool WriteAll(const std::uint8_t*& data, std::size_t& length);
   // Waits until the file takes more bytes or the deadline passes.
   bool WaitWritable(std::chrono::steady_clock::time_point deadline);
   // Closes the file after a failure; the next call opens it again.
   void Drop();
   bool Outcome(std::string_view path, int error);
-  // After a failed write, errno telling why.
-  bool Failed(std::string_view path);
+  // After a failed write, errno telling why; lost bytes of the call were not
+  // written.
+  bool Failed(std::string_view path, std::size_t lost);
+  // Counts bytes that never reached the file; false.
+  bool Lose(std::size_t bytes);
 
   int m_fd = -1;
   // Written with send(MSG_DONTWAIT): never blocking, whatever its open file says.

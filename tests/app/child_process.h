@@ -69,6 +69,8 @@ class ChildProcess {
   bool started() const { return m_pid > 0; }
   void Signal(int signal) { ::kill(m_pid, signal); }
 
+  // This end of the program's stdout.
+  int StdoutFd() const { return m_stdout; }
   // The reader of the program's stdout goes away, as at the end of a pipeline.
   void CloseStdout() {
     if (m_stdout >= 0) ::close(m_stdout);

@@ -6,6 +6,7 @@
 // after a loss.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -208,6 +209,46 @@ const ProgramCase kProgramCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Programs, CommandLineCapture, ::testing::ValuesIn(kProgramCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A reader that takes nothing for a while: the pipe takes what it holds, the
+// rest is lost after the line's time, and the status lines count it, so
+// that what came through and what was lost add up to what was received.
+TEST(HeadlessStatus, WhatStandardOutputCouldNotTakeIsCounted) {
+  TempDir dir;
+  PseudoTerminal pty;
+  ASSERT_TRUE(pty.ok());
+  // At 3 Mbaud a byte waits 3.3 us for room: the test stays short.
+  ChildProcess program(
+      TARNWICK_CAPTURE, {"--device", pty.path(), "--baud", "3000000", "--raw-log", "-"},
+      {{"XDG_CONFIG_HOME", dir.File("profile")}}, dir.path().string(), true, false, true);
+  ASSERT_TRUE(program.started());
+  EXPECT_EQ(Untimed(program.ReadErrorLine(20000)).rfind("COM1;3000000;", 0), 0u);
+  EXPECT_EQ(Untimed(program.ReadErrorLine(20000)), "Bytes Read 0 / Write 0");
+  const int sent = ::fcntl(program.StdoutFd(), F_GETPIPE_SZ) + 20000;
+  ASSERT_TRUE(pty.Write(std::vector<std::uint8_t>(sent, 0x33)));
+
+  const std::regex status(R"(Bytes Read (\d+) / Write 0; (\d+) bytes not written to the raw log)");
+  long long through = 0;
+  long long lost = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (through + lost != sent && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    program.Signal(SIGUSR1);
+    const std::string line = Untimed(program.ReadErrorLine(20000));
+    std::smatch match;
+    if (std::regex_match(line, match, status) && std::stoi(match[1]) == sent) {
+      lost = std::stoll(match[2]);
+    }
+    char chunk[65536];
+    for (pollfd p{program.StdoutFd(), POLLIN, 0}; ::poll(&p, 1, 0) > 0;) {
+      const ssize_t got = ::read(program.StdoutFd(), chunk, sizeof chunk);
+      if (got <= 0) break;
+      through += got;
+    }
+  }
+  EXPECT_GT(lost, 0);
+  EXPECT_EQ(through + lost, sent);
+}
 
 // After a loss the counters stay on every status line, with why the port is
 // closed beside them: printed when it happens, on SIGUSR1 and at the end.

@@ -24,12 +24,24 @@ namespace {
 
 constexpr int kHeadlessGatherMs = 10;
 
+const char* LogName(LogKind kind) {
+  switch (kind) {
+    case LogKind::kRaw:
+      return "raw log";
+    case LogKind::kText:
+      return "text log";
+    case LogKind::kSent:
+      break;
+  }
+  return "sent raw log";
+}
+
 // The status bar's text for the logs that cannot be written.
 std::string LogFailuresText(const std::vector<LogFailures::Failure>& failures) {
   std::string text;
   for (const LogFailures::Failure& failure : failures) {
     if (!text.empty()) text += "; ";
-    const char* log = failure.kind == LogKind::kRaw ? "raw log" : "text log";
+    const char* log = LogName(failure.kind);
     if (failure.path.empty()) {
       text += std::string("Cannot write the ") + log + ": no file is chosen";
       continue;
@@ -119,9 +131,19 @@ std::string CHeadlessApp::StatusText() const {
   std::snprintf(counters, sizeof counters, "Bytes Read %d / Write %d",
                 m_pWorker->m_nBytesRead.load(), m_pWorker->m_nBytesWritten.load());
   // What was counted before a loss still counts; beside it, why the port is
-  // closed now.
-  const std::string status = m_pWorker->m_bPortOpen.load() ? "" : m_pWorker->Line().Status();
-  return status.empty() ? counters : counters + ("; " + status);
+  // closed now, and what a log could not take.
+  std::string text = counters;
+  if (!m_pWorker->m_bPortOpen.load()) {
+    if (const std::string status = m_pWorker->Line().Status(); !status.empty()) {
+      text += "; " + status;
+    }
+  }
+  for (const LogKind kind : {LogKind::kRaw, LogKind::kText, LogKind::kSent}) {
+    if (const std::uint64_t lost = m_logFailures.Lost(kind); lost != 0) {
+      text += "; " + std::to_string(lost) + " bytes not written to the " + LogName(kind);
+    }
+  }
+  return text;
 }
 
 void CHeadlessApp::PrintStatus() {
