@@ -66,9 +66,10 @@ bool CZerikApp::InitInstance() {
   // profile keeps per COM number.
   LoadPortProfile();
   // A missing or unreadable file has shown its warning; the port settings are
-  // asked for on the defaults before the worker starts, whatever the answer.
-  // A close request that came during the warning skips them.
-  if (!LoadConfig(m_Settings, m_szStartDir, m_boxes) && !m_bCloseRequested) {
+  // asked for on the defaults before the worker starts, whatever the answer,
+  // unless the command line set the run up. A close request that came during
+  // the warning skips them.
+  if (!m_runSetup.Load(m_Settings, m_szStartDir, m_boxes) && !m_bCloseRequested) {
     CStarDialog dialog(&m_Settings, *m_choosers.file, m_boxes, [this] { PublishSettings(); });
     m_runModal(dialog);
   }
@@ -222,7 +223,7 @@ int CZerikApp::ExitInstance(int exitCode) {
   // The Send window closes with the program (a box at exit has no owner).
   if (m_pSendDlg) m_pSendDlg->close();
   if (m_pPlotWnd) m_pPlotWnd->close();
-  SaveConfig(m_Settings, m_szStartDir, m_boxes);
+  SaveConfig(m_runSetup.RecordToSave(m_Settings), m_szStartDir, m_boxes);
   if (m_pWorker) m_pWorker->Line().ClosePort();
   // The worker has stopped: nobody reads the dialog's blocks any more.
   m_pSendDlg.reset();

@@ -20,6 +20,7 @@
 #include "port/serial_device.h"
 #include "settings/conversation_options.h"
 #include "settings/display_options.h"
+#include "settings/run_settings.h"
 #include "settings/settings.h"
 #include "update/qt/app_update_checker.h"
 
@@ -57,6 +58,9 @@ class CZerikApp : public QObject, public ViewHost {
   void OverrideOptions(std::function<void(DisplayOptions&)> adjust) {
     m_overrideOptions = std::move(adjust);
   }
+  // The command line's device, line, format and logs: laid over the cfg at
+  // start-up, and off the record again when the exit saves it.
+  void SetRunSettings(RunSettings run) { m_runSetup = RunSetup(std::move(run)); }
 
   // Start directory, configuration file, line summary, main window with the
   // view (which starts the worker), shown. False ends the program.
@@ -150,6 +154,7 @@ class CZerikApp : public QObject, public ViewHost {
   UrlOpener m_openUrl;
   std::string m_strTapPath;
   std::function<void(DisplayOptions&)> m_overrideOptions;
+  RunSetup m_runSetup;
   DialogChoosers m_choosers;
   ModalRunner m_runModal;
   std::vector<std::filesystem::path> m_helpDirs;

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "display/code_pages.h"
+#include "display/standard_output.h"
 #include "display/unit_formatter.h"
 
 namespace tarnwick {
@@ -23,6 +24,20 @@ constexpr std::int32_t kMaxUnitsOnLine = std::numeric_limits<std::int32_t>::max(
 std::string_view TextFilePath(const SETTINGS& settings) {
   // Bounded: a hand-edited record may hold a path without its NUL.
   return {settings.szTextFile, ::strnlen(settings.szTextFile, kPathBufferSize)};
+}
+
+// What ends a line of the text log: nothing, as the file always had, or CR LF
+// when asked for, or when the line starts with a stamp or a prefix (read at
+// the start of a line). On standard output LF instead, and LF always, where
+// a pipe's reader takes a line to end; unless the lines are TEXT cut by a
+// column count, which hold the received line ends themselves: the output is
+// then the received text as it came.
+std::string_view TextLogLineEnd(const DisplayOptions& options, const SETTINGS& settings,
+                                bool marked) {
+  const bool standardOutput = IsStandardOutputPath(TextFilePath(settings));
+  if (marked || options.bTextLogLineEnds) return standardOutput ? "\n" : "\r\n";
+  const bool textByCount = settings.nUnitFormatIndex == kFormatText && settings.nColumns != 0;
+  return standardOutput && !textByCount ? "\n" : "";
 }
 
 // The prefixes are equally wide, so the lines stay in their columns.
@@ -154,11 +169,11 @@ void ScreenModel::AddBytes(LineDirection direction, const std::uint8_t* data, st
     m_bStampTextLog = m_options.bTimestampsInLog;
     m_bPrefixTextLog = m_bPrefixes.load(std::memory_order_relaxed);
     m_textLogStamps.SetStyle(m_options.timestampStyle);
-    m_bTextLogLineEnds = m_options.bTextLogLineEnds;
     m_pStage = &m_stageOf[sent ? 1 : 0];
     if (s.bDecodedText) m_pStage->Configure(m_options);
     m_bKeepEscapes = m_options.bTextLogKeepsEscapes && m_options.bAnsiColours;
     m_textLogEncoding = m_options.textEncoding;
+    m_textLogLineEnd = TextLogLineEnd(m_options, m_settings, m_bStampTextLog || m_bPrefixTextLog);
     // Bytes of another format break a CR LF pair.
     if (!s.bLineMode) m_lineEnds.Interrupt();
     // A pause breaks the line before one of the first two units the batch
@@ -424,11 +439,11 @@ void ScreenModel::WriteTextLine(RunEffects& fx) {
   if (m_lines.empty()) return;
   if (!m_bStampTextLog && !m_bPrefixTextLog) {
     m_textPending.append(TextLogLine());
-    if (m_bTextLogLineEnds) m_textPending.append("\r\n");
+    m_textPending.append(m_textLogLineEnd);
     return;
   }
-  // A stamp or a prefix is read at the start of a line: such lines end with
-  // CR LF.
+  // A stamp or a prefix is read at the start of a line: such lines always
+  // end (TextLogLineEnd).
   if (m_bStampTextLog) {
     char stamp[kMaxTimestampLength];
     m_textPending.append(stamp, m_textLogStamps.Format(m_lines.BackTime(), stamp));
@@ -436,7 +451,7 @@ void ScreenModel::WriteTextLine(RunEffects& fx) {
   }
   if (m_bPrefixTextLog) m_textPending.append(PrefixOf(m_lines.Direction(m_lines.size() - 1)));
   m_textPending.append(TextLogLine());
-  m_textPending.append("\r\n");
+  m_textPending.append(m_textLogLineEnd);
 }
 
 void ScreenModel::QueueTextLog(const RunEffects& fx, const SETTINGS& settings) {
@@ -461,9 +476,9 @@ void ScreenModel::Clear(const std::function<void(std::uint32_t bytesTaken)>& und
     std::lock_guard<std::mutex> lock(m_csLines);
     m_bStampTextLog = options.bTimestampsInLog;
     m_textLogStamps.SetStyle(options.timestampStyle);
-    m_bTextLogLineEnds = options.bTextLogLineEnds;
     m_bPrefixTextLog = m_bPrefixes.load(std::memory_order_relaxed);
     m_textLogEncoding = options.textEncoding;
+    m_textLogLineEnd = TextLogLineEnd(options, settings, m_bStampTextLog || m_bPrefixTextLog);
     if (settings.bSaveText != 0) {
       // The line being filled has not been written by anything else yet.
       RunEffects fx;

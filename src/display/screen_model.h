@@ -246,8 +246,8 @@ class ScreenModel {
   std::string m_textPending;  // closed lines of the current run, not yet queued
   // Under m_csLines: lines reach the text log with their arrival time.
   bool m_bStampTextLog = false;
-  // Under m_csLines: every line of the text log ends with CR LF.
-  bool m_bTextLogLineEnds = false;
+  // Under m_csLines: what ends every line of the text log (may be nothing).
+  std::string_view m_textLogLineEnd;
   // Worker only: which bytes end TEXT lines, across reads.
   LineEndRule m_lineEnds;
   // Under m_csLines: each direction's text stage, and that of the run in

@@ -62,6 +62,27 @@ TEST(ZerikApp, LoadsTheConfigurationOfTheStartDirectory) {
   EXPECT_NE(fixture.app->m_strLineSummary.find(";115200;"), std::string::npos);
 }
 
+// The command line's settings are the run's: the window runs with them and
+// names them in its caption, and its exit leaves Tarnwick.cfg as it was.
+TEST(ZerikApp, TheCommandLinesSettingsAreNotSaved) {
+  AppFixture fixture(true);
+  const SETTINGS settings = testing::HexLoggingSettings(fixture.dir, false, false);
+  fixture.WriteConfig(settings);
+  fixture.run.strDevice = fixture.Pty().path();
+  fixture.run.nBaud = 9600;
+  fixture.run.nUnitFormatIndex = kFormatDec;
+  ::unsetenv("TARNWICK_COM1");  // the run's device alone leads to the pty
+  fixture.Start();
+  ASSERT_TRUE(fixture.WaitForPortOpen());
+  EXPECT_TRUE(fixture.boxes.shown.empty());
+  EXPECT_EQ(fixture.app->m_Settings.nUnitFormatIndex, kFormatDec);
+  EXPECT_EQ(fixture.app->m_strLineSummary.rfind("COM1;9600;", 0), 0u);
+
+  fixture.Frame().close();
+  fixture.app->ExitInstance();
+  EXPECT_EQ(ReadBytes(fixture.dir.File("Tarnwick.cfg")), testing::RecordBytes(settings));
+}
+
 // Closing the window stops the worker with the view and leaves the port to
 // the exit step; the line being filled reaches the text log.
 TEST(ZerikApp, ShutdownStopsTheWorkerThenSavesAndClosesThePort) {
@@ -236,6 +257,8 @@ TEST(ZerikApp, AboutShowsCaptionVersionAndNotice) {
   EXPECT_EQ(caption, "About Zerik");
   EXPECT_TRUE(hasIcon);
   EXPECT_TRUE(texts.contains("Tarnwick Version 1.2"));
+  // The notice says under which licence the program may be passed on.
+  EXPECT_TRUE(texts.join(' ').contains("GNU General Public License, version 3 or later"));
   EXPECT_EQ(texts.size(), 2);
 }
 
