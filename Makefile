@@ -38,8 +38,9 @@ bench: deps
 tsan: deps
 	bash scripts/tsan.sh
 
-# dist/tarnwick_<version>_<arch>.deb, built in $(BUILD_PACKAGE)/ and checked
-# (lintian, desktop entry, metainfo, contents).
+# dist/tarnwick_<version>_<arch>.deb and dist/tarnwick-capture_<version>_<arch>.deb,
+# built in $(BUILD_PACKAGE)/ and checked (lintian, desktop entry, metainfo,
+# contents, Depends, the capture's libraries).
 package:
 	bash scripts/install-deps.sh --package
 	bash scripts/package.sh "$(BUILD_PACKAGE)"

@@ -34,7 +34,7 @@ class LockedLines : public FindSource {
     const auto start = std::chrono::steady_clock::now();
     std::lock_guard lock(m_mutex);
     const std::uint64_t end = std::min<std::uint64_t>(from + maxLines, m_lines.size());
-    for (std::uint64_t line = from; line < end; ++line) visit(line, m_lines[line]);
+    for (std::uint64_t line = from; line < end; ++line) visit(line, m_lines[line], false);
     m_holds.push_back(std::chrono::steady_clock::now() - start);
     return {0, m_lines.size()};
   }

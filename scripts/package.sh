@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds the Debian package dist/tarnwick_<version>_<arch>.deb in its own build
-# directory (default build-package) with CPack, then checks it
-# (scripts/check-package.sh). `make package` installs what it needs first.
+# Builds the two Debian packages, dist/tarnwick_<version>_<arch>.deb (the
+# window) and dist/tarnwick-capture_<version>_<arch>.deb (the capture with no
+# display), in their own build directory (default build-package) with CPack,
+# then checks them (scripts/check-package.sh). `make package` installs what
+# it needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build-package}"
@@ -21,10 +23,16 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=None -DCMAKE_INSTALL_PREFIX=/
   -DTARNWICK_VERSION_CHECK=OFF -DTARNWICK_DEB=ON -DTARNWICK_TESTS=OFF -DTARNWICK_BENCH=OFF \
   ${CMAKE_FLAGS:-}
 cmake --build "$build"
-rm -f "$build"/tarnwick_*.deb
+rm -f "$build"/*.deb
 (cd "$build" && cpack -G DEB)
+# Every install rule names its package: anything else would be a third one.
+debs=("$build"/*.deb)
+[ ${#debs[@]} -eq 2 ] || {
+  echo "package.sh: CPack made ${#debs[@]} packages, not 2: ${debs[*]}" >&2
+  exit 1
+}
 
 mkdir -p dist
-rm -f dist/tarnwick_*.deb
-cp "$build"/tarnwick_*.deb dist/
-bash scripts/check-package.sh dist/tarnwick_*.deb
+rm -f dist/tarnwick_*.deb dist/tarnwick-capture_*.deb
+cp "$build"/tarnwick_*.deb "$build"/tarnwick-capture_*.deb dist/
+bash scripts/check-package.sh dist/tarnwick_*.deb dist/tarnwick-capture_*.deb

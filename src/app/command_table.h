@@ -32,6 +32,16 @@ enum CommandId : int {
   ID_EDIT_FIND_NEXT = 34003,
   ID_EDIT_FIND_PREVIOUS = 34004,
   ID_EDIT_COPY_SELECTION = 34005,
+  // View > Text: how TEXT is read and shown.
+  ID_VIEW_TEXT_CP1252 = 34100,
+  ID_VIEW_TEXT_UTF8 = 34101,
+  ID_VIEW_TEXT_ISO8859_1 = 34102,
+  ID_VIEW_TEXT_CP437 = 34103,
+  ID_VIEW_TEXT_ANSI_COLOURS = 34104,
+  ID_VIEW_TEXT_CONTROLS_AS_IS = 34105,
+  ID_VIEW_TEXT_CONTROLS_PICTURES = 34106,
+  ID_VIEW_TEXT_CONTROLS_ESCAPES = 34107,
+  ID_VIEW_TEXT_LOG_KEEPS_ESCAPES = 34108,
   // Talking to the device: the port let go of and taken again, the send
   // line, the macros, keys typed into the view.
   ID_CONNECT = 34010,

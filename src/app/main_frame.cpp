@@ -3,10 +3,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -15,8 +15,10 @@
 #include "app/app_icons.h"
 #include "app/command_table.h"
 #include "app/lock_key_state.h"
+#include "app/qt/fitting_status_bar.h"
 #include "display/follow_rule.h"
 #include "display/view/find_bar.h"
+#include "display/view/text_options_menu.h"
 #include "display/view/zerik_view.h"
 #include "port/qt/line_state_panes.h"
 #include "port/qt/port_status_pane.h"
@@ -32,6 +34,9 @@ QString Text(std::string_view text) {
 constexpr const char* kWindowGeometry = "Options/WindowGeometry";
 // How long the message area says that following stopped or resumed.
 constexpr int kFollowMessageMs = 5000;
+// Room left on the screen for a window manager's borders and caption.
+constexpr int kFrameAllowance = 16;
+constexpr int kCaptionAllowance = 48;
 
 bool IsLockKey(int key) {
   return key == Qt::Key_CapsLock || key == Qt::Key_NumLock || key == Qt::Key_ScrollLock;
@@ -79,12 +84,15 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   m_actions.at(ID_CLEAR_SCREEN)->setIcon(ClearIcon());
   m_actions.at(ID_APP_ABOUT)->setIcon(AboutIcon());
   m_actions.at(ID_VIEW_PLOT)->setIcon(PlotIcon());
+  // Checked while the plot window is open.
+  m_actions.at(ID_VIEW_PLOT)->setCheckable(true);
   connect(m_actions.at(ID_APP_EXIT), &QAction::triggered, this, &QWidget::close);
 
   CreateToolBar();
   CreateStatusBar();
   CreateMenus();
   resize(760, 520);
+  FitToScreen();
 
   // Lock keys change outside our windows too; key events and activation are
   // when the state is worth reading again.
@@ -141,6 +149,13 @@ void CMainFrame::CreateMenus() {
   view->addSeparator();
   view->addAction(m_actions.at(ID_VIEW_OPTIONS));
   view->addAction(m_actions.at(ID_VIEW_PLOT));
+  m_pTextMenu = new TextOptionsMenu(
+      *view,
+      {{ID_VIEW_TEXT_CP1252, ID_VIEW_TEXT_UTF8, ID_VIEW_TEXT_ISO8859_1, ID_VIEW_TEXT_CP437},
+       ID_VIEW_TEXT_ANSI_COLOURS,
+       {ID_VIEW_TEXT_CONTROLS_AS_IS, ID_VIEW_TEXT_CONTROLS_PICTURES, ID_VIEW_TEXT_CONTROLS_ESCAPES},
+       ID_VIEW_TEXT_LOG_KEEPS_ESCAPES},
+      [this](int id) { return CreateAction(id); });
   view->addSeparator();
   view->addAction(m_actions.at(ID_VIEW_SEND_LINE));
   view->addAction(m_actions.at(ID_VIEW_MACROS));
@@ -193,7 +208,7 @@ bool CMainFrame::CreateToolBar() {
 }
 
 bool CMainFrame::CreateStatusBar() {
-  m_wndStatusBar = new QStatusBar(this);
+  m_wndStatusBar = new FittingStatusBar(this);
   m_wndStatusBar->setObjectName(QStringLiteral("statusBar"));
   setStatusBar(m_wndStatusBar);
 
@@ -232,6 +247,12 @@ bool CMainFrame::CreateStatusBar() {
   m_pCapIndicator = indicator("CAP");
   m_pNumIndicator = indicator("NUM");
   m_pScrlIndicator = indicator("SCRL");
+  // Where the window is narrow these go, the first first: the port's state,
+  // its counters and the messages stay.
+  for (QWidget* pane : std::initializer_list<QWidget*>{m_pScrlIndicator, m_pNumIndicator,
+                                                       m_pCapIndicator, m_pLinePanes}) {
+    m_wndStatusBar->AddDroppable(pane);
+  }
 
   auto* toggle = new QAction(Text(FindCommand(ID_VIEW_STATUS_BAR)->text), this);
   toggle->setObjectName(QStringLiteral("command%1").arg(ID_VIEW_STATUS_BAR));
@@ -243,10 +264,8 @@ bool CMainFrame::CreateStatusBar() {
   return true;
 }
 
-void CMainFrame::SetTitle(const std::string& title, const std::string& device) {
-  QString caption = QString::fromLatin1(title.data(), static_cast<qsizetype>(title.size()));
-  if (!device.empty()) caption += QStringLiteral(" (") + QFile::decodeName(device.c_str()) + ')';
-  setWindowTitle(caption + QStringLiteral(" - ") + Text(kAppTitle));
+void CMainFrame::SetTitle(const std::string& title) {
+  setWindowTitle(Text(title) + QStringLiteral(" - ") + Text(kAppTitle));
 }
 
 void CMainFrame::SetView(CZerikView* view) {
@@ -267,6 +286,8 @@ void CMainFrame::SetView(CZerikView* view) {
     m_pContextMenu->popup(view->viewport()->mapToGlobal(at));
   });
   connect(m_actions.at(ID_COPY_ALL), &QAction::triggered, view, &CZerikView::OnCopyAll);
+  // Copy All's key copies the selection while there is one (see eventFilter).
+  m_actions.at(ID_COPY_ALL)->installEventFilter(this);
   connect(m_actions.at(ID_CLEAR_SCREEN), &QAction::triggered, view, &CZerikView::OnClearScreen);
   // Esc leaves the keys with the view again.
   connect(m_pFindBar, &CFindBar::Closed, view, [view] { view->setFocus(); });
@@ -277,6 +298,16 @@ void CMainFrame::RestoreWindowGeometry() {
   const QByteArray geometry = profile.value(QLatin1String(kWindowGeometry)).toByteArray();
   // Anything unreadable leaves the default size.
   if (!geometry.isEmpty()) restoreGeometry(geometry);
+  FitToScreen();
+}
+
+void CMainFrame::FitToScreen() {
+  const QScreen* shown = screen();
+  if (shown == nullptr) return;
+  // The caption and the borders are not known before the window is shown.
+  const QSize room = shown->availableGeometry().size() - QSize(kFrameAllowance, kCaptionAllowance);
+  const QSize fitted = size().boundedTo(room).expandedTo(minimumSizeHint());
+  if (fitted != size()) resize(fitted);
 }
 
 void CMainFrame::SaveWindowGeometry() const {
@@ -323,6 +354,14 @@ void CMainFrame::changeEvent(QEvent* event) {
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+  // Ctrl+C belongs to Copy All alone, and picks: with a selection on the
+  // screen it copies that, as Copy Selection does; without one, all. The
+  // menu entries do what they say.
+  if (event->type() == QEvent::Shortcut && watched == m_actions.at(ID_COPY_ALL) &&
+      m_pView != nullptr && !m_pView->Selection().Empty()) {
+    m_pView->OnCopySelection();
+    return true;
+  }
   if (event->type() == QEvent::KeyRelease || event->type() == QEvent::KeyPress) {
     // The windowing system updates its indicators after delivering the key.
     if (IsLockKey(static_cast<QKeyEvent*>(event)->key())) {

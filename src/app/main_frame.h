@@ -16,17 +16,19 @@ namespace tarnwick {
 
 class CFindBar;
 class CZerikView;
+class FittingStatusBar;
 class LineStatePanes;
 class PortStatusPane;
+class TextOptionsMenu;
 
 class CMainFrame : public QMainWindow {
   Q_OBJECT
  public:
   explicit CMainFrame(QWidget* parent = nullptr);
 
-  // The document title part of the caption; the frame adds the device the
-  // port's name leads to, in brackets when there is one, and " - Tarnwick".
-  void SetTitle(const std::string& title, const std::string& device = {});
+  // The document title part of the caption; the frame adds " - Tarnwick".
+  // The device the port leads to is the status bar's, not the caption's.
+  void SetTitle(const std::string& title);
 
   // Puts the view in the frame, the find bar under it, and routes Copy All,
   // Clear and the view's context menu to it.
@@ -38,7 +40,8 @@ class CMainFrame : public QMainWindow {
   QMenu* ContextMenu() const { return m_pContextMenu; }
 
   // The window's size and position from the profile (Options/WindowGeometry),
-  // when it holds one; saved there as the window closes.
+  // when it holds one; saved there as the window closes. Either way the
+  // window fits the screen it is on.
   void RestoreWindowGeometry();
   void SaveWindowGeometry() const;
 
@@ -61,6 +64,9 @@ class CMainFrame : public QMainWindow {
   // Reads the lock keys again and lights the indicators that are on.
   void UpdateIndicators();
 
+  // View > Text: how TEXT is read and shown.
+  TextOptionsMenu* TextMenu() const { return m_pTextMenu; }
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
@@ -71,8 +77,10 @@ class CMainFrame : public QMainWindow {
   void CreateMenus();
   bool CreateToolBar();
   bool CreateStatusBar();
+  // No larger than the screen's free area, its borders allowed for.
+  void FitToScreen();
 
-  QStatusBar* m_wndStatusBar = nullptr;
+  FittingStatusBar* m_wndStatusBar = nullptr;
   QToolBar* m_wndToolBar = nullptr;
   QLabel* m_pMessagePane = nullptr;
   QLabel* m_pCapIndicator = nullptr;
@@ -84,6 +92,7 @@ class CMainFrame : public QMainWindow {
   CZerikView* m_pView = nullptr;
   CFindBar* m_pFindBar = nullptr;
   QMenu* m_pContextMenu = nullptr;
+  TextOptionsMenu* m_pTextMenu = nullptr;
   std::map<int, QAction*> m_actions;
 };
 

@@ -20,7 +20,9 @@
 #include "dialogs/qt/star_dialog.h"
 #include "dialogs/screen_settings_corrections.h"
 #include "display/view/find_controller.h"
+#include "display/view/invalid_bytes_pane.h"
 #include "display/view/log_failure_pane.h"
+#include "display/view/text_options_menu.h"
 #include "display/view/view_follower.h"
 #include "platform/com_names.h"
 #include "platform/help_page.h"
@@ -66,9 +68,10 @@ bool CZerikApp::InitInstance() {
   // profile keeps per COM number.
   LoadPortProfile();
   // A missing or unreadable file has shown its warning; the port settings are
-  // asked for on the defaults before the worker starts, whatever the answer.
-  // A close request that came during the warning skips them.
-  if (!LoadConfig(m_Settings, m_szStartDir, m_boxes) && !m_bCloseRequested) {
+  // asked for on the defaults before the worker starts, whatever the answer,
+  // unless the command line set the run up. A close request that came during
+  // the warning skips them.
+  if (!m_runSetup.Load(m_Settings, m_szStartDir, m_boxes) && !m_bCloseRequested) {
     CStarDialog dialog(&m_Settings, *m_choosers.file, m_boxes, [this] { PublishSettings(); });
     m_runModal(dialog);
   }
@@ -83,6 +86,8 @@ bool CZerikApp::InitInstance() {
   UpdateLineSummary();
   auto* view = new CZerikView(m_Settings, *this, m_pMainFrame.get());
   m_pMainFrame->SetView(view);
+  m_pMainFrame->statusBar()->addPermanentWidget(new InvalidBytesPane(
+      [view] { return view->Model().InvalidCount(); }, m_pMainFrame->statusBar()));
   ApplyConversation();
   m_pMainFrame->LinePanes()->Attach(m_pWorker->Lines());
   // The newest line stays in sight while the view is at the end.
@@ -94,7 +99,8 @@ bool CZerikApp::InitInstance() {
       *m_pMainFrame->FindBar(), view->ShownLines(),
       FindController::Hooks{[view] { return view->TopLineNumber(); },
                             [view](const FindMatch& match) { view->ShowMatch(match); },
-                            [view] { view->RepaintMarks(); }},
+                            [view] { view->RepaintMarks(); },
+                            [view] { return view->Follower().Following(); }},
       this);
   view->SetFind(m_pFind);
   connect(m_pMainFrame->Action(ID_EDIT_FIND), &QAction::triggered, m_pFind, &FindController::Open);
@@ -115,7 +121,16 @@ bool CZerikApp::InitInstance() {
       [this] {
         return CountersText(m_pWorker->m_nBytesRead.load(), m_pWorker->m_nBytesWritten.load());
       },
-      [this] { return LoggingText(m_Settings.bSaveRaw != 0, m_Settings.bSaveText != 0); }});
+      [this] { return LoggingText(m_Settings.bSaveRaw != 0, m_Settings.bSaveText != 0); },
+      [this]() -> std::optional<PortStatusText> {
+        const SecondPortState state = m_pWorker->SecondPortStatus();
+        if (!state.bWanted) return std::nullopt;
+        const std::string& port = m_Conversation.strAlsoListenOn;
+        return DescribeSecondPort(port, ResolvePortPath(port), state);
+      }});
+  // Told, not polled: the port's state and the counters change the view's
+  // header, and the pane reads them again with the frame that shows it.
+  connect(view, &CZerikView::RequestsTaken, m_pMainFrame->PortPane(), &PortStatusPane::Refresh);
   connect(m_pMainFrame->Action(ID_PORT_SETTINGS), &QAction::triggered, this,
           &CZerikApp::OnPortSettings);
   connect(m_pMainFrame->Action(ID_APP_ABOUT), &QAction::triggered, this, &CZerikApp::OnAppAbout);
@@ -125,6 +140,8 @@ bool CZerikApp::InitInstance() {
   connect(m_pMainFrame->Action(ID_SEND), &QAction::triggered, this, &CZerikApp::OnSend);
   connect(m_pMainFrame->Action(ID_VIEW_OPTIONS), &QAction::triggered, this, &CZerikApp::OnOptions);
   connect(m_pMainFrame->Action(ID_VIEW_PLOT), &QAction::triggered, this, &CZerikApp::OnPlot);
+  m_pMainFrame->TextMenu()->Show(m_Options);
+  connect(m_pMainFrame->TextMenu(), &TextOptionsMenu::Changed, this, &CZerikApp::OnTextOptions);
   connect(m_pMainFrame->Action(ID_DISCONNECT), &QAction::triggered, this, &CZerikApp::OnDisconnect);
   connect(m_pMainFrame->Action(ID_CONNECT), &QAction::triggered, this, &CZerikApp::OnConnect);
   CreateSendCenter();
@@ -147,8 +164,8 @@ PortWorker& CZerikApp::StartWorker(ScreenModel& model, RepaintSink& sink) {
   m_pWorker = std::make_unique<PortWorker>(m_live, *m_pBackend, &model, &sink);
   m_pWorker->SetLogFailures(&m_logFailures);
   m_pWorker->SetConversation(EffectiveConversation());
-  m_pWorker->SetConversationStatusListener([this] {
-    QMetaObject::invokeMethod(this, &CZerikApp::OnConversationStatus, Qt::QueuedConnection);
+  m_pWorker->SetConversationStateListener([this] {
+    QMetaObject::invokeMethod(this, &CZerikApp::OnConversationState, Qt::QueuedConnection);
   });
   m_pWorker->Line().SetAdviceReporter([this](const std::string& advice) {
     QMetaObject::invokeMethod(
@@ -185,15 +202,34 @@ void CZerikApp::ApplyConversation() {
   if (m_pView != nullptr) m_pView->SetConversation(options.HasSentSource() || echo, options.crSent);
 }
 
-void CZerikApp::OnConversationStatus() {
-  if (!m_pWorker) return;
-  const std::string status = m_pWorker->ConversationStatus();
-  if (!status.empty()) m_boxes.ShowPath(status, kApplicationTitle, MessageIcon::kWarning);
+// The tap has no pane: each new reason it is not served is shown in a box.
+// The second port's state is in the status bar beside the first port's; an
+// outage of it gets a box only when the status bar is hidden as it begins,
+// and one box at most until the port is open again.
+void CZerikApp::OnConversationState() {
+  if (!m_pWorker || !m_pMainFrame) return;
+  m_pMainFrame->PortPane()->Refresh();
+  const std::string tap = m_pWorker->TapStatus();
+  if (tap != m_strTapShown) {
+    m_strTapShown = tap;
+    if (!tap.empty()) m_boxes.ShowPath(tap, kApplicationTitle, MessageIcon::kWarning);
+  }
+  const SecondPortState second = m_pWorker->SecondPortStatus();
+  if (second.bOpen || !second.bWanted || second.strReason.empty()) {
+    m_bSecondOutageTold = false;
+    return;
+  }
+  if (m_bSecondOutageTold) return;
+  m_bSecondOutageTold = true;
+  if (m_pMainFrame->Action(ID_VIEW_STATUS_BAR)->isChecked()) return;
+  const std::string text =
+      "Also listen on " + m_Conversation.strAlsoListenOn + ": " + second.strReason;
+  m_boxes.ShowPath(text, kApplicationTitle, MessageIcon::kWarning);
 }
 
 void CZerikApp::UpdateLineSummary() {
   m_strLineSummary = BuildLineSummary(m_Settings);
-  if (m_pMainFrame) m_pMainFrame->SetTitle(m_strLineSummary, PortDevice());
+  if (m_pMainFrame) m_pMainFrame->SetTitle(m_strLineSummary);
 }
 
 std::string CZerikApp::PortDevice() const {
@@ -208,7 +244,7 @@ int CZerikApp::ExitInstance(int exitCode) {
   // The Send window closes with the program (a box at exit has no owner).
   if (m_pSendDlg) m_pSendDlg->close();
   if (m_pPlotWnd) m_pPlotWnd->close();
-  SaveConfig(m_Settings, m_szStartDir, m_boxes);
+  SaveConfig(m_runSetup.RecordToSave(m_Settings), m_szStartDir, m_boxes);
   if (m_pWorker) m_pWorker->Line().ClosePort();
   // The worker has stopped: nobody reads the dialog's blocks any more.
   m_pSendDlg.reset();
@@ -309,7 +345,23 @@ void CZerikApp::OnOptions() {
   SettingsChanged();
 }
 
-void CZerikApp::OnPlot() {
+void CZerikApp::OnTextOptions() {
+  DisplayOptions options = m_Options;
+  m_pMainFrame->TextMenu()->Store(options);
+  if (options == m_Options) return;
+  m_Options = options;
+  SaveDisplayOptions(m_Options);
+  // Lines already on the screen stay as they were read; Find reads them again
+  // with the new lines to come.
+  if (m_pFind != nullptr) m_pFind->Rescan();
+  SettingsChanged();
+}
+
+void CZerikApp::OnPlot(bool show) {
+  if (!show) {
+    if (m_pPlotWnd) m_pPlotWnd->close();
+    return;
+  }
   if (!m_pPlotWnd) {
     CPlotWindow::Services services{m_boxes,
                                    [this](bool on) {
@@ -322,12 +374,16 @@ void CZerikApp::OnPlot() {
     m_pPlotWnd = std::make_unique<CPlotWindow>(m_plotFeed, std::move(services));
     m_pPlotWnd->setWindowIcon(PlotIcon());
     m_pPlotWnd->PlaceBeside(*m_pMainFrame);
+    // The View menu's check mark says whether the window is open, however it
+    // was closed (Esc, its own close button, the menu).
+    connect(m_pPlotWnd.get(), &CPlotWindow::VisibilityChanged, m_pMainFrame->Action(ID_VIEW_PLOT),
+            &QAction::setChecked);
   }
   m_pPlotWnd->ShowWindow();
 }
 
-// The text encoding the send line, typed keys and macros send in, and the one
-// sequences read replies in, are those of display_text.h: the screen's.
+// The send line, typed keys and macros send text in the encoding TEXT is read
+// in (View > Text), and sequences read the replies in it.
 void CZerikApp::CreateSendCenter() {
   static const std::vector<std::string_view> programKeys = [] {
     std::vector<std::string_view> keys;
@@ -341,7 +397,11 @@ void CZerikApp::CreateSendCenter() {
       CSendCenter::Services{
           frame, *frame.View(), *m_pWorker, m_sendFeed, m_boxes, *m_choosers.file,
           [this](QDialog& dialog) { return m_runModal(dialog); }, programKeys,
-          [](std::string_view utf8) { return EncodeDisplayText(utf8); },
+          [this](std::string_view utf8) { return EncodeDisplayText(utf8, m_Options.textEncoding); },
+          [this](std::string_view utf8) {
+            return DisplayTextProblem(utf8, m_Options.textEncoding);
+          },
+          [this] { return m_Options.textEncoding; },
           [&frame](const QString& text) { frame.statusBar()->showMessage(text, kStatusMessageMs); },
           [this] { ApplyConversation(); }},
       CSendCenter::Actions{frame.Action(ID_VIEW_SEND_LINE), frame.Action(ID_VIEW_MACROS),

@@ -20,6 +20,7 @@
 #include "port/serial_device.h"
 #include "settings/conversation_options.h"
 #include "settings/display_options.h"
+#include "settings/run_settings.h"
 #include "settings/settings.h"
 #include "transmit/sequence_feed.h"
 #include "update/qt/app_update_checker.h"
@@ -59,6 +60,9 @@ class CZerikApp : public QObject, public ViewHost {
   void OverrideOptions(std::function<void(DisplayOptions&)> adjust) {
     m_overrideOptions = std::move(adjust);
   }
+  // The command line's device, line, format and logs: laid over the cfg at
+  // start-up, and off the record again when the exit saves it.
+  void SetRunSettings(RunSettings run) { m_runSetup = RunSetup(std::move(run)); }
 
   // Start directory, configuration file, line summary, main window with the
   // view (which starts the worker), shown. False ends the program.
@@ -73,7 +77,7 @@ class CZerikApp : public QObject, public ViewHost {
   // Hands them to the worker and the view.
   void ApplyConversation();
 
-  // Rebuilds m_strLineSummary and puts it into the caption, with the device.
+  // Rebuilds m_strLineSummary and puts it into the caption.
   void UpdateLineSummary();
   // Where the settings' port name leads on this machine; empty when nowhere.
   std::string PortDevice() const;
@@ -124,10 +128,13 @@ class CZerikApp : public QObject, public ViewHost {
   void OnSend();
   // View, "Options...": the options outside the record, kept in the profile.
   void OnOptions();
-  // Shows why the tap or the second port is not served, when that changed.
-  void OnConversationStatus();
-  // View, "Plot": the live plot window.
-  void OnPlot();
+  // The tap's or the second port's state changed: the status bar shows it,
+  // a box says why the tap is not served.
+  void OnConversationState();
+  // View, "Plot", checked: the live plot window opens; unchecked, it closes.
+  void OnPlot(bool show = true);
+  // View > Text: an entry was chosen; the options are kept in the profile.
+  void OnTextOptions();
   // Main, "Disconnect": the port is let go of (another program may have it)
   // until "Connect"; the window, the history and the logs stay.
   void OnDisconnect();
@@ -161,10 +168,15 @@ class CZerikApp : public QObject, public ViewHost {
   UrlOpener m_openUrl;
   std::string m_strTapPath;
   std::function<void(DisplayOptions&)> m_overrideOptions;
+  RunSetup m_runSetup;
   DialogChoosers m_choosers;
   ModalRunner m_runModal;
   std::vector<std::filesystem::path> m_helpDirs;
   bool m_bOpenAdviceShown = false;
+  // Why the tap is not served, as last shown in a box (empty: it is served).
+  std::string m_strTapShown;
+  // The second port's outage under way was told (in the status bar or a box).
+  bool m_bSecondOutageTold = false;
   // Declared in the order they must outlive one another: the worker reads the
   // settings and the backend; the frame's view stops the worker.
   bool m_bCloseRequested = false;

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <array>
 
+#include "display/cell_width.h"
+#include "display/code_pages.h"
+
 namespace tarnwick {
 namespace {
 
@@ -28,26 +31,81 @@ void Fold(std::string_view text, std::string& out) {
   for (const char c : text) *p++ = kFold[static_cast<unsigned char>(c)];
 }
 
-}  // namespace
+// The lower case of a letter of two UTF-8 bytes, which is two bytes too.
+char32_t FoldTwoByte(char32_t c) {
+  if ((c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) ||
+      (c >= 0x410 && c <= 0x42F))
+    return c + 0x20;
+  if (c >= 0x400 && c <= 0x40F) return c + 0x50;
+  if (c == 0x178) return 0xFF;
+  // Latin Extended-A pairs its capitals with the next code, from an even
+  // or an odd one by stretch.
+  const bool evenPairs = (c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177);
+  const bool oddPairs = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+  if ((evenPairs && c % 2 == 0) || (oddPairs && c % 2 == 1)) return c + 1;
+  return c;
+}
 
-FindPattern::FindPattern(std::string_view pattern, bool matchCase) : m_bMatchCase(matchCase) {
-  if (matchCase) {
-    m_pattern.assign(pattern);
-  } else {
-    Fold(pattern, m_pattern);
+// Folding keeps every character's length, so positions stay those of text.
+void FoldUtf8(std::string_view text, std::string& out) {
+  out.resize(text.size());
+  char* p = out.data();
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto b = static_cast<std::uint8_t>(text[i]);
+    if (b < 0x80) {
+      *p++ = kFold[b];
+    } else if (b >= 0xC2 && b <= 0xDF && i + 1 < text.size() &&
+               (static_cast<std::uint8_t>(text[i + 1]) & 0xC0) == 0x80) {
+      const char32_t c = FoldTwoByte(((b & 0x1Fu) << 6) | (text[i + 1] & 0x3F));
+      p += AppendUtf8(c, p);
+      ++i;
+    } else {
+      *p++ = text[i];
+    }
   }
 }
 
-void FindPattern::Search(std::string_view text, std::vector<std::uint32_t>& columns) const {
-  if (m_pattern.empty() || text.size() < m_pattern.size()) return;
+}  // namespace
+
+FindPattern::FindPattern(std::string_view pattern, bool matchCase) : m_bMatchCase(matchCase) {
+  std::string codePage;
+  m_bInCodePage = !EncodeText(pattern, TextEncoding::kCp1252, codePage).has_value();
+  if (matchCase) {
+    m_utf8.assign(pattern);
+    m_codePage = codePage;
+  } else {
+    FoldUtf8(pattern, m_utf8);
+    Fold(codePage, m_codePage);
+  }
+}
+
+void FindPattern::Search(std::string_view text, bool utf8, std::vector<Found>& found) const {
+  if (!utf8 && !m_bInCodePage) return;
+  const std::string_view pattern = utf8 ? m_utf8 : m_codePage;
+  if (pattern.empty() || text.size() < pattern.size()) return;
   std::string_view haystack = text;
   if (!m_bMatchCase) {
-    Fold(text, m_folded);
+    if (utf8) {
+      FoldUtf8(text, m_folded);
+    } else {
+      Fold(text, m_folded);
+    }
     haystack = m_folded;
   }
-  for (std::size_t at = haystack.find(m_pattern); at != std::string_view::npos;
-       at = haystack.find(m_pattern, at + m_pattern.size())) {
-    columns.push_back(static_cast<std::uint32_t>(std::min<std::size_t>(at, UINT32_MAX)));
+  const auto clamp = [](std::size_t n) {
+    return static_cast<std::uint32_t>(std::min<std::size_t>(n, UINT32_MAX));
+  };
+  // Cells are counted on from the last match: one walk of the line.
+  std::size_t counted = 0;
+  std::size_t cells = 0;
+  const std::size_t patternCells = utf8 ? CellCount(pattern) : pattern.size();
+  for (std::size_t at = haystack.find(pattern); at != std::string_view::npos;
+       at = haystack.find(pattern, at + pattern.size())) {
+    if (utf8) {
+      cells += CellCount(text.substr(counted, at - counted));
+      counted = at;
+    }
+    found.push_back(Found{clamp(utf8 ? cells : at), clamp(patternCells)});
   }
 }
 
@@ -89,12 +147,14 @@ void LineFinder::Update(FindSource& source) {
   FindSource::Held held;
   for (;;) {
     std::uint64_t visited = next;
-    held = source.VisitFrom(next, kChunkLines, [&](std::uint64_t line, std::string_view shown) {
-      m_columns.clear();
-      m_pattern.Search(shown, m_columns);
-      for (const std::uint32_t column : m_columns) m_matches.push_back(FindMatch{line, column});
-      visited = line + 1;
-    });
+    held = source.VisitFrom(next, kChunkLines,
+                            [&](std::uint64_t line, std::string_view shown, bool utf8) {
+                              m_found.clear();
+                              m_pattern.Search(shown, utf8, m_found);
+                              for (const FindPattern::Found& f : m_found)
+                                m_matches.push_back(FindMatch{line, f.nColumn, f.nCells});
+                              visited = line + 1;
+                            });
     // Lines numbered below what was read before mean the lines started
     // over: everything is read again.
     if (held.nEnd < m_nNextLine) {

@@ -18,7 +18,8 @@ namespace tarnwick {
 
 struct FindMatch {
   std::uint64_t nLine = 0;    // sequence number of the line
-  std::uint32_t nColumn = 0;  // first character of the match on the shown line
+  std::uint32_t nColumn = 0;  // the cell of the shown line where the match starts
+  std::uint32_t nCells = 0;   // the cells it takes
   friend bool operator==(const FindMatch&, const FindMatch&) = default;
   friend auto operator<=>(const FindMatch&, const FindMatch&) = default;
 };
@@ -30,7 +31,9 @@ class FindSource {
     std::uint64_t nFirst = 0;  // the oldest line held
     std::uint64_t nEnd = 0;    // one past the newest
   };
-  using Visitor = std::function<void(std::uint64_t line, std::string_view shown)>;
+  // utf8: the line holds decoded text (UTF-8); otherwise its bytes are the
+  // code page's.
+  using Visitor = std::function<void(std::uint64_t line, std::string_view shown, bool utf8)>;
   virtual ~FindSource() = default;
   // Calls visit for the held lines from line `from` on (or from the oldest
   // held, if that is later), at most maxLines of them, oldest first, all in
@@ -38,19 +41,27 @@ class FindSource {
   virtual Held VisitFrom(std::uint64_t from, std::size_t maxLines, const Visitor& visit) = 0;
 };
 
-// A pattern and how it compares: case-insensitive (Windows-1252 letters)
-// unless matchCase.
+// A pattern (UTF-8) and how it compares: case-insensitive (the letters of
+// Windows-1252, Latin, Greek and Cyrillic) unless matchCase. Lines of the
+// code page are searched for the pattern in the code page, which a pattern
+// with a character the page lacks never matches; decoded lines in UTF-8.
 class FindPattern {
  public:
   FindPattern() = default;
   FindPattern(std::string_view pattern, bool matchCase);
-  bool Empty() const { return m_pattern.empty(); }
-  std::size_t Length() const { return m_pattern.size(); }
-  // Appends the columns of the matches in text, left to right, none overlapping.
-  void Search(std::string_view text, std::vector<std::uint32_t>& columns) const;
+  bool Empty() const { return m_utf8.empty(); }
+  // A match: the cell where it starts and the cells it takes.
+  struct Found {
+    std::uint32_t nColumn;
+    std::uint32_t nCells;
+  };
+  // Appends the matches in text, left to right, none overlapping.
+  void Search(std::string_view text, bool utf8, std::vector<Found>& found) const;
 
  private:
-  std::string m_pattern;  // folded unless m_bMatchCase
+  std::string m_utf8;      // folded unless m_bMatchCase
+  std::string m_codePage;  // the same in the code page
+  bool m_bInCodePage = false;
   bool m_bMatchCase = false;
   mutable std::string m_folded;  // the line being searched, folded
 };
@@ -98,7 +109,7 @@ class LineFinder {
   // Lines before this one are read and will not change.
   std::uint64_t m_nNextLine = 0;
   std::optional<FindMatch> m_current;
-  std::vector<std::uint32_t> m_columns;  // reused per line
+  std::vector<FindPattern::Found> m_found;  // reused per line
 };
 
 }  // namespace tarnwick

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "display/cell_width.h"
+
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
@@ -49,12 +51,14 @@ const Run& RunOf(const std::vector<Run>& runs, std::uint64_t line) {
 }
 
 // A run goes once the next one holds the first line; all go with the last line.
+// Returns whether any went.
 template <class Run>
-void DropPassedRuns(std::vector<Run>& runs, std::uint64_t frontLine, bool empty) {
+bool DropPassedRuns(std::vector<Run>& runs, std::uint64_t frontLine, bool empty) {
   std::size_t done = 0;
   while (done + 1 < runs.size() && runs[done + 1].firstLine <= frontLine) ++done;
   if (empty) done = runs.size();
   runs.erase(runs.begin(), runs.begin() + static_cast<std::ptrdiff_t>(done));
+  return done > 0;
 }
 
 }  // namespace
@@ -78,9 +82,21 @@ void LineRing::SetBackLayout(const TextColumnLayout& layout) {
     if (m_layoutRuns.size() > 1 && m_layoutRuns[m_layoutRuns.size() - 2].layout == layout) {
       m_layoutRuns.pop_back();
     }
-    return;
+  } else {
+    m_layoutRuns.push_back(LayoutRun{line, layout});
   }
-  m_layoutRuns.push_back(LayoutRun{line, layout});
+  CountDecodedRuns();
+}
+
+void LineRing::CountDecodedRuns() {
+  m_bDecodedText = std::any_of(m_layoutRuns.begin(), m_layoutRuns.end(),
+                               [](const LayoutRun& run) { return run.layout.bDecodedText; });
+}
+
+std::size_t LineRing::DecodedWidth(std::size_t i) const {
+  const std::string_view text = Text(i);
+  // Decoded lines only: the others take a cell a byte.
+  return LayoutAt(i).bDecodedText ? CellCount(text) : text.size();
 }
 
 LineDirection LineRing::Direction(std::size_t i) const {
@@ -113,7 +129,7 @@ void LineRing::SetBackDirection(LineDirection direction) {
 
 void LineRing::push_back_empty(LineTime time, LineDirection direction) {
   // The last line is not counted while it may still grow.
-  if (m_count > 0) CountLength(back().size());
+  if (m_count > 0) CountLength(Width(m_count - 1));
   if (m_count == m_slots.size()) GrowSlots();
   m_text.backStart = m_text.backEnd;
   m_bytes.backStart = m_bytes.backEnd;
@@ -126,7 +142,7 @@ void LineRing::push_back_empty(LineTime time, LineDirection direction) {
 
 void LineRing::pop_front() {
   if (m_count > 1) {
-    UncountLength(Text(0).size());
+    UncountLength(Width(0));
     m_text.front = StartOf(m_text, &Slot::textEnd, 1);
     m_bytes.front = StartOf(m_bytes, &Slot::bytesEnd, 1);
   } else {
@@ -137,7 +153,7 @@ void LineRing::pop_front() {
   --m_count;
   ++m_nFrontLine;
   DropPassedRuns(m_timeBlocks, m_nFrontLine, m_count == 0);
-  DropPassedRuns(m_layoutRuns, m_nFrontLine, m_count == 0);
+  if (DropPassedRuns(m_layoutRuns, m_nFrontLine, m_count == 0)) CountDecodedRuns();
 }
 
 void LineRing::clear() {
@@ -148,6 +164,7 @@ void LineRing::clear() {
   for (Arena* arena : {&m_text, &m_bytes}) arena->front = arena->backStart = arena->backEnd = 0;
   m_timeBlocks.clear();
   m_layoutRuns.clear();
+  m_bDecodedText = false;
   std::fill(m_shortLengths.begin(), m_shortLengths.end(), 0);
   m_nWidestShort = 0;
   m_longLengths.clear();
@@ -285,7 +302,7 @@ std::size_t LineRing::Widest() const {
   if (m_count == 0) return 0;
   const std::size_t counted =
       m_longLengths.empty() ? m_nWidestShort : std::max(m_nWidestShort, *m_longLengths.rbegin());
-  return std::max(counted, back().size());
+  return std::max(counted, Width(m_count - 1));
 }
 
 }  // namespace tarnwick

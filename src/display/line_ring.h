@@ -26,7 +26,8 @@ class LineRing {
   // Views stay valid until the ring next changes.
   std::string_view operator[](std::size_t i) const { return Text(i); }
   std::string_view Text(std::size_t i) const { return View(m_text, &Slot::textEnd, i); }
-  // The bytes of the line's complete units, in arrival order.
+  // The bytes of the line's complete units, in arrival order; for decoded
+  // text, its style runs (see text_style.h).
   std::string_view Bytes(std::size_t i) const { return View(m_bytes, &Slot::bytesEnd, i); }
   std::string_view back() const { return Text(m_count - 1); }
   LineTime TimeAt(std::size_t i) const;
@@ -38,6 +39,8 @@ class LineRing {
   // takes the layout of the one before it until it is given its own.
   TextColumnLayout LayoutAt(std::size_t i) const;
   void SetBackLayout(const TextColumnLayout& layout);
+  // Whether any line holds decoded text.
+  bool HasDecodedText() const { return m_bDecodedText; }
   // The number of the oldest line: lines are numbered from 0 in the order
   // they came since the ring was made; dropping and clearing keep counting.
   std::uint64_t FirstNumber() const { return m_nFrontLine; }
@@ -52,7 +55,12 @@ class LineRing {
   // Keeps the buffers: a screen cleared and filled again allocates nothing.
   void clear();
 
-  // The length in bytes of the longest line.
+  // The cells the line takes: its length, or for decoded text (see
+  // TextColumnLayout) the cells of its characters.
+  std::size_t Width(std::size_t i) const {
+    return m_bDecodedText ? DecodedWidth(i) : Text(i).size();
+  }
+  // The width of the widest line.
   std::size_t Widest() const;
 
   // Bytes the ring holds in reserve for each part, for measurements.
@@ -139,6 +147,11 @@ class LineRing {
   Arena m_bytes;
   std::vector<TimeBlock> m_timeBlocks;  // oldest first; the first holds the first line
   std::vector<LayoutRun> m_layoutRuns;  // the same
+  // Whether a run of m_layoutRuns is of decoded text: lines of the code page
+  // alone never look further.
+  bool m_bDecodedText = false;
+  void CountDecodedRuns();
+  std::size_t DecodedWidth(std::size_t i) const;
   // Lengths of every line but the last: short ones in a table by length,
   // the rare long ones in a set.
   static constexpr std::size_t kShortLengths = 4096;

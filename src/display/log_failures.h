@@ -1,4 +1,5 @@
-// Which logs cannot be written at the moment, for the status bar. Each log
+// Which logs cannot be written at the moment, for the status bar, and how
+// many bytes each has lost. Each log
 // file reports every attempt to write (on whatever thread writes it); the
 // state changes only when a log starts or stops failing, or fails otherwise
 // than before, and only then is the listener told. A report that changes
@@ -6,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -37,6 +39,15 @@ class LogFailures {
   // The logs failing now, the raw log first.
   std::vector<Failure> Current() const;
 
+  // Bytes a log was given but could not write (a reader too slow, a full
+  // disk, a file that would not open), counted since the start; any thread.
+  void CountLost(LogKind kind, std::uint64_t bytes) {
+    m_nLost[static_cast<int>(kind)].fetch_add(bytes, std::memory_order_relaxed);
+  }
+  std::uint64_t Lost(LogKind kind) const {
+    return m_nLost[static_cast<int>(kind)].load(std::memory_order_relaxed);
+  }
+
  private:
   static constexpr int kKinds = 3;
 
@@ -45,6 +56,7 @@ class LogFailures {
   Failure m_failures[kKinds] = {
       {LogKind::kRaw, {}, 0}, {LogKind::kText, {}, 0}, {LogKind::kSent, {}, 0}};
   std::function<void()> m_listener;
+  std::atomic<std::uint64_t> m_nLost[kKinds] = {};
 };
 
 }  // namespace tarnwick

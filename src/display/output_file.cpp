@@ -1,5 +1,7 @@
 #include "display/output_file.h"
 
+#include "display/standard_output.h"
+
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -12,6 +14,7 @@
 #else
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -78,6 +81,7 @@ bool OutputFile::StillAtPath() {
 #ifdef _WIN32
   return true;  // an open file cannot be renamed or deleted under us there
 #else
+  if (IsStandardOutputPath(m_strOpenPath)) return true;  // no name to follow
   // Renamed away (mv, logrotate), replaced or deleted: the path no longer
   // names the open file, and writing on would log into a file nobody looks
   // for. A write after a pause always looks; a flood looks every interval.
@@ -97,7 +101,8 @@ bool OutputFile::OpenFor(std::string_view path) {
   if (path.empty()) return Outcome(path, ENOENT);
   std::string pathCopy(path);  // NUL-terminated for the platform call
   if (pathCopy.find('\0') != std::string::npos) return Outcome(path, EINVAL);
-  const int fd = OpenForAppend(pathCopy.c_str());
+  const bool standardOutput = IsStandardOutputPath(path);
+  const int fd = standardOutput ? OpenStandardOutput() : OpenForAppend(pathCopy.c_str());
   if (fd < 0) return Outcome(path, errno);
 #ifndef _WIN32
   struct stat st;
@@ -108,11 +113,13 @@ bool OutputFile::OpenFor(std::string_view path) {
   }
   m_nDevice = static_cast<std::uint64_t>(st.st_dev);
   m_nInode = static_cast<std::uint64_t>(st.st_ino);
+  m_bSocket = S_ISSOCK(st.st_mode);
   m_lastPathCheck = std::chrono::steady_clock::now();
 #endif
   m_fd = fd;
   m_strOpenPath = std::move(pathCopy);
-  m_rotation.Opened(fd);
+  // Standard output is never renamed away: no file of that name is ours.
+  m_rotation.Opened(standardOutput ? -1 : fd);
   return true;
 }
 
@@ -136,7 +143,7 @@ bool OutputFile::WaitWritable(std::chrono::steady_clock::time_point deadline) {
 #endif
 }
 
-bool OutputFile::WriteAll(const std::uint8_t* data, std::size_t length) {
+bool OutputFile::WriteAll(const std::uint8_t*& data, std::size_t& length) {
   const auto deadline =
       std::chrono::steady_clock::now() + m_waitPerByte * static_cast<std::int64_t>(length);
   while (length > 0) {
@@ -144,7 +151,10 @@ bool OutputFile::WriteAll(const std::uint8_t* data, std::size_t length) {
     const unsigned chunk = length > 0x40000000u ? 0x40000000u : static_cast<unsigned>(length);
     const int written = _write(m_fd, data, chunk);
 #else
-    const ssize_t written = ::write(m_fd, data, length);
+    // A socket (standard output to a journal) may be shared with stderr:
+    // each send alone does not wait, as the non-blocking FIFO's writes.
+    const ssize_t written = m_bSocket ? ::send(m_fd, data, length, MSG_DONTWAIT | MSG_NOSIGNAL)
+                                      : ::write(m_fd, data, length);
 #endif
     if (written < 0) {
       if (errno == EINTR) continue;
@@ -168,33 +178,40 @@ bool OutputFile::Append(const char* path, const std::uint8_t* data, std::size_t 
 }
 
 bool OutputFile::Append(std::string_view path, const std::uint8_t* data, std::size_t length) {
-  if (!OpenFor(path)) return false;
+  if (!OpenFor(path)) return Lose(length);
   // A rotating log: what the full part has room for, then the rest in a new file.
   std::size_t room;
   while (length > 0 && (room = m_rotation.Room(length, std::time(nullptr))) < length) {
-    if (room > 0 && !WriteAll(data, room)) return Failed(path);
+    std::size_t left = room;
+    if (room > 0 && !WriteAll(data, left)) return Failed(path, left + (length - room));
     m_rotation.Wrote(room);
-    data += room;
     length -= room;
     const std::string fullPart = m_strOpenPath;
     Drop();  // closed before the rename, which Windows requires
     m_rotation.Rotate(fullPart, std::time(nullptr));
-    if (!OpenFor(path)) return false;
+    if (!OpenFor(path)) return Lose(length);
   }
+  const std::size_t given = length;
   if (length == 0 || WriteAll(data, length)) {
-    m_rotation.Wrote(length);
+    m_rotation.Wrote(given);
     return Outcome(path, 0);
   }
-  return Failed(path);
+  return Failed(path, length);
 }
 
-bool OutputFile::Failed(std::string_view path) {
+bool OutputFile::Failed(std::string_view path, std::size_t lost) {
   // A failed write (full disk, file gone bad): drop the rest of this call's
   // data and start afresh with a new open at the next call. A reader too slow
   // for the line keeps its FIFO: the next call goes on where it can.
   const int error = errno;
   if (error != EAGAIN) Drop();
+  Lose(lost);
   return Outcome(path, error);
+}
+
+bool OutputFile::Lose(std::size_t bytes) {
+  if (m_pReporter != nullptr && bytes > 0) m_pReporter->CountLost(m_kind, bytes);
+  return false;
 }
 
 bool OutputFile::Touch(const char* path) {

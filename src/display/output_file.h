@@ -1,8 +1,8 @@
 // An append-only log file: received bytes (raw log) or closed display lines
 // (text log). Created when missing, never truncated; every Append is in the
-// file when it returns. A path that cannot be opened costs that call's data
-// and is tried again at the next call; the failure goes to the reporter, if
-// one was given, and so does the next success.
+// file when it returns. The path "-" is standard output (standard_output.h). A path that cannot be
+// opened costs that call's data and is tried again at the next call; the failure goes to the
+// reporter, if one was given, and so does the next success.
 #pragma once
 
 #include <chrono>
@@ -70,16 +70,23 @@ class OutputFile {
  private:
   bool OpenFor(std::string_view path);
   bool StillAtPath();
-  bool WriteAll(const std::uint8_t* data, std::size_t length);
+  // Advances data and length past what was written; on failure length is
+  // what was not.
+  bool WriteAll(const std::uint8_t*& data, std::size_t& length);
   // Waits until the file takes more bytes or the deadline passes.
   bool WaitWritable(std::chrono::steady_clock::time_point deadline);
   // Closes the file after a failure; the next call opens it again.
   void Drop();
   bool Outcome(std::string_view path, int error);
-  // After a failed write, errno telling why.
-  bool Failed(std::string_view path);
+  // After a failed write, errno telling why; lost bytes of the call were not
+  // written.
+  bool Failed(std::string_view path, std::size_t lost);
+  // Counts bytes that never reached the file; false.
+  bool Lose(std::size_t bytes);
 
   int m_fd = -1;
+  // Written with send(MSG_DONTWAIT): never blocking, whatever its open file says.
+  bool m_bSocket = false;
   std::string m_strOpenPath;
   // Identity of the open file, to notice when its path names another one.
   std::uint64_t m_nDevice = 0;

@@ -6,6 +6,8 @@
 #include <limits>
 #include <string_view>
 
+#include "display/code_pages.h"
+#include "display/standard_output.h"
 #include "display/unit_formatter.h"
 
 namespace tarnwick {
@@ -24,6 +26,20 @@ std::string_view TextFilePath(const SETTINGS& settings) {
   return {settings.szTextFile, ::strnlen(settings.szTextFile, kPathBufferSize)};
 }
 
+// What ends a line of the text log: nothing, as the file always had, or CR LF
+// when asked for, or when the line starts with a stamp or a prefix (read at
+// the start of a line). On standard output LF instead, and LF always, where
+// a pipe's reader takes a line to end; unless the lines are TEXT cut by a
+// column count, which hold the received line ends themselves: the output is
+// then the received text as it came.
+std::string_view TextLogLineEnd(const DisplayOptions& options, const SETTINGS& settings,
+                                bool marked) {
+  const bool standardOutput = IsStandardOutputPath(TextFilePath(settings));
+  if (marked || options.bTextLogLineEnds) return standardOutput ? "\n" : "\r\n";
+  const bool textByCount = settings.nUnitFormatIndex == kFormatText && settings.nColumns != 0;
+  return standardOutput && !textByCount ? "\n" : "";
+}
+
 // The prefixes are equally wide, so the lines stay in their columns.
 static_assert(ScreenModel::kSentPrefix.size() == ScreenModel::kReceivedPrefix.size());
 
@@ -33,6 +49,30 @@ std::string_view PrefixOf(LineDirection direction) {
 }
 
 }  // namespace
+
+// What the text stage shows goes onto the last line: the text, a style run
+// where the style changes, and (for a text log that keeps them) the escape
+// sequences beside the text.
+class ScreenModel::LineSink : public StyledTextSink {
+ public:
+  explicit LineSink(ScreenModel& model) : m_model(model) {}
+  void ShowText(std::string_view utf8, std::size_t, const TextStyle& style) override {
+    LineRing& lines = m_model.m_lines;
+    if (style != m_model.m_lineStyle) {
+      const StyleRun run{static_cast<std::uint32_t>(lines.back().size()), style};
+      lines.AppendBytes(reinterpret_cast<const std::uint8_t*>(&run), sizeof run);
+      m_model.m_lineStyle = style;
+    }
+    lines.AppendText(utf8);
+    if (m_model.m_bLogLineKept) m_model.m_logLine.append(utf8);
+  }
+  void KeepSequence(std::string_view bytes) override {
+    if (m_model.m_bLogLineKept) m_model.m_logLine.append(bytes);
+  }
+
+ private:
+  ScreenModel& m_model;
+};
 
 // ---- ScreenModel ------------------------------------------------------------
 
@@ -97,7 +137,7 @@ void ScreenModel::AddBytes(LineDirection direction, const std::uint8_t* data, st
   m_unitBytes = m_unitBytesOf[sent ? 1 : 0];
   m_arrival = &m_arrivalOf[sent ? 1 : 0];
   SyncSettings();
-  const UnitSettings s = ReadUnitSettings(m_settings);
+  const UnitSettings s = tarnwick::ReadUnitSettings(m_settings, m_options);
   m_arrival->SetPauseMs(m_options.nPauseBreakMs);
   // Bytes that do not complete a unit cost no lock, no formatting, no repaint.
   // A Clear on the other thread may reset the fill meanwhile; the exchange
@@ -129,7 +169,11 @@ void ScreenModel::AddBytes(LineDirection direction, const std::uint8_t* data, st
     m_bStampTextLog = m_options.bTimestampsInLog;
     m_bPrefixTextLog = m_bPrefixes.load(std::memory_order_relaxed);
     m_textLogStamps.SetStyle(m_options.timestampStyle);
-    m_bTextLogLineEnds = m_options.bTextLogLineEnds;
+    m_pStage = &m_stageOf[sent ? 1 : 0];
+    if (s.bDecodedText) m_pStage->Configure(m_options);
+    m_bKeepEscapes = m_options.bTextLogKeepsEscapes && m_options.bAnsiColours;
+    m_textLogEncoding = m_options.textEncoding;
+    m_textLogLineEnd = TextLogLineEnd(m_options, m_settings, m_bStampTextLog || m_bPrefixTextLog);
     // Bytes of another format break a CR LF pair.
     if (!s.bLineMode) m_lineEnds.Interrupt();
     // A pause breaks the line before one of the first two units the batch
@@ -160,8 +204,10 @@ void ScreenModel::AddBytes(LineDirection direction, const std::uint8_t* data, st
     const bool keepBytes = KeepsBytes(s);
     // m_nUnitsOnLine in a register while units join the line.
     std::int32_t units = m_nUnitsOnLine;
-    // A line of the other direction is ended by the next unit, placed alone.
-    bool lineOurs = m_lines.empty() || m_lines.Direction(m_lines.size() - 1) == direction;
+    // A line of the other direction, or decoded when these units are not,
+    // is ended by the next unit, placed alone. Decoded text is placed a
+    // byte at a time: no line is ever its to join.
+    bool lineOurs = !s.bDecodedText && (m_lines.empty() || LineTakes(s));
     for (std::size_t i = 0; i < length; ++i) {
       const std::uint8_t b = data[i];
       m_unitBytes[fill++] = b;
@@ -196,7 +242,7 @@ void ScreenModel::AddBytes(LineDirection direction, const std::uint8_t* data, st
       m_arrival->ReachUnit(data + i);
       ConsumeUnit(s, b, false, endsLine, fx);
       units = m_nUnitsOnLine;
-      lineOurs = true;
+      lineOurs = !s.bDecodedText;
     }
     if (pendingLength > 0) {
       AppendJoinedUnits(pending, pendingLength, pendingBytes, pendingByteCount);
@@ -211,6 +257,10 @@ void ScreenModel::AddBytes(LineDirection direction, const std::uint8_t* data, st
                             std::memory_order_relaxed);
     }
     QueueTextLog(fx, m_settings);
+    if (s.bDecodedText) {
+      m_nInvalid.store(m_stageOf[0].InvalidCount() + m_stageOf[1].InvalidCount() - m_nInvalidBefore,
+                       std::memory_order_relaxed);
+    }
     m_pObserver = nullptr;
     m_nLineCount.store(m_lines.size(), std::memory_order_release);
     // The paint writes m_rcLastLine under the lock; take it while we hold it.
@@ -235,13 +285,14 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterP
                               RunEffects& fx) {
   bool lineBoundary = false;
 
-  // A unit of the other direction ends the line, as a full line does. A
-  // line that shows nothing yet (one a LF started in line mode) takes the
-  // unit's direction instead of staying behind empty.
-  if (m_nUnitsOnLine > 0 && !m_lines.empty() &&
-      m_lines.Direction(m_lines.size() - 1) != m_direction) {
+  // A unit of the other direction ends the line, as a full line does; so
+  // does one read another way (through the text stage or not). A line that
+  // shows nothing yet (one a LF started in line mode) takes the unit's
+  // direction and reading instead of staying behind empty.
+  if (m_nUnitsOnLine > 0 && !m_lines.empty() && !LineTakes(s)) {
     if (m_lines.back().empty()) {
       m_lines.SetBackDirection(m_direction);
+      m_lines.SetBackLayout({s.nFormat, s.nUnitLength, s.nColumns, s.bDecodedText});
     } else {
       m_nUnitsOnLine = 0;
       lineBoundary = true;
@@ -254,10 +305,12 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterP
   // a line of its own. A pause before the unit ends a line as a full one
   // does, unless nothing is on the line yet (the line a LF started in line
   // mode stays for the text that follows) or the unit is a CR that ends the
-  // line anyway.
-  const bool pauseBreak =
-      afterPause && m_nUnitsOnLine > 0 && !m_lines.empty() && !m_lines.back().empty() && !endsLine;
-  if (pauseBreak || (s.nColumns != 0 && m_nUnitsOnLine >= s.nColumns)) {
+  // line anyway. A character (or escape sequence) stays on the line of its
+  // first byte.
+  const bool midCharacter = s.bDecodedText && m_pStage->MidSequence();
+  const bool pauseBreak = afterPause && m_nUnitsOnLine > 0 && !m_lines.empty() &&
+                          !m_lines.back().empty() && !endsLine && !midCharacter;
+  if (pauseBreak || (s.nColumns != 0 && m_nUnitsOnLine >= s.nColumns && !midCharacter)) {
     m_nUnitsOnLine = 0;
     lineBoundary = true;
     CompleteLine(s);
@@ -268,8 +321,15 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterP
     lineBoundary = true;
     if (s.bSaveText) WriteTextLine(fx);
     m_lines.push_back_empty(m_arrival->UnitTime(), m_direction);
-    m_lines.SetBackLayout({s.nFormat, s.nUnitLength, s.nColumns});
+    m_lines.SetBackLayout({s.nFormat, s.nUnitLength, s.nColumns, s.bDecodedText});
     m_bLineCompleted = false;
+    // The text stage's line state; other lines never read it.
+    if (s.bDecodedText) {
+      m_lineStyle = TextStyle{};
+      m_bLogLineKept = m_bKeepEscapes;
+      m_logLine.clear();
+      m_pStage->StartLine();
+    }
   }
   if (m_pObserver) {
     m_pObserver->OnUnitPlaced(s, PlacedUnit{m_unitBytes, s.nUnitLength, UnitBits(s, m_unitBytes),
@@ -278,13 +338,16 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterP
 
   if (endsLine) {
     // Ends the line: nothing is appended, and the next unit starts a new line.
+    if (s.bDecodedText) PlaceDecoded(s, b, true);
     lineBoundary = true;
     CompleteLine(s);
     TrimLines(s, fx);
     m_nUnitsOnLine = -1;  // CountUnit brings it to 0
     m_bLineAwaitsText = false;
   } else {
-    if (s.bPlainFormat) {
+    if (s.bDecodedText) {
+      PlaceDecoded(s, b, false);
+    } else if (s.bPlainFormat) {
       char text[kUnitTextCapacity];
       m_lines.AppendText(text, UnitText(s, b, text));
       if (KeepsBytes(s)) m_lines.AppendBytes(m_unitBytes, static_cast<std::size_t>(s.nUnitLength));
@@ -301,8 +364,30 @@ void ScreenModel::ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterP
     }
   }
   CountUnit(lineBoundary, fx);
-  // A full line is complete now; the next unit would only confirm it.
-  if (s.nColumns != 0 && m_nUnitsOnLine >= s.nColumns) CompleteLine(s);
+  // A full line is complete now; the next unit would only confirm it (unless
+  // it continues a character).
+  if (s.nColumns != 0 && m_nUnitsOnLine >= s.nColumns &&
+      !(s.bDecodedText && m_pStage->MidSequence()))
+    CompleteLine(s);
+}
+
+bool ScreenModel::LineTakes(const UnitSettings& s) const {
+  const std::size_t last = m_lines.size() - 1;
+  if (m_lines.Direction(last) != m_direction) return false;
+  // Without decoded lines in the ring no layout is looked up.
+  const bool decoded = m_lines.HasDecodedText() && m_lines.LayoutAt(last).bDecodedText;
+  return decoded == s.bDecodedText;
+}
+
+void ScreenModel::PlaceDecoded(const UnitSettings& s, std::uint8_t b, bool endsLine) {
+  LineSink sink(*this);
+  // The bytes that end lines in line mode, or are dropped there, show
+  // nothing; a character or sequence they cut short shows as invalid.
+  if (endsLine || (s.bLineMode && b == kLineFeed)) {
+    m_pStage->Interrupt(sink);
+  } else {
+    m_pStage->Feed(b, sink);
+  }
 }
 
 void ScreenModel::AppendJoinedUnits(const char* text, std::size_t length, const std::uint8_t* bytes,
@@ -337,25 +422,36 @@ void ScreenModel::TrimLines(const UnitSettings& s, RunEffects& fx) {
   }
 }
 
+std::string_view ScreenModel::TextLogLine() {
+  const std::string_view line = m_lines.back();
+  if (!m_lines.HasDecodedText() || !m_lines.LayoutAt(m_lines.size() - 1).bDecodedText) return line;
+  const std::string_view kept = m_bLogLineKept ? std::string_view(m_logLine) : line;
+  // Decoded text is logged in UTF-8, unless the encoding is the code page.
+  if (m_textLogEncoding != TextEncoding::kCp1252) return kept;
+  m_logScratch.clear();
+  AppendAsCodePage(kept, m_logScratch);
+  return m_logScratch;
+}
+
 void ScreenModel::WriteTextLine(RunEffects& fx) {
   // The file is created even when there is no line to write.
   fx.bTextLogTouched = true;
   if (m_lines.empty()) return;
   if (!m_bStampTextLog && !m_bPrefixTextLog) {
-    m_textPending.append(m_lines.back());
-    if (m_bTextLogLineEnds) m_textPending.append("\r\n");
+    m_textPending.append(TextLogLine());
+    m_textPending.append(m_textLogLineEnd);
     return;
   }
-  // A stamp or a prefix is read at the start of a line: such lines end with
-  // CR LF.
+  // A stamp or a prefix is read at the start of a line: such lines always
+  // end (TextLogLineEnd).
   if (m_bStampTextLog) {
     char stamp[kMaxTimestampLength];
     m_textPending.append(stamp, m_textLogStamps.Format(m_lines.BackTime(), stamp));
     m_textPending.push_back(' ');
   }
   if (m_bPrefixTextLog) m_textPending.append(PrefixOf(m_lines.Direction(m_lines.size() - 1)));
-  m_textPending.append(m_lines.back());
-  m_textPending.append("\r\n");
+  m_textPending.append(TextLogLine());
+  m_textPending.append(m_textLogLineEnd);
 }
 
 void ScreenModel::QueueTextLog(const RunEffects& fx, const SETTINGS& settings) {
@@ -380,8 +476,9 @@ void ScreenModel::Clear(const std::function<void(std::uint32_t bytesTaken)>& und
     std::lock_guard<std::mutex> lock(m_csLines);
     m_bStampTextLog = options.bTimestampsInLog;
     m_textLogStamps.SetStyle(options.timestampStyle);
-    m_bTextLogLineEnds = options.bTextLogLineEnds;
     m_bPrefixTextLog = m_bPrefixes.load(std::memory_order_relaxed);
+    m_textLogEncoding = options.textEncoding;
+    m_textLogLineEnd = TextLogLineEnd(options, settings, m_bStampTextLog || m_bPrefixTextLog);
     if (settings.bSaveText != 0) {
       // The line being filled has not been written by anything else yet.
       RunEffects fx;
@@ -395,6 +492,14 @@ void ScreenModel::Clear(const std::function<void(std::uint32_t bytesTaken)>& und
     m_bLineAwaitsText = false;
     m_bLineCompleted = false;
     m_nSentFill = 0;
+    // A character or sequence in hand goes with the partial unit; the
+    // colours set so far stay, as they would on a terminal.
+    for (TextStage& stage : m_stageOf) stage.Reset();
+    m_nInvalidBefore = m_stageOf[0].InvalidCount() + m_stageOf[1].InvalidCount();
+    m_nInvalid.store(0, std::memory_order_relaxed);
+    m_lineStyle = TextStyle{};
+    m_bLogLineKept = false;
+    m_logLine.clear();
     // The partial unit goes with its count, in one step.
     const auto taken =
         static_cast<std::uint32_t>(m_nFillAndTaken.exchange(0, std::memory_order_relaxed) >> 32);
@@ -404,15 +509,19 @@ void ScreenModel::Clear(const std::function<void(std::uint32_t bytesTaken)>& und
   if (m_pSink) m_pSink->InvalidateAll();
 }
 
-std::string ScreenModel::CopyAllText(bool timestamps, bool textBeside) const {
+ScreenModel::CopiedText ScreenModel::CopyAll(bool timestamps, bool textBeside) const {
   const bool prefixes = m_bPrefixes.load(std::memory_order_relaxed);
   std::lock_guard<std::mutex> lock(m_csLines);
+  // One encoding for the whole text: UTF-8 as soon as one line needs it.
+  const bool utf8 = m_lines.HasDecodedText();
   TimestampFormatter stamps(m_live.CurrentOptions().timestampStyle);
   const std::size_t stampLength =
       (timestamps ? stamps.Length() + 1 : 0) + (prefixes ? kSentPrefix.size() : 0);
   std::size_t total = 0;
   for (std::size_t i = 0; i < m_lines.size(); ++i) total += stampLength + m_lines[i].size() + 2;
-  std::string text;
+  CopiedText copied;
+  copied.bUtf8 = utf8;
+  std::string& text = copied.text;
   text.reserve(total);
   std::string scratch;
   for (std::size_t i = 0; i < m_lines.size(); ++i) {
@@ -422,11 +531,17 @@ std::string ScreenModel::CopyAllText(bool timestamps, bool textBeside) const {
       text.push_back(' ');
     }
     if (prefixes) text.append(PrefixOf(m_lines.Direction(i)));
-    ShowLine(i, textBeside, scratch,
-             [&text](std::string_view shown, std::size_t) { text.append(shown); });
+    const bool asUtf8 = utf8 && !m_lines.LayoutAt(i).bDecodedText;
+    ShowLine(i, textBeside, scratch, [&text, asUtf8](std::string_view shown, std::size_t) {
+      if (asUtf8) {
+        AppendCodePageAsUtf8(shown, text);
+      } else {
+        text.append(shown);
+      }
+    });
     text.append("\r\n");
   }
-  return text;
+  return copied;
 }
 
 template <class F>
@@ -482,8 +597,10 @@ ScreenModel::Extent ScreenModel::VisitShownRows(
     std::string scratch;
     for (std::size_t i = first; i < end; ++i) {
       ShowLine(i, textBeside, scratch, [&](std::string_view shown, std::size_t unitsLength) {
+        const bool decoded = m_lines.LayoutAt(i).bDecodedText;
         visit(ShownRow{i, extent.nFirstNumber + i, shown, unitsLength, m_lines.TimeAt(i),
-                       m_lines.Direction(i)});
+                       m_lines.Direction(i), decoded,
+                       decoded ? m_lines.Bytes(i) : std::string_view()});
       });
     }
   }
@@ -502,8 +619,10 @@ FindSource::Held ScreenModel::VisitShownFrom(std::uint64_t from, std::size_t max
   std::string scratch;
   for (std::uint64_t number = std::max(from, held.nFirst); number < held.nEnd && maxLines > 0;
        ++number, --maxLines) {
-    ShowLine(static_cast<std::size_t>(number - firstNumber), textBeside, scratch,
-             [&](std::string_view shown, std::size_t) { visit(number, shown); });
+    const auto i = static_cast<std::size_t>(number - firstNumber);
+    const bool decoded = m_lines.LayoutAt(i).bDecodedText;
+    ShowLine(i, textBeside, scratch,
+             [&](std::string_view shown, std::size_t) { visit(number, shown, decoded); });
   }
   return held;
 }

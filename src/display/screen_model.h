@@ -22,6 +22,7 @@
 #include "display/screen_observer.h"
 #include "display/text_column.h"
 #include "display/text_log_writer.h"
+#include "display/text_stage.h"
 #include "display/unit_arrival.h"
 #include "display/unit_settings.h"
 #include "settings/live_settings.h"
@@ -78,7 +79,16 @@ class ScreenModel {
   // UI thread. Every line followed by CR LF, oldest first (no trailing zero);
   // with timestamps, each line begins with its arrival time and one blank;
   // with textBeside, lines are as shown with the characters beside the units.
-  std::string CopyAllText(bool timestamps = false, bool textBeside = false) const;
+  // The text is the lines' bytes, in the code page, unless some line holds
+  // decoded text: then all of it is UTF-8.
+  struct CopiedText {
+    std::string text;
+    bool bUtf8 = false;
+  };
+  CopiedText CopyAll(bool timestamps = false, bool textBeside = false) const;
+  std::string CopyAllText(bool timestamps = false, bool textBeside = false) const {
+    return CopyAll(timestamps, textBeside).text;
+  }
 
   // What a drawing needs besides the rows it draws.
   struct Extent {
@@ -104,6 +114,9 @@ class ScreenModel {
     std::size_t nUnitsLength = 0;
     LineTime time = 0;
     LineDirection direction = LineDirection::kReceived;
+    // Decoded text: UTF-8, with its style runs (see text_style.h).
+    bool bDecoded = false;
+    std::string_view styles;
   };
   Extent VisitShownRows(std::size_t first, std::size_t count, bool textBeside,
                         const std::function<void(const ShownRow&)>& visit,
@@ -129,6 +142,9 @@ class ScreenModel {
   // Bytes of the unit being assembled and units on the last line, for tests.
   std::int32_t UnitFill() const { return FillOf(m_nFillAndTaken.load(std::memory_order_relaxed)); }
   std::int32_t UnitsOnLine() const;
+  // Bytes shown as invalid (\xHH) since the last Clear: sequences that did
+  // not decode and escape sequences that went wrong, each counted once.
+  std::uint64_t InvalidCount() const { return m_nInvalid.load(std::memory_order_relaxed); }
 
   // The model's reading of the settings (see unit_settings.h).
   using UnitSettings = tarnwick::UnitSettings;
@@ -147,6 +163,7 @@ class ScreenModel {
 
   // afterPause: the unit follows a pause that ends the line.
   // endsLine: a CR (or, as the options say, a LF) in TEXT line mode.
+  class LineSink;
   void AddBytes(LineDirection direction, const std::uint8_t* data, std::size_t length,
                 const ReadTime& readTime, ScreenObserver* observer);
   void ConsumeUnit(const UnitSettings& s, std::uint8_t b, bool afterPause, bool endsLine,
@@ -174,6 +191,13 @@ class ScreenModel {
   void RequestRepaint(const RunEffects& fx, const Rect& lastLine);
   // The last line ends (once): the observer hears of it.
   void CompleteLine(const UnitSettings& s);
+  // Whether the unit may join the last line: the same direction, and text
+  // read the same way (through the text stage or not).
+  bool LineTakes(const UnitSettings& s) const;
+  // A decoded TEXT unit's byte through the text stage onto the last line.
+  void PlaceDecoded(const UnitSettings& s, std::uint8_t b, bool endsLine);
+  // Under m_csLines: what the text log gets for the last line.
+  std::string_view TextLogLine();
 
   const LiveSettings& m_live;
   // The worker's copy of the record: written and read only by AddReceivedBytes.
@@ -222,10 +246,23 @@ class ScreenModel {
   std::string m_textPending;  // closed lines of the current run, not yet queued
   // Under m_csLines: lines reach the text log with their arrival time.
   bool m_bStampTextLog = false;
-  // Under m_csLines: every line of the text log ends with CR LF.
-  bool m_bTextLogLineEnds = false;
+  // Under m_csLines: what ends every line of the text log (may be nothing).
+  std::string_view m_textLogLineEnd;
   // Worker only: which bytes end TEXT lines, across reads.
   LineEndRule m_lineEnds;
+  // Under m_csLines: each direction's text stage, and that of the run in
+  // progress; the style of the last line's last run; the last line with the
+  // escape sequences it came with, for a text log that keeps them.
+  TextStage m_stageOf[2];
+  TextStage* m_pStage = &m_stageOf[0];
+  TextStyle m_lineStyle;
+  bool m_bKeepEscapes = false;
+  bool m_bLogLineKept = false;
+  std::string m_logLine;
+  TextEncoding m_textLogEncoding = TextEncoding::kCp1252;
+  std::string m_logScratch;
+  std::uint64_t m_nInvalidBefore = 0;  // counted before the last Clear
+  std::atomic<std::uint64_t> m_nInvalid{0};
   TimestampFormatter m_textLogStamps;
 };
 

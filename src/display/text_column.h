@@ -19,6 +19,9 @@ struct TextColumnLayout {
   std::int32_t nFormat = 0;
   int nUnitLength = 1;
   std::int32_t nColumns = 0;
+  // TEXT read through the text stage: the line's text is UTF-8 and its
+  // style runs are kept where number lines keep their bytes.
+  bool bDecodedText = false;
 
   friend bool operator==(const TextColumnLayout&, const TextColumnLayout&) = default;
 };

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "display/cell_width.h"
+
 namespace tarnwick {
 
 void TextSelection::Start(TextPoint at, bool wholeLines) {
@@ -25,11 +27,13 @@ TextSelection::Columns TextSelection::ColumnsOn(std::uint64_t line, std::size_t 
   return {begin, std::max(begin, end)};
 }
 
-void TextSelection::AppendCopied(std::string& out, std::uint64_t line,
-                                 std::string_view shown) const {
+void TextSelection::AppendCopied(std::string& out, std::uint64_t line, std::string_view shown,
+                                 bool utf8) const {
   if (Empty() || line < FirstLine() || line > LastLine()) return;
-  const Columns columns = ColumnsOn(line, shown.size());
-  out.append(shown.substr(columns.nBegin, columns.nEnd - columns.nBegin));
+  const Columns columns = ColumnsOn(line, utf8 ? CellCount(shown) : shown.size());
+  const std::size_t begin = utf8 ? ByteOfCell(shown, columns.nBegin) : columns.nBegin;
+  const std::size_t end = utf8 ? ByteOfCell(shown, columns.nEnd) : columns.nEnd;
+  out.append(shown.substr(begin, end - begin));
   if (m_bWholeLines || line != LastLine()) out.append("\r\n");
 }
 

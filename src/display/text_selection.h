@@ -43,7 +43,10 @@ class TextSelection {
   // Appends the selected part of one line, called for each line from
   // FirstLine to LastLine that is still held, in order: whole lines each end
   // with CR LF, as Copy All writes them; a stretch has CR LF between its lines.
-  void AppendCopied(std::string& out, std::uint64_t line, std::string_view shown) const;
+  // utf8: the line holds decoded text, whose columns are cells (a character
+  // is copied when it starts inside the selection).
+  void AppendCopied(std::string& out, std::uint64_t line, std::string_view shown,
+                    bool utf8 = false) const;
 
  private:
   TextPoint First() const { return m_anchor < m_end ? m_anchor : m_end; }

@@ -26,6 +26,16 @@ UnitSettings ReadUnitSettings(const SETTINGS& settings) {
   return s;
 }
 
+UnitSettings ReadUnitSettings(const SETTINGS& settings, const DisplayOptions& options) {
+  UnitSettings s = ReadUnitSettings(settings);
+  if (s.nFormat == kFormatText && options.DecodesText()) {
+    // A character may take several bytes: each byte is a unit of its own.
+    s.nUnitLength = 1;
+    s.bDecodedText = true;
+  }
+  return s;
+}
+
 std::uint32_t UnitBits(const UnitSettings& s, const std::uint8_t* bytes) {
   return UnitValue(bytes, s.nUnitLength, s.bReverse && s.nFormat != kFormatBinary);
 }

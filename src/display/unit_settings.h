@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "settings/display_options.h"
 #include "settings/settings.h"
 
 namespace tarnwick {
@@ -21,9 +22,13 @@ struct UnitSettings {
   bool bLineMode;      // TEXT with no column count: CR ends lines, LF is dropped
   bool bPlainFormat;   // one of the five formats, not "Unknown Format"
   bool bSaveText;
+  // TEXT goes through the text stage (see text_stage.h), in 1-byte units.
+  bool bDecodedText = false;
 };
 
 UnitSettings ReadUnitSettings(const SETTINGS& settings);
+// The same with the options that change how TEXT is read.
+UnitSettings ReadUnitSettings(const SETTINGS& settings, const DisplayOptions& options);
 
 // A complete unit's bits as the screen reads them: BINARY shows the bytes as
 // they came, every other format honours "Reverse bytes".

@@ -28,6 +28,7 @@ struct ProfileEntries {
   std::mutex mutex;
   std::map<int, std::string> devices;
   std::map<int, std::uint32_t> rates;
+  std::map<int, std::string> runDevices;
 };
 
 ProfileEntries& Profile() {
@@ -55,8 +56,24 @@ int ComNumberOf(const std::string& portName) {
   return number <= kMaxComNumber ? number : 0;
 }
 
+void SetRunComDevice(int comNumber, const std::string& device) {
+  ProfileEntries& profile = Profile();
+  std::lock_guard lock(profile.mutex);
+  if (device.empty()) {
+    profile.runDevices.erase(comNumber);
+  } else {
+    profile.runDevices[comNumber] = device;
+  }
+}
+
 std::string EnvironmentComDevice(int comNumber) {
   if (comNumber < 1) return {};
+  {
+    ProfileEntries& profile = Profile();
+    std::lock_guard lock(profile.mutex);
+    const auto found = profile.runDevices.find(comNumber);
+    if (found != profile.runDevices.end()) return found->second;
+  }
   const std::string variable = "TARNWICK_COM" + std::to_string(comNumber);
   // An empty value counts as unset: it names no device.
 #ifdef _MSC_VER

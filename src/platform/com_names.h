@@ -13,8 +13,9 @@ namespace tarnwick {
 // when the name has neither form.
 int ComNumberOf(const std::string& portName);
 
-// The device for COM number n: TARNWICK_COMn when set and not empty, else
-// the profile's device, else COM1-32 /dev/ttyS0-31, COM33-64 /dev/ttyUSB0-31, COM65-96
+// The device for COM number n: the run's device (the command line's
+// --device) or TARNWICK_COMn when set and not empty, else the profile's
+// device, else COM1-32 /dev/ttyS0-31, COM33-64 /dev/ttyUSB0-31, COM65-96
 // /dev/ttyACM0-31, COM97-99 /dev/ttyAMA0-2. Empty when there is none.
 std::string ResolveComNumber(int comNumber);
 
@@ -22,8 +23,13 @@ std::string ResolveComNumber(int comNumber);
 // has no device.
 std::string ResolvePortPath(const std::string& portName);
 
-// TARNWICK_COMn, empty when unset or empty.
+// The device fixed for this run, which no dialog changes: the run's device,
+// else TARNWICK_COMn; empty when neither is set.
 std::string EnvironmentComDevice(int comNumber);
+
+// The command line's device for COM number n, for this run only and never
+// saved; it stands where TARNWICK_COMn would. An empty device clears it.
+void SetRunComDevice(int comNumber, const std::string& device);
 
 // The usual device of COM number n, neither variable nor profile considered.
 std::string DefaultComDevice(int comNumber);

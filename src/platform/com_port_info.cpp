@@ -130,15 +130,25 @@ void DescribeDevice(ComPortInfo& info, const std::string& sysRoot, const std::st
 #endif
 
 ComPortInfo DescribeComPort(int comNumber, const std::string& sysRoot, const std::string& byIdDir) {
+#ifdef _WIN32
+  return DescribeComDevice(comNumber, {}, sysRoot, byIdDir);
+#else
+  return DescribeComDevice(comNumber, ResolveComNumber(comNumber), sysRoot, byIdDir);
+#endif
+}
+
+ComPortInfo DescribeComDevice(int comNumber, const std::string& path, const std::string& sysRoot,
+                              const std::string& byIdDir) {
   ComPortInfo info;
   info.nComNumber = comNumber;
 #ifdef _WIN32
   // Windows opens the COM name itself and has no sysfs to describe it.
+  static_cast<void>(path);
   static_cast<void>(sysRoot);
   static_cast<void>(byIdDir);
   info.strPath = "\\\\.\\COM" + std::to_string(comNumber);
 #else
-  info.strPath = ResolveComNumber(comNumber);
+  info.strPath = path;
   if (!info.strPath.empty()) DescribeDevice(info, sysRoot, byIdDir);
 #endif
   return info;

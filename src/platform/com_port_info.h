@@ -21,5 +21,10 @@ struct ComPortInfo {
 // names of serial devices; tests pass trees of their own.
 ComPortInfo DescribeComPort(int comNumber, const std::string& sysRoot = "/sys",
                             const std::string& byIdDir = "/dev/serial/by-id");
+// The same for the device path a COM number would open, before it is
+// stored (a device being typed).
+ComPortInfo DescribeComDevice(int comNumber, const std::string& path,
+                              const std::string& sysRoot = "/sys",
+                              const std::string& byIdDir = "/dev/serial/by-id");
 
 }  // namespace tarnwick

@@ -65,8 +65,20 @@ void ChannelStore::Add(const std::vector<Sample>& samples,
   }
 }
 
+void ChannelStore::AddNames(const std::array<std::string, kMaxPlotChannels>& names) {
+  for (std::size_t c = 0; c < names.size(); ++c) {
+    if (!names[c].empty()) m_names[c] = names[c];
+  }
+}
+
+std::string ChannelStore::ChannelName(int channel) const {
+  const std::string& name = m_names[static_cast<std::size_t>(channel)];
+  return name.empty() ? "Channel " + std::to_string(channel + 1) : name;
+}
+
 void ChannelStore::Clear() {
   for (SampleRing& ring : m_channels) ring.clear();
+  for (std::string& name : m_names) name.clear();
   m_numbers.fill(0);
   m_nChannels = 0;
   m_nReceived = 0;

@@ -1,10 +1,11 @@
 // The samples the plot shows: the last N of each channel, numbered from 1 in
-// the order they arrived since the last Clear.
+// the order they arrived since the last Clear, and the channels' names.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "plot/plot_sample.h"
@@ -60,9 +61,13 @@ class ChannelStore {
   void Add(const std::vector<Sample>& samples,
            const std::array<std::uint64_t, kMaxPlotChannels>& dropped = {});
   void AddSkipped(const SkipCounts& skipped) { m_skipped += skipped; }
+  // The names the text gave the channels; an empty one leaves its channel's.
+  void AddNames(const std::array<std::string, kMaxPlotChannels>& names);
   void Clear();
 
   const SampleRing& Channel(int channel) const { return m_channels[channel]; }
+  // The channel's name as the text gave it last, else "Channel n" (from 1).
+  std::string ChannelName(int channel) const;
   // One past the highest channel that ever had a sample since Clear.
   int ChannelCount() const { return m_nChannels; }
   // All samples taken since Clear, kept or not.
@@ -76,6 +81,7 @@ class ChannelStore {
   std::size_t m_nDepth;
   std::array<SampleRing, kMaxPlotChannels> m_channels{};
   std::array<std::uint64_t, kMaxPlotChannels> m_numbers{};
+  std::array<std::string, kMaxPlotChannels> m_names;
   int m_nChannels = 0;
   std::uint64_t m_nReceived = 0;
   SkipCounts m_skipped;

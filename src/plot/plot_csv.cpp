@@ -26,7 +26,7 @@ std::string PlotCsv(const ChannelStore& store, bool withSeconds) {
   const int channels = store.ChannelCount();
   std::string out = "Sample";
   for (int c = 0; c < channels; ++c) {
-    const std::string name = "Channel " + std::to_string(c + 1);
+    const std::string name = store.ChannelName(c);
     if (withSeconds) out += "," + name + " time (s)";
     out += "," + name;
   }

@@ -39,8 +39,9 @@ void PlotFeed::OnLineCompleted(const UnitSettings& settings, const CompletedLine
   BeginRead();
   for (const char c : line.text) m_fields.Add(c);
   m_fields.EndLine(
-      [&](int channel, double value) {
+      [&](int channel, double value, std::string_view name) {
         m_scratch.push_back(Sample{static_cast<std::uint8_t>(channel), value, line.time});
+        if (!name.empty()) m_scratchNames[static_cast<std::size_t>(channel)].assign(name);
       },
       m_scratchSkipped);
 }
@@ -53,6 +54,9 @@ void PlotFeed::OnReadPlaced() {
     // Taken before a restart that came meanwhile: belongs to what was cleared.
     if (m_nRestarts.load(std::memory_order_relaxed) == m_nReadRestarts) {
       m_pending.skipped += m_scratchSkipped;
+      for (std::size_t c = 0; c < m_scratchNames.size(); ++c) {
+        if (!m_scratchNames[c].empty()) m_pending.names[c].swap(m_scratchNames[c]);
+      }
       m_pending.samples.insert(m_pending.samples.end(), m_scratch.begin(), m_scratch.end());
       if (m_pending.samples.size() > m_nMaxPending) {
         // The window is not collecting: keep the newest half, count the rest.
@@ -66,6 +70,7 @@ void PlotFeed::OnReadPlaced() {
   }
   m_scratch.clear();
   m_scratchSkipped = SkipCounts{};
+  for (std::string& name : m_scratchNames) name.clear();
 }
 
 bool PlotFeed::TakeBatch(SampleBatch& batch) {

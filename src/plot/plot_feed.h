@@ -3,8 +3,8 @@
 // from what the model places: in HEX, BINARY, DEC and FLOAT the unit in
 // column k of a line is the next sample of channel k; in TEXT each line the
 // screen completes is split into fields and the number in field k is the next
-// sample of channel k. It keeps them until the window collects them, one
-// batch per frame.
+// sample of channel k, named by the label the text gives it ("temp=22"). It
+// keeps them until the window collects them, one batch per frame.
 #pragma once
 
 #include <array>
@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "display/screen_observer.h"
@@ -27,11 +28,15 @@ struct SampleBatch {
   // channel, so sample numbers stay right.
   std::array<std::uint64_t, kMaxPlotChannels> dropped{};
   SkipCounts skipped;
+  // Per channel, the name the text gave its latest sample in this batch;
+  // empty where it gave none.
+  std::array<std::string, kMaxPlotChannels> names;
 
   void clear() {
     samples.clear();
     dropped.fill(0);
     skipped = SkipCounts{};
+    for (std::string& name : names) name.clear();
   }
 };
 
@@ -62,6 +67,7 @@ class PlotFeed : public ScreenObserver {
   // Worker thread only: the read in progress.
   std::vector<Sample> m_scratch;
   SkipCounts m_scratchSkipped;
+  std::array<std::string, kMaxPlotChannels> m_scratchNames;
   bool m_bReadBegun = false;
   std::uint64_t m_nReadRestarts = 0;
   TextFieldSplitter m_fields;

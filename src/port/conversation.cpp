@@ -79,14 +79,31 @@ std::string Conversation::Status() const {
   return m_strStatus;
 }
 
-void Conversation::SetStatus(std::string text) {
+std::string Conversation::TapStatus() const {
+  std::lock_guard<std::mutex> lock(m_csConfig);
+  return m_strTapStatus;
+}
+
+SecondPortState Conversation::SecondState() const {
+  std::lock_guard<std::mutex> lock(m_csConfig);
+  return m_secondState;
+}
+
+void Conversation::SetStatus(std::string text, std::string tap) {
+  SecondPortState second{m_bSecondWanted, m_pSecond != nullptr, m_bSecondLost, m_bSecondMissing,
+                         m_strSecondReason};
+  bool news = false;
+  bool stateChanged = false;
   {
     std::lock_guard<std::mutex> lock(m_csConfig);
-    if (text == m_strStatus) return;
+    stateChanged = m_strTapStatus != tap || !(m_secondState == second);
+    m_strTapStatus = std::move(tap);
+    m_secondState = std::move(second);
+    news = text != m_strStatus && !text.empty();
     m_strStatus = std::move(text);
-    if (m_strStatus.empty()) return;
   }
-  if (m_statusChanged) m_statusChanged();
+  if (stateChanged && m_stateChanged) m_stateChanged();
+  if (news && m_statusChanged) m_statusChanged();
 }
 
 bool Conversation::Sync(const DCB& dcb) {
@@ -123,6 +140,9 @@ bool Conversation::Sync(const DCB& dcb) {
   if (secondMoved) {
     m_pSecond.reset();
     m_strSecondError.clear();
+    m_strSecondReason.clear();
+    m_bSecondLost = false;
+    m_bSecondMissing = false;
     m_bSecondWanted = !m_options.strAlsoListenOn.empty();
     if (m_bSecondWanted) OpenSecond(dcb);
   }
@@ -152,10 +172,11 @@ void Conversation::SetLineTimed(bool timed) {
 }
 
 void Conversation::PublishStatus() {
-  std::string text = m_strTapNotice.empty() ? m_strTapError : m_strTapNotice;
+  std::string tap = m_strTapNotice.empty() ? m_strTapError : m_strTapNotice;
   m_strTapNotice.clear();
+  std::string text = tap;
   if (!m_strSecondError.empty()) text += (text.empty() ? "" : "\n") + m_strSecondError;
-  SetStatus(std::move(text));
+  SetStatus(std::move(text), std::move(tap));
 }
 
 void Conversation::OpenSecond(const DCB& dcb) {
@@ -167,11 +188,19 @@ void Conversation::OpenSecond(const DCB& dcb) {
   timeouts.ReadIntervalTimeout = 0xFFFFFFFF;
   if (device && !device->SetCommTimeouts(timeouts)) error = device->LastError(), device.reset();
   m_pSecond = std::move(device);
-  const std::string before = m_strSecondError;
-  m_strSecondError = m_pSecond ? std::string()
-                               : "Also listen on " + m_options.strAlsoListenOn +
-                                     ": Open Port FAILED !" + m_backend.ErrorText(error);
-  if (m_strSecondError != before) PublishStatus();
+  m_bSecondMissing = !m_pSecond && m_backend.IsDeviceMissing(error);
+  if (m_pSecond) {
+    m_bSecondLost = false;
+    m_strSecondReason.clear();
+  } else if (!m_bSecondLost) {
+    // A lost port keeps its loss as the reason while it is looked for.
+    m_strSecondReason = "Open Port FAILED !" + m_backend.ErrorText(error);
+  }
+  m_strSecondError = m_pSecond
+                         ? std::string()
+                         : "Also listen on " + m_options.strAlsoListenOn + ": " + m_strSecondReason;
+  // Published whether or not the text changed: whether the port is missing may have.
+  PublishStatus();
 }
 
 void Conversation::FromDevice(const std::uint8_t* data, std::size_t length) {
@@ -213,8 +242,9 @@ bool Conversation::Serve(const SETTINGS& settings) {
       moved = true;
     } else if (in.error != 0 && m_backend.IsDeviceGone(in.error)) {
       m_pSecond.reset();  // looked for again every kRetryMs
-      m_strSecondError = "Also listen on " + m_options.strAlsoListenOn + ": Port LOST !" +
-                         m_backend.ErrorText(in.error);
+      m_bSecondLost = true;
+      m_strSecondReason = "Port LOST !" + m_backend.ErrorText(in.error);
+      m_strSecondError = "Also listen on " + m_options.strAlsoListenOn + ": " + m_strSecondReason;
       PublishStatus();
     }
   } else if (m_bSecondWanted) {

@@ -19,6 +19,7 @@
 
 #include "display/output_file.h"
 #include "display/read_time.h"
+#include "port/port_status_text.h"
 #include "port/program_tap.h"
 #include "port/sent_data_sink.h"
 #include "port/serial_device.h"
@@ -47,6 +48,11 @@ class Conversation {
   // Any thread: why the tap or the second port is not served, empty when
   // both are as configured.
   std::string Status() const;
+  // Any thread: why the tap is not served, or once the news that a tap
+  // refused before is offered now; empty otherwise. And where the second
+  // port stands.
+  std::string TapStatus() const;
+  SecondPortState SecondState() const;
   void SetSentSink(SentDataSink* sink) { m_pSink.store(sink, std::memory_order_release); }
   // Before the worker starts: where sent-direction bytes go on the screen,
   // after the second raw log and before the sink.
@@ -57,6 +63,9 @@ class Conversation {
   // Before the worker starts: called on the worker's thread when Status()
   // changed to a new reason; it must only hand the news on.
   void SetStatusListener(std::function<void()> listener) { m_statusChanged = std::move(listener); }
+  // Before the worker starts: called on the worker's thread when TapStatus()
+  // or SecondState() changed in any way, a port back included.
+  void SetStateListener(std::function<void()> listener) { m_stateChanged = std::move(listener); }
 
   // Worker thread from here on.
 
@@ -127,7 +136,8 @@ class Conversation {
   void OpenSecond(const DCB& dcb);
   // The tap's and the second port's news as one status; a notice is told once.
   void PublishStatus();
-  void SetStatus(std::string text);
+  // text: the whole status; tap: the tap's part of it.
+  void SetStatus(std::string text, std::string tap);
 
   SerialBackend& m_backend;
   std::atomic<SentDataSink*> m_pSink{nullptr};
@@ -136,7 +146,10 @@ class Conversation {
   ConversationOptions m_configured;
   std::atomic<std::uint64_t> m_nConfigured{0};  // version of m_configured
   std::string m_strStatus;
+  std::string m_strTapStatus;
+  SecondPortState m_secondState;
   std::function<void()> m_statusChanged;
+  std::function<void()> m_stateChanged;
   ScreenFeed m_toScreen;
 
   // The worker's copy.
@@ -148,6 +161,9 @@ class Conversation {
   std::chrono::steady_clock::time_point m_lastTapTry{};
   std::unique_ptr<SerialDevice> m_pSecond;
   bool m_bSecondWanted = false;  // configured, but not open (missing, lost)
+  bool m_bSecondLost = false;    // lost and not open again since
+  bool m_bSecondMissing = false;
+  std::string m_strSecondReason;
   std::string m_strSecondError;
   std::chrono::steady_clock::time_point m_lastSecondTry{};
   DCB m_dcb{};

@@ -37,6 +37,17 @@ PortStatusText DescribePort(const SETTINGS& settings, const std::string& device,
   return {PortState::kFailed, failure.empty() ? port : port + ": " + failure};
 }
 
+PortStatusText DescribeSecondPort(const std::string& port, const std::string& device,
+                                  const SecondPortState& state) {
+  std::string text = "Listening on " + port;
+  if (!device.empty() && device != port) text += " " + device;
+  if (state.bOpen) return {PortState::kOpen, text};
+  if (state.bLost) return {PortState::kLost, text + ": " + state.strReason};
+  if (state.bMissing) return {PortState::kWaiting, text + ": waiting for the device"};
+  if (state.strReason.empty()) return {PortState::kWaiting, text + ": opening"};
+  return {PortState::kFailed, text + ": " + state.strReason};
+}
+
 std::string CountersText(std::int32_t read, std::int32_t written) {
   return "Read " + std::to_string(read) + " / Write " + std::to_string(written);
 }

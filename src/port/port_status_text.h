@@ -23,6 +23,17 @@ inline constexpr const char* kDisconnectedText = "Disconnected";
 struct PortStatusText {
   PortState state = PortState::kFailed;
   std::string text;
+  friend bool operator==(const PortStatusText&, const PortStatusText&) = default;
+};
+
+// Where the second port (the one only listened to) stands.
+struct SecondPortState {
+  bool bWanted = false;   // a port to listen on is configured
+  bool bOpen = false;     // and it is open
+  bool bLost = false;     // it vanished while open and has not come back yet
+  bool bMissing = false;  // its device does not exist (yet)
+  std::string strReason;  // why it is not open: "Port LOST !Input/output error"
+  friend bool operator==(const SecondPortState&, const SecondPortState&) = default;
 };
 
 // "115200 8N1": rate, data bits, parity (N, S, M, E, O), stop bits (1, 1.5, 2).
@@ -34,6 +45,12 @@ std::string LineShortForm(const SETTINGS& settings);
 // last failure text.
 PortStatusText DescribePort(const SETTINGS& settings, const std::string& device, bool open,
                             bool deviceMissing, const std::string& failure);
+
+// The second port as the status bar shows it: "Listening on COM2
+// /dev/ttyS1" while open; the same, then why, while not. port: its name as
+// configured; device: where it leads (empty: nowhere known).
+PortStatusText DescribeSecondPort(const std::string& port, const std::string& device,
+                                  const SecondPortState& state);
 
 // "Read 12 / Write 3".
 std::string CountersText(std::int32_t read, std::int32_t written);

@@ -105,6 +105,14 @@ class PortWorker {
   void SetConversationStatusListener(std::function<void()> listener) {
     m_conversation.SetStatusListener(std::move(listener));
   }
+  // Any thread: the tap's and the second port's state one by one, for a
+  // window that shows each where it belongs.
+  std::string TapStatus() const { return m_conversation.TapStatus(); }
+  SecondPortState SecondPortStatus() const { return m_conversation.SecondState(); }
+  // Before Start: told on the worker's thread when either changed.
+  void SetConversationStateListener(std::function<void()> listener) {
+    m_conversation.SetStateListener(std::move(listener));
+  }
   // Any thread: where the sent direction goes besides the second raw log
   // (null: nowhere). It must outlive the worker.
   void SetSentDataSink(SentDataSink* sink) { m_conversation.SetSentSink(sink); }

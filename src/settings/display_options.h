@@ -30,6 +30,22 @@ inline std::int32_t CorrectLineEnds(long long value) {
   return value == kLineEndsAny ? kLineEndsAny : kLineEndsCr;
 }
 
+// How TEXT turns bytes into characters. The code page is the default and
+// the settings record's behaviour; the others decode TEXT in 1-byte units.
+enum class TextEncoding : std::int32_t {
+  kCp1252 = 0,
+  kUtf8 = 1,
+  kIso8859_1 = 2,
+  kCp437 = 3,
+};
+
+// How TEXT shows control characters (C0, DEL and C1).
+enum class ControlCharacters : std::int32_t {
+  kAsIs = 0,      // through the code page, as the default draws them
+  kPictures = 1,  // Unicode control pictures; a TAB runs to the next multiple of 8 columns
+  kEscapes = 2,   // "\x00" text in a dimmed style
+};
+
 struct DisplayOptions {
   // Each line's arrival time in a gutter left of it.
   bool bShowTimestamps = false;
@@ -52,6 +68,19 @@ struct DisplayOptions {
   std::int32_t nLineEnds = 0;
   // Every line of the text log ends with CR LF.
   bool bTextLogLineEnds = false;
+  // TEXT: the encoding, SGR colours and attributes (other escape sequences
+  // are read and not shown), and how control characters look.
+  TextEncoding textEncoding = TextEncoding::kCp1252;
+  bool bAnsiColours = false;
+  ControlCharacters controlCharacters = ControlCharacters::kAsIs;
+  // The text log keeps the escape sequences that the screen does not show.
+  bool bTextLogKeepsEscapes = false;
+
+  // Whether TEXT goes through the decoding stage at all.
+  bool DecodesText() const {
+    return textEncoding != TextEncoding::kCp1252 || bAnsiColours ||
+           controlCharacters != ControlCharacters::kAsIs;
+  }
 
   friend bool operator==(const DisplayOptions&, const DisplayOptions&) = default;
 };

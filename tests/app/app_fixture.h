@@ -18,6 +18,7 @@
 
 #include "app/main_frame.h"
 #include "app/zerik_app.h"
+#include "platform/com_names.h"
 #include "port/serial_device.h"
 #include "settings/settings.h"
 #include "support/pseudo_terminal.h"
@@ -56,6 +57,7 @@ class AppFixture {
   }
   ~AppFixture() {
     app.reset();
+    SetRunComDevice(1, "");
     std::filesystem::current_path(m_previousDir);
     ::unsetenv("TARNWICK_COM1");
   }
@@ -79,6 +81,7 @@ class AppFixture {
       return answerDialog(dialog);
     });
     app->Choosers().file = &chooser;
+    app->SetRunSettings(run);
     app->InitInstance();
   }
 
@@ -104,6 +107,8 @@ class AppFixture {
   std::function<int(QDialog&)> answerDialog = [](QDialog&) { return int(QDialog::Rejected); };
   std::vector<QString> dialogsRun;
   ScriptedFileChooser chooser;
+  // What the command line sets up for the run.
+  RunSettings run;
   std::unique_ptr<CZerikApp> app;
 
  private:

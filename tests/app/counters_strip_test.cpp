@@ -1,10 +1,12 @@
 // The counters strip that a transmitted byte repaints: as tall as the view's
-// real line height, which a font with lfHeight 0 takes from the font.
+// real line height, which a font with lfHeight 0 takes from the font; and the
+// status bar's counters, told of every change with no timer of their own.
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFontMetrics>
+#include <QLabel>
 #include <QPaintEvent>
 #include <cstdlib>
 #include <vector>
@@ -12,6 +14,7 @@
 #include "app_fixture.h"
 #include "display/view/zerik_view.h"
 #include "port/port_worker.h"
+#include "port/qt/port_status_pane.h"
 
 namespace tarnwick {
 namespace {
@@ -69,6 +72,10 @@ TEST(CountersStrip, TransmittedByteRepaintsTheHeaderRowAtTheRealLineHeight) {
     // The whole header row, which holds the counters text "... / Write 1".
     EXPECT_EQ(recorder.areas.front(), QRect(0, 0, view.viewport()->width(), h));
     EXPECT_EQ(view.HeaderText(), "Bytes Read 0 / Write 1");
+    // The status bar's counters are told with that frame; they have no timer.
+    const QLabel* counters = fixture.Frame().PortPane()->CountersLabel();
+    EXPECT_TRUE(WaitFor([&] { return counters->text() == QStringLiteral("Read 0 / Write 1"); }))
+        << counters->text().toStdString();
   }
 }
 

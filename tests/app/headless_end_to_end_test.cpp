@@ -1,13 +1,19 @@
-// The real program with --headless on a pseudo-terminal, where no display
-// could be opened: bytes sent just before each ending signal are all in both
-// logs, the status is 0, and Tarnwick.cfg is left as it was.
+// The real program with --headless, and tarnwick-capture, on a
+// pseudo-terminal, where no display could be opened: bytes sent just before
+// each ending signal are all in both logs, the status is 0, and Tarnwick.cfg
+// is left as it was; a capture set up by its options alone writes to a pipe
+// and ends when the pipe's reader does; the status lines keep the counters
+// after a loss.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
 
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <regex>
 #include <string>
 #include <thread>
 
@@ -30,6 +36,15 @@ struct EndCase {
   std::vector<std::string> extraArgs;
   int parts;  // numbered log parts expected before the file being written
 };
+
+// A status line without its time, which must be ISO 8601 local time with
+// milliseconds and the offset; the whole line when it has no such time.
+std::string Untimed(const std::string& line) {
+  static const std::regex time(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d )");
+  std::smatch match;
+  if (!std::regex_search(line, match, time)) return "(no time) " + line;
+  return match.suffix();
+}
 
 // NAME.1 ... NAME.parts, then NAME: the capture in the order written.
 std::vector<unsigned char> Joined(const std::string& path, int parts) {
@@ -64,9 +79,9 @@ TEST_P(HeadlessEnd, EveryByteSentBeforeTheSignalIsInBothLogs) {
                         {"XDG_CONFIG_HOME", dir.File("profile")}},
                        dir.path().string(), true, true);
   ASSERT_TRUE(program.started());
-  EXPECT_EQ(program.ReadLine(20000).rfind("COM1;", 0), 0u);
+  EXPECT_EQ(Untimed(program.ReadLine(20000)).rfind("COM1;", 0), 0u);
   // The port is open once the counters show.
-  EXPECT_EQ(program.ReadLine(20000), "Bytes Read 0 / Write 0");
+  EXPECT_EQ(Untimed(program.ReadLine(20000)), "Bytes Read 0 / Write 0");
 
   std::vector<std::uint8_t> sent;
   for (int i = 0; i < 20000; ++i) sent.push_back(static_cast<std::uint8_t>(i * 7 + i / 256));
@@ -134,11 +149,189 @@ TEST(HeadlessTap, TheNextRunReplacesTheLinkOfARunThatWasKilled) {
   const std::string said = "Offering the port at " + tap + ": replaced the link to " + left +
                            " that a run which ended without removing it left there.";
   std::string line;
-  for (int i = 0; i < 10 && line != said; ++i) line = second->ReadLine(1000);
+  for (int i = 0; i < 10 && line != said; ++i) line = Untimed(second->ReadLine(1000));
   EXPECT_EQ(line, said);
   second->Signal(SIGTERM);
   EXPECT_TRUE(WIFEXITED(second->Wait(10000)));
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(tap)));
+}
+
+// 65 bytes, so that eight lines of eight units close.
+std::vector<std::uint8_t> Numbers() {
+  std::vector<std::uint8_t> bytes;
+  for (int i = 0; i < 65; ++i) bytes.push_back(static_cast<std::uint8_t>(i * 37 + 11));
+  return bytes;
+}
+
+// HEX lines of eight units as the model formats them.
+std::vector<std::string> HexLines(const std::vector<std::uint8_t>& bytes) {
+  std::vector<std::string> lines(bytes.size() / 8);
+  for (std::size_t i = 0; i < lines.size() * 8; ++i) {
+    char unit[8];
+    std::snprintf(unit, sizeof unit, " %02X", bytes[i]);
+    lines[i / 8] += unit;
+  }
+  return lines;
+}
+
+struct ProgramCase {
+  const char* name;
+  const char* program;
+  std::vector<std::string> args;  // besides the device, the rate and the logs
+  std::vector<std::uint8_t> sent;
+  std::vector<std::string> lines;  // what stdout shows, LF taken off
+  bool bSocket = false;            // stdout a socket, as a service's journal
+};
+
+class CommandLineCapture : public ::testing::TestWithParam<ProgramCase> {};
+
+// No cfg and no profile: the options set up the whole run. The text log's
+// lines reach the pipe as they close; when the pipe's reader goes, the run
+// ends with status 0 once the raw log has every byte.
+TEST_P(CommandLineCapture, WritesLinesToAPipeAndEndsWhenItsReaderGoes) {
+  const ProgramCase& c = GetParam();
+  TempDir dir;
+  PseudoTerminal pty;
+  ASSERT_TRUE(pty.ok());
+  std::vector<std::string> args = c.args;
+  for (const char* arg : {"--baud", "115200", "--text-log", "-", "--raw-log", "raw.bin"}) {
+    args.emplace_back(arg);
+  }
+  args.insert(args.end(), {"--device", pty.path()});
+  ChildProcess program(c.program, args,
+                       {{"QT_QPA_PLATFORM", "no-such-platform"},
+                        {"DISPLAY", ""},
+                        {"WAYLAND_DISPLAY", ""},
+                        {"XDG_CONFIG_HOME", dir.File("profile")}},
+                       dir.path().string(), true, false, true, c.bSocket);
+  ASSERT_TRUE(program.started());
+  // The summary first: no word of a missing Tarnwick.cfg.
+  EXPECT_EQ(Untimed(program.ReadErrorLine(20000)).rfind("COM1;115200;8 bits;", 0), 0u);
+  EXPECT_EQ(Untimed(program.ReadErrorLine(20000)), "Bytes Read 0 / Write 0");
+
+  ASSERT_TRUE(pty.Write(c.sent));
+  for (const std::string& line : c.lines) EXPECT_EQ(program.ReadLine(20000), line);
+
+  program.CloseStdout();
+  // The next line to close meets the broken pipe.
+  const std::vector<std::uint8_t> more(17, 0x5A);
+  ASSERT_TRUE(pty.Write(more));
+  std::vector<unsigned char> all(c.sent.begin(), c.sent.end());
+  all.insert(all.end(), more.begin(), more.end());
+  const int status = program.Wait(20000);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(ReadBytes(dir.File("raw.bin")), all);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("Tarnwick.cfg")));
+}
+
+const std::string kText = "one\r\ntwo\r\nthree\r\nfour\r\nxyz";
+
+const std::vector<std::string> kHexArgs{"--format", "hex", "--columns", "8"};
+
+const ProgramCase kProgramCases[] = {
+    {"Headless",
+     TARNWICK_PROGRAM,
+     {"--headless", "--format", "hex", "--columns", "8"},
+     Numbers(),
+     HexLines(Numbers())},
+    {"Capture", TARNWICK_CAPTURE, kHexArgs, Numbers(), HexLines(Numbers())},
+    {"CaptureToASocket", TARNWICK_CAPTURE, kHexArgs, Numbers(), HexLines(Numbers()), true},
+    // TEXT cut every 8 bytes (the defaults): the text as it came, its own
+    // line ends and no other.
+    {"CaptureText",
+     TARNWICK_CAPTURE,
+     {},
+     {kText.begin(), kText.end()},
+     {"one\r", "two\r", "three\r", "four\r"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Programs, CommandLineCapture, ::testing::ValuesIn(kProgramCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A reader that takes nothing for a while: the pipe takes what it holds, the
+// rest is lost after the line's time, and the status lines count it, so
+// that what came through and what was lost add up to what was received.
+TEST(HeadlessStatus, WhatStandardOutputCouldNotTakeIsCounted) {
+  TempDir dir;
+  PseudoTerminal pty;
+  ASSERT_TRUE(pty.ok());
+  // At 3 Mbaud a byte waits 3.3 us for room: the test stays short.
+  ChildProcess program(
+      TARNWICK_CAPTURE, {"--device", pty.path(), "--baud", "3000000", "--raw-log", "-"},
+      {{"XDG_CONFIG_HOME", dir.File("profile")}}, dir.path().string(), true, false, true);
+  ASSERT_TRUE(program.started());
+  EXPECT_EQ(Untimed(program.ReadErrorLine(20000)).rfind("COM1;3000000;", 0), 0u);
+  EXPECT_EQ(Untimed(program.ReadErrorLine(20000)), "Bytes Read 0 / Write 0");
+  const int sent = ::fcntl(program.StdoutFd(), F_GETPIPE_SZ) + 20000;
+  ASSERT_TRUE(pty.Write(std::vector<std::uint8_t>(sent, 0x33)));
+
+  const std::regex status(R"(Bytes Read (\d+) / Write 0; (\d+) bytes not written to the raw log)");
+  long long through = 0;
+  long long lost = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (through + lost != sent && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    program.Signal(SIGUSR1);
+    const std::string line = Untimed(program.ReadErrorLine(20000));
+    std::smatch match;
+    if (std::regex_match(line, match, status) && std::stoi(match[1]) == sent) {
+      lost = std::stoll(match[2]);
+    }
+    char chunk[65536];
+    for (pollfd p{program.StdoutFd(), POLLIN, 0}; ::poll(&p, 1, 0) > 0;) {
+      const ssize_t got = ::read(program.StdoutFd(), chunk, sizeof chunk);
+      if (got <= 0) break;
+      through += got;
+    }
+  }
+  EXPECT_GT(lost, 0);
+  EXPECT_EQ(through + lost, sent);
+}
+
+// After a loss the counters stay on every status line, with why the port is
+// closed beside them: printed when it happens, on SIGUSR1 and at the end.
+TEST(HeadlessStatus, TheCountersStayBesideALoss) {
+  TempDir dir;
+  PseudoTerminal pty;
+  ASSERT_TRUE(pty.ok());
+  // The program must not hold the far side too, or it never hangs up.
+  ::fcntl(pty.master(), F_SETFD, FD_CLOEXEC);
+  ::fcntl(pty.keeper(), F_SETFD, FD_CLOEXEC);
+  const std::string link = dir.File("port");
+  std::filesystem::create_symlink(pty.path(), link);
+  ChildProcess program(TARNWICK_CAPTURE, {"--device", link, "--format", "hex"},
+                       {{"XDG_CONFIG_HOME", dir.File("profile")}}, dir.path().string(), true, true);
+  ASSERT_TRUE(program.started());
+  EXPECT_EQ(Untimed(program.ReadLine(20000)).rfind("COM1;", 0), 0u);
+  EXPECT_EQ(Untimed(program.ReadLine(20000)), "Bytes Read 0 / Write 0");
+  ASSERT_TRUE(pty.Write(std::vector<std::uint8_t>{1, 2, 3, 4, 5}));
+  // Asked until the bytes are counted (a deadline, not a measured time).
+  std::string line;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (line != "Bytes Read 5 / Write 0" && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    program.Signal(SIGUSR1);
+    line = Untimed(program.ReadLine(20000));
+  }
+  ASSERT_EQ(line, "Bytes Read 5 / Write 0");
+
+  pty.CloseKeeper();
+  pty.CloseMaster();  // unplugged; the name must not lead to the next pty
+  std::filesystem::remove(link);
+  const std::string lost = "Bytes Read 5 / Write 0; Port LOST !Input/output error";
+  struct Print {
+    const char* when;
+    int signal;  // 0: printed by itself when the port is lost
+  };
+  for (const Print print :
+       {Print{"at the loss", 0}, Print{"on SIGUSR1", SIGUSR1}, Print{"at the end", SIGTERM}}) {
+    if (print.signal != 0) program.Signal(print.signal);
+    EXPECT_EQ(Untimed(program.ReadLine(20000)), lost) << print.when;
+  }
+  const int status = program.Wait(20000);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace

@@ -2,25 +2,31 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSizeGrip>
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
 
 #include "app/app_icons.h"
 #include "app/command_table.h"
+#include "app/qt/fitting_status_bar.h"
 #include "app_fixture.h"
-#include "port/serial_line.h"
+#include "port/qt/elided_label.h"
+#include "port/qt/line_state_panes.h"
+#include "port/qt/port_status_pane.h"
 
 namespace tarnwick {
 namespace {
 
 using testing::AppFixture;
+using testing::WaitFor;
 
 struct MenuEntry {
   int id;  // 0: separator
@@ -54,6 +60,7 @@ TEST(MainFrame, MenusHoldTheirEntriesInOrder) {
        {0, nullptr},
        {ID_VIEW_OPTIONS, "&Options..."},
        {ID_VIEW_PLOT, "&Plot"},
+       {-1, "Te&xt"},  // a submenu
        {0, nullptr},
        {ID_VIEW_SEND_LINE, "Send &line"},
        {ID_VIEW_MACROS, "&Macros"},
@@ -75,6 +82,11 @@ TEST(MainFrame, MenusHoldTheirEntriesInOrder) {
       QAction* action = actions[static_cast<qsizetype>(i)];
       if (expected[m][i].id == 0) {
         EXPECT_TRUE(action->isSeparator());
+        continue;
+      }
+      if (expected[m][i].id < 0) {
+        EXPECT_NE(action->menu(), nullptr);
+        EXPECT_EQ(action->text().toStdString(), expected[m][i].text);
         continue;
       }
       EXPECT_EQ(action->data().toInt(), expected[m][i].id);
@@ -167,6 +179,67 @@ TEST(MainFrame, StatusBarShowsReadyPromptsAndDimIndicators) {
   }
 }
 
+// Every pane the bar shows lies inside it, none over another.
+bool PanesFit(const QStatusBar& bar) {
+  std::vector<QRect> shown;
+  for (const QWidget* pane : bar.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (!pane->isVisible() || qobject_cast<const QSizeGrip*>(pane) != nullptr) continue;
+    const QRect area = pane->geometry();
+    if (area.left() < 0 || area.right() >= bar.width()) return false;
+    for (const QRect& other : shown) {
+      if (other.intersects(area)) return false;
+    }
+    shown.push_back(area);
+  }
+  return true;
+}
+
+// The window fits a screen 800 px wide and narrower ones: the status bar's
+// long texts shorten and its lamps and lock-key indicators give way, the
+// least important first. A longer text never widens the window.
+TEST(MainFrame, StatusBarFitsTheWindowAndNeverWidensIt) {
+  AppFixture fixture(false);
+  fixture.WriteConfig(DefaultSettings());
+  fixture.Start();
+  CMainFrame& frame = fixture.Frame();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+  auto* bar = static_cast<FittingStatusBar*>(frame.statusBar());
+  // A prompt (the pointer left over a button) keeps the panes as they are.
+  bar->clearMessage();
+  // In the order they give way.
+  const QWidget* droppable[] = {frame.Indicator("SCRL"), frame.Indicator("NUM"),
+                                frame.Indicator("CAP"), frame.LinePanes()};
+  const std::string longReason = "Open Port FAILED !" + std::string(400, 'x');
+  const struct {
+    int width;
+    bool longText;  // the port's state says why at great length
+  } cases[] = {{1400, false}, {800, false}, {800, true}, {560, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.width);
+    SCOPED_TRACE(c.longText);
+    frame.PortPane()->SetSource(PortStatusPane::Source{
+        [&] {
+          return PortStatusText{PortState::kFailed, "COM1: " + (c.longText ? longReason : "")};
+        },
+        [] { return std::string("Read 123456 / Write 7890"); },
+        [] { return std::string(); },
+        {}});
+    frame.resize(c.width, 400);
+    EXPECT_TRUE(WaitFor([&] { return frame.width() == c.width && PanesFit(*bar); }))
+        << frame.width();
+    EXPECT_LE(frame.minimumSizeHint().width(), c.width);
+    EXPECT_TRUE(frame.PortPane()->PortLabel()->isVisible());
+    EXPECT_TRUE(frame.PortPane()->CountersLabel()->isVisible());
+    // Once one is dropped, every one before it in the list is dropped too;
+    // a wide window drops none.
+    bool dropping = c.width >= 1400;
+    for (const QWidget* pane : droppable) {
+      if (!bar->Dropped(pane)) dropping = true;
+      EXPECT_EQ(bar->Dropped(pane), !dropping);
+    }
+  }
+}
+
 TEST(MainFrame, ViewMenuHidesAndRestoresTheBarsWithCheckMarks) {
   CMainFrame frame;
   frame.show();
@@ -189,19 +262,21 @@ TEST(MainFrame, ViewMenuHidesAndRestoresTheBarsWithCheckMarks) {
   }
 }
 
+// The caption is the line summary and " - Tarnwick", nothing else (the device
+// is the status bar's), as a screen reader finds it too.
 TEST(MainFrame, CaptionIsTheLineSummaryAndFollowsIt) {
   AppFixture fixture(false);
   fixture.Start();
-  EXPECT_EQ(fixture.Frame().windowTitle().toStdString(),
-            "COM1;9600;8 bits;1 stop;PARITY=NO;DTR=DISABLE;RTS=DISABLE;use DSR=no;use CTS=no (" +
-                fixture.app->PortDevice() + ") - Tarnwick");
-  fixture.app->m_Settings.nPortIndex = 9;
+  QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&fixture.Frame());
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(window->text(QAccessible::Name).toStdString(),
+            "COM1;9600;8 bits;1 stop;PARITY=NO;DTR=DISABLE;RTS=DISABLE;use DSR=no;use CTS=no - "
+            "Tarnwick");
   fixture.app->m_Settings.nBaudIndex = 12;
-  fixture.app->m_Settings.nParityIndex = 4;
   fixture.app->UpdateLineSummary();
-  EXPECT_EQ(fixture.Frame().windowTitle().toStdString(),
-            BuildLineSummary(fixture.app->m_Settings) + " (/dev/ttyS9) - Tarnwick");
-  EXPECT_NE(fixture.Frame().windowTitle().indexOf(";115200"), -1);
+  EXPECT_EQ(window->text(QAccessible::Name).toStdString(),
+            "COM1;115200;8 bits;1 stop;PARITY=NO;DTR=DISABLE;RTS=DISABLE;use DSR=no;use CTS=no - "
+            "Tarnwick");
 }
 
 TEST(MainFrame, AcceleratorsReachCopyAllAndHelp) {

@@ -21,6 +21,7 @@
 
 #include "app/command_table.h"
 #include "app_fixture.h"
+#include "port/qt/elided_label.h"
 #include "port/qt/port_status_pane.h"
 #include "private_profile.h"
 #include "transmit/qt/macro_panel.h"
@@ -140,7 +141,12 @@ TEST(SendLine, EnterSendsUpRecallsAndAParseErrorKeepsTheField) {
 
   // With the focus in the field and nothing selected, Ctrl+C is Copy All.
   ASSERT_TRUE(fx.Pty().Write(std::string("hello\r")));
-  ASSERT_TRUE(WaitFor([&] { return fx.Worker().m_nBytesRead.load() == 6; }));
+  // Counted before the screen has it: wait for the screen.
+  ASSERT_TRUE(WaitFor([&] {
+    for (const auto& line : fx.View().Model().Lines())
+      if (line.find("hello") != std::string::npos) return true;
+    return false;
+  }));
   QApplication::clipboard()->clear();
   bar.Field()->setFocus();
   QTest::keyClick(bar.Field(), Qt::Key_C, Qt::ControlModifier);
@@ -178,12 +184,10 @@ TEST_P(Sequence, RunsAgainstTheDeviceAndSaysHowItEnded) {
   QPushButton* button = Center(fx).Macros()->Button("Check");
   ASSERT_NE(button, nullptr);
   button->click();
-  QLabel* pane = Center(fx).SequencePane();
+  ElidedLabel* pane = Center(fx).SequencePane();
   ASSERT_TRUE(WaitFor([&] { return !Center(fx).Sequences()->Running(); }, 8000))
-      << pane->text().toStdString();
-  // The pane shows as much as fits, the whole in its tooltip.
-  EXPECT_EQ(pane->toolTip().toStdString(), c.ended);
-  EXPECT_TRUE(QString::fromStdString(c.ended).startsWith(pane->text().remove(QChar(0x2026))));
+      << pane->FullText().toStdString();
+  EXPECT_EQ(pane->FullText().toStdString(), c.ended);
   EXPECT_TRUE(pane->isVisible());
   EXPECT_EQ(device.Received(), c.device);
 }
@@ -223,11 +227,11 @@ TEST(Connection, DisconnectLetsAnotherProgramHaveTheDeviceUntilConnect) {
   disconnect->trigger();
   EXPECT_FALSE(disconnect->isEnabled());
   EXPECT_TRUE(connect->isEnabled());
-  QLabel* port = fx.Frame().PortPane()->PortLabel();
+  ElidedLabel* port = fx.Frame().PortPane()->PortLabel();
   ASSERT_TRUE(WaitFor([&] {
     fx.Frame().PortPane()->Refresh();
-    return port->text().endsWith(QStringLiteral(": Disconnected"));
-  })) << port->text().toStdString();
+    return port->FullText().endsWith(QStringLiteral(": Disconnected"));
+  })) << port->FullText().toStdString();
 
   CSendLineBar& bar = *Center(fx).SendLine();
   const struct {

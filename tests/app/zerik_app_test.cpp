@@ -4,10 +4,13 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QStatusBar>
 #include <QTimer>
 #include <atomic>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,6 +19,10 @@
 #include "app/command_table.h"
 #include "app_fixture.h"
 #include "logging_settings.h"
+#include "port/qt/elided_label.h"
+#include "port/qt/port_status_pane.h"
+#include "port/scoped_env.h"
+#include "support/pseudo_terminal.h"
 
 namespace tarnwick {
 namespace {
@@ -53,6 +60,27 @@ TEST(ZerikApp, LoadsTheConfigurationOfTheStartDirectory) {
   EXPECT_TRUE(fixture.boxes.shown.empty());
   EXPECT_EQ(fixture.app->m_Settings.nBaudIndex, 12);
   EXPECT_NE(fixture.app->m_strLineSummary.find(";115200;"), std::string::npos);
+}
+
+// The command line's settings are the run's: the window runs with them and
+// names them in its caption, and its exit leaves Tarnwick.cfg as it was.
+TEST(ZerikApp, TheCommandLinesSettingsAreNotSaved) {
+  AppFixture fixture(true);
+  const SETTINGS settings = testing::HexLoggingSettings(fixture.dir, false, false);
+  fixture.WriteConfig(settings);
+  fixture.run.strDevice = fixture.Pty().path();
+  fixture.run.nBaud = 9600;
+  fixture.run.nUnitFormatIndex = kFormatDec;
+  ::unsetenv("TARNWICK_COM1");  // the run's device alone leads to the pty
+  fixture.Start();
+  ASSERT_TRUE(fixture.WaitForPortOpen());
+  EXPECT_TRUE(fixture.boxes.shown.empty());
+  EXPECT_EQ(fixture.app->m_Settings.nUnitFormatIndex, kFormatDec);
+  EXPECT_EQ(fixture.app->m_strLineSummary.rfind("COM1;9600;", 0), 0u);
+
+  fixture.Frame().close();
+  fixture.app->ExitInstance();
+  EXPECT_EQ(ReadBytes(fixture.dir.File("Tarnwick.cfg")), testing::RecordBytes(settings));
 }
 
 // Closing the window stops the worker with the view and leaves the port to
@@ -147,6 +175,68 @@ TEST(ZerikApp, HelpLooksInTheStartDirectoryThenTheDataDirectoryThenBesideTheProg
   }
 }
 
+// The second port's state is in the status bar beside the first port's, in
+// the same colours. An outage is told there; only with the status bar hidden
+// does it get a box, one for the whole outage however often the port is
+// looked for meanwhile.
+TEST(ZerikApp, SecondPortStateIsInTheStatusBarAndAnOutageGetsOneBoxAtMost) {
+  for (const bool barShown : {true, false}) {
+    SCOPED_TRACE(barShown);
+    AppFixture fixture(true);
+    fixture.WriteConfig(DefaultSettings());
+    // COM2 is a link, so the port can come back as another pseudo-terminal.
+    const std::string link = fixture.dir.File("second");
+    auto second = std::make_unique<testing::PseudoTerminal>();
+    std::filesystem::create_symlink(second->path(), link);
+    testing::ScopedEnv com2("TARNWICK_COM2", link);
+    fixture.Start();
+    ASSERT_TRUE(fixture.WaitForPortOpen());
+    fixture.Frame().Action(ID_VIEW_STATUS_BAR)->setChecked(barShown);
+    fixture.app->m_Conversation.strAlsoListenOn = "COM2";
+    fixture.app->ApplyConversation();
+    const ElidedLabel* pane = fixture.Frame().PortPane()->SecondLabel();
+    const std::string name = "Listening on COM2 " + link;
+    const auto unplug = [&] {
+      second->CloseKeeper();
+      second->CloseMaster();
+    };
+    const struct {
+      const char* step;
+      std::function<void()> act;
+      PortState state;
+      std::string text;
+      std::size_t boxes;  // since the start
+    } steps[] = {
+        {"open", [] {}, PortState::kOpen, name, 0},
+        {"lost", unplug, PortState::kLost, name + ": Port LOST !Input/output error",
+         barShown ? 0u : 1u},
+        {"back",
+         [&] {
+           second = std::make_unique<testing::PseudoTerminal>();
+           std::filesystem::remove(link);
+           std::filesystem::create_symlink(second->path(), link);
+         },
+         PortState::kOpen, name, barShown ? 0u : 1u},
+        {"lost again", unplug, PortState::kLost, name + ": Port LOST !Input/output error",
+         barShown ? 0u : 2u},
+    };
+    for (const auto& s : steps) {
+      s.act();
+      EXPECT_TRUE(WaitFor([&] {
+        return pane->isVisibleTo(fixture.Frame().statusBar()) &&
+               pane->FullText().toStdString() == s.text &&
+               pane->palette().color(QPalette::Window) == PortStatusPane::StateColor(s.state) &&
+               fixture.boxes.shown.size() == s.boxes;
+      })) << s.step
+          << ": " << pane->FullText().toStdString() << ", " << fixture.boxes.shown.size()
+          << " boxes";
+    }
+    if (!barShown) {
+      EXPECT_EQ(fixture.boxes.shown[0].text, "Also listen on COM2: Port LOST !Input/output error");
+    }
+  }
+}
+
 TEST(ZerikApp, AboutShowsCaptionVersionAndNotice) {
   AppFixture fixture(false);
   fixture.Start();
@@ -167,6 +257,8 @@ TEST(ZerikApp, AboutShowsCaptionVersionAndNotice) {
   EXPECT_EQ(caption, "About Zerik");
   EXPECT_TRUE(hasIcon);
   EXPECT_TRUE(texts.contains("Tarnwick Version 1.2"));
+  // The notice says under which licence the program may be passed on.
+  EXPECT_TRUE(texts.join(' ').contains("GNU General Public License, version 3 or later"));
   EXPECT_EQ(texts.size(), 2);
 }
 

@@ -2,18 +2,23 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
 #include <atomic>
 #include <thread>
 
+#include "app/command_table.h"
 #include "app_fixture.h"
+#include "display/view/text_options_menu.h"
 #include "logging_settings.h"
 #include "port/port_worker.h"
+#include "settings/qt/display_options_profile.h"
 
 namespace tarnwick {
 namespace {
@@ -39,6 +44,14 @@ SETTINGS OneCharacterLines(std::int32_t lfHeight) {
   settings.nColumns = 1;
   settings.lfFont.lfHeight = lfHeight;
   return settings;
+}
+
+// No header text from here on. The worker stops first: it looks for the
+// missing device every 500 ms and writes its failure into the header each
+// time, which could come between the clear and the paint.
+void EmptyHeader(AppFixture& fixture) {
+  fixture.Worker().Stop();
+  fixture.Worker().Line().SetStatus("");
 }
 
 // 40 px a character, heights fixed, as the layout cases give them.
@@ -146,8 +159,7 @@ TEST(ZerikViewLayout, NegativeAndPositiveHeightLayOutAlike) {
     fixture.Start();
     CZerikView& view = fixture.View();
     EXPECT_EQ(view.LineHeight(), 16);
-    ASSERT_TRUE(WaitFor([&] { return !fixture.Worker().Line().Status().empty(); }));
-    fixture.Worker().Line().SetStatus("");
+    EmptyHeader(fixture);
     Feed(view, "abc");
     const QImage image = Paint(view);
     sizes.push_back(view.ScrollSize());
@@ -174,8 +186,7 @@ TEST(ZerikViewLayout, DrawnCellOfTwentyFitsTheLineAndOfMinusTwentyExceedsIt) {
     fixture.WriteConfig(settings);
     fixture.Start();
     CZerikView& view = fixture.View();
-    ASSERT_TRUE(WaitFor([&] { return !fixture.Worker().Line().Status().empty(); }));
-    fixture.Worker().Line().SetStatus("");
+    EmptyHeader(fixture);
     EXPECT_EQ(QFontMetrics(view.DisplayFont()).height(), lfHeight > 0 ? 20 : 24);
     Feed(view, "Hgjy|_");
     const QImage image = Paint(view);
@@ -279,6 +290,76 @@ TEST(ZerikViewCopyAll, PutsEveryLineWithCrLfOnTheClipboard) {
     fixture.View().OnCopyAll();
     EXPECT_EQ(QApplication::clipboard()->text(), c.clipboard) << c.name;
   }
+}
+
+// A device's log in UTF-8 with ANSI colours, received in pieces cut inside
+// characters and escape sequences, read with View > Text > UTF-8 and ANSI
+// colours: Copy All and the text log hold its text without the sequences,
+// and the colours are drawn.
+TEST(ZerikViewCopyAll, ColouredUtf8LogCopiesAsItsText) {
+  // Every test of this program shares the profile: it gets its options back.
+  struct ProfileGuard {
+    DisplayOptions saved = LoadDisplayOptions();
+    ~ProfileGuard() { SaveDisplayOptions(saved); }
+  } guard;
+  AppFixture fixture(false);
+  SETTINGS settings = DefaultSettings();
+  settings.nColumns = 0;
+  settings.bSaveText = 1;
+  const std::string logPath = fixture.dir.File("text.log");
+  std::snprintf(settings.szTextFile, sizeof settings.szTextFile, "%s", logPath.c_str());
+  fixture.WriteConfig(settings);
+  fixture.Start();
+  for (int id : {ID_VIEW_TEXT_UTF8, ID_VIEW_TEXT_ANSI_COLOURS})
+    fixture.Frame().Action(id)->trigger();
+
+  const std::string received =
+      "\x1B[32mI (31) boot: \xE2\x9C\x93 ready\x1B[0m\r\n"
+      "\x1B[1;31mE (42) wifi: \xC3\xA9"
+      "chec \xE2\x80\x94 \xE4\xB8\xAD\xE6\x96\x87\x1B[0m\r\n"
+      "\x1B]0;sensor\x07temp=21.5\xC2\xB0"
+      "C\x1B[K\r\n";
+  CZerikView& view = fixture.View();
+  for (std::size_t at = 0, n = 1; at < received.size(); at += n, n = n % 5 + 1) {
+    Feed(view, received.substr(at, n));
+  }
+  const QString text = QString::fromUtf8(
+      "I (31) boot: \u2713 ready\r\nE (42) wifi: \u00E9"
+      "chec \u2014 \u4E2D\u6587\r\n"
+      "temp=21.5\u00B0"
+      "C\r\n\r\n");
+  QApplication::clipboard()->setText("stale");
+  view.OnCopyAll();
+  EXPECT_EQ(QApplication::clipboard()->text(), text);
+
+  // The error line's ink is red.
+  const QImage image = Paint(view);
+  const int h = view.LineHeight();
+  bool red = false;
+  for (int y = 2 * h; y < 3 * h && y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      const QColor pixel = image.pixelColor(x, y);
+      red = red || (pixel.red() > 140 && pixel.green() < 90 && pixel.blue() < 90);
+    }
+  }
+  EXPECT_TRUE(red);
+
+  // Line mode: the log holds the lines' text one after the other, in UTF-8.
+  view.OnClearScreen();
+  const std::vector<unsigned char> log = testing::ReadBytes(logPath);
+  EXPECT_EQ(QString::fromUtf8(reinterpret_cast<const char*>(log.data()),
+                              static_cast<qsizetype>(log.size())),
+            QString(text).remove(QStringLiteral("\r\n")));
+
+  // The menu's entries are known by the names they show.
+  QStringList names;
+  QAccessibleInterface* menu =
+      QAccessible::queryAccessibleInterface(fixture.Frame().TextMenu()->Menu());
+  ASSERT_NE(menu, nullptr);
+  for (int i = 0; i < menu->childCount(); ++i) names << menu->child(i)->text(QAccessible::Name);
+  names.removeAll(QString());  // the separator
+  EXPECT_EQ(names, (QStringList{"Encoding", "ANSI colours", "Show control characters",
+                                "Keep escapes in text log"}));
 }
 
 TEST(ZerikViewClear, EmptiesTheScreenResetsCountersAndLogsThePendingLineOnce) {

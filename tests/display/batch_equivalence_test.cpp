@@ -179,7 +179,10 @@ TEST(BatchIntake, MatchesByteByByteAndTheReferenceUnderChangingSettings) {
     RecordingRepaintSink singleSink, batchSink;
     LiveSettings singleLive(singleSettings);
     ScreenModel single(singleLive, &singleSink);
-    LiveSettings batchLive(batchSettings);
+    // The text options at their defaults, given explicitly: TEXT keeps its
+    // bytes, as the rules above have them.
+    const DisplayOptions defaults;
+    LiveSettings batchLive(batchSettings, defaults);
     ScreenModel batch(batchLive, &batchSink);
     ReferenceModel reference(referenceSettings);
 
@@ -225,6 +228,11 @@ TEST(BatchIntake, MatchesByteByByteAndTheReferenceUnderChangingSettings) {
       const std::vector<std::string> expected(reference.lines.begin(), reference.lines.end());
       ASSERT_EQ(single.Lines(), expected) << "step " << step;
       ASSERT_EQ(batch.Lines(), expected) << "step " << step;
+      std::string copied;
+      for (const std::string& line : expected) copied += line + "\r\n";
+      const ScreenModel::CopiedText copy = batch.CopyAll();
+      ASSERT_FALSE(copy.bUtf8) << "step " << step;
+      ASSERT_EQ(copy.text, copied) << "step " << step;
       const std::vector<std::string> bytes(reference.lineBytes.begin(), reference.lineBytes.end());
       ASSERT_EQ(single.LineBytes(), bytes) << "step " << step;
       ASSERT_EQ(batch.LineBytes(), bytes) << "step " << step;

@@ -77,7 +77,19 @@ struct LogCase {
   std::int32_t nRows;
   std::string input;
   std::string expected;  // after a final Clear, as at program exit
+  DisplayOptions options = {};
 };
+
+// The text options: encoding, ANSI colours, control characters, escapes kept.
+DisplayOptions Reading(TextEncoding encoding, bool ansi, ControlCharacters controls,
+                       bool keepEscapes) {
+  DisplayOptions options;
+  options.textEncoding = encoding;
+  options.bAnsiColours = ansi;
+  options.controlCharacters = controls;
+  options.bTextLogKeepsEscapes = keepEscapes;
+  return options;
+}
 
 class TextLogContents : public ::testing::TestWithParam<LogCase> {};
 
@@ -87,7 +99,7 @@ TEST_P(TextLogContents, AfterInputAndClear) {
     TempDir dir;
     const std::string path = dir.File("text.log");
     SETTINGS settings = TextLogSettings(c.nFormat, c.nColumns, c.nRows, path);
-    LiveSettings live(settings);
+    LiveSettings live(settings, c.options);
     ScreenModel model(live, nullptr);
     const Bytes input = Text(c.input);
     if (oneRun) {
@@ -112,7 +124,23 @@ INSTANTIATE_TEST_SUITE_P(
         LogCase{"SingleRowLosesNothing", kFormatText, 2, 1, "ABCDE", "ABCDE"},
         LogCase{"SingleRowLineModeLosesNothing", kFormatText, 0, 1, "A\rB\r\nC", "ABC"},
         LogCase{"ZeroRowsLosesNothing", kFormatText, 1, 0, "XYZ", "XYZ"},
-        LogCase{"OneUnitPerLineWithNegativeColumns", kFormatText, -1, 1, "XYZ", "XYZ"}),
+        LogCase{"OneUnitPerLineWithNegativeColumns", kFormatText, -1, 1, "XYZ", "XYZ"},
+        // Decoded text: the characters as shown, without escape sequences,
+        // in UTF-8 unless the encoding is the code page.
+        LogCase{"Utf8TextWithoutItsEscapes", kFormatText, 0, 8,
+                "\x1B[31m\xC3\xA9\x1B[0m\r\nx\xFF\x1B]0;t\x07", "\xC3\xA9x\\xFF",
+                Reading(TextEncoding::kUtf8, true, ControlCharacters::kAsIs, false)},
+        LogCase{"EscapesKeptForLessR", kFormatText, 0, 8, "\x1B[31m\xC3\xA9\x1B[0m\r\nx\x1B[K",
+                "\x1B[31m\xC3\xA9\x1B[0mx\x1B[K",
+                Reading(TextEncoding::kUtf8, true, ControlCharacters::kAsIs, true)},
+        LogCase{"ColoursInTheCodePageLogItsBytes", kFormatText, 0, 8, "\x1B[1m\x80\xE9\x1B[0m!",
+                "\x80\xE9!", Reading(TextEncoding::kCp1252, true, ControlCharacters::kAsIs, false)},
+        LogCase{"PicturesInTheCodePageLogTheirBytes", kFormatText, 16, 8, "a\x01\tb\x7F",
+                "a\x01      b\x7F",
+                Reading(TextEncoding::kCp1252, false, ControlCharacters::kPictures, false)},
+        LogCase{"Cp437LogsUtf8", kFormatText, 0, 8, "\xC9\xCD\xBB",
+                "\xE2\x95\x94\xE2\x95\x90\xE2\x95\x97",
+                Reading(TextEncoding::kCp437, false, ControlCharacters::kAsIs, false)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TextLog, SingleRowHexWritesEveryLineOnce) {

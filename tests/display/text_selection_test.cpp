@@ -7,9 +7,10 @@
 namespace tarnwick {
 namespace {
 
-// Lines 5..8 as shown; what a drag from one point to another copies.
+// Lines 5..8 as shown, 9 decoded (UTF-8, columns count cells); what a drag
+// from one point to another copies.
 TEST(TextSelection, CopiedText) {
-  const char* lines[] = {"alpha", "beta", "gamma", "delta"};
+  const char* lines[] = {"alpha", "beta", "gamma", "delta", "\xE6\x97\xA5\xE6\x9C\xACok"};
   const struct {
     const char* name;
     TextPoint from, to;
@@ -24,14 +25,16 @@ TEST(TextSelection, CopiedText) {
       {"one whole line by a click", {8, 2}, {8, 2}, true, "delta\r\n"},
       {"a click selects nothing", {6, 2}, {6, 2}, false, ""},
       {"first lines dropped meanwhile", {1, 0}, {5, 2}, false, "al"},
+      {"wide characters take two cells", {9, 2}, {9, 5}, false, "\xE6\x9C\xACo"},
+      {"a cut inside one leaves it on its side", {9, 1}, {9, 3}, false, "\xE6\x9C\xAC"},
   };
   for (const auto& c : cases) {
     TextSelection selection;
     selection.Start(c.from, c.wholeLines);
     selection.Extend(c.to);
     std::string out;
-    for (std::uint64_t line = 5; line <= 8; ++line)
-      selection.AppendCopied(out, line, lines[line - 5]);
+    for (std::uint64_t line = 5; line <= 9; ++line)
+      selection.AppendCopied(out, line, lines[line - 5], line == 9);
     EXPECT_EQ(out, c.copied) << c.name;
   }
 }

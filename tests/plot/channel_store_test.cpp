@@ -104,6 +104,11 @@ TEST(PlotCsv, OneRowPerSampleNumberWithEmptyCellsWhereAChannelHasNone) {
   }
   EXPECT_EQ(PlotCsv(store, false), expected);
   EXPECT_EQ(PlotCsv(ChannelStore(), false), "Sample\r\n");
+  // Channels the text named carry their names.
+  std::array<std::string, kMaxPlotChannels> names;
+  names[1] = "hum";
+  store.AddNames(names);
+  EXPECT_EQ(PlotCsv(store, false).substr(0, 22), "Sample,Channel 1,hum\r\n");
 }
 
 }  // namespace

@@ -178,25 +178,39 @@ TEST(PlotAgreesWithScreen, EveryFormatLengthAndOrderAcrossClearFormatChangeAndLa
   }
 }
 
-// Numbers in text lines as people write them beside labels and in brackets.
+// Numbers in text lines as people write them beside labels and in brackets,
+// and the label that names them.
 TEST(PlotNumbers, FoundAsWrittenAndNotInsideWords) {
   const struct {
     const char* field;
     NumberParse parse;
     double value;
+    const char* name;
   } cases[] = {
-      {"temp=22", NumberParse::kNumber, 22},   {"(10)", NumberParse::kNumber, 10},
-      {"x:1.5e3", NumberParse::kNumber, 1500}, {"-7", NumberParse::kNumber, -7},
-      {"+.5", NumberParse::kNumber, 0.5},      {"abc12", NumberParse::kNotANumber, 0},
-      {"0x1F", NumberParse::kNotANumber, 0},   {"12:30:45", NumberParse::kNotANumber, 0},
-      {"1.2.3", NumberParse::kNotANumber, 0},  {"inf", NumberParse::kNotANumber, 0},
-      {"a-7", NumberParse::kNotANumber, 0},    {"1e999", NumberParse::kOutOfRange, 0},
+      {"temp=22", NumberParse::kNumber, 22, "temp"},
+      {"(10)", NumberParse::kNumber, 10, ""},
+      {"x:1.5e3", NumberParse::kNumber, 1500, "x"},
+      {"-7", NumberParse::kNumber, -7, ""},
+      {"+.5", NumberParse::kNumber, 0.5, ""},
+      {"(hum=40%)", NumberParse::kNumber, 40, "hum"},
+      {"T[C]=-4", NumberParse::kNumber, -4, "T[C]"},
+      {"#=5", NumberParse::kNumber, 5, ""},
+      {"\"v_bat\":3.3", NumberParse::kNumber, 3.3, "v_bat"},
+      {"abc12", NumberParse::kNotANumber, 0, ""},
+      {"0x1F", NumberParse::kNotANumber, 0, ""},
+      {"12:30:45", NumberParse::kNotANumber, 0, ""},
+      {"1.2.3", NumberParse::kNotANumber, 0, ""},
+      {"inf", NumberParse::kNotANumber, 0, ""},
+      {"a-7", NumberParse::kNotANumber, 0, ""},
+      {"1e999", NumberParse::kOutOfRange, 0, ""},
   };
   for (const auto& c : cases) {
     double value = 0;
-    EXPECT_EQ(FindPlotNumber(c.field, value), c.parse) << c.field;
+    std::string_view name = "unset";
+    EXPECT_EQ(FindPlotNumber(c.field, value, &name), c.parse) << c.field;
     if (c.parse == NumberParse::kNumber) {
       EXPECT_EQ(value, c.value) << c.field;
+      EXPECT_EQ(name, c.name) << c.field;
     }
   }
 }

@@ -45,5 +45,27 @@ TEST(PortStatusText, StateAndWords) {
   EXPECT_EQ(LoggingText(false, false), "");
 }
 
+// The second port in the status bar when it is not open and was not lost
+// (the window's test shows it open and lost): the first port's colours.
+TEST(PortStatusText, SecondPortStateAndWords) {
+  const struct {
+    SecondPortState state;
+    PortState shown;
+    const char* text;
+  } cases[] = {
+      {{true, false, false, true, "Open Port FAILED !No such file or directory"},
+       PortState::kWaiting,
+       "Listening on COM2 /dev/ttyS1: waiting for the device"},
+      {{true, false, false, false, "Open Port FAILED !Device or resource busy"},
+       PortState::kFailed,
+       "Listening on COM2 /dev/ttyS1: Open Port FAILED !Device or resource busy"},
+  };
+  for (const auto& c : cases) {
+    const PortStatusText status = DescribeSecondPort("COM2", "/dev/ttyS1", c.state);
+    EXPECT_EQ(status.state, c.shown) << c.text;
+    EXPECT_EQ(status.text, c.text);
+  }
+}
+
 }  // namespace
 }  // namespace tarnwick

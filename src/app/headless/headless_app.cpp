@@ -3,36 +3,53 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
 
 #include "app/shutdown_signals.h"
+#include "display/standard_output.h"
 #include "platform/error_text.h"
 #include "port/serial_line.h"
 #include "settings/config_file.h"
 #include "settings/qt/conversation_options_profile.h"
 #include "settings/qt/display_options_profile.h"
 #include "settings/qt/port_profile.h"
+#include "settings/run_settings.h"
 
 namespace tarnwick {
 namespace {
 
 constexpr int kHeadlessGatherMs = 10;
 
+const char* LogName(LogKind kind) {
+  switch (kind) {
+    case LogKind::kRaw:
+      return "raw log";
+    case LogKind::kText:
+      return "text log";
+    case LogKind::kSent:
+      break;
+  }
+  return "sent raw log";
+}
+
 // The status bar's text for the logs that cannot be written.
 std::string LogFailuresText(const std::vector<LogFailures::Failure>& failures) {
   std::string text;
   for (const LogFailures::Failure& failure : failures) {
     if (!text.empty()) text += "; ";
-    const char* log = failure.kind == LogKind::kRaw ? "raw log" : "text log";
+    const char* log = LogName(failure.kind);
     if (failure.path.empty()) {
       text += std::string("Cannot write the ") + log + ": no file is chosen";
       continue;
     }
-    text += std::string("Cannot write the ") + log + " \"" + failure.path +
-            "\": " + SystemErrorText(failure.error);
+    const std::string where = IsStandardOutputPath(failure.path)
+                                  ? std::string(" to standard output")
+                                  : " \"" + failure.path + "\"";
+    text += std::string("Cannot write the ") + log + where + ": " + SystemErrorText(failure.error);
   }
   return text;
 }
@@ -56,9 +73,10 @@ bool CHeadlessApp::InitInstance() {
   // The devices and rates the profile keeps per COM number, as the window
   // uses them.
   LoadPortProfile();
-  // A missing file has printed the window's warning; the window would then
+  // A file that cannot be read has printed the window's warning (a missing
+  // one only when the command line sets nothing up); the window would then
   // ask for port settings, which nobody can answer here: the defaults stay.
-  LoadConfig(m_Settings, m_szStartDir, m_out);
+  RunSetup(m_commandLine.run).Load(m_Settings, m_szStartDir, m_out);
   m_live.Publish();
   m_out.PrintLine(BuildLineSummary(m_Settings));
 
@@ -109,10 +127,22 @@ int CHeadlessApp::ExitInstance(int exitCode) {
 
 std::string CHeadlessApp::StatusText() const {
   if (!m_pWorker) return {};
-  if (!m_pWorker->m_bPortOpen.load()) return m_pWorker->Line().Status();
-  char text[64];
-  std::snprintf(text, sizeof text, "Bytes Read %d / Write %d", m_pWorker->m_nBytesRead.load(),
-                m_pWorker->m_nBytesWritten.load());
+  char counters[64];
+  std::snprintf(counters, sizeof counters, "Bytes Read %d / Write %d",
+                m_pWorker->m_nBytesRead.load(), m_pWorker->m_nBytesWritten.load());
+  // What was counted before a loss still counts; beside it, why the port is
+  // closed now, and what a log could not take.
+  std::string text = counters;
+  if (!m_pWorker->m_bPortOpen.load()) {
+    if (const std::string status = m_pWorker->Line().Status(); !status.empty()) {
+      text += "; " + status;
+    }
+  }
+  for (const LogKind kind : {LogKind::kRaw, LogKind::kText, LogKind::kSent}) {
+    if (const std::uint64_t lost = m_logFailures.Lost(kind); lost != 0) {
+      text += "; " + std::to_string(lost) + " bytes not written to the " + LogName(kind);
+    }
+  }
   return text;
 }
 
@@ -139,10 +169,22 @@ void CHeadlessApp::CheckPortState() {
 }
 
 void CHeadlessApp::CheckLogFailures() {
-  const std::string text = LogFailuresText(m_logFailures.Current());
-  if (text == m_strPrintedFailures) return;
-  m_out.PrintLine(text.empty() ? "The logs are written again" : text);
-  m_strPrintedFailures = text;
+  const std::vector<LogFailures::Failure> failures = m_logFailures.Current();
+  const std::string text = LogFailuresText(failures);
+  if (text != m_strPrintedFailures) {
+    m_out.PrintLine(text.empty() ? "The logs are written again" : text);
+    m_strPrintedFailures = text;
+  }
+  // The reader of standard output has gone (the end of a pipeline, such as
+  // head): the capture has nobody left to write for and ends as on SIGTERM,
+  // after the other logs have what the line still holds.
+  const bool readerGone = std::any_of(failures.begin(), failures.end(), [](const auto& failure) {
+    return IsStandardOutputPath(failure.path) && failure.error == EPIPE;
+  });
+  if (readerGone && !m_bEnding) {
+    m_bEnding = true;
+    QCoreApplication::quit();
+  }
 }
 
 int RunHeadless(int argc, char** argv, const CommandLine& commandLine) {

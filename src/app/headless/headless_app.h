@@ -1,7 +1,8 @@
 // The capture with no window: on a plain core application it builds the same
 // settings record, worker, screen model and logs as the window does, prints
 // what the window would show in a box or its header to stderr, and ends on
-// SIGTERM, SIGINT or SIGHUP after reading what the line still holds.
+// SIGTERM, SIGINT or SIGHUP after reading what the line still holds, or
+// when a log on standard output finds its reader gone (status 0 each time).
 // It never writes Tarnwick.cfg and runs no version check.
 #pragma once
 
@@ -45,7 +46,8 @@ class CHeadlessApp : public QObject, public RepaintSink {
   // the counters. Returns exitCode.
   int ExitInstance(int exitCode = 0);
 
-  // The counters as the window's header shows them, or why the port is closed.
+  // The counters as the window's header shows them and, while the port is
+  // closed, why: "Bytes Read 1597 / Write 0; Port LOST !Input/output error".
   std::string StatusText() const;
   void PrintStatus();
 
@@ -72,6 +74,8 @@ class CHeadlessApp : public QObject, public RepaintSink {
   LogFailures m_logFailures;
   std::atomic<bool> m_bPortCheckPosted{false};
   bool m_bPrintedOpen = false;
+  // The end was asked for because standard output's reader went away.
+  bool m_bEnding = false;
   std::string m_strPrintedStatus;
   std::string m_strPrintedFailures;
   // Declared in the order they must outlive one another: the worker feeds

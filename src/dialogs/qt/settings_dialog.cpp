@@ -17,6 +17,7 @@
 #include "dialogs/qt/dialog_exchange.h"
 #include "dialogs/qt/multi_line_check_box.h"
 #include "dialogs/save_to_file.h"
+#include "display/unit_settings.h"
 #include "display/view/ansi_text.h"
 #include "display/view/logfont_mapping.h"
 #include "transmit/field_reader.h"
@@ -28,6 +29,12 @@ namespace {
 constexpr int kIntegerChars = 63;
 // The background chooser starts here, not at the current background.
 constexpr COLORREF kColorChooserStart = 0x000000;
+
+constexpr int DecimalDigits(std::int32_t value) {
+  int digits = 1;
+  for (; value >= 10; value /= 10) ++digits;
+  return digits;
+}
 
 // Wide enough for columns digits whatever the style's frame and margins:
 // digits are wider than a font's average character, and a box too narrow
@@ -77,7 +84,8 @@ CSettingsDialog::CSettingsDialog(SETTINGS& settings, DialogServices services, QW
 
 void CSettingsDialog::CreateControls() {
   auto* screen = new QGroupBox(QStringLiteral("Screen"), this);
-  m_wndRows = SmallEdit("rows", screen, 5);
+  // Rows is as wide as the most lines the screen keeps.
+  m_wndRows = SmallEdit("rows", screen, DecimalDigits(kMaxDisplayRows));
   m_wndColumns = SmallEdit("columns", screen, 5);
   m_wndFont = Button(QStringLiteral("Font"), "font", screen);
   m_wndColor = Button(QStringLiteral("Color"), "color", screen);

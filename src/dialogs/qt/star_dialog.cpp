@@ -89,6 +89,10 @@ void CStarDialog::CreateControls() {
   m_pSaveToFile = new MultiLineCheckBox(this);
   m_pPortDevice = new QLabel(this);
   m_pDevice = new QLineEdit(this);
+  m_pDeviceNote = new QLabel(this);
+  m_pDeviceNote->setObjectName(QStringLiteral("deviceNote"));
+  m_pDeviceNote->setWordWrap(true);
+  m_pDeviceNote->hide();
   // Wide enough for a by-id name's start or a whole network address.
   m_pDevice->setMinimumWidth(m_pDevice->fontMetrics().horizontalAdvance(
                                  QStringLiteral("rfc2217://255.255.255.255:65535")) +
@@ -120,9 +124,11 @@ void CStarDialog::CreateControls() {
     mainGrid->addWidget(BuddyLabel(QString::fromLatin1(text), list, main), row, 0);
     mainGrid->addWidget(list, row++, 1);
     if (list != m_pPort) continue;
-    // What the chosen COM number opens, beside the list.
+    // What the chosen COM number opens, beside the list, and why it cannot
+    // be changed here when the environment names it.
     mainGrid->addWidget(BuddyLabel(QStringLiteral("De&vice"), m_pDevice, main), row, 0);
     mainGrid->addWidget(m_pDevice, row++, 1);
+    mainGrid->addWidget(m_pDeviceNote, row++, 1);
   }
   mainGrid->setRowStretch(row, 1);
 
@@ -170,8 +176,10 @@ void CStarDialog::CreateControls() {
   connect(m_pOk, &QPushButton::clicked, this, &CStarDialog::accept);
   connect(m_pCancel, &QPushButton::clicked, this, &CStarDialog::reject);
   connect(m_pPort, &QComboBox::currentIndexChanged, this, &CStarDialog::ShowPortDevice);
-  connect(m_pDevice, &QLineEdit::textEdited, this,
-          [this](const QString& text) { m_deviceEdits[m_nShownCom] = text; });
+  connect(m_pDevice, &QLineEdit::textEdited, this, [this](const QString& text) {
+    m_deviceEdits[m_nShownCom] = text;
+    ShowPortInfo(m_nShownCom - 1, DescribeTypedDevice(m_nShownCom, text));
+  });
 }
 
 void CStarDialog::OnInitDialog() {
@@ -198,15 +206,13 @@ void CStarDialog::FillPortList() {
   present.setBold(true);
   int widest = 0;
   for (int com = 1; com <= kPortCount; ++com) {
-    m_ports.push_back(DescribeComPort(com));
-    const ComPortInfo& info = m_ports.back();
-    const QString entry = QFile::decodeName(PortListEntry(info).c_str());
-    m_pPort->addItem(entry);
-    const int index = m_pPort->count() - 1;
-    m_pPort->setItemData(index, QFile::decodeName(PortDeviceLine(info).c_str()), Qt::ToolTipRole);
-    if (info.bPresent) m_pPort->setItemData(index, present, Qt::FontRole);
+    m_pPort->addItem(QString());
+    m_ports.emplace_back();
+    ShowPortInfo(com - 1, DescribeComPort(com));
+    const QString entry = m_pPort->itemText(com - 1);
     widest = std::max(
-        widest, QFontMetrics(info.bPresent ? present : m_pPort->font()).horizontalAdvance(entry));
+        widest,
+        QFontMetrics(m_ports.back().bPresent ? present : m_pPort->font()).horizontalAdvance(entry));
   }
   // The open list is wide enough for whole entries; the closed box shows "COMn".
   const int margins = 4 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin) +
@@ -214,6 +220,25 @@ void CStarDialog::FillPortList() {
   m_pPort->view()->setMinimumWidth(widest + margins);
   m_pPort->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   m_pPort->setMinimumContentsLength(6);
+}
+
+// The port list's entry and the line under the lists say what info says.
+void CStarDialog::ShowPortInfo(int index, ComPortInfo info) {
+  if (index < 0 || index >= static_cast<int>(m_ports.size())) return;
+  const QString line = QFile::decodeName(PortDeviceLine(info).c_str());
+  m_pPort->setItemText(index, QFile::decodeName(PortListEntry(info).c_str()));
+  m_pPort->setItemData(index, line, Qt::ToolTipRole);
+  QFont bold = m_pPort->font();
+  bold.setBold(true);
+  m_pPort->setItemData(index, info.bPresent ? QVariant(bold) : QVariant(), Qt::FontRole);
+  m_ports[static_cast<std::size_t>(index)] = std::move(info);
+  if (index == m_pPort->currentIndex()) m_pPortDevice->setText(line);
+}
+
+// What a typed device would open: the usual device when the field is empty.
+ComPortInfo CStarDialog::DescribeTypedDevice(int com, const QString& text) {
+  const std::string typed = QFile::encodeName(text.trimmed()).toStdString();
+  return DescribeComDevice(com, typed.empty() ? DefaultComDevice(com) : typed);
 }
 
 void CStarDialog::ShowPortDevice(int index) {
@@ -232,12 +257,16 @@ void CStarDialog::ShowPortDevice(int index) {
   m_pDevice->setText(edited != m_deviceEdits.end()
                          ? edited->second
                          : QFile::decodeName(ResolveComNumber(com).c_str()));
+  if (edited != m_deviceEdits.end()) ShowPortInfo(index, DescribeTypedDevice(com, edited->second));
   const bool overridden = !EnvironmentComDevice(com).empty();
   m_pDevice->setReadOnly(overridden);
-  m_pDevice->setToolTip(
-      overridden ? QStringLiteral("TARNWICK_COM%1 names the device for this run").arg(com)
-                 : QStringLiteral("A path, rfc2217://HOST:PORT or tcp://HOST:PORT; "
-                                  "empty for the usual device"));
+  const QString note = QStringLiteral("TARNWICK_COM%1 names the device for this run").arg(com);
+  m_pDevice->setToolTip(overridden ? note
+                                   : QStringLiteral("A path, rfc2217://HOST:PORT or "
+                                                    "tcp://HOST:PORT; empty for the usual device"));
+  m_pDevice->setAccessibleDescription(overridden ? note : QString());
+  m_pDeviceNote->setText(note + QStringLiteral(": read only here"));
+  m_pDeviceNote->setVisible(overridden);
   // A rate typed for a COM number is shown with it; the record's otherwise.
   if (const std::uint32_t typed = ProfileComBaud(com); typed != 0) {
     m_pBaudRate->setEditText(QString::number(typed));

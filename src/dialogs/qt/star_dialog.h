@@ -59,6 +59,8 @@ class CStarDialog : public QDialog {
   void OnSaveToFile();
   void SetSaveToFileCaption();
   void ShowPortDevice(int index);
+  void ShowPortInfo(int index, ComPortInfo info);
+  static ComPortInfo DescribeTypedDevice(int com, const QString& text);
   bool CheckTypedFields();
   void SaveProfileFields();
   void NoteRecordWritten();
@@ -82,6 +84,7 @@ class CStarDialog : public QDialog {
   MultiLineCheckBox* m_pSaveToFile = nullptr;
   QLabel* m_pPortDevice = nullptr;
   QLineEdit* m_pDevice = nullptr;
+  QLabel* m_pDeviceNote = nullptr;
   // Device fields edited in this dialog, by COM number; stored on OK.
   std::map<int, QString> m_deviceEdits;
   int m_nShownCom = 0;

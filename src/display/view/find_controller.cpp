@@ -1,6 +1,5 @@
 #include "display/view/find_controller.h"
 
-#include "display/view/ansi_text.h"
 #include "display/view/find_bar.h"
 
 namespace tarnwick {
@@ -23,6 +22,7 @@ void FindController::Rescan() {
 }
 
 void FindController::Open() {
+  m_bFromNewest = m_hooks.following && m_hooks.following();
   m_bar.Open();
   m_timer.start();
   Refresh();
@@ -30,10 +30,24 @@ void FindController::Open() {
 }
 
 void FindController::OnPatternChanged() {
-  m_finder.SetPattern(QStringToAnsi(m_bar.Pattern()), m_bar.MatchCase());
+  m_finder.SetPattern(m_bar.Pattern().toStdString(), m_bar.MatchCase());
+  FindFromOrigin();
+}
+
+void FindController::FindFromOrigin() {
+  if (!m_bFromNewest) {
+    // The first match from the top of the view on.
+    Step(true);
+    return;
+  }
+  // The newest match: what a view that follows has just shown.
   m_finder.Update(m_source);
-  // The first match from the top of the view on.
-  Step(true);
+  const FindSource::Held held = m_source.VisitFrom(UINT64_MAX, 0, {});
+  const std::uint64_t newest = held.nEnd > held.nFirst ? held.nEnd - 1 : held.nFirst;
+  m_finder.Previous(newest);
+  if (const auto current = m_finder.Current(); current && m_hooks.show) m_hooks.show(*current);
+  ShowPosition(false);
+  if (m_hooks.repaint) m_hooks.repaint();
 }
 
 void FindController::OnClosed() {

@@ -1,6 +1,8 @@
 // Find as the window runs it: the find bar's text and "Match case" make the
 // pattern, the finder reads the screen's lines, F3 and Shift+F3 step through
-// the matches, and the view is asked to show the current one. While the bar
+// the matches, and the view is asked to show the current one. Typing
+// searches from where the bar was opened: the newest line while the view
+// followed it, the top line in sight otherwise. While the bar
 // is open the matches are brought up to date a few times a second, reading
 // only the lines that came since.
 #pragma once
@@ -28,6 +30,9 @@ class FindController : public QObject {
     std::function<void(const FindMatch&)> show;
     // The highlights changed.
     std::function<void()> repaint;
+    // Whether the view follows the newest line: a search begun then looks
+    // back from the newest line instead of on from the top one.
+    std::function<bool()> following;
   };
   FindController(CFindBar& bar, FindSource& source, Hooks hooks, QObject* parent = nullptr);
 
@@ -49,6 +54,7 @@ class FindController : public QObject {
   void OnPatternChanged();
   void OnClosed();
   void Step(bool forward);
+  void FindFromOrigin();
   void ShowPosition(bool wrapped);
 
   CFindBar& m_bar;
@@ -58,6 +64,9 @@ class FindController : public QObject {
   QTimer m_timer;
   std::size_t m_nShownCount = 0;
   std::size_t m_nShownNumber = 0;
+  // Where typing searches from, fixed as the bar opens: back from the
+  // newest line (the view followed it) or on from the top line in sight.
+  bool m_bFromNewest = false;
 };
 
 }  // namespace tarnwick

@@ -3,21 +3,27 @@
 #include <QFile>
 #include <QStatusBar>
 #include <QStringList>
-#include <algorithm>
 
 #include "display/view/ansi_text.h"
 #include "platform/error_text.h"
 
 namespace tarnwick {
 
+namespace {
+
+// What the pane asks for at most; it takes more when the bar has it.
+constexpr int kWantedWidth = 420;
+
+}  // namespace
+
 LogFailurePane::LogFailurePane(LogFailures& failures, QWidget* parent)
-    : QLabel(parent), m_failures(failures) {
+    : ElidedLabel(parent, kWantedWidth, Qt::ElideMiddle), m_failures(failures) {
   setObjectName(QStringLiteral("logFailurePane"));
   QPalette warning = palette();
   warning.setColor(QPalette::WindowText, QColor(0xB0, 0x00, 0x00));
   setPalette(warning);
-  // A long path must not widen the window: the pane takes the room it gets.
-  setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  // A long path must not widen the window: the pane asks for a part of the
+  // bar and shows what fits into the room it gets.
   m_failures.SetListener(
       [this] { QMetaObject::invokeMethod(this, &LogFailurePane::Refresh, Qt::QueuedConnection); });
   Refresh();
@@ -45,20 +51,9 @@ QString LogFailurePane::Text(const std::vector<LogFailures::Failure>& failures) 
   return parts.join(QStringLiteral("; "));
 }
 
-void LogFailurePane::resizeEvent(QResizeEvent* event) {
-  QLabel::resizeEvent(event);
-  ShowElided();
-}
-
-void LogFailurePane::ShowElided() {
-  setText(fontMetrics().elidedText(m_strFullText, Qt::ElideMiddle, std::max(0, width())));
-}
-
 void LogFailurePane::Refresh() {
   const QString text = Text(m_failures.Current());
-  m_strFullText = text;
-  ShowElided();
-  setToolTip(text);
+  SetFullText(text);
   if (text.isEmpty()) {
     hide();
     return;

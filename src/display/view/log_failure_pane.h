@@ -4,14 +4,14 @@
 // repaint requests are.
 #pragma once
 
-#include <QLabel>
 #include <vector>
 
 #include "display/log_failures.h"
+#include "port/qt/elided_label.h"
 
 namespace tarnwick {
 
-class LogFailurePane : public QLabel {
+class LogFailurePane : public ElidedLabel {
   Q_OBJECT
  public:
   explicit LogFailurePane(LogFailures& failures, QWidget* parent = nullptr);
@@ -19,19 +19,13 @@ class LogFailurePane : public QLabel {
 
   // What the pane says for these failures; empty for none.
   static QString Text(const std::vector<LogFailures::Failure>& failures);
-  // The whole text; the pane shows it shortened in the middle when the
-  // status bar is too narrow for it, and as its tooltip.
-  QString FullText() const { return m_strFullText; }
-
- protected:
-  void resizeEvent(QResizeEvent* event) override;
+  // FullText() is the whole text; the pane shows it shortened in the middle
+  // when the status bar is too narrow for it, and as its tooltip.
 
  private:
   void Refresh();
-  void ShowElided();
 
   LogFailures& m_failures;
-  QString m_strFullText;
 };
 
 }  // namespace tarnwick

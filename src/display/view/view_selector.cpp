@@ -5,11 +5,13 @@
 
 namespace tarnwick {
 
-ViewSelector::ViewSelector(QWidget& viewport, Locate locate, std::function<void()> repaint)
+ViewSelector::ViewSelector(QWidget& viewport, Locate locate, std::function<void()> repaint,
+                           std::function<void()> finished)
     : QObject(&viewport),
       m_viewport(viewport),
       m_locate(std::move(locate)),
-      m_repaint(std::move(repaint)) {
+      m_repaint(std::move(repaint)),
+      m_finished(std::move(finished)) {
   m_viewport.installEventFilter(this);
 }
 
@@ -46,6 +48,7 @@ bool ViewSelector::eventFilter(QObject* watched, QEvent* event) {
       m_bDragging = false;
       // A click in the text selects nothing; in the margin it selects its line.
       m_repaint();
+      if (!m_selection.Empty() && m_finished) m_finished();
       return true;
     }
     default:

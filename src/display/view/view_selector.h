@@ -22,8 +22,10 @@ class ViewSelector : public QObject {
   };
   using Locate = std::function<Place(const QPoint& viewportPos)>;
 
-  // Watches viewport's mouse events; repaint is called when the selection changes.
-  ViewSelector(QWidget& viewport, Locate locate, std::function<void()> repaint);
+  // Watches viewport's mouse events; repaint is called when the selection
+  // changes, finished when a drag that selected something ends.
+  ViewSelector(QWidget& viewport, Locate locate, std::function<void()> repaint,
+               std::function<void()> finished = {});
 
   const TextSelection& Selection() const { return m_selection; }
   void Clear();
@@ -35,6 +37,7 @@ class ViewSelector : public QObject {
   QWidget& m_viewport;
   Locate m_locate;
   std::function<void()> m_repaint;
+  std::function<void()> m_finished;
   TextSelection m_selection;
   bool m_bDragging = false;
 };

@@ -12,9 +12,12 @@
 #include <cstring>
 #include <optional>
 
+#include "display/cell_width.h"
+#include "display/code_pages.h"
 #include "display/view/ansi_text.h"
 #include "display/view/find_controller.h"
 #include "display/view/logfont_mapping.h"
+#include "display/view/styled_row_painter.h"
 #include "port/port_worker.h"
 
 namespace tarnwick {
@@ -31,6 +34,21 @@ int AbsHeight(std::int32_t lfHeight) {
 }
 
 QString FromBytes(std::string_view bytes) { return AnsiToQString(bytes); }
+
+// Decoded text that the code page's cells draw as well: ASCII in one style.
+bool DrawsAsCodePage(const ScreenModel::ShownRow& row) {
+  return row.styles.empty() && std::all_of(row.text.begin(), row.text.end(), [](char c) {
+           return static_cast<std::uint8_t>(c) < 0x80;
+         });
+}
+
+// Clipboard text: a text reader stops at the first zero byte, and so does it.
+QString ClipboardText(std::string text, bool utf8) {
+  const std::size_t zero = text.find('\0');
+  if (zero != std::string::npos) text.resize(zero);
+  return utf8 ? QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))
+              : FromBytes(text);
+}
 
 }  // namespace
 
@@ -51,7 +69,8 @@ CZerikView::CZerikView(SETTINGS& settings, ViewHost& host, QWidget* parent)
   connect(&m_frameTimer, &QTimer::timeout, this, &CZerikView::FlushRepaint);
   m_pFollower = new ViewFollower(*this, host.Options().bFollowNewLines);
   m_pSelector = new ViewSelector(
-      *viewport(), [this](const QPoint& at) { return PlaceAt(at); }, [this] { RepaintMarks(); });
+      *viewport(), [this](const QPoint& at) { return PlaceAt(at); }, [this] { RepaintMarks(); },
+      [this] { OnSelectionMade(); });
   m_host.SetView(this);
   m_pWorker = &m_host.StartWorker(m_model, *this);
 }
@@ -269,7 +288,6 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
   const QColor currentMatch = QColor(0xFF, 0x7F, 0x00, 190);
   const bool finding = m_pFind != nullptr && m_pFind->Active();
   const std::optional<FindMatch> current = finding ? m_pFind->Finder().Current() : std::nullopt;
-  const std::size_t patternLength = finding ? m_pFind->Finder().Pattern().Length() : 0;
   const TextSelection& selection = m_pSelector->Selection();
   // Marks sit on characters: a character's own advance, not the widest the
   // font has, which only keeps the scroll range long enough.
@@ -284,6 +302,21 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
         QPoint(static_cast<int>(std::min<long long>(right, visible.right() + 1)) - 1, y + h - 1));
     painter.fillRect(area, color);
     contentRight = std::max(contentRight, area.right() + 1);
+  };
+  // Decoded text with styles or characters beyond ASCII: its own row, on the
+  // grid of the marks' cells, only the cells in sight.
+  const auto drawStyled = [&](int x, int top, const ScreenModel::ShownRow& row, bool sent) {
+    const QRect area = QRect(visible.left(), top, visible.width(), h).intersected(visible);
+    if (area.isEmpty()) return;
+    painter.fillRect(area, background);
+    const RowLook look{font, sent ? sentColour : textColour, background, markAdvance, h, ascent};
+    const auto cellAt = [&](int px) {
+      return static_cast<std::size_t>(std::max(0, (px - x) / markAdvance));
+    };
+    const int right = DrawStyledRow(painter, look, x, top, row.text, row.styles,
+                                    cellAt(area.left()) > 0 ? cellAt(area.left()) - 1 : 0,
+                                    cellAt(area.right()) + 2);
+    contentRight = std::max(contentRight, right);
   };
   const ScreenModel::Extent extent = m_model.VisitShownRows(
       static_cast<std::size_t>(firstRow), static_cast<std::size_t>(lastRow - firstRow + 1),
@@ -300,7 +333,10 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
                   : y + metrics.height() >= visible.top() && y <= visible.bottom();
         if (!rowVisible) return;
         ++m_nRowsDrawn;
-        if (line.size() <= kLongLineBytes) {
+        const bool styled = row.bDecoded && !DrawsAsCodePage(row);
+        if (styled) {
+          drawStyled(textLeft, y, row, sent);
+        } else if (line.size() <= kLongLineBytes) {
           drawRow(textLeft, y, line, sent);
         } else {
           // A long line: only its visible stretch is shaped and drawn.
@@ -316,15 +352,16 @@ void CZerikView::OnDraw(QPainter& painter, const QRect& exposed) {
         }
         // Over the row's background, which the row's drawing filled.
         m_gutter.Draw(painter, 10, y, ascent, time);
-        mark(y, row.nUnitsLength, line.size(), dim);
-        const TextSelection::Columns columns = selection.ColumnsOn(row.nNumber, line.size());
+        // Marks count cells: a decoded line's characters may take none or two.
+        const std::size_t cells = styled ? CellCount(line) : line.size();
+        if (!row.bDecoded) mark(y, row.nUnitsLength, line.size(), dim);
+        const TextSelection::Columns columns = selection.ColumnsOn(row.nNumber, cells);
         // A whole line is marked one character past its end, so an empty one shows.
         mark(y, columns.nBegin,
-             columns.nEnd + (selection.WholeLines() && columns.nEnd == line.size() ? 1 : 0),
-             selected);
+             columns.nEnd + (selection.WholeLines() && columns.nEnd == cells ? 1 : 0), selected);
         if (finding) {
           for (const FindMatch& m : m_pFind->Finder().MatchesIn(row.nNumber, row.nNumber + 1)) {
-            mark(y, m.nColumn, m.nColumn + patternLength, m == current ? currentMatch : match);
+            mark(y, m.nColumn, m.nColumn + m.nCells, m == current ? currentMatch : match);
           }
         }
       },
@@ -416,19 +453,43 @@ FindSource::Held CZerikView::ShownLinesSource::VisitFrom(std::uint64_t from, std
 }
 
 void CZerikView::OnCopySelection() {
+  if (m_pSelector->Selection().Empty()) return;
+  QGuiApplication::clipboard()->setText(SelectedText());
+}
+
+// As X programs do, a selection is offered for the middle button at once
+// (where the platform has such a selection).
+void CZerikView::OnSelectionMade() {
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  if (clipboard->supportsSelection()) clipboard->setText(SelectedText(), QClipboard::Selection);
+}
+
+QString CZerikView::SelectedText() {
   const TextSelection& selection = m_pSelector->Selection();
-  if (selection.Empty()) return;
+  if (selection.Empty()) return {};
+  // In the code page, or in UTF-8 once a decoded line is among the lines.
   std::string text;
+  std::string part;
+  bool utf8 = false;
   const std::uint64_t first = selection.FirstLine();
   m_model.VisitShownFrom(first, static_cast<std::size_t>(selection.LastLine() - first + 1),
                          m_host.Options().bTextBesideUnits,
-                         [&](std::uint64_t line, std::string_view shown) {
-                           selection.AppendCopied(text, line, shown);
+                         [&](std::uint64_t line, std::string_view shown, bool decoded) {
+                           if (decoded && !utf8) {
+                             part.swap(text);
+                             text.clear();
+                             AppendCodePageAsUtf8(part, text);
+                             utf8 = true;
+                           }
+                           part.clear();
+                           selection.AppendCopied(part, line, shown, decoded);
+                           if (utf8 && !decoded) {
+                             AppendCodePageAsUtf8(part, text);
+                           } else {
+                             text.append(part);
+                           }
                          });
-  // A text reader stops at the first zero byte; so does the clipboard text.
-  const std::size_t zero = text.find('\0');
-  if (zero != std::string::npos) text.resize(zero);
-  QGuiApplication::clipboard()->setText(FromBytes(text));
+  return ClipboardText(std::move(text), utf8);
 }
 
 void CZerikView::SetScrollSizes(QSize size) {
@@ -506,6 +567,7 @@ void CZerikView::FlushRepaint() {
     m_bRepaintCounters = false;
     m_pendingArea = QRect();
   }
+  emit RequestsTaken();
   // Asked to draw what the whole view already shows (a port state or
   // settings change that changed nothing visible): nothing to paint. Every
   // change reaches the model or the header before its request is made, so
@@ -548,15 +610,19 @@ QRect CZerikView::RepaintAllArea() const {
 }
 
 void CZerikView::OnCopyAll() {
-  std::string text =
-      m_model.CopyAllText(m_host.Options().bTimestampsInLog, m_host.Options().bTextBesideUnits);
-  // A text reader stops at the first zero byte; so does the clipboard text.
-  const std::size_t zero = text.find('\0');
-  if (zero != std::string::npos) text.resize(zero);
-  QGuiApplication::clipboard()->setText(FromBytes(text));
+  ScreenModel::CopiedText copied =
+      m_model.CopyAll(m_host.Options().bTimestampsInLog, m_host.Options().bTextBesideUnits);
+  QGuiApplication::clipboard()->setText(ClipboardText(std::move(copied.text), copied.bUtf8));
 }
 
 void CZerikView::OnClearScreen() {
+  ClearModel();
+  // An empty screen shows its newest line: whatever paused following (a
+  // scroll, a Find jump) is over, and the lines that come next are followed.
+  m_pFollower->GoToEnd();
+}
+
+void CZerikView::ClearModel() {
   m_model.Clear([this](std::uint32_t bytesTaken) {
     if (m_pWorker != nullptr) m_pWorker->ResetCounters(bytesTaken);
   });
@@ -568,7 +634,7 @@ void CZerikView::OnDestroy() {
   // The worker goes first: bytes it reads until it stops still reach the
   // model, and the clear below then writes the complete pending line.
   if (m_pWorker != nullptr) m_pWorker->Stop();
-  OnClearScreen();
+  ClearModel();
   m_host.SetView(nullptr);
 }
 

@@ -89,6 +89,9 @@ class CZerikView : public QAbstractScrollArea, public RepaintSink {
   std::uint64_t TopLineNumber() const;
   ViewFollower& Follower() { return *m_pFollower; }
   const TextSelection& Selection() const { return m_pSelector->Selection(); }
+  // The selection's text as Copy Selection puts it on the clipboard; empty
+  // with nothing selected.
+  QString SelectedText();
   // The selection, the find marks or how lines are shown changed: paint again.
   void RepaintMarks();
 
@@ -104,6 +107,11 @@ class CZerikView : public QAbstractScrollArea, public RepaintSink {
   void InvalidateRect(const Rect& rect) override;
   // The header row, LineHeight() tall, mapped when the request is applied.
   void InvalidateCounters() override;
+
+ signals:
+  // Once per frame that had repaint requests: the lines, the header (the
+  // port's state, the counters) or the settings changed.
+  void RequestsTaken();
 
  public slots:
   void OnCopyAll();
@@ -132,6 +140,9 @@ class CZerikView : public QAbstractScrollArea, public RepaintSink {
   };
   ShownState CurrentState() const;
 
+  // Empties the screen model and takes its bytes off the Read counter.
+  void ClearModel();
+  void OnSelectionMade();
   QRect RepaintAllArea() const;
   void PostRepaint(const QRect* area, bool counters = false);
   void StartFrames();

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QSaveFile>
 #include <QScreen>
@@ -147,6 +148,20 @@ void CPlotWindow::PlaceBeside(const QWidget& window) {
 void CPlotWindow::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   Listen(true);
+  if (!event->spontaneous()) emit VisibilityChanged(true);
+}
+
+void CPlotWindow::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  if (!event->spontaneous()) emit VisibilityChanged(false);
+}
+
+void CPlotWindow::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    close();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 void CPlotWindow::closeEvent(QCloseEvent* event) {
@@ -185,6 +200,7 @@ void CPlotWindow::Collect() {
   if (m_feed.TakeBatch(m_batch)) {
     m_store.Add(m_batch.samples, m_batch.dropped);
     m_store.AddSkipped(m_batch.skipped);
+    m_store.AddNames(m_batch.names);
     m_bStale = true;
     UpdateStatus();
   }
@@ -210,7 +226,6 @@ double CPlotWindow::Key(const StoredSample& sample) const {
 QCPGraph* CPlotWindow::GraphFor(int channel) {
   if (m_graphs[channel] == nullptr) {
     QCPGraph* graph = m_pPlot->addGraph();
-    graph->setName(QStringLiteral("Channel %1").arg(channel + 1));
     graph->setPen(QPen(kChannelColours[channel], 1));
     graph->setAntialiased(false);
     m_graphs[channel] = graph;
@@ -248,6 +263,9 @@ void CPlotWindow::UpdateGraphs() {
     const SampleRing& ring = m_store.Channel(c);
     if (ring.empty()) continue;
     QCPGraph* graph = GraphFor(c);
+    // The text may name a channel later than its first sample, or rename it.
+    const QString name = QString::fromStdString(m_store.ChannelName(c));
+    if (graph->name() != name) graph->setName(name);
     std::size_t first = ring.size();
     while (first > 0 && ring[first - 1].number > m_shown[c]) --first;
     added.clear();
@@ -259,6 +277,12 @@ void CPlotWindow::UpdateGraphs() {
     graph->data()->add(added, !m_bSeconds);
     graph->data()->removeBefore(Key(ring[0]));
     m_shown[c] = ring.back().number;
+    // A line needs two points: a lone sample is drawn as a dot.
+    const bool lone = graph->dataCount() == 1;
+    if (lone != (graph->scatterStyle().shape() != QCPScatterStyle::ssNone)) {
+      graph->setScatterStyle(lone ? QCPScatterStyle(QCPScatterStyle::ssDisc, 6)
+                                  : QCPScatterStyle());
+    }
   }
   if (m_bFollow) {
     m_pPlot->xAxis->rescale(true);

@@ -1,6 +1,7 @@
 // The live plot: a window of its own beside the main one. While it is open it
 // listens to the receive path through a PlotFeed, collects the samples once
-// per frame into the ChannelStore and draws them with QCustomPlot.
+// per frame into the ChannelStore and draws them with QCustomPlot. Esc
+// closes it.
 #pragma once
 
 #include <QString>
@@ -62,9 +63,15 @@ class CPlotWindow : public QWidget {
   QCustomPlot* Plot() const { return m_pPlot; }
   QString StatusText() const;
 
+ signals:
+  // The window was shown (true) or hidden, closed included.
+  void VisibilityChanged(bool visible);
+
  protected:
   void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void Listen(bool on);

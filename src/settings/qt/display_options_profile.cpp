@@ -1,8 +1,10 @@
 #include "settings/qt/display_options_profile.h"
 
 #include <algorithm>
+#include <string>
 
 #include "settings/qt/user_profile.h"
+#include "settings/text_option_names.h"
 
 namespace tarnwick {
 namespace {
@@ -17,6 +19,18 @@ constexpr const char* kFollowNewLines = "Options/FollowNewLines";
 constexpr const char* kTextBesideUnits = "Options/TextBesideUnits";
 constexpr const char* kLineEnds = "Options/LineEnds";
 constexpr const char* kTextLogLineEnds = "Options/TextLogLineEnds";
+constexpr const char* kTextEncoding = "Options/TextEncoding";
+constexpr const char* kAnsiColours = "Options/AnsiColours";
+constexpr const char* kControlCharacters = "Options/ControlCharacters";
+constexpr const char* kTextLogKeepsEscapes = "Options/TextLogKeepsEscapes";
+
+std::string ProfileText(const QSettings& profile, const char* key) {
+  return profile.value(QLatin1String(key)).toString().toStdString();
+}
+
+QString NameText(std::string_view name) {
+  return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+}
 
 }  // namespace
 
@@ -43,6 +57,14 @@ DisplayOptions LoadDisplayOptions() {
       CorrectLineEnds(ProfileInteger(profile, QLatin1String(kLineEnds)).value_or(0));
   options.bTextLogLineEnds =
       ProfileInteger(profile, QLatin1String(kTextLogLineEnds)).value_or(0) != 0;
+  // A name the program does not know reads as the default.
+  options.textEncoding =
+      EncodingFromProfileName(ProfileText(profile, kTextEncoding)).value_or(TextEncoding::kCp1252);
+  options.bAnsiColours = ProfileInteger(profile, QLatin1String(kAnsiColours)).value_or(0) != 0;
+  options.controlCharacters = ControlCharactersFromName(ProfileText(profile, kControlCharacters))
+                                  .value_or(ControlCharacters::kAsIs);
+  options.bTextLogKeepsEscapes =
+      ProfileInteger(profile, QLatin1String(kTextLogKeepsEscapes)).value_or(0) != 0;
   return options;
 }
 
@@ -58,6 +80,12 @@ void SaveDisplayOptions(const DisplayOptions& options) {
   profile.setValue(QLatin1String(kTextBesideUnits), options.bTextBesideUnits ? 1 : 0);
   profile.setValue(QLatin1String(kLineEnds), static_cast<int>(options.nLineEnds));
   profile.setValue(QLatin1String(kTextLogLineEnds), options.bTextLogLineEnds ? 1 : 0);
+  profile.setValue(QLatin1String(kTextEncoding),
+                   NameText(EncodingProfileName(options.textEncoding)));
+  profile.setValue(QLatin1String(kAnsiColours), options.bAnsiColours ? 1 : 0);
+  profile.setValue(QLatin1String(kControlCharacters),
+                   NameText(ControlCharactersName(options.controlCharacters)));
+  profile.setValue(QLatin1String(kTextLogKeepsEscapes), options.bTextLogKeepsEscapes ? 1 : 0);
   profile.sync();
 }
 

@@ -12,6 +12,7 @@
 #include <QStatusBar>
 
 #include "port/port_worker.h"
+#include "port/qt/elided_label.h"
 #include "settings/qt/user_profile.h"
 #include "transmit/history_file.h"
 #include "transmit/macro_file.h"
@@ -112,15 +113,13 @@ CSendCenter::CSendCenter(Services services, const Actions& actions)
                                   m_services.worker.Queue().Withdraw(origin.source, origin.owner);
                                 },
                                 [this](bool on) { m_services.feed.Listen(on); },
-                                [this] { DrainFeed(); }, m_services.encode},
+                                [this] { DrainFeed(); }, m_services.encode, m_services.encoding},
       this);
   connect(m_pDriver, &CSequenceDriver::Progress, this, [this](const QString& text, bool running) {
     m_pMacros->ShowSequence(running ? text : QString(), running);
     // The status bar never grows past the window: a long step is cut short
     // there, and shown whole in the pane's tooltip and in the panel.
-    m_pSequencePane->setText(
-        m_pSequencePane->fontMetrics().elidedText(text, Qt::ElideRight, kSequencePaneWidth));
-    m_pSequencePane->setToolTip(text);
+    m_pSequencePane->SetFullText(text);
     m_pSequencePane->setVisible(!text.isEmpty());
     if (!running) Say(text);
   });
@@ -137,7 +136,8 @@ void CSendCenter::BuildDocks(const Actions& actions) {
       CSendLineBar::Services{[this](std::vector<std::uint8_t> bytes) {
                                return Push(SendOrigin{SendSource::kSendLine, 0}, std::move(bytes));
                              },
-                             m_services.encode, [this](const QString& text) { Say(text); }},
+                             m_services.encode, m_services.lacking,
+                             [this](const QString& text) { Say(text); }},
       HistoryPath());
   m_pSendDock = Dock(QStringLiteral("Send line"), "sendLineDock", m_pSendLine, m_services.frame);
   // The bar says what it is itself: no title above it.
@@ -178,7 +178,11 @@ void CSendCenter::BuildPanes() {
   m_pTypingPane = Pane(QStringLiteral("Typing into the view"), "typingPane", bar);
   m_pTypingPane->setToolTip(
       QStringLiteral("Keys pressed in the view go to the device (View > Type into the view)"));
-  m_pSequencePane = Pane(QString(), "sequencePane", bar);
+  m_pSequencePane = new ElidedLabel(bar, kSequencePaneWidth);
+  m_pSequencePane->setObjectName(QStringLiteral("sequencePane"));
+  m_pSequencePane->setFrameShape(QFrame::Panel);
+  m_pSequencePane->setFrameShadow(QFrame::Sunken);
+  m_pSequencePane->hide();
   bar->addPermanentWidget(m_pTypingPane);
   bar->addPermanentWidget(m_pSequencePane);
 }

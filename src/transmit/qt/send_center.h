@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/message_box.h"
+#include "settings/display_options.h"
 #include "transmit/macro.h"
 #include "transmit/send_entry.h"
 #include "transmit/send_queue.h"
@@ -35,6 +36,7 @@ class CMacroPanel;
 class CSendLineBar;
 class CSequenceDriver;
 class CViewTyping;
+class ElidedLabel;
 class FileChooser;
 class PortWorker;
 
@@ -59,8 +61,12 @@ class CSendCenter : public QObject {
     // The program's own keys, which macros may not take; they must outlive
     // the center.
     std::vector<std::string_view> programKeys;
-    // The display's text encoding (text typed here as the device's bytes).
+    // The display's text encoding: text typed here as the device's bytes,
+    // which character of a text it lacks, and the encoding itself (replies
+    // are read in it).
     TextEncoder encode;
+    std::function<std::string(std::string_view)> lacking;
+    std::function<TextEncoding()> encoding;
     // A word in the status bar's message area.
     std::function<void(const QString&)> status;
     // Local echo was switched: typed keys are now a source of sent lines.
@@ -79,7 +85,7 @@ class CSendCenter : public QObject {
   QDockWidget* SendLineDock() const { return m_pSendDock; }
   QDockWidget* MacroDock() const { return m_pMacroDock; }
   QLabel* TypingPane() const { return m_pTypingPane; }
-  QLabel* SequencePane() const { return m_pSequencePane; }
+  ElidedLabel* SequencePane() const { return m_pSequencePane; }
   bool EchoTyped() const;
 
   // Pushes a block for origin; refused while the port is disconnected.
@@ -120,7 +126,7 @@ class CSendCenter : public QObject {
   QDockWidget* m_pSendDock = nullptr;
   QDockWidget* m_pMacroDock = nullptr;
   QLabel* m_pTypingPane = nullptr;
-  QLabel* m_pSequencePane = nullptr;
+  ElidedLabel* m_pSequencePane = nullptr;
   QAction* m_pEcho = nullptr;
   std::vector<QShortcut*> m_macroKeys;
   std::map<std::string, Repeat> m_repeats;  // by macro name

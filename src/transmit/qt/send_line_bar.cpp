@@ -204,6 +204,13 @@ void CSendLineBar::ShowError(const QString& text) {
 
 bool CSendLineBar::SendNow() {
   const SendEntry entry = Entry();
+  // A character the device's encoding lacks would go as '?': said instead.
+  if (entry.format == kTxFormatAscii && m_services.lacking) {
+    if (const std::string lacking = m_services.lacking(entry.text); !lacking.empty()) {
+      ShowError(FromUtf8(lacking));
+      return false;
+    }
+  }
   SendParse parse = ParseSendText(entry, ChosenLineEnd(), m_services.encode);
   if (!parse.ok) {
     ShowError(FromUtf8(parse.Describe()));

@@ -47,8 +47,10 @@ class CSendLineBar : public QWidget {
   struct Services {
     // Pushes the bytes to the send queue (or refuses them with a reason).
     std::function<PushResult(std::vector<std::uint8_t>)> send;
-    // The display's text encoding for ASCII text.
+    // The display's text encoding for ASCII text, and which character of a
+    // text it lacks (empty: none).
     TextEncoder encode;
+    std::function<std::string(std::string_view)> lacking;
     // A word for the status bar (history file trouble).
     std::function<void(const QString&)> status;
   };

@@ -15,7 +15,7 @@ bool CSequenceDriver::Start(const std::string& name, std::vector<SequenceStep> s
   if (Running()) return false;
   m_strName = name;
   const SendOrigin origin{SendSource::kSequence, ++m_nRun};
-  m_decoder.Reset();
+  m_decoder.SetEncoding(m_services.encoding ? m_services.encoding() : TextEncoding::kCp1252);
   // Only what is read from now on can answer a wait.
   m_services.listen(true);
   m_pRunner = std::make_unique<SequenceRunner>(

@@ -32,6 +32,8 @@ class CSequenceDriver : public QObject {
     // so a reply read before a deadline counts.
     std::function<void()> drainFeed;
     TextEncoder encode;
+    // The display's encoding, which the replies are read in.
+    std::function<TextEncoding()> encoding;
   };
 
   explicit CSequenceDriver(Services services, QObject* parent = nullptr);

@@ -123,6 +123,27 @@ TEST_F(SettingsDialogTest, IntegersAreReadAsPercentDAndABadOneKeepsTheDialogOpen
   }
 }
 
+// Rows shows the numbers it takes whole, up to the most lines the screen
+// keeps: from its first digit to its last the cursor moves the text's own
+// width (nothing scrolled out of sight) and stays inside the box.
+TEST_F(SettingsDialogTest, RowsShowsTheLargestValueItTakesWhole) {
+  CSettingsDialog& d = Open();
+  QLineEdit* rows = d.RowsEdit();
+  for (const char* value : {"300000", "1000000"}) {
+    rows->setText(QString::fromLatin1(value));
+    const auto cursor = [rows] {
+      return rows->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x();
+    };
+    rows->setCursorPosition(0);
+    const int start = cursor();
+    rows->end(false);
+    const int end = cursor();
+    EXPECT_NEAR(end - start, rows->fontMetrics().horizontalAdvance(QString::fromLatin1(value)), 1)
+        << value;
+    EXPECT_LT(end, rows->contentsRect().right()) << value;
+  }
+}
+
 TEST_F(SettingsDialogTest, FontAndColorWriteAtOnceAndCancelKeepsOnlyThat) {
   settings.crText = 0x00336699;
   std::strcpy(settings.lfFont.lfFaceName, "DejaVu Sans Mono");

@@ -25,7 +25,9 @@
 #include <vector>
 
 #include "app/private_profile.h"
+#include "dialogs/port_settings_lists.h"
 #include "platform/com_names.h"
+#include "platform/com_port_info.h"
 #include "port/scoped_env.h"
 #include "support/pseudo_terminal.h"
 #include "support/recording_message_boxes.h"
@@ -431,6 +433,59 @@ TEST(StarDialog, PortListSetsApartDevicesThatAreThere) {
   EXPECT_EQ(device->text().toStdString(), "COM3 opens " + pty.path() + ": pseudo-terminal");
   ports.setCurrentIndex(-1);
   EXPECT_TRUE(device->text().isEmpty());
+}
+
+// The line under the lists and the port's entry follow what is typed into
+// Device; a device the environment names is read only, and a note beside
+// the field says why.
+TEST(StarDialog, DeviceLineFollowsTheTypingAndTheEnvironmentIsNamed) {
+  testing::PrivateProfile profile;
+  testing::PseudoTerminal pty;
+  ASSERT_TRUE(pty.ok());
+  testing::TempDir dir;
+  testing::ScopedEnv com3("TARNWICK_COM3", pty.path());
+  DialogRig rig;
+  rig.Open();
+  QComboBox& ports = rig.List("Port");
+  QLineEdit* field = Control<QLineEdit>(*rig.dialog, QStringLiteral("Device"));
+  const QLabel* line = Control<QLabel>(*rig.dialog, "Port device");
+  const auto* note = rig.dialog->findChild<QLabel*>(QStringLiteral("deviceNote"));
+  ASSERT_TRUE(field != nullptr && line != nullptr && note != nullptr);
+  const std::string usual = PortDeviceLine(DescribeComPort(5));
+  const struct {
+    const char* name;
+    int port;                          // index in the list
+    std::optional<std::string> typed;  // what replaces the field's text
+    std::string line;
+    bool readOnly;
+  } steps[] = {
+      {"COM5 as it is", 4, std::nullopt, usual, false},
+      {"a pseudo-terminal typed", 4, pty.path(), "COM5 opens " + pty.path() + ": pseudo-terminal",
+       false},
+      {"a path that is not there", 4, dir.File("gone"),
+       "COM5 opens " + dir.File("gone") + ": not present", false},
+      {"emptied: the usual device", 4, "", usual, false},
+      {"named by TARNWICK_COM3", 2, std::nullopt, "COM3 opens " + pty.path() + ": pseudo-terminal",
+       true},
+  };
+  for (const auto& s : steps) {
+    ports.setCurrentIndex(s.port);
+    if (s.typed) {
+      field->selectAll();
+      if (s.typed->empty()) {
+        QTest::keyClick(field, Qt::Key_Backspace);
+      } else {
+        QTest::keyClicks(field, QString::fromStdString(*s.typed));
+      }
+    }
+    EXPECT_EQ(line->text().toStdString(), s.line) << s.name;
+    EXPECT_EQ(ports.itemData(s.port, Qt::ToolTipRole).toString(), line->text()) << s.name;
+    EXPECT_EQ(field->isReadOnly(), s.readOnly) << s.name;
+    EXPECT_EQ(note->isVisibleTo(rig.dialog.get()), s.readOnly) << s.name;
+    if (s.readOnly) {
+      EXPECT_TRUE(note->text().contains(QStringLiteral("TARNWICK_COM3"))) << s.name;
+    }
+  }
 }
 
 }  // namespace

@@ -137,15 +137,24 @@ TEST(PlotWindow, PlotsTheNumbersInTheSimulatorsTextLines) {
   EXPECT_TRUE(plot.StatusText().startsWith(QStringLiteral("3 channels,")))
       << plot.StatusText().toStdString();
 
-  // Closed, the window takes nothing from the line; open again, it carries on.
-  plot.close();
+  // Esc closes it and View > Plot loses its check mark; closed, the window
+  // takes nothing from the line; open again, it carries on.
+  QAction* entry = program.fixture.Frame().Action(ID_VIEW_PLOT);
+  EXPECT_TRUE(entry->isChecked());
+  QTest::keyClick(&plot, Qt::Key_Escape);
+  EXPECT_FALSE(plot.isVisible());
+  EXPECT_FALSE(entry->isChecked());
   const std::uint64_t received = store.Received();
   QTest::qWait(300);
   EXPECT_EQ(plot.Store().Received(), received);
   EXPECT_EQ(program.fixture.Worker().m_pObserver.load(), nullptr);
   CPlotWindow& again = program.OpenPlot();
   EXPECT_EQ(&again, &plot);
+  EXPECT_TRUE(entry->isChecked());
   ASSERT_TRUE(WaitFor([&] { return store.Received() > received; }, 10000));
+  // The entry closes it too.
+  entry->trigger();
+  EXPECT_FALSE(plot.isVisible());
 }
 
 // ---- The window on its own, fed by hand --------------------------------------
@@ -184,6 +193,51 @@ struct LoneWindow {
   int reads = 0;
   CPlotWindow window;
 };
+
+// Whether the plot area (the legend aside) shows any pixel of the colour.
+bool PlotShows(QCustomPlot& plot, const QColor& colour) {
+  const QImage image = plot.toPixmap(plot.width(), plot.height(), 1.0).toImage();
+  const QRect legend = plot.legend->outerRect();
+  const QRect area = plot.axisRect()->rect();
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) {
+      if (!legend.contains(x, y) && QColor(image.pixel(x, y)) == colour) return true;
+    }
+  }
+  return false;
+}
+
+// Channels take the names the text gives them; a channel with a single
+// sample (the first after Clear) is drawn as a dot.
+TEST(PlotWindow, ChannelsAreNamedByTheTextAndALoneSampleShows) {
+  LoneWindow lone;
+  lone.window.resize(700, 400);
+  lone.window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&lone.window));
+  QCustomPlot& plot = *lone.window.Plot();
+  const struct {
+    const char* lines;
+    std::vector<std::string> names;  // by graph, in channel order
+    bool cleared;                    // Clear first
+  } cases[] = {
+      {"temp=22 hum=40\r\n", {"temp", "hum"}, true},
+      {"temp: 22, hum: 40\r\n", {"temp", "hum"}, true},
+      {"x=1 5\r\nx=2 6\r\n", {"x", "Channel 2"}, true},
+      {"7 y=8\r\n", {"x", "y"}, false},  // a name stays until the text gives another
+  };
+  for (const auto& c : cases) {
+    if (c.cleared) lone.window.Clear();
+    lone.ReceiveText(c.lines);
+    lone.window.Collect();
+    lone.window.ShowLive();  // drawn now, whenever the last frame was
+    ASSERT_EQ(plot.graphCount(), static_cast<int>(c.names.size())) << c.lines;
+    for (int g = 0; g < plot.graphCount(); ++g) {
+      EXPECT_EQ(plot.graph(g)->name().toStdString(), c.names[static_cast<std::size_t>(g)])
+          << c.lines;
+    }
+    EXPECT_TRUE(PlotShows(plot, plot.graph(0)->pen().color())) << c.lines;
+  }
+}
 
 TEST(PlotWindow, CountsNaNAndInfinityInTheStatusLine) {
   LoneWindow lone;
