@@ -61,6 +61,21 @@ void Conversation::Close() {
   m_nTaken = 0;  // taken again at the next Sync
 }
 
+void Conversation::LetGo() {
+  const bool secondWanted = !m_options.strAlsoListenOn.empty();
+  Close();
+  m_strTapError.clear();
+  m_strTapNotice.clear();
+  m_strSecondError.clear();
+  m_bSecondLost = false;
+  m_bSecondMissing = false;
+  m_strSecondReason = secondWanted ? kDisconnectedText : "";
+  // Wanted but not open, so the status bar keeps its pane; nothing retries
+  // it until Connect, as the worker serves nothing meanwhile.
+  m_bSecondWanted = secondWanted;
+  SetStatus({}, {});
+}
+
 bool Conversation::DeviceWritable(SerialDevice& device) {
 #ifndef _WIN32
   if (const int fd = device.PollDescriptor(); fd >= 0) {

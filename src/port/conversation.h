@@ -85,6 +85,9 @@ class Conversation {
   bool ConfigChanged() const { return m_nConfigured.load(std::memory_order_acquire) != m_nTaken; }
   // The worker ends: the tap's link goes, the second port closes.
   void Close();
+  // Disconnect: as Close, and the second port's state says why it is
+  // closed; the next Sync takes the configuration again (Connect).
+  void LetGo();
   // Serves nothing and holds nothing: the worker runs as without it.
   bool Active() const {
     return m_pTap != nullptr || m_pSecond != nullptr || m_bSecondWanted || TapRefused();

@@ -258,7 +258,7 @@ bool PortWorker::RecoverLostPort() {
 void PortWorker::StayDisconnected() {
   m_lineState.Detach();
   m_line.ClosePort();
-  m_conversation.Close();
+  m_conversation.LetGo();
   // The reason first: whoever sees the port closed shows the status text.
   m_line.SetStatus(kDisconnectedText);
   m_bPortOpen.store(false);

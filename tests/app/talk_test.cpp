@@ -21,6 +21,7 @@
 
 #include "app/command_table.h"
 #include "app_fixture.h"
+#include "display/view/zerik_view.h"
 #include "port/qt/elided_label.h"
 #include "port/qt/port_status_pane.h"
 #include "private_profile.h"
@@ -148,6 +149,8 @@ TEST(SendLine, EnterSendsUpRecallsAndAParseErrorKeepsTheField) {
     return false;
   }));
   QApplication::clipboard()->clear();
+  fx.Frame().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&fx.Frame()));
   bar.Field()->setFocus();
   QTest::keyClick(bar.Field(), Qt::Key_C, Qt::ControlModifier);
   EXPECT_TRUE(QApplication::clipboard()->text().contains(QStringLiteral("hello")))
@@ -258,6 +261,122 @@ TEST(Connection, DisconnectLetsAnotherProgramHaveTheDeviceUntilConnect) {
   QTest::keyClick(bar.Field(), Qt::Key_Return);
   const std::vector<std::uint8_t> got = fx.Pty().Read(3, 5000);
   EXPECT_EQ(std::string(got.begin(), got.end()), "AT\r");
+}
+
+bool ScreenShows(AppFixture& fx, const std::string& text) {
+  for (const auto& line : fx.View().Model().Lines())
+    if (line.find(text) != std::string::npos) return true;
+  return false;
+}
+
+// Typing into the view: the keys go to the device as a terminal sends them,
+// Ctrl+letter and Esc included; the view's commands keep their Ctrl+Shift
+// keys. A large paste asks first.
+TEST(TypeIntoView, KeysGoToTheDeviceAndTheViewKeepsItsCtrlShiftKeys) {
+  PrivateProfile profile;
+  AppFixture fx(true);
+  fx.Start();
+  ASSERT_TRUE(fx.WaitForPortOpen());
+  ASSERT_TRUE(fx.Pty().Write(std::string("hello\r")));
+  ASSERT_TRUE(WaitFor([&] { return ScreenShows(fx, "hello"); }));
+  // Shortcuts work in the active window only: without it, a key that
+  // reached the device instead of a command would prove nothing.
+  fx.Frame().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&fx.Frame()));
+  CZerikView& view = fx.View();
+  QTest::keyClick(&view, Qt::Key_A);
+  EXPECT_TRUE(fx.Pty().Read(1, 200).empty()) << "typing is off at the start";
+  QAction* typing = fx.Frame().Action(ID_VIEW_TYPE_INTO_VIEW);
+  EXPECT_FALSE(typing->isChecked());
+  typing->trigger();
+  EXPECT_TRUE(Center(fx).TypingPane()->isVisible());
+
+  const struct {
+    const char* what;
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    std::string device;
+    bool cleared;  // the view's Clear ran
+  } keys[] = {
+      {"a letter", Qt::Key_A, Qt::NoModifier, "a", false},
+      {"Enter as the send line's line end", Qt::Key_Return, Qt::NoModifier, "\r", false},
+      {"Ctrl+C is ETX, not Copy All", Qt::Key_C, Qt::ControlModifier, "\x03", false},
+      {"Ctrl+L is FF, not Clear", Qt::Key_L, Qt::ControlModifier, "\x0C", false},
+      {"Esc", Qt::Key_Escape, Qt::NoModifier, "\x1B", false},
+      {"Up", Qt::Key_Up, Qt::NoModifier, "\x1B[A", false},
+      {"Ctrl+Shift+L is Clear", Qt::Key_L, Qt::ControlModifier | Qt::ShiftModifier, "", true},
+  };
+  for (const auto& k : keys) {
+    SCOPED_TRACE(k.what);
+    QTest::keyClick(&view, k.key, k.modifiers);
+    const std::vector<std::uint8_t> got = fx.Pty().Read(k.device.size(), 3000);
+    EXPECT_EQ(std::string(got.begin(), got.end()), k.device);
+    EXPECT_EQ(ScreenShows(fx, "hello"), !k.cleared);
+  }
+
+  QApplication::clipboard()->setText(QString(5000, QLatin1Char('x')));
+  fx.boxes.answerYes = false;
+  fx.boxes.shown.clear();
+  fx.Frame().Action(ID_EDIT_PASTE_TO_DEVICE)->trigger();
+  ASSERT_EQ(fx.boxes.shown.size(), 1u);
+  EXPECT_EQ(fx.boxes.shown[0].buttons, MessageButtons::kYesNo);
+  EXPECT_TRUE(fx.Pty().Read(1, 200).empty()) << "a large paste waits for a yes";
+  fx.boxes.answerYes = true;
+  fx.Frame().Action(ID_EDIT_PASTE_TO_DEVICE)->trigger();
+  EXPECT_EQ(fx.Pty().ReadWhileFlowing(5000, 3000), std::vector<std::uint8_t>(5000, 'x'));
+}
+
+// The macro file in and out: a file with an error is refused with its line
+// and the macros stay; a good one replaces them, and its buttons send.
+TEST(MacroPanel, ImportRefusesABadFileWholeAndAGoodOnesButtonsSend) {
+  PrivateProfile profile;
+  profile.SetValue("Options/Macros", "tarnwick-macros = 1\nmacro = Old\nsend = old\n");
+  AppFixture fx(true);
+  fx.Start();
+  ASSERT_TRUE(fx.WaitForPortOpen());
+  CMacroPanel& panel = *Center(fx).Macros();
+  const auto names = [&] {
+    std::string text;
+    for (const MacroPage& page : panel.Set().pages)
+      for (const Macro& macro : page.macros) text += macro.name + ";";
+    return text;
+  };
+  ASSERT_EQ(names(), "Old;");
+  const struct {
+    const char* what;
+    std::string file;
+    std::string names;  // the macros afterwards
+    std::string box;    // the refusal
+  } imports[] = {
+      {"an error on line 3", "tarnwick-macros = 1\nmacro = A\nkey = F1\nsend = a\n", "Old;",
+       "line 3: F1 is the program's own key"},
+      {"a good file", "tarnwick-macros = 1\nmacro = Hi\nkey = Ctrl+F5\nsend ASCII CRLF = hi\n",
+       "Hi;", ""},
+  };
+  for (const auto& import : imports) {
+    SCOPED_TRACE(import.what);
+    const std::string path = fx.dir.File("import.txt");
+    testing::WriteBytes(path, std::vector<unsigned char>(import.file.begin(), import.file.end()));
+    fx.chooser.answer = QString::fromStdString(path);
+    fx.boxes.shown.clear();
+    panel.ImportFile();
+    EXPECT_EQ(names(), import.names);
+    std::string refusal;
+    for (const auto& box : fx.boxes.shown)
+      if (box.caption == "Import Macros" && box.icon == MessageIcon::kError) refusal = box.text;
+    EXPECT_EQ(refusal.empty(), import.box.empty()) << refusal;
+    EXPECT_NE(refusal.find(import.box), std::string::npos) << refusal;
+  }
+  // What is there is kept in the profile, and its button and key send.
+  EXPECT_TRUE(profile.Value("Options/Macros").toString().contains(QStringLiteral("macro = Hi")));
+  panel.Button("Hi")->click();
+  std::vector<std::uint8_t> got = fx.Pty().Read(4, 3000);
+  EXPECT_EQ(std::string(got.begin(), got.end()), "hi\r\n");
+  fx.Frame().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&fx.Frame()));
+  QTest::keyClick(&fx.View(), Qt::Key_F5, Qt::ControlModifier);
+  got = fx.Pty().Read(4, 3000);
+  EXPECT_EQ(std::string(got.begin(), got.end()), "hi\r\n");
 }
 
 }  // namespace
