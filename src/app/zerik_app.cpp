@@ -410,6 +410,8 @@ void CZerikApp::CreateSendCenter() {
   ApplyConversation();
 }
 
+CSendCenter* CZerikApp::SendCenter() const { return m_pSendCenter.data(); }
+
 void CZerikApp::OnDisconnect() {
   if (!m_pWorker || !m_pWorker->ConnectWanted()) return;
   // What waits to be sent is not kept for a Connect that may come much later.

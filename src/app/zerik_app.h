@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QUrl>
 #include <filesystem>
 #include <functional>
@@ -109,7 +110,7 @@ class CZerikApp : public QObject, public ViewHost {
   LogFailures& Logs() { return m_logFailures; }
   CSendDialog* SendDialog() const { return m_pSendDlg.get(); }
   // The send line, macros, typed keys and sequences.
-  CSendCenter* SendCenter() const { return m_pSendCenter; }
+  CSendCenter* SendCenter() const;
   CPlotWindow* PlotWindow() const { return m_pPlotWnd.get(); }
   ViewFollower* Follower() const { return m_pFollower; }
   FindController* Find() const { return m_pFind; }
@@ -196,8 +197,9 @@ class CZerikApp : public QObject, public ViewHost {
   std::unique_ptr<CSendDialog> m_pSendDlg;
   // The plot window, from the first Plot command on.
   std::unique_ptr<CPlotWindow> m_pPlotWnd;
-  // Belongs to the frame.
-  CSendCenter* m_pSendCenter = nullptr;
+  // Belongs to the frame; a worker's news queued to this object may come
+  // after the frame has gone.
+  QPointer<CSendCenter> m_pSendCenter;
   // Belongs to the view.
   ViewFollower* m_pFollower = nullptr;
   // Belongs to this object; reads the view's lines.

@@ -25,6 +25,7 @@
 #include "port/qt/elided_label.h"
 #include "port/qt/port_status_pane.h"
 #include "private_profile.h"
+#include "transmit/history_file.h"
 #include "transmit/qt/macro_panel.h"
 #include "transmit/qt/send_center.h"
 #include "transmit/qt/send_line_bar.h"
@@ -139,6 +140,12 @@ TEST(SendLine, EnterSendsUpRecallsAndAParseErrorKeepsTheField) {
   }
   // Nothing more than the steps said reached the device.
   EXPECT_TRUE(fx.Pty().Read(1, 200).empty());
+  // What was sent is kept beside the profile, each text once, the latest first.
+  SendHistory kept;
+  HistoryFile(profile.File().parent_path() / kHistoryFileName).Load(kept);
+  std::string texts;
+  for (const SendEntry& entry : kept.Entries()) texts += entry.text + ";";
+  EXPECT_EQ(texts, "12 12;ATI;AT;");
 
   // With the focus in the field and nothing selected, Ctrl+C is Copy All.
   ASSERT_TRUE(fx.Pty().Write(std::string("hello\r")));

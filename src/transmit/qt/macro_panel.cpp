@@ -48,7 +48,6 @@ CMacroPanel::CMacroPanel(Services services, QWidget* parent)
   setObjectName(QStringLiteral("macroPanel"));
   m_pTabs = new QTabWidget(this);
   m_pTabs->setObjectName(QStringLiteral("macroPages"));
-  m_pTabs->setAccessibleName(QStringLiteral("Macro pages"));
   m_pTabs->tabBar()->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(m_pTabs->tabBar(), &QWidget::customContextMenuRequested, this,
           &CMacroPanel::ShowPageMenu);

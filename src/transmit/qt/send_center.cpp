@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLayout>
 #include <QMainWindow>
 #include <QPushButton>
 #include <QShortcut>
@@ -139,10 +140,10 @@ void CSendCenter::BuildDocks(const Actions& actions) {
                              m_services.encode, m_services.lacking,
                              [this](const QString& text) { Say(text); }},
       HistoryPath());
-  m_pSendDock = Dock(QStringLiteral("Send line"), "sendLineDock", m_pSendLine, m_services.frame);
-  // The bar says what it is itself: no title above it.
-  m_pSendDock->setTitleBarWidget(new QWidget(m_pSendDock));
-  m_services.frame.addDockWidget(Qt::BottomDockWidgetArea, m_pSendDock);
+  // Under the view and its find bar, in the view's own area: it belongs to
+  // the view as the find bar does, and is no window of its own.
+  if (auto* area = m_services.frame.centralWidget(); area != nullptr && area->layout() != nullptr)
+    area->layout()->addWidget(m_pSendLine);
 
   const auto keys = std::span<const std::string_view>(m_services.programKeys);
   m_pMacros = new CMacroPanel(CMacroPanel::Services{
@@ -156,20 +157,20 @@ void CSendCenter::BuildDocks(const Actions& actions) {
         return StepLine(step);
       }});
   m_pMacroDock = Dock(QStringLiteral("Macros"), "macroDock", m_pMacros, m_services.frame);
-  // Under the send line, not beside it: the window keeps its width.
+  // Under the view and the send line; it can be moved to any side or floated.
   m_services.frame.addDockWidget(Qt::BottomDockWidgetArea, m_pMacroDock, Qt::Vertical);
 
-  const auto bind = [this](QAction* action, QDockWidget* dock, const char* key, bool fallback) {
+  const auto bind = [this](QAction* action, QWidget* widget, const char* key, bool fallback) {
     const bool shown = ProfileFlag(key, fallback);
     action->setChecked(shown);
-    dock->setVisible(shown);
-    connect(action, &QAction::toggled, dock, [dock, key](bool on) {
-      dock->setVisible(on);
+    widget->setVisible(shown);
+    connect(action, &QAction::toggled, widget, [widget, key](bool on) {
+      widget->setVisible(on);
       SaveFlag(key, on);
     });
   };
   // The send line is there from the first start; the macros once asked for.
-  bind(actions.sendLine, m_pSendDock, kSendLineShown, true);
+  bind(actions.sendLine, m_pSendLine, kSendLineShown, true);
   bind(actions.macros, m_pMacroDock, kMacrosShown, false);
 }
 

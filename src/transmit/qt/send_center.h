@@ -1,6 +1,6 @@
-// Everything the window sends besides the Send data dialog: the send line and
-// the macro panel (docked), keys typed into the view, repeating macros and
-// sequences. All of them push whole blocks into the worker's one send queue;
+// Everything the window sends besides the Send data dialog: the send line
+// (under the view) and the macro panel (docked), keys typed into the view,
+// repeating macros and sequences. All of them push whole blocks into the worker's one send queue;
 // the worker's feed (blocks written, bytes read) comes back here, in order.
 #pragma once
 
@@ -82,7 +82,6 @@ class CSendCenter : public QObject {
   CMacroPanel* Macros() const { return m_pMacros; }
   CViewTyping* Typing() const { return m_pTyping; }
   CSequenceDriver* Sequences() const { return m_pDriver; }
-  QDockWidget* SendLineDock() const { return m_pSendDock; }
   QDockWidget* MacroDock() const { return m_pMacroDock; }
   QLabel* TypingPane() const { return m_pTypingPane; }
   ElidedLabel* SequencePane() const { return m_pSequencePane; }
@@ -123,7 +122,6 @@ class CSendCenter : public QObject {
   CMacroPanel* m_pMacros = nullptr;
   CViewTyping* m_pTyping = nullptr;
   CSequenceDriver* m_pDriver = nullptr;
-  QDockWidget* m_pSendDock = nullptr;
   QDockWidget* m_pMacroDock = nullptr;
   QLabel* m_pTypingPane = nullptr;
   ElidedLabel* m_pSequencePane = nullptr;

@@ -132,6 +132,10 @@ CSendLineBar::CSendLineBar(Services services, const std::filesystem::path& histo
   choices->addStretch(0);
   grid->addLayout(choices, 1, 1, 1, 3);
   setFocusProxy(m_pField);
+  // Tab goes from the field to what sends it, then to how it is read.
+  QWidget* const order[] = {m_pField, m_pSend,    m_pHistoryButton, m_pFormat,
+                            m_pUnit,  m_pReverse, m_pLineEnd};
+  for (std::size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 
   m_pFormat->setCurrentIndex(ProfileChoice(kFormatKey, kTxFormatAscii, kTxFormatFloat));
   m_pUnit->setCurrentIndex(ProfileChoice(kUnitKey, 0, 3));
@@ -273,6 +277,9 @@ void CSendLineBar::ClearHistory() {
 
 void CSendLineBar::SaveHistory() {
   if (!m_pHistoryFile) return;
+  // On a first start the profile's folder may not be there yet.
+  std::error_code ignored;
+  std::filesystem::create_directories(m_pHistoryFile->Path().parent_path(), ignored);
   const std::string error = m_pHistoryFile->Save(m_history);
   if (!error.empty() && m_services.status)
     m_services.status(QStringLiteral("The send history was not saved: ") + FromUtf8(error));
