@@ -316,7 +316,6 @@ TEST_P(SharedLine, BlocksArriveWholeAndAreCountedOnce) {
   }
   const std::vector<std::uint8_t> line = m_device.ReadWhileFlowing(total, 3000);
   ASSERT_EQ(line.size(), total);
-  ASSERT_TRUE(Eventually([&] { return m_worker.TxBuffer() == nullptr; }));
   ::close(program);
 
   // A block is whole when its first and last byte enclose nothing else.
@@ -331,8 +330,14 @@ TEST_P(SharedLine, BlocksArriveWholeAndAreCountedOnce) {
   }
   for (int n = 0; c.queue && n < kQueueBlocks; ++n)
     EXPECT_TRUE(whole(static_cast<std::uint8_t>(0x80 + n), kQueueBlock)) << "queue block " << n;
-  EXPECT_EQ(m_worker.m_nBytesWritten.load(), static_cast<std::int32_t>(total));
+  // The count follows the device's write by a moment; it must come to the
+  // total, and stay there.
+  EXPECT_TRUE(Eventually([&] {
+    return m_worker.m_nBytesWritten.load() == static_cast<std::int32_t>(total);
+  })) << m_worker.m_nBytesWritten.load()
+      << " of " << total;
   m_worker.Stop();
+  EXPECT_EQ(m_worker.m_nBytesWritten.load(), static_cast<std::int32_t>(total));
   EXPECT_EQ(recorder.Text(), std::string(line.begin(), line.end()));
   std::string shown;
   for (const std::uint8_t b : line) {
