@@ -12,7 +12,7 @@ packages=(
   libcurl4-openssl-dev python3
   libqcustomplot-dev libqcustomplot2.1-qt6
   ser2net
-  mosquitto mosquitto-clients libmosquitto-dev nlohmann-json3-dev
+  mosquitto mosquitto-clients libmosquitto-dev nlohmann-json3-dev openssl
 )
 # `make package`: dpkg-shlibdeps (dpkg-dev, which CPack runs with `file`), the
 # icons' PNG sizes (rsvg-convert) and the package's checks.

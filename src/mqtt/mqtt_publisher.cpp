@@ -134,7 +134,8 @@ void MqttPublisher::OnSent(const std::uint8_t* data, std::size_t length, const R
 }
 
 void MqttPublisher::Enqueue(Item&& item) {
-  // Only this thread adds to the count, so a bound seen here holds.
+  // Producers on other threads (frames) may pass the bound by a message or
+  // two; it bounds the memory held, not an exact count.
   if (m_nPending.load() >= m_options.maxPending) {
     m_nDropped.fetch_add(1, std::memory_order_relaxed);
     return;

@@ -195,6 +195,50 @@ TEST_F(PublisherOnBroker, RetainedStatusEndsOfflineByExitOrByWill) {
   }
 }
 
+struct TlsCase {
+  const char* name;
+  bool tlsPort;         // else the plain listener
+  bool trustCaFile;     // else the system's store
+  const char* failure;  // part of the reason; null: it connects
+};
+
+// TLS verifies the broker and says why it failed; nothing goes in clear.
+TEST_F(PublisherOnBroker, TlsFailuresAreReportedAndNeverFallBackToPlainText) {
+  m_broker.Stop();
+  ASSERT_TRUE(m_broker.AddTlsListener());
+  ASSERT_TRUE(m_broker.Start());
+  const TlsCase cases[] = {
+      {"trusted CA file", true, true, nullptr},
+      {"unknown to the system's store", true, false, "certificate verify failed"},
+      {"plain listener", false, true, "TLS failed"}};
+  for (const TlsCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string prefix =
+        std::string("tls/") + (c.tlsPort ? "t" : "p") + (c.trustCaFile ? "1" : "0");
+    MosquittoSubscriber subscriber(m_broker, prefix, m_dir.File(prefix.substr(4) + ".out"));
+    ASSERT_TRUE(subscriber.Ready());
+    const std::string url =
+        "mqtts://localhost:" + std::to_string(c.tlsPort ? m_broker.TlsPort() : m_broker.Port()) +
+        "/" + prefix + (c.trustCaFile ? "?cafile=" + m_broker.CaFile() : "");
+    MqttPublisher capture(*ParseMqttUrl(url, nullptr), "", MosquittoClientFactory());
+    std::string error;
+    ASSERT_TRUE(capture.Start(&error)) << error;
+    ASSERT_TRUE(Eventually(
+        [&] {
+          const auto counters = capture.GetCounters();
+          return c.failure ? !counters.lastError.empty() : !subscriber.Messages("status").empty();
+        },
+        10s))
+        << capture.GetCounters().lastError;
+    if (c.failure != nullptr) {
+      EXPECT_NE(capture.GetCounters().lastError.find(c.failure), std::string::npos)
+          << capture.GetCounters().lastError;
+      EXPECT_FALSE(capture.GetCounters().bConnected);
+      EXPECT_TRUE(subscriber.Messages("status").empty());
+    }
+  }
+}
+
 struct SendCase {
   const char* name;
   bool accept;

@@ -9,6 +9,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -33,10 +35,29 @@ class MosquittoBroker {
     return ::access(kProgram, X_OK) == 0 && ::access("/usr/bin/mosquitto_sub", X_OK) == 0;
   }
 
-  explicit MosquittoBroker(const std::string& dir) : m_config(dir + "/mosquitto.conf") {
+  explicit MosquittoBroker(const std::string& dir) : m_dir(dir), m_config(dir + "/mosquitto.conf") {
     std::ofstream(m_config) << "listener " << m_port << " 127.0.0.1\n"
                             << "allow_anonymous true\npersistence false\n";
   }
+
+  // Before Start: a second listener speaking TLS with a certificate made
+  // for "localhost", signed by itself; its file is the CA file to trust.
+  bool AddTlsListener() {
+    const std::string key = m_dir + "/broker.key";
+    const std::string command =
+        "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 "
+        "-subj /CN=localhost -addext subjectAltName=DNS:localhost -keyout " +
+        key + " -out " + CaFile() + " >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0) return false;
+    // Started by root, the broker reads it as the user it then becomes.
+    std::filesystem::permissions(key, std::filesystem::perms::others_read,
+                                 std::filesystem::perm_options::add);
+    std::ofstream(m_config, std::ios::app) << "listener " << m_tlsPort << " 127.0.0.1\ncertfile "
+                                           << CaFile() << "\nkeyfile " << key << "\n";
+    return true;
+  }
+  std::string CaFile() const { return m_dir + "/broker.pem"; }
+  int TlsPort() const { return m_tlsPort; }
   ~MosquittoBroker() { Stop(); }
   MosquittoBroker(const MosquittoBroker&) = delete;
   MosquittoBroker& operator=(const MosquittoBroker&) = delete;
@@ -105,8 +126,10 @@ class MosquittoBroker {
     return port;
   }
 
+  std::string m_dir;
   std::string m_config;
   int m_port = FreePort();
+  int m_tlsPort = FreePort();
   pid_t m_pid = -1;
 };
 
