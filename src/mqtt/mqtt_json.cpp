@@ -1,7 +1,6 @@
 #include "mqtt/mqtt_json.h"
 
-#include <time.h>
-
+#include <chrono>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
@@ -58,13 +57,19 @@ std::string Dump(const Json& json) {
 }  // namespace
 
 std::string IsoTime(LineTime ms) {
-  const time_t seconds = static_cast<time_t>(ms >= 0 ? ms / 1000 : (ms - 999) / 1000);
-  const int millis = static_cast<int>(ms - static_cast<LineTime>(seconds) * 1000);
-  struct tm utc {};
-  ::gmtime_r(&seconds, &utc);
+  // Calendar arithmetic only: gmtime_r would take the C library's time-zone
+  // lock, which the logs' local times hold on the worker's thread.
+  using namespace std::chrono;
+  const sys_time<milliseconds> time{milliseconds(ms)};
+  const sys_days day = floor<days>(time);
+  const year_month_day date(day);
+  const hh_mm_ss<milliseconds> clock(time - day);
   char text[64];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
-                utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, millis);
+  std::snprintf(
+      text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", static_cast<int>(date.year()),
+      static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+      static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
+      static_cast<int>(clock.seconds().count()), static_cast<int>(clock.subseconds().count()));
   return text;
 }
 
@@ -98,17 +103,18 @@ std::string FrameJson(const FrameFields& frame) {
 }
 
 std::string StatusJson(const CaptureStatusReport& status) {
-  return Dump(Json{{"state", status.bOnline ? "online" : "offline"},
-                   {"device", status.device},
-                   {"line", status.line},
-                   {"port", status.port},
-                   {"rx_bytes", status.rxBytes},
-                   {"tx_bytes", status.txBytes},
-                   {"published", status.published},
-                   {"dropped", status.dropped},
-                   {"accept_send", status.bAcceptSend},
-                   {"send_refused", status.sendRefused},
-                   {"time", IsoTime(status.time)}});
+  Json json{{"state", status.bOnline ? "online" : "offline"},
+            {"device", status.device},
+            {"line", status.line},
+            {"port", status.port},
+            {"rx_bytes", status.rxBytes},
+            {"tx_bytes", status.txBytes},
+            {"published", status.published},
+            {"dropped", status.dropped},
+            {"accept_send", status.bAcceptSend},
+            {"send_refused", status.sendRefused}};
+  if (status.time != 0) json["time"] = IsoTime(status.time);
+  return Dump(json);
 }
 
 std::optional<CaptureStatusReport> ParseStatusJson(std::string_view payload) {

@@ -45,7 +45,7 @@ struct CaptureStatusReport {
   std::uint64_t dropped = 0;
   bool bAcceptSend = false;
   std::uint64_t sendRefused = 0;
-  LineTime time = 0;
+  LineTime time = 0;  // when it was said; 0: not said (the last will)
 };
 
 std::string StatusJson(const CaptureStatusReport& status);

@@ -39,9 +39,9 @@ bool MqttPublisher::Start(std::string* error) {
   connect.caFile = m_url.strCaFile;
   connect.user = m_url.strUser;
   connect.password = m_strPassword;
-  CaptureStatusReport offline;
-  offline.time = NowMs();
-  connect.will = MqttWill{m_url.Topic("status"), StatusJson(offline), kPublishQos, true};
+  // The will is written now and published whenever the broker loses us:
+  // it carries no time, and nothing the capture knew.
+  connect.will = MqttWill{m_url.Topic("status"), StatusJson({}), kPublishQos, true};
   connect.subscriptions = {{m_url.Topic("send"), kSendQos}};
   m_pClient = m_factory(connect, *this);
   if (!m_pClient || !m_pClient->Start(error)) {
@@ -72,7 +72,7 @@ void MqttPublisher::SetCaptureDescription(const CaptureDescription& description)
     std::lock_guard lock(m_cs);
     if (m_description == description) return;
     m_description = description;
-    m_bStatusDirty = true;
+    m_bAnnounce = m_bConnected;  // a new state is told at once
   }
   m_wake.notify_all();
 }
@@ -104,7 +104,7 @@ void MqttPublisher::OnUnitPlaced(const UnitSettings&, const PlacedUnit& unit) {
 
 void MqttPublisher::OnLineCompleted(const UnitSettings&, const CompletedLine& line) {
   m_linesBatch.push_back(
-      {line.time, line.direction, std::string(line.text), std::move(m_lineBytes), m_bLineBytesCut});
+      {line.time, line.direction, std::string(line.text), m_lineBytes, m_bLineBytesCut});
   m_lineBytes.clear();
   m_bLineBytesCut = false;
 }
@@ -196,24 +196,26 @@ void MqttPublisher::Run() {
     bool stop = false;
     {
       std::unique_lock lock(m_cs);
-      const auto ready = [&] {
-        return m_bStop || !m_queue.empty() || !m_sendQueue.empty() || m_bAnnounce ||
-               (m_bStatusDirty &&
-                Clock::now() - lastStatus >= std::chrono::milliseconds(m_options.statusIntervalMs));
-      };
+      const auto interval = std::chrono::milliseconds(m_options.statusIntervalMs);
       // The counters change with every message: the status follows them at
-      // its own pace, looked at again after each interval.
-      m_wake.wait_for(lock, std::chrono::milliseconds(m_options.statusIntervalMs), ready);
+      // its own pace. Idle and up to date, nothing wakes the thread.
+      for (;;) {
+        if (m_bStop || !m_queue.empty() || !m_sendQueue.empty() || m_bAnnounce) break;
+        if (m_bStatusDirty && m_bConnected) {
+          if (Clock::now() >= lastStatus + interval) break;
+          m_wake.wait_until(lock, lastStatus + interval);
+        } else {
+          m_wake.wait(lock);
+        }
+      }
       items.swap(m_queue);
       sends.swap(m_sendQueue);
       announce = m_bAnnounce;
       m_bAnnounce = false;
-      statusDue =
-          announce || (m_bStatusDirty && Clock::now() - lastStatus >=
-                                             std::chrono::milliseconds(m_options.statusIntervalMs));
-      stop = m_bStop;
       // Down, the status waits for the connect, which publishes it anyway.
-      statusDue = statusDue && m_bConnected;
+      statusDue =
+          announce || (m_bStatusDirty && m_bConnected && Clock::now() >= lastStatus + interval);
+      stop = m_bStop;
     }
     // Online first: a viewer that connects meanwhile reads a capture that
     // is there before its data.

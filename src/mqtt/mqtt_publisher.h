@@ -153,7 +153,7 @@ class MqttPublisher final : public ScreenObserver, public SentDataSink, private 
   std::deque<Item> m_queue;
   std::deque<MqttMessage> m_sendQueue;
   bool m_bConnected = false;
-  bool m_bAnnounce = false;  // connected since the status was last published
+  bool m_bAnnounce = false;  // connected, or described anew, since the status was published
   bool m_bStatusDirty = true;
   bool m_bStop = false;
   std::string m_strLastError;

@@ -80,9 +80,9 @@ class ViewerOnBroker : public ::testing::Test {
       std::lock_guard lock(m_csSent);
       m_sentToDevice.append(bytes.begin(), bytes.end());
     });
+    m_capture->SetCaptureDescription({"/dev/ttyS9", "9600,8,N,1", "open"});
     std::string error;
     ASSERT_TRUE(m_capture->Start(&error)) << error;
-    m_capture->SetCaptureDescription({"/dev/ttyS9", "9600,8,N,1", "open"});
     ASSERT_TRUE(Eventually([&] { return m_capture->GetCounters().bConnected; }, 10s));
   }
   void CaptureReceives(const std::string& bytes) {

@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -139,6 +140,28 @@ TEST_F(PublisherOnBroker, LinesAreJsonWithTimeDirectionTextAndHex) {
   EXPECT_EQ(lines[0]["text"], "temp=21.5");
   EXPECT_EQ(lines[1]["text"], "\u00E9t\u00E9");  // the code page's é, in UTF-8
   EXPECT_EQ(hex, "74 65 6D 70 3D 32 31 2E 35 0D 0A E9 74 E9 0D");
+
+  // A frame: one object with the frames CSV's columns, no more, no less.
+  FrameFields frame;
+  frame.time = 1700000000123;
+  frame.direction = LineDirection::kSent;
+  frame.protocol = "Modbus RTU";
+  frame.length = 8;
+  frame.values = "40001=0x0102";
+  frame.pairMs = 12.5;
+  m_publisher->OnFrame(frame);
+  ASSERT_TRUE(Eventually([&] { return !subscriber.Messages("frames").empty(); }));
+  const Json json = Json::parse(subscriber.Messages("frames")[0].payload);
+  std::vector<std::string> keys;
+  for (const auto& [key, value] : json.items()) keys.push_back(key);
+  std::sort(keys.begin(), keys.end());
+  EXPECT_EQ(keys, (std::vector<std::string>{"address", "direction", "function", "hex", "length",
+                                            "pair_ms", "protocol", "status", "summary", "time",
+                                            "values"}));
+  EXPECT_EQ(json["time"], "2023-11-14T22:13:20.123Z");
+  EXPECT_EQ(json["direction"], "tx");
+  EXPECT_EQ(json["values"], "40001=0x0102");
+  EXPECT_EQ(json["pair_ms"], 12.5);
 }
 
 // The status is retained; the end of a capture leaves it offline, by its own
@@ -192,6 +215,7 @@ TEST_F(PublisherOnBroker, RetainedStatusEndsOfflineByExitOrByWill) {
     EXPECT_EQ(states(late).back()["state"], "offline");
     // Only the capture's own word knows what it was.
     EXPECT_EQ(states(late).back()["device"], killed ? "" : "/dev/ttyUSB3");
+    EXPECT_EQ(states(late).back().contains("time"), !killed);
   }
 }
 
