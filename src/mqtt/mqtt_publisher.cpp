@@ -3,6 +3,8 @@
 #include <chrono>
 #include <utility>
 
+#include "mqtt/mqtt_credentials.h"
+
 namespace tarnwick {
 
 namespace {
@@ -303,6 +305,15 @@ void MqttPublisher::TakeSend(MqttMessage& message) {
   }
   m_nSendAccepted.fetch_add(1, std::memory_order_relaxed);
   m_sendHandler(std::move(message.payload));
+}
+
+std::unique_ptr<MqttPublisher> MakeMqttPublisher(std::string_view url, MqttClientFactory factory,
+                                                 const MqttPublisherOptions& options,
+                                                 std::string* error) {
+  const std::optional<MqttUrl> parsed = ParseMqttUrl(url, error);
+  std::string password;
+  if (!parsed || !ReadMqttPassword(*parsed, &password, error)) return nullptr;
+  return std::make_unique<MqttPublisher>(*parsed, std::move(password), std::move(factory), options);
 }
 
 }  // namespace tarnwick

@@ -21,6 +21,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -159,5 +160,12 @@ class MqttPublisher final : public ScreenObserver, public SentDataSink, private 
   std::string m_strLastError;
   CaptureDescription m_description;
 };
+
+// The publisher for a URL as the user wrote it, once the URL passed its
+// checks and the password was read (see mqtt_credentials.h); not started.
+// Null, with the reason, otherwise.
+std::unique_ptr<MqttPublisher> MakeMqttPublisher(std::string_view url, MqttClientFactory factory,
+                                                 const MqttPublisherOptions& options,
+                                                 std::string* error);
 
 }  // namespace tarnwick

@@ -143,21 +143,24 @@ void MqttSession::TakeMessage(MqttMessage& message) {
   }
   const bool sent = topic == m_url.Topic("tx");
   if (!sent && topic != m_url.Topic("rx")) return;
-  CountGap(message, sent ? &m_nNextTxSeq : &m_nNextRxSeq);
+  if (!TakeSequence(message, sent ? &m_nNextTxSeq : &m_nNextRxSeq)) return;
   // Only what arrives while the capture is there and a device reads it.
   if (!m_bAttached || !CaptureOnline() || message.payload.empty()) return;
   m_chunks.push_back({sent, std::move(message.payload)});
 }
 
-void MqttSession::CountGap(const MqttMessage& message, std::uint64_t* next) {
+bool MqttSession::TakeSequence(const MqttMessage& message, std::uint64_t* next) {
   const std::optional<std::uint64_t> seq = SequenceOf(message);
-  if (!seq) return;
-  // A smaller number is a capture that started again.
+  if (!seq) return true;  // an MQTT 3.1.1 broker passes no numbers
+  // A capture numbers from 0 when it starts. Any other number below the
+  // next is one sent again after a broken connection: it is shown once.
+  if (*seq < *next && *seq != 0) return false;
   if (*seq > *next && *next != 0) {
     std::lock_guard lock(m_csText);
     m_nMissing += *seq - *next;
   }
   *next = *seq + 1;
+  return true;
 }
 
 bool MqttSession::PublishSend(const std::uint8_t* data, std::size_t length) {

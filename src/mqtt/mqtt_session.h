@@ -83,7 +83,9 @@ class MqttSession final : private MqttClientEvents {
   void Push(Event&& event);
 
   void TakeMessage(MqttMessage& message);
-  void CountGap(const MqttMessage& message, std::uint64_t* next);
+  // Follows the capture's numbering: counts what is missing; false for a
+  // message seen before.
+  bool TakeSequence(const MqttMessage& message, std::uint64_t* next);
   void UpdateStatusText();
 
   const MqttUrl m_url;

@@ -56,10 +56,10 @@ class PublisherOnBroker : public ::testing::Test {
 
   // The worker on the pty, the publisher following it.
   void StartCapture(MqttPublisherOptions options = {}) {
-    m_publisher =
-        std::make_unique<MqttPublisher>(UrlOf(m_broker), "", MosquittoClientFactory(), options);
     std::string error;
-    ASSERT_TRUE(m_publisher->Start(&error)) << error;
+    m_publisher =
+        MakeMqttPublisher(m_broker.Url(kPrefix), MosquittoClientFactory(), options, &error);
+    ASSERT_TRUE(m_publisher && m_publisher->Start(&error)) << error;
     ::setenv("TARNWICK_COM1", m_pty.path().c_str(), 1);
     m_live.Publish();
     m_worker = std::make_unique<PortWorker>(m_live, *m_backend, &m_model, &m_sink);
@@ -110,7 +110,11 @@ TEST_F(PublisherOnBroker, OneMebibyteThroughRxExactAndInOrder) {
       << subscriber.Joined("rx").size();
   EXPECT_TRUE(subscriber.Joined("rx") == data);
   long expected = 0;
-  for (const SubscribedMessage& m : subscriber.Messages("rx")) ASSERT_EQ(SeqOf(m), expected++);
+  const std::regex properties(R"(seq:\d+ time:\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)");
+  for (const SubscribedMessage& m : subscriber.Messages("rx")) {
+    ASSERT_EQ(SeqOf(m), expected++);
+    ASSERT_TRUE(std::regex_match(m.properties, properties)) << m.properties;
+  }
   EXPECT_EQ(m_publisher->GetCounters().dropped, 0u);
 }
 

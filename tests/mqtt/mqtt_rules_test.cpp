@@ -1,5 +1,7 @@
 // What a capture or a viewer accepts as its broker URL and password: one
-// table, from the URL's topic prefix to the password file's permissions.
+// table, from the URL's topic prefix to the password file's permissions. And
+// how a viewer follows the capture's numbering, with the broker's side
+// played by a scripted client.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +10,7 @@
 #include <string>
 
 #include "mqtt/mqtt_credentials.h"
+#include "mqtt/mqtt_session.h"
 #include "mqtt/mqtt_url.h"
 #include "port/scoped_env.h"
 #include "support/temp_dir.h"
@@ -91,6 +94,64 @@ TEST(MqttRules, UrlPrefixAndPassword) {
                         : c.secret == Secret::kPrivateFile ? "file-secret"
                                                            : "");
     std::filesystem::remove(file);
+  }
+}
+
+// Hands the session's event sink to the test, which plays the broker.
+class ScriptedClient : public MqttClient {
+ public:
+  bool Start(std::string*) override { return true; }
+  MqttPublishResult Publish(const std::string&, const std::uint8_t*, std::size_t, int, bool,
+                            const std::vector<MqttUserProperty>&) override {
+    return MqttPublishResult::kQueued;
+  }
+  void Disconnect(int) override {}
+};
+
+struct NumberingCase {
+  const char* name;
+  std::vector<int> rx;  // the "seq" of each message in arrival order; -1: none
+  std::string shown;    // the bytes the device reads
+  std::uint64_t missing;
+};
+
+TEST(MqttViewer, FollowsTheCapturesNumbering) {
+  const NumberingCase cases[] = {
+      {"in order", {0, 1, 2}, "abc", 0},
+      {"joined late", {7, 8}, "ab", 0},
+      {"gap", {0, 1, 4, 5}, "abcd", 2},
+      {"sent again after a broken connection", {0, 1, 2, 1, 2, 3}, "abcf", 0},
+      {"capture started again", {0, 1, 2, 0, 1}, "abcde", 0},
+      {"MQTT 3.1.1, no numbers", {-1, -1}, "ab", 0},
+  };
+  const MqttUrl url = *ParseMqttUrl("mqtt://b/lab", nullptr);
+  for (const NumberingCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    MqttClientEvents* broker = nullptr;
+    MqttSession session(url, "", [&](const MqttConnectOptions&, MqttClientEvents& events) {
+      broker = &events;
+      return std::make_unique<ScriptedClient>();
+    });
+    std::string error;
+    ASSERT_TRUE(session.Start(&error));
+    session.Attach(true);
+    broker->OnConnected(true);
+    broker->OnSubscribed();
+    const std::string online = R"({"state":"online"})";
+    broker->OnMessage({"lab/status", {online.begin(), online.end()}, true, {}});
+    session.Pump();  // online before the data, as the broker delivers it
+    char byte = 'a';
+    for (const int seq : c.rx) {
+      MqttMessage message{"lab/rx", {static_cast<std::uint8_t>(byte++)}, false, {}};
+      if (seq >= 0) message.properties.push_back({"seq", std::to_string(seq)});
+      broker->OnMessage(std::move(message));
+    }
+    session.Pump();
+    std::string shown;
+    for (const MqttSession::Chunk& chunk : session.Chunks())
+      shown.append(chunk.bytes.begin(), chunk.bytes.end());
+    EXPECT_EQ(shown, c.shown);
+    EXPECT_EQ(session.MissingMessages(), c.missing);
   }
 }
 
