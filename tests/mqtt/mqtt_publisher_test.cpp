@@ -186,6 +186,7 @@ TEST_F(PublisherOnBroker, RetainedStatusEndsOfflineByExitOrByWill) {
     if (killed) {
       child = ::fork();
       if (child == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         start();
         ::pause();
         ::_exit(0);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -67,6 +68,7 @@ class MosquittoBroker {
     Stop();
     m_pid = ::fork();
     if (m_pid == 0) {
+      ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // a test that crashed leaves nothing behind
       std::freopen("/dev/null", "w", stdout);
       std::freopen("/dev/null", "w", stderr);
       ::execl(kProgram, "mosquitto", "-c", m_config.c_str(), nullptr);
@@ -106,6 +108,7 @@ class MosquittoBroker {
   static pid_t Spawn(const std::vector<std::string>& args, const std::string& output) {
     const pid_t pid = ::fork();
     if (pid == 0) {
+      ::prctl(PR_SET_PDEATHSIG, SIGKILL);
       std::freopen(output.c_str(), "w", stdout);
       std::freopen("/dev/null", "w", stderr);
       std::vector<char*> argv;
