@@ -14,6 +14,7 @@ build=(
   qt6-base-dev libgl-dev
   libcurl4-openssl-dev
   libqcustomplot-dev libqcustomplot2.1-qt6
+  libmosquitto-dev nlohmann-json3-dev
 )
 # What only the tests and benchmarks use.
 tests=(
@@ -21,13 +22,14 @@ tests=(
   fonts-dejavu-core
   locales libc-l10n
   python3 python3-pymodbus
+  mosquitto-clients openssl
 )
 # Test tools whose Debian package starts a system service of its own: they
 # are installed with the start prevented and their service disabled, so none
 # runs by our doing (the tests start their own instance on a free loopback
 # port). The service's unit is named as its package. One that was installed
 # before is left as it was.
-services=(ser2net)
+services=(ser2net mosquitto)
 
 packages=("${build[@]}" "${tests[@]}" "${services[@]}")
 case "${1:-}" in

@@ -138,6 +138,9 @@ constexpr std::string_view kFormatWords[] = {"text", "hex", "binary", "dec", "fl
 // In the order of TimestampStyle and LineEndsMode.
 constexpr std::string_view kTimestampWords[] = {"time", "date"};
 constexpr std::string_view kLineEndWords[] = {"cr", "any"};
+// In the order of TextEncoding and ControlCharacters.
+constexpr std::string_view kEncodingWords[] = {"cp1252", "utf-8", "iso-8859-1", "cp437"};
+constexpr std::string_view kControlWords[] = {"as-is", "pictures", "escapes"};
 
 std::int32_t Int32(const Value& value) { return static_cast<std::int32_t>(value.nNumber); }
 
@@ -184,6 +187,15 @@ const Option kOptions[] = {
     {"pause-break", "MS", "a new line after a pause of MS milliseconds; 0: never",
      Range(0, kMaxPauseBreakMs),
      [](const Value& v, CommandLine& c) { c.run.nPauseBreakMs = Int32(v); }},
+    {"encoding", "ENCODING", "how TEXT bytes become characters", Words(kEncodingWords),
+     [](const Value& v, CommandLine& c) { c.run.encoding = static_cast<TextEncoding>(v.nNumber); }},
+    {"ansi", nullptr, "TEXT: ANSI colours and attributes; other escape sequences are not shown",
+     Switch(), [](const Value&, CommandLine& c) { c.run.bAnsi = true; }},
+    {"control-characters", "HOW", "TEXT: control characters as they are, as pictures or as \\xHH",
+     Words(kControlWords),
+     [](const Value& v, CommandLine& c) {
+       c.run.controls = static_cast<ControlCharacters>(v.nNumber);
+     }},
     {"tap", "PATH", "offer the port to another program at PATH", Text(AnyPath, "a path"),
      [](const Value& v, CommandLine& c) { c.tapPath = v.text; }},
     {"config-dir", "DIR",

@@ -47,6 +47,9 @@ void RunSettings::ApplyTo(DisplayOptions& options) const {
   }
   if (nLineEnds) options.nLineEnds = *nLineEnds;
   if (nPauseBreakMs) options.nPauseBreakMs = *nPauseBreakMs;
+  if (encoding) options.textEncoding = *encoding;
+  if (bAnsi) options.bAnsiColours = true;
+  if (controls) options.controlCharacters = *controls;
 }
 
 bool RunSetup::Load(SETTINGS& record, const std::string& startDir, MessageBoxes& boxes) {

@@ -40,6 +40,10 @@ struct RunSettings {
   std::optional<TimestampStyle> timestamps;
   std::optional<std::int32_t> nLineEnds;  // LineEndsMode
   std::optional<std::int32_t> nPauseBreakMs;
+  // TEXT: the encoding, SGR colours, how control characters look.
+  std::optional<TextEncoding> encoding;
+  bool bAnsi = false;
+  std::optional<ControlCharacters> controls;
 
   // Whether anything is given: then the run needs no Tarnwick.cfg.
   bool SetsUpRun() const { return *this != RunSettings{}; }

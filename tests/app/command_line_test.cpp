@@ -135,6 +135,8 @@ TEST(CommandLine, ParsesEachOptionAndRefusesTheRest) {
       {{"--timestamps", "none"}, 2, {}, "--timestamps takes time or date"},
       {{"--line-ends", "lf"}, 2, {}, "--line-ends takes cr or any"},
       {{"--pause-break", "86400001"}, 2, {}, "--pause-break takes 0 to 86400000"},
+      {{"--encoding", "utf8"}, 2, {}, "--encoding takes cp1252, utf-8, iso-8859-1 or cp437, not"},
+      {{"--control-characters", "hex"}, 2, {}, "--control-characters takes as-is, pictures or"},
       // Choices that do not go together.
       {{"--raw-log", "-", "--text-log", "-"},
        2,
@@ -238,6 +240,21 @@ TEST(CommandLine, SetsUpTheRunOverTheConfigurationWithoutSavingIntoIt) {
          o.timestampStyle = TimestampStyle::kDateAndTime;
          o.nLineEnds = kLineEndsAny;
          o.nPauseBreakMs = 20;
+       },
+       "COM3"},
+      {{"--encoding", "utf-8", "--ansi", "--control-characters", "pictures"},
+       [](SETTINGS&) {},
+       [](DisplayOptions& o) {
+         o.textEncoding = TextEncoding::kUtf8;
+         o.bAnsiColours = true;
+         o.controlCharacters = ControlCharacters::kPictures;
+       },
+       "COM3"},
+      {{"--encoding", "cp437", "--control-characters", "escapes"},
+       [](SETTINGS&) {},
+       [](DisplayOptions& o) {
+         o.textEncoding = TextEncoding::kCp437;
+         o.controlCharacters = ControlCharacters::kEscapes;
        },
        "COM3"},
   };
