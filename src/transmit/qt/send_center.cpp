@@ -34,7 +34,7 @@ constexpr const char* kLocalEcho = "Options/LocalEcho";
 constexpr const char* kMacros = "Options/Macros";
 constexpr const char* kMacrosDamaged = "Options/MacrosDamaged";
 // The widest the sequence's pane in the status bar may be, in pixels.
-constexpr int kSequencePaneWidth = 320;
+constexpr int kSequencePaneWidth = 420;
 
 QString FromUtf8(const std::string& text) { return QString::fromStdString(text); }
 
@@ -121,6 +121,8 @@ CSendCenter::CSendCenter(Services services, const Actions& actions)
     // The status bar never grows past the window: a long step is cut short
     // there, and shown whole in the pane's tooltip and in the panel.
     m_pSequencePane->SetFullText(text);
+    // A screen reader gets the whole of it, however much is shown.
+    m_pSequencePane->setAccessibleName(text);
     m_pSequencePane->setVisible(!text.isEmpty());
     if (!running) Say(text);
   });
