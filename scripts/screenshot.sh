@@ -5,7 +5,8 @@
 # port list open, the About box, the Screen Settings dialog with its font
 # chooser, the view after a change of format, font and colours made there,
 # the Send data window, a log failure in the status bar, the modem-line panes
-# of the status bar with the Line menu, the update question, and View >
+# of the status bar with the Line menu, the update question, the send line
+# with its history, the macro panel with a sequence running, and View >
 # Options with the timestamp gutter and packets split by pauses, and the plot
 # window on float frames and on text lines.
 # Usage: scripts/screenshot.sh [BUILD_DIR] [OUT_DIR]
@@ -220,6 +221,49 @@ xdotool type --delay 20 '500'
 xdotool key Return
 sleep 4
 snap send
+stop_tarnwick
+
+# Talking to the device: the send line with two commands sent and the third
+# recalled with Up, its History list, then the macro panel with a sequence
+# running. The simulator sends text lines slowly and echoes what it gets, so
+# the wait for "OK" after "AT" runs until its timeout.
+mkdir -p "$work/config/Norvast"
+cat >"$work/config/Norvast/Tarnwick.conf" <<'CONF'
+[Options]
+MacrosShown=1
+Macros="tarnwick-macros = 1\npage = Modem\nmacro = Reset\nkey = Shift+F2\nsend ASCII CR = ATZ\nmacro = Signal\nrepeat = 2 s\nsend ASCII CR = AT+CSQ\nmacro = Info\nsend ASCII CR = ATI\nmacro = Check\nkey = Shift+F5\nsend ASCII CR = AT\nwait-for 30 s = OK\nsend ASCII CR = ATI\npage = Boot\nmacro = Stop autoboot\nsend = \" \"\n"
+CONF
+set_field 40 0; set_field 116 0; set_field 128 0; set_field 132 0
+rm -f "$work/sim.out"  # the last run's path must not be taken for this one's
+"$build/tools/tarnwick-sim" --messages text --rate 60 >"$work/sim.out" &
+sim_pid=$!
+for _ in $(seq 50); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
+(cd "$work" && XDG_CONFIG_HOME="$work/config" TARNWICK_COM1="$(head -n1 "$work/sim.out")" \
+  exec "$build/src/app/tarnwick") &
+app_pid=$!
+sleep 3
+xdotool search --name ' - Tarnwick$' windowsize 760 600 >/dev/null 2>&1 || true
+focus_tarnwick
+xdotool key Tab  # from the view to the send line
+xdotool type --delay 20 'AT+CSQ'
+xdotool key Return
+sleep 0.5
+xdotool type --delay 20 'ATI'
+xdotool key Return
+sleep 0.5
+xdotool key Up
+sleep 1
+snap send-line
+xdotool key ctrl+a BackSpace  # the History list shows what the field holds, so all of it
+xdotool key Tab Tab  # to the History button
+xdotool key space
+sleep 1
+snap send-line-history
+xdotool key Escape
+sleep 0.3
+xdotool key shift+F5
+sleep 2
+snap sequence
 stop_tarnwick
 
 # View > Options: a device that sends a packet of 6 to 10 bytes every 250 ms,

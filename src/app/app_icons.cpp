@@ -180,6 +180,29 @@ void DrawAbout(QPainter& p) {
   p.drawRoundedRect(QRectF(11.5, 23.5, 9, 2.5), 0.8, 0.8);
 }
 
+// A plug and its socket: joined (Connect), or pulled apart (Disconnect).
+void DrawPlugPair(QPainter& p, double gap) {
+  const double shift = gap / 2;
+  p.setPen(QPen(QColor(0x55, 0x60, 0x6c), 2.5, Qt::SolidLine, Qt::RoundCap));
+  p.drawLine(QPointF(1.5, 16), QPointF(5 - shift, 16));
+  p.drawLine(QPointF(27 + shift, 16), QPointF(30.5, 16));
+  p.setPen(QPen(QColor(0x1f, 0x6e, 0x3a), 1.2));
+  p.setBrush(QColor(0x3c, 0xb3, 0x62));
+  // The plug with its two pins, on the left; the socket on the right.
+  p.drawRoundedRect(QRectF(5 - shift, 8, 10, 16), 2, 2);
+  p.drawRect(QRectF(15 - shift, 11, 3, 2.5));
+  p.drawRect(QRectF(15 - shift, 18.5, 3, 2.5));
+  p.drawRoundedRect(QRectF(18 + shift, 7, 9, 18), 2, 2);
+}
+
+void DrawConnect(QPainter& p) { DrawPlugPair(p, 0); }
+
+void DrawDisconnect(QPainter& p) {
+  DrawPlugPair(p, 6);
+  p.setPen(QPen(QColor(0xe8, 0x5d, 0x5d), 2.2, Qt::SolidLine, Qt::RoundCap));
+  p.drawLine(QPointF(12.5, 28), QPointF(19.5, 4));
+}
+
 }  // namespace
 
 QIcon ProgramIcon() { return QIcon(new PaintedIconEngine(&DrawProgram)); }
@@ -189,5 +212,7 @@ QIcon SendIcon() { return QIcon(new PaintedIconEngine(&DrawSend)); }
 QIcon ClearIcon() { return QIcon(new PaintedIconEngine(&DrawClear)); }
 QIcon AboutIcon() { return QIcon(new PaintedIconEngine(&DrawAbout)); }
 QIcon PlotIcon() { return QIcon(new PaintedIconEngine(&DrawPlot)); }
+QIcon ConnectIcon() { return QIcon(new PaintedIconEngine(&DrawConnect)); }
+QIcon DisconnectIcon() { return QIcon(new PaintedIconEngine(&DrawDisconnect)); }
 
 }  // namespace tarnwick

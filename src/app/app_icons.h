@@ -13,5 +13,7 @@ QIcon SendIcon();            // toolbar: Send
 QIcon ClearIcon();           // toolbar: Clear
 QIcon AboutIcon();           // toolbar: About
 QIcon PlotIcon();            // toolbar: Plot, the plot window
+QIcon ConnectIcon();         // toolbar: Connect
+QIcon DisconnectIcon();      // toolbar: Disconnect
 
 }  // namespace tarnwick

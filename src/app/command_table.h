@@ -4,6 +4,7 @@
 #pragma once
 
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace tarnwick {
@@ -41,6 +42,15 @@ enum CommandId : int {
   ID_VIEW_TEXT_CONTROLS_PICTURES = 34106,
   ID_VIEW_TEXT_CONTROLS_ESCAPES = 34107,
   ID_VIEW_TEXT_LOG_KEEPS_ESCAPES = 34108,
+  // Talking to the device: the port let go of and taken again, the send
+  // line, the macros, keys typed into the view.
+  ID_CONNECT = 34010,
+  ID_DISCONNECT = 34011,
+  ID_VIEW_SEND_LINE = 34012,
+  ID_VIEW_MACROS = 34013,
+  ID_VIEW_TYPE_INTO_VIEW = 34014,
+  ID_VIEW_LOCAL_ECHO = 34015,
+  ID_EDIT_PASTE_TO_DEVICE = 34016,
 };
 
 struct CommandInfo {
@@ -56,6 +66,11 @@ std::span<const CommandInfo> Commands();
 
 // The entry for id, or nullptr.
 const CommandInfo* FindCommand(int id);
+
+// The second key of a command on a Ctrl+letter key: Ctrl+Shift with the
+// letter, which it keeps while keys typed into the view go to the device;
+// empty when it has none or another command has that key.
+std::string CtrlShiftKey(const CommandInfo& command);
 
 // The idle text of the status bar's message pane.
 inline constexpr std::string_view kReadyPrompt = "Ready";

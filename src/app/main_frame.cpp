@@ -64,6 +64,20 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   CreateAction(ID_EDIT_FIND);
   CreateAction(ID_EDIT_FIND_NEXT);
   CreateAction(ID_EDIT_FIND_PREVIOUS);
+  CreateAction(ID_CONNECT);
+  CreateAction(ID_DISCONNECT);
+  CreateAction(ID_VIEW_SEND_LINE);
+  CreateAction(ID_VIEW_MACROS);
+  CreateAction(ID_VIEW_TYPE_INTO_VIEW);
+  CreateAction(ID_VIEW_LOCAL_ECHO);
+  CreateAction(ID_EDIT_PASTE_TO_DEVICE);
+  for (const int id :
+       {ID_VIEW_SEND_LINE, ID_VIEW_MACROS, ID_VIEW_TYPE_INTO_VIEW, ID_VIEW_LOCAL_ECHO})
+    m_actions.at(id)->setCheckable(true);
+  m_actions.at(ID_CONNECT)->setIcon(ConnectIcon());
+  m_actions.at(ID_DISCONNECT)->setIcon(DisconnectIcon());
+  // A start always connects.
+  m_actions.at(ID_CONNECT)->setEnabled(false);
   m_actions.at(ID_PORT_SETTINGS)->setIcon(PortSettingsIcon());
   m_actions.at(ID_SCREEN_SETTINGS)->setIcon(ScreenSettingsIcon());
   m_actions.at(ID_SEND)->setIcon(SendIcon());
@@ -95,7 +109,11 @@ QAction* CMainFrame::CreateAction(int id) {
   // Without a tooltip in the string table Qt would show the menu text.
   action->setToolTip(command->tooltip.empty() ? QString() : Text(command->tooltip));
   if (!command->key.empty()) {
-    action->setShortcut(QKeySequence(Text(command->key), QKeySequence::PortableText));
+    QList<QKeySequence> keys{QKeySequence(Text(command->key), QKeySequence::PortableText)};
+    // Kept while the keys typed into the view go to the device.
+    if (const std::string second = CtrlShiftKey(*command); !second.empty())
+      keys.append(QKeySequence(QString::fromLatin1(second.c_str()), QKeySequence::PortableText));
+    action->setShortcuts(keys);
     // The keys work wherever focus is inside the frame, as accelerators do.
     action->setShortcutContext(Qt::WindowShortcut);
     addAction(action);
@@ -110,11 +128,15 @@ void CMainFrame::CreateMenus() {
   main->addAction(m_actions.at(ID_SCREEN_SETTINGS));
   main->addAction(m_actions.at(ID_SEND));
   main->addSeparator();
+  main->addAction(m_actions.at(ID_CONNECT));
+  main->addAction(m_actions.at(ID_DISCONNECT));
+  main->addSeparator();
   main->addAction(m_actions.at(ID_APP_EXIT));
 
   QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
   edit->addAction(m_actions.at(ID_COPY_ALL));
   edit->addAction(m_actions.at(ID_EDIT_COPY_SELECTION));
+  edit->addAction(m_actions.at(ID_EDIT_PASTE_TO_DEVICE));
   edit->addSeparator();
   edit->addAction(m_actions.at(ID_EDIT_FIND));
   edit->addAction(m_actions.at(ID_EDIT_FIND_NEXT));
@@ -134,6 +156,11 @@ void CMainFrame::CreateMenus() {
        {ID_VIEW_TEXT_CONTROLS_AS_IS, ID_VIEW_TEXT_CONTROLS_PICTURES, ID_VIEW_TEXT_CONTROLS_ESCAPES},
        ID_VIEW_TEXT_LOG_KEEPS_ESCAPES},
       [this](int id) { return CreateAction(id); });
+  view->addSeparator();
+  view->addAction(m_actions.at(ID_VIEW_SEND_LINE));
+  view->addAction(m_actions.at(ID_VIEW_MACROS));
+  view->addAction(m_actions.at(ID_VIEW_TYPE_INTO_VIEW));
+  view->addAction(m_actions.at(ID_VIEW_LOCAL_ECHO));
 
   QMenu* line = menuBar()->addMenu(QStringLiteral("&Line"));
   line->addAction(m_actions.at(ID_LINE_DTR));
@@ -165,6 +192,9 @@ bool CMainFrame::CreateToolBar() {
     m_wndToolBar->addAction(m_actions.at(id));
   m_wndToolBar->addSeparator();
   m_wndToolBar->addAction(m_actions.at(ID_VIEW_PLOT));
+  m_wndToolBar->addSeparator();
+  m_wndToolBar->addAction(m_actions.at(ID_CONNECT));
+  m_wndToolBar->addAction(m_actions.at(ID_DISCONNECT));
   addToolBar(Qt::TopToolBarArea, m_wndToolBar);
 
   // The bar's own show/hide action keeps its check mark in step with the bar.

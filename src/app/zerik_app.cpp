@@ -36,8 +36,10 @@
 #include "settings/qt/conversation_options_profile.h"
 #include "settings/qt/display_options_profile.h"
 #include "settings/qt/port_profile.h"
+#include "transmit/display_text.h"
 #include "transmit/field_reader.h"
 #include "transmit/port_tx_hand_over.h"
+#include "transmit/qt/send_center.h"
 #include "transmit/qt/send_dialog.h"
 
 namespace tarnwick {
@@ -140,12 +142,17 @@ bool CZerikApp::InitInstance() {
   connect(m_pMainFrame->Action(ID_VIEW_PLOT), &QAction::triggered, this, &CZerikApp::OnPlot);
   m_pMainFrame->TextMenu()->Show(m_Options);
   connect(m_pMainFrame->TextMenu(), &TextOptionsMenu::Changed, this, &CZerikApp::OnTextOptions);
+  connect(m_pMainFrame->Action(ID_DISCONNECT), &QAction::triggered, this, &CZerikApp::OnDisconnect);
+  connect(m_pMainFrame->Action(ID_CONNECT), &QAction::triggered, this, &CZerikApp::OnConnect);
+  CreateSendCenter();
   // Clear empties the plot as it empties the screen.
   connect(m_pMainFrame->Action(ID_CLEAR_SCREEN), &QAction::triggered, this, [this] {
     if (m_pPlotWnd) m_pPlotWnd->Clear();
   });
   m_pMainFrame->RestoreWindowGeometry();
   m_pMainFrame->show();
+  // Keys go to the view at the start, not to the send line.
+  view->setFocus();
   // A signal that came while start-up still ran (the warning box) is acted
   // on as soon as the event loop runs.
   if (m_bCloseRequested) QTimer::singleShot(0, this, &CZerikApp::CloseMainWindow);
@@ -165,6 +172,18 @@ PortWorker& CZerikApp::StartWorker(ScreenModel& model, RepaintSink& sink) {
         this, [this, advice] { ShowOpenAdvice(advice); }, Qt::QueuedConnection);
   });
   model.SetLogFailures(&m_logFailures);
+  // The senders hear which blocks left and, while a sequence waits, what
+  // was read, in the worker's order; the news is taken on this thread.
+  m_sendFeed.SetNotify([this] {
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          if (m_pSendCenter != nullptr) m_pSendCenter->DrainFeed();
+        },
+        Qt::QueuedConnection);
+  });
+  m_pWorker->Queue().SetBlockDone([this](const BlockDone& done) { m_sendFeed.OnBlockDone(done); });
+  m_pWorker->SetReceivedListener(&m_sendFeed);
   m_pWorker->Start();
   return *m_pWorker;
 }
@@ -178,7 +197,9 @@ ConversationOptions CZerikApp::EffectiveConversation() const {
 void CZerikApp::ApplyConversation() {
   const ConversationOptions options = EffectiveConversation();
   if (m_pWorker) m_pWorker->SetConversation(options);
-  if (m_pView != nullptr) m_pView->SetConversation(options.HasSentSource(), options.crSent);
+  // Keys typed with local echo are shown as sent lines too.
+  const bool echo = m_pSendCenter != nullptr && m_pSendCenter->EchoTyped();
+  if (m_pView != nullptr) m_pView->SetConversation(options.HasSentSource() || echo, options.crSent);
 }
 
 // The tap has no pane: each new reason it is not served is shown in a box.
@@ -359,6 +380,60 @@ void CZerikApp::OnPlot(bool show) {
             &QAction::setChecked);
   }
   m_pPlotWnd->ShowWindow();
+}
+
+// The send line, typed keys and macros send text in the encoding TEXT is read
+// in (View > Text), and sequences read the replies in it.
+void CZerikApp::CreateSendCenter() {
+  static const std::vector<std::string_view> programKeys = [] {
+    std::vector<std::string_view> keys;
+    for (const CommandInfo& command : Commands()) {
+      if (!command.key.empty()) keys.push_back(command.key);
+    }
+    return keys;
+  }();
+  CMainFrame& frame = *m_pMainFrame;
+  m_pSendCenter = new CSendCenter(
+      CSendCenter::Services{
+          frame, *frame.View(), *m_pWorker, m_sendFeed, m_boxes, *m_choosers.file,
+          [this](QDialog& dialog) { return m_runModal(dialog); }, programKeys,
+          [this](std::string_view utf8) { return EncodeDisplayText(utf8, m_Options.textEncoding); },
+          [this](std::string_view utf8) {
+            return DisplayTextProblem(utf8, m_Options.textEncoding);
+          },
+          [this] { return m_Options.textEncoding; },
+          [&frame](const QString& text) { frame.statusBar()->showMessage(text, kStatusMessageMs); },
+          [this] { ApplyConversation(); }},
+      CSendCenter::Actions{frame.Action(ID_VIEW_SEND_LINE), frame.Action(ID_VIEW_MACROS),
+                           frame.Action(ID_VIEW_TYPE_INTO_VIEW), frame.Action(ID_VIEW_LOCAL_ECHO),
+                           frame.Action(ID_EDIT_PASTE_TO_DEVICE)});
+  ApplyConversation();
+}
+
+CSendCenter* CZerikApp::SendCenter() const { return m_pSendCenter.data(); }
+
+void CZerikApp::OnDisconnect() {
+  if (!m_pWorker || !m_pWorker->ConnectWanted()) return;
+  // What waits to be sent is not kept for a Connect that may come much later.
+  const std::size_t dropped = m_pSendCenter != nullptr ? m_pSendCenter->StopAll() : 0;
+  m_pWorker->RequestDisconnect();
+  UpdateConnectCommands();
+  QString text = QStringLiteral("Disconnected");
+  if (dropped != 0)
+    text += QStringLiteral("; %1 block(s) that had not been sent were dropped").arg(dropped);
+  m_pMainFrame->statusBar()->showMessage(text, kStatusMessageMs);
+}
+
+void CZerikApp::OnConnect() {
+  if (!m_pWorker || m_pWorker->ConnectWanted()) return;
+  m_pWorker->RequestConnect();
+  UpdateConnectCommands();
+}
+
+void CZerikApp::UpdateConnectCommands() {
+  const bool connected = m_pWorker && m_pWorker->ConnectWanted();
+  m_pMainFrame->Action(ID_CONNECT)->setEnabled(!connected);
+  m_pMainFrame->Action(ID_DISCONNECT)->setEnabled(connected);
 }
 
 void CZerikApp::OnHelp() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QUrl>
 #include <filesystem>
 #include <functional>
@@ -22,6 +23,7 @@
 #include "settings/display_options.h"
 #include "settings/run_settings.h"
 #include "settings/settings.h"
+#include "transmit/sequence_feed.h"
 #include "update/qt/app_update_checker.h"
 
 class QDialog;
@@ -32,6 +34,7 @@ class CMainFrame;
 class CPlotWindow;
 class FindController;
 class ViewFollower;
+class CSendCenter;
 class CSendDialog;
 class PortTxHandOver;
 
@@ -106,6 +109,8 @@ class CZerikApp : public QObject, public ViewHost {
   PortWorker* Worker() const { return m_pWorker.get(); }
   LogFailures& Logs() { return m_logFailures; }
   CSendDialog* SendDialog() const { return m_pSendDlg.get(); }
+  // The send line, macros, typed keys and sequences.
+  CSendCenter* SendCenter() const;
   CPlotWindow* PlotWindow() const { return m_pPlotWnd.get(); }
   ViewFollower* Follower() const { return m_pFollower; }
   FindController* Find() const { return m_pFind; }
@@ -131,6 +136,10 @@ class CZerikApp : public QObject, public ViewHost {
   void OnPlot(bool show = true);
   // View > Text: an entry was chosen; the options are kept in the profile.
   void OnTextOptions();
+  // Main, "Disconnect": the port is let go of (another program may have it)
+  // until "Connect"; the window, the history and the logs stay.
+  void OnDisconnect();
+  void OnConnect();
 
  public:
   SETTINGS m_Settings = DefaultSettings();
@@ -145,6 +154,12 @@ class CZerikApp : public QObject, public ViewHost {
  private:
   // Once a run: the advice for a port the user may not open (the group to join).
   void ShowOpenAdvice(const std::string& advice);
+  // The send line, the macro panel and typing into the view, in the frame.
+  void CreateSendCenter();
+  // Connect is offered while disconnected, Disconnect while not.
+  void UpdateConnectCommands();
+  // How long a word in the status bar's message area stays.
+  static constexpr int kStatusMessageMs = 10000;
 
   // m_Settings as the other threads see it; declared after it.
   LiveSettings m_live{m_Settings, m_Options};
@@ -171,6 +186,8 @@ class CZerikApp : public QObject, public ViewHost {
                                    [this] { return m_bCloseRequested; }};
   // What the plot takes from the receive path; it outlives the worker.
   PlotFeed m_plotFeed;
+  // What the senders hear from the worker; it outlives the worker.
+  SequenceFeed m_sendFeed;
   std::unique_ptr<SerialBackend> m_pBackend;
   std::unique_ptr<PortWorker> m_pWorker;
   std::unique_ptr<CMainFrame> m_pMainFrame;
@@ -180,6 +197,9 @@ class CZerikApp : public QObject, public ViewHost {
   std::unique_ptr<CSendDialog> m_pSendDlg;
   // The plot window, from the first Plot command on.
   std::unique_ptr<CPlotWindow> m_pPlotWnd;
+  // Belongs to the frame; a worker's news queued to this object may come
+  // after the frame has gone.
+  QPointer<CSendCenter> m_pSendCenter;
   // Belongs to the view.
   ViewFollower* m_pFollower = nullptr;
   // Belongs to this object; reads the view's lines.

@@ -61,6 +61,21 @@ void Conversation::Close() {
   m_nTaken = 0;  // taken again at the next Sync
 }
 
+void Conversation::LetGo() {
+  const bool secondWanted = !m_options.strAlsoListenOn.empty();
+  Close();
+  m_strTapError.clear();
+  m_strTapNotice.clear();
+  m_strSecondError.clear();
+  m_bSecondLost = false;
+  m_bSecondMissing = false;
+  m_strSecondReason = secondWanted ? kDisconnectedText : "";
+  // Wanted but not open, so the status bar keeps its pane; nothing retries
+  // it until Connect, as the worker serves nothing meanwhile.
+  m_bSecondWanted = secondWanted;
+  SetStatus({}, {});
+}
+
 bool Conversation::DeviceWritable(SerialDevice& device) {
 #ifndef _WIN32
   if (const int fd = device.PollDescriptor(); fd >= 0) {
@@ -292,6 +307,13 @@ void Conversation::DeliverSent(const std::uint8_t* data, std::size_t length, con
     m_sentLog.Close();
   }
   if (m_toScreen) m_toScreen(data, length, time);
+  if (SentDataSink* sink = m_pSink.load(std::memory_order_acquire))
+    sink->OnSent(data, length, time);
+}
+
+void Conversation::DeliverOwnSent(const std::uint8_t* data, std::size_t length,
+                                  const ReadTime& time, const SETTINGS& settings, bool shown) {
+  if (shown) return DeliverSent(data, length, time, settings);
   if (SentDataSink* sink = m_pSink.load(std::memory_order_acquire))
     sink->OnSent(data, length, time);
 }

@@ -85,6 +85,9 @@ class Conversation {
   bool ConfigChanged() const { return m_nConfigured.load(std::memory_order_acquire) != m_nTaken; }
   // The worker ends: the tap's link goes, the second port closes.
   void Close();
+  // Disconnect: as Close, and the second port's state says why it is
+  // closed; the next Sync takes the configuration again (Connect).
+  void LetGo();
   // Serves nothing and holds nothing: the worker runs as without it.
   bool Active() const {
     return m_pTap != nullptr || m_pSecond != nullptr || m_bSecondWanted || TapRefused();
@@ -110,6 +113,10 @@ class Conversation {
   // the screen and the sink.
   void DeliverSent(const std::uint8_t* data, std::size_t length, const ReadTime& time,
                    const SETTINGS& settings);
+  // This program's own bytes (Send data, the send queue): shown as
+  // DeliverSent does when shown; the sink hears them either way.
+  void DeliverOwnSent(const std::uint8_t* data, std::size_t length, const ReadTime& time,
+                      const SETTINGS& settings, bool shown);
 
   // The program changed its rate or stop bits.
   bool TakeProgramLine(ProgramLine* line) { return m_pTap && m_pTap->TakeLineChange(line); }

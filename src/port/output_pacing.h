@@ -36,6 +36,10 @@ class OutputPacing {
   bool Room(SerialDevice& device);
   // A character went to the driver.
   void Written();
+  // After Room() said yes: how many characters may go now (at least one).
+  std::size_t Allowance() const { return m_nRoom; }
+  // count characters went to the driver at once.
+  void Written(std::size_t count) { m_nRoom = count < m_nRoom ? m_nRoom - count : 0; }
 
   // After Room() said no: milliseconds until enough has left for one more
   // character, rounded up, at least 1 and at most kMaxRecheckMs. When the

@@ -30,6 +30,7 @@ PortStatusText DescribePort(const SETTINGS& settings, const std::string& device,
                             bool deviceMissing, const std::string& failure) {
   const std::string port = PortAndDevice(settings, device);
   if (open) return {PortState::kOpen, port + " " + LineShortForm(settings)};
+  if (failure == kDisconnectedText) return {PortState::kDisconnected, port + ": " + failure};
   // A lost port keeps its loss as the reason while it is looked for.
   if (failure.rfind(kLostText, 0) == 0) return {PortState::kLost, port + ": " + failure};
   if (deviceMissing) return {PortState::kWaiting, port + ": waiting for the device"};

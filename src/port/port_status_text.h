@@ -10,11 +10,15 @@
 namespace tarnwick {
 
 enum class PortState {
-  kOpen,     // reading and writing
-  kWaiting,  // the device does not exist (yet); it is looked for
-  kLost,     // it vanished while open; it is looked for
-  kFailed,   // busy, refused or its settings rejected
+  kOpen,          // reading and writing
+  kWaiting,       // the device does not exist (yet); it is looked for
+  kLost,          // it vanished while open; it is looked for
+  kFailed,        // busy, refused or its settings rejected
+  kDisconnected,  // let go of by Disconnect; nothing is opened until Connect
 };
+
+// The worker's status text while the port is let go of.
+inline constexpr const char* kDisconnectedText = "Disconnected";
 
 struct PortStatusText {
   PortState state = PortState::kFailed;

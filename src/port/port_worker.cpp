@@ -75,6 +75,7 @@ PortWorker::PortWorker(const LiveSettings& settings, SerialBackend& backend, Scr
       });
   m_rawLog.SetRotation(RotationPolicyOf(m_settings.Options()));
   m_line.Backend().SetOpenCancel([this] { return OpenCancelled(); });
+  m_queue.SetWake([this] { m_line.Backend().Wake(); });
 }
 
 PortWorker::~PortWorker() {
@@ -83,7 +84,8 @@ PortWorker::~PortWorker() {
 }
 
 bool PortWorker::OpenCancelled() const {
-  return !m_bRunning.load() || m_nReopenRequests.load() != m_nOpenGeneration;
+  return !m_bRunning.load() || !m_bConnectWanted.load() ||
+         m_nReopenRequests.load() != m_nOpenGeneration;
 }
 
 void PortWorker::Start() { m_thread = std::thread(&PortWorker::PortThreadProc, this); }
@@ -109,6 +111,16 @@ void PortWorker::Stop() {
 void PortWorker::RequestReopen() {
   m_nReopenRequests.fetch_add(1);
   m_bReopenPort.store(true);
+  m_line.Backend().Wake();
+}
+
+void PortWorker::RequestDisconnect() {
+  m_bConnectWanted.store(false);
+  m_line.Backend().Wake();
+}
+
+void PortWorker::RequestConnect() {
+  m_bConnectWanted.store(true);
   m_line.Backend().Wake();
 }
 
@@ -138,11 +150,17 @@ int PortWorker::RunPortWorker() {
   std::lock_guard<std::mutex> lifetime(m_csWorker);
   bool openNeeded = true;
   while (m_bRunning.load()) {
+    if (!m_bConnectWanted.load()) {
+      StayDisconnected();
+      openNeeded = true;
+      continue;
+    }
     if (openNeeded) {
       m_bReopenPort.store(false);
       m_bPortOpen.store(OpenPort());
       if (!m_bPortOpen.load()) WaitForReopenRequest();
       if (!m_bRunning.load()) break;
+      if (!m_bPortOpen.load()) continue;  // a Disconnect ended the wait
     }
     RepaintAll();  // the header now shows the counters
     int lostError = 0;
@@ -202,10 +220,10 @@ bool PortWorker::OpenPort(bool keepStatus) {
 // it succeeds).
 void PortWorker::WaitForReopenRequest() {
   int unaskedTries = 0;
-  while (m_bRunning.load() && !m_bPortOpen.load()) {
+  while (m_bRunning.load() && m_bConnectWanted.load() && !m_bPortOpen.load()) {
     RepaintAll();
     unaskedTries = m_line.DeviceMissing() ? kSettleTries : std::max(unaskedTries - 1, 0);
-    while (m_bRunning.load()) {
+    while (m_bRunning.load() && m_bConnectWanted.load()) {
       m_line.Backend().Sleep(kRetryMs);
       if (m_bRunning.load() && (m_bReopenPort.load() || unaskedTries > 0)) {
         m_bPortOpen.store(OpenPort());
@@ -222,7 +240,7 @@ void PortWorker::WaitForReopenRequest() {
 bool PortWorker::RecoverLostPort() {
   while (m_bRunning.load()) {
     m_line.Backend().Sleep(kRetryMs);
-    if (!m_bRunning.load() || m_bReopenPort.load()) return false;
+    if (!m_bRunning.load() || m_bReopenPort.load() || !m_bConnectWanted.load()) return false;
     TendConversation();
     // Still absent: the loss stays the reason shown, without a glimpse of
     // the retry's own failure text.
@@ -232,6 +250,22 @@ bool PortWorker::RecoverLostPort() {
     }
   }
   return false;
+}
+
+// Nothing is held while disconnected, so another program can have the
+// device; a reopen request (Port Settings) only takes effect at Connect,
+// which opens with the settings as they are then.
+void PortWorker::StayDisconnected() {
+  m_lineState.Detach();
+  m_line.ClosePort();
+  m_conversation.LetGo();
+  // The reason first: whoever sees the port closed shows the status text.
+  m_line.SetStatus(kDisconnectedText);
+  m_bPortOpen.store(false);
+  m_bDisconnected.store(true);
+  RepaintAll();
+  while (m_bRunning.load() && !m_bConnectWanted.load()) m_line.Backend().Sleep(-1);
+  m_bDisconnected.store(false);
 }
 
 void PortWorker::TendConversation() { m_conversation.Sync(m_line.Dcb()); }
@@ -278,7 +312,8 @@ PortWorker::TransferEnd PortWorker::TransferLoop(int* lostError) {
       FollowProgramLine();
     }
     IoResult in;
-    const bool flowing = m_pTxBuffer.load(std::memory_order_acquire) != nullptr;
+    const bool flowing =
+        m_pTxBuffer.load(std::memory_order_acquire) != nullptr || m_queue.HasWork();
     const Clock::time_point now = flowing ? Clock::now() : Clock::time_point{};
     // The device is left unread while the tap's program has not taken what
     // it sent before: the driver keeps it meanwhile.
@@ -304,35 +339,41 @@ PortWorker::TransferEnd PortWorker::TransferLoop(int* lostError) {
       return TransferEnd::kLost;
     }
 
-    // The program's bytes go a chunk at a time, so a Send data block and
-    // the tap's data meet only between chunks.
-    bool chunkHeld = false;
-    if (talking && m_conversation.ChunkLength() > 0) {
-      switch (WriteProgramChunk(lostError)) {
-        case TxOutcome::kWritten:
-          moved = true;
-          break;
-        case TxOutcome::kHeld:
-        case TxOutcome::kQueueFull:
-          chunkHeld = true;
-          break;
-        case TxOutcome::kLost:
-          return TransferEnd::kLost;
-      }
+    // One writer a turn: the dialog's block, the tap program's chunk or the
+    // queue's block. A writer that has begun keeps the line until its block
+    // ends, so no block is mixed into another.
+    bool held = false;
+    int txRecheckMs = -1;  // the driver's queue is full: no event says when it has room
+    const bool dialogPending = m_pTxBuffer.load(std::memory_order_acquire) != nullptr;
+    const bool chunkWaiting = talking && m_conversation.ChunkLength() > 0;
+    TxOutcome outcome = TxOutcome::kWritten;
+    bool wrote = true;
+    switch (m_turns.Next(dialogPending, chunkWaiting, m_queue.HasWork())) {
+      case Writer::kDialog:
+        outcome = TransmitNext(lostError);
+        if (m_pTxBuffer.load(std::memory_order_acquire) == nullptr) m_turns.Ended(Writer::kDialog);
+        break;
+      case Writer::kTap:
+        outcome = WriteProgramChunk(lostError);
+        if (m_conversation.ChunkLength() == 0) m_turns.Ended(Writer::kTap);
+        break;
+      case Writer::kQueue:
+        outcome = WriteQueueBlock(lostError);
+        break;
+      case Writer::kNone:
+        wrote = false;
+        break;
     }
-
-    bool txHeld = false;
-    int txRecheckMs = -1;  // the queue is full: no event says when it has room
-    if (m_pTxBuffer.load(std::memory_order_acquire) != nullptr) {
-      switch (TransmitNext(lostError)) {
+    if (wrote) {
+      switch (outcome) {
         case TxOutcome::kWritten:
           moved = true;
           break;
         case TxOutcome::kHeld:
-          txHeld = true;
+          held = true;
           break;
         case TxOutcome::kQueueFull:
-          txHeld = true;
+          held = true;
           txRecheckMs = m_pacing.RecheckMs();
           break;
         case TxOutcome::kLost:
@@ -340,13 +381,14 @@ PortWorker::TransferEnd PortWorker::TransferLoop(int* lostError) {
       }
     }
 
-    if (m_bReopenPort.load()) return TransferEnd::kReopen;
+    // A Disconnect leaves as a reopen does; the loop above closes the port.
+    if (m_bReopenPort.load() || !m_bConnectWanted.load()) return TransferEnd::kReopen;
 
-    const bool txPending = m_pTxBuffer.load(std::memory_order_acquire) != nullptr;
-    const bool chunkPending = talking && m_conversation.ChunkLength() > 0;
-    // A full read may have left more behind; a block goes on one byte per
-    // turn, the program's bytes a chunk per turn.
-    if (in.count == sizeof buffer || (txPending && !txHeld) || (chunkPending && !chunkHeld)) {
+    const bool writePending = m_pTxBuffer.load(std::memory_order_acquire) != nullptr ||
+                              (talking && m_conversation.ChunkLength() > 0) || m_queue.HasWork();
+    // A full read may have left more behind; a block goes on at the next
+    // turn unless the line holds it.
+    if (in.count == sizeof buffer || (writePending && !held)) {
       lastWaitReady = false;
       continue;
     }
@@ -358,8 +400,7 @@ PortWorker::TransferEnd PortWorker::TransferLoop(int* lostError) {
     // Input flowing: let the next period's arrive, then read it (Stop,
     // RequestReopen and HandOver cut the pause short). A read that found
     // nothing, or a backlog, ends the gathering.
-    gathering = gathering && in.count > 0 && in.count < kBacklogRead && !fastInput && !txPending &&
-                !chunkPending;
+    gathering = gathering && in.count > 0 && in.count < kBacklogRead && !fastInput && !writePending;
     if (gathering) {
       lastWaitReady = false;
       backend.Sleep(m_nGatherMs.load(std::memory_order_relaxed));
@@ -371,10 +412,10 @@ PortWorker::TransferEnd PortWorker::TransferLoop(int* lostError) {
     }
     // Idle, or the line holds the next byte: sleep until input arrives, the
     // byte can go (or the queue has had time to shrink), or Stop /
-    // RequestReopen / HandOver / an abort wake us.
-    const bool queueFull = txPending && txRecheckMs >= 0;
+    // RequestReopen / HandOver / a push to the send queue / an abort wake us.
+    const bool queueFull = writePending && txRecheckMs >= 0;
     nextRead = Clock::time_point{};
-    const bool wantWrite = (txPending && txHeld && !queueFull) || chunkPending;
+    const bool wantWrite = writePending && !queueFull;
     const int timeoutMs = queueFull ? txRecheckMs : -1;
     const WaitResult waited =
         talking
@@ -427,6 +468,8 @@ void PortWorker::DeliverReceived(const std::uint8_t* data, std::size_t length) {
   if (ScreenModel* view = m_pView.load()) {
     view->AddReceivedBytes(data, length, readTime, m_pObserver.load(std::memory_order_acquire));
   }
+  if (ReceivedListener* listener = m_pReceived.load(std::memory_order_acquire))
+    listener->OnReceived(data, length);
   m_lineState.AfterReceive();
 }
 
@@ -459,9 +502,8 @@ PortWorker::TxOutcome PortWorker::TransmitNext(int* lostError) {
       pos += written;
       m_nTxPos.store(pos, std::memory_order_relaxed);
       m_nBytesWritten.fetch_add(written, std::memory_order_relaxed);
-      if (m_conversation.ShowSentData())
-        m_conversation.DeliverSent(block + pos - written, out.count, ReadTime::Now(),
-                                   m_settings.Get());
+      m_conversation.DeliverOwnSent(block + pos - written, out.count, ReadTime::Now(),
+                                    m_settings.Get(), m_conversation.ShowSentData());
       RepaintCounters();
       outcome = TxOutcome::kWritten;
     } else if (out.error != 0 && m_line.Backend().IsDeviceGone(out.error)) {
@@ -492,6 +534,41 @@ PortWorker::TxOutcome PortWorker::WriteProgramChunk(int* lostError) {
   }
   if (out.error != 0 && m_line.Backend().IsDeviceGone(out.error)) {
     // The chunk stays for the device that comes back.
+    *lostError = out.error;
+    return TxOutcome::kLost;
+  }
+  return TxOutcome::kHeld;
+}
+
+PortWorker::TxOutcome PortWorker::WriteQueueBlock(int* lostError) {
+  const SendQueue::Piece piece = m_queue.Current();
+  if (piece.length == 0) {
+    // The block under way was withdrawn and nothing waits behind it.
+    m_turns.Ended(Writer::kQueue);
+    return TxOutcome::kWritten;
+  }
+  SerialDevice& device = *m_line.Device();
+  std::size_t count = std::min<std::size_t>(piece.length, kUntimedTxBatch);
+  if (device.LineTimed()) {
+    if (!m_pacing.Room(device)) return TxOutcome::kQueueFull;
+    count = std::min(piece.length, m_pacing.Allowance());
+  }
+  const IoResult out = device.Write(piece.data, count);
+  if (out.count > 0) {
+    if (device.LineTimed()) m_pacing.Written(out.count);
+    m_nBytesWritten.fetch_add(static_cast<std::int32_t>(out.count), std::memory_order_relaxed);
+    const bool shown =
+        m_conversation.ShowSentData() || (piece.origin.source == SendSource::kTypedKeys &&
+                                          m_bEchoTyped.load(std::memory_order_relaxed));
+    // Shown before the queue tells the block's pusher it left, so a reply
+    // never reaches the screen ahead of what it answers.
+    m_conversation.DeliverOwnSent(piece.data, out.count, ReadTime::Now(), m_settings.Get(), shown);
+    RepaintCounters();
+    if (m_queue.Advance(out.count)) m_turns.Ended(Writer::kQueue);
+    return TxOutcome::kWritten;
+  }
+  if (out.error != 0 && m_line.Backend().IsDeviceGone(out.error)) {
+    // The block stays under way for the device that comes back.
     *lostError = out.error;
     return TxOutcome::kLost;
   }

@@ -1,6 +1,7 @@
 // The port worker: owns the serial line on its own thread, feeds received bytes
 // to the counters, the raw log and the screen model, and sends the transmit
-// block handed over by the Send data dialog.
+// block handed over by the Send data dialog, the tap program's chunks and the
+// send queue's blocks, each whole before the next.
 #pragma once
 
 #include <atomic>
@@ -17,8 +18,11 @@
 #include "port/conversation.h"
 #include "port/line_state.h"
 #include "port/output_pacing.h"
+#include "port/port_status_text.h"
+#include "port/received_listener.h"
 #include "port/serial_line.h"
 #include "settings/live_settings.h"
+#include "transmit/send_queue.h"
 
 namespace tarnwick {
 
@@ -50,6 +54,22 @@ class PortWorker {
   void HandOver(const std::uint8_t* block, std::int32_t length);
   // Ends the pending block after one more byte (the dialog's abort).
   void SetTxLength(std::int32_t length);
+
+  // The one ordered queue of the send line, typed keys, macros and
+  // sequences. Its blocks go whole, between the dialog's blocks and the
+  // tap's chunks; its block-done word is set before Start.
+  SendQueue& Queue() { return m_queue; }
+  // Any thread: the typed keys' blocks are shown as sent (local echo) even
+  // while "Show sent data" is off.
+  void SetEchoTyped(bool echo) { m_bEchoTyped.store(echo, std::memory_order_relaxed); }
+
+  // Any thread: Disconnect lets go of the device, the second port and the
+  // tap's link, and opens nothing (a reopen request included) until Connect.
+  void RequestDisconnect();
+  void RequestConnect();
+  bool ConnectWanted() const { return m_bConnectWanted.load(); }
+  // The device has been let go of for a Disconnect.
+  bool Disconnected() const { return m_bDisconnected.load(); }
   const std::uint8_t* TxBuffer() const { return m_pTxBuffer.load(std::memory_order_acquire); }
   std::int32_t TxPos() const { return m_nTxPos.load(std::memory_order_relaxed); }
 
@@ -65,6 +85,11 @@ class PortWorker {
   // last call; it must outlive the worker.
   void SetReceiveObserver(ScreenObserver* observer) {
     m_pObserver.store(observer, std::memory_order_release);
+  }
+  // Any thread: who hears each read's bytes once the screen model placed
+  // them (null: nobody). It must outlive the worker.
+  void SetReceivedListener(ReceivedListener* listener) {
+    m_pReceived.store(listener, std::memory_order_release);
   }
 
   // Any thread: the tap, the second port and "Show sent data" as configured
@@ -117,6 +142,11 @@ class PortWorker {
   std::atomic<std::int32_t> m_nTxPos{0};
   std::atomic<ScreenModel*> m_pView{nullptr};
   std::atomic<ScreenObserver*> m_pObserver{nullptr};
+  std::atomic<ReceivedListener*> m_pReceived{nullptr};
+  // Cleared by Disconnect, set by Connect; a start always connects.
+  std::atomic<bool> m_bConnectWanted{true};
+  std::atomic<bool> m_bDisconnected{false};
+  std::atomic<bool> m_bEchoTyped{false};
   std::atomic<bool> m_bDrainAtStop{false};
   std::atomic<int> m_nGatherMs{1};
   // Counts RequestReopen calls; an open gives up on a wake-up only when
@@ -136,6 +166,8 @@ class PortWorker {
   void SyncSettings();
   bool OpenPort(bool keepStatus = false);
   void WaitForReopenRequest();
+  // Closes everything and waits for Connect (or the stop).
+  void StayDisconnected();
   bool RecoverLostPort();
   // While the device is away: the tap's and second port's options are taken
   // and a refused tap is tried again, as in the transfer loop's turns.
@@ -148,6 +180,9 @@ class PortWorker {
   TxOutcome TransmitNext(int* lostError);
   // The tap program's pending chunk, as far as the device takes it now.
   TxOutcome WriteProgramChunk(int* lostError);
+  // The send queue's block under way, as much as the line's pacing allows
+  // (a device the line does not time: as much as it takes at once).
+  TxOutcome WriteQueueBlock(int* lostError);
   // The rate and stop bits the tap's program set, on the device for this run.
   void FollowProgramLine();
   void ApplyProgramLine();
@@ -164,6 +199,9 @@ class PortWorker {
   std::atomic<std::int32_t> m_nTxBlockSize{0};
   // Keeps the driver's output queue short, so counts follow the wire.
   OutputPacing m_pacing;
+  SendQueue m_queue;
+  // Who writes: the dialog, the tap or the queue; a block keeps the line.
+  WriterTurns m_turns;
   OutputFile m_rawLog;
   // The tap and the second port, served beside the device.
   Conversation m_conversation{m_line.Backend()};

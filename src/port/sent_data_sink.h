@@ -1,7 +1,8 @@
 // Where the bytes of the sent direction go besides the second raw log: the
-// program's bytes through the tap, the second port's, and, when shown, what
-// Send data writes. The port worker calls it on its thread, in the order the
-// bytes were read or written.
+// program's bytes through the tap, the second port's, and everything this
+// program writes (Send data, the send line, typed keys, macros, sequences),
+// whether or not the screen shows it. The port worker calls it on its
+// thread, in the order the bytes were read or written.
 #pragma once
 
 #include <cstddef>

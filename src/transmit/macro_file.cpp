@@ -259,26 +259,26 @@ std::string MacroText(const MacroSet& set) {
       text += "\nmacro = " + QuotedValue(macro.name) + "\n";
       if (!macro.key.Empty()) text += "key = " + KeyText(macro.key) + "\n";
       if (macro.repeatMs != 0) text += "repeat = " + DurationText(macro.repeatMs) + "\n";
-      for (const SequenceStep& step : macro.steps) {
-        switch (step.kind) {
-          case SequenceStep::Kind::kSend:
-            text += "send " + FormatWords(step.send, step.lineEnd) + " = " +
-                    QuotedValue(step.send.text) + "\n";
-            break;
-          case SequenceStep::Kind::kWait:
-            text += "wait = " + DurationText(step.ms) + "\n";
-            break;
-          case SequenceStep::Kind::kWaitForText:
-          case SequenceStep::Kind::kWaitForRegex:
-            text += step.kind == SequenceStep::Kind::kWaitForText ? "wait-for " : "wait-for-regex ";
-            text += DurationText(step.ms) + (step.goOnAfterTimeout ? " continue" : "") + " = " +
-                    QuotedValue(step.pattern) + "\n";
-            break;
-        }
-      }
+      for (const SequenceStep& step : macro.steps) text += StepLine(step) + "\n";
     }
   }
   return text;
+}
+
+std::string StepLine(const SequenceStep& step) {
+  switch (step.kind) {
+    case SequenceStep::Kind::kSend:
+      return "send " + FormatWords(step.send, step.lineEnd) + " = " + QuotedValue(step.send.text);
+    case SequenceStep::Kind::kWait:
+      return "wait = " + DurationText(step.ms);
+    case SequenceStep::Kind::kWaitForText:
+    case SequenceStep::Kind::kWaitForRegex:
+      return std::string(step.kind == SequenceStep::Kind::kWaitForText ? "wait-for "
+                                                                       : "wait-for-regex ") +
+             DurationText(step.ms) + (step.goOnAfterTimeout ? " continue" : "") + " = " +
+             QuotedValue(step.pattern);
+  }
+  return {};
 }
 
 MacroFileRead ReadMacroFile(const std::filesystem::path& path,

@@ -35,6 +35,9 @@ inline constexpr std::size_t kMaxMacroFileBytes = std::size_t{1} << 20;
 MacroFileRead ReadMacroText(std::string_view text, std::span<const std::string_view> programKeys);
 // The text that ReadMacroText reads back as set; set must pass its checks.
 std::string MacroText(const MacroSet& set);
+// One step as the file writes it: "send ASCII CR = ATZ", "wait = 2 s",
+// "wait-for 3 s continue = OK"; no line end.
+std::string StepLine(const SequenceStep& step);
 
 MacroFileRead ReadMacroFile(const std::filesystem::path& path,
                             std::span<const std::string_view> programKeys);

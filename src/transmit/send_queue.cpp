@@ -14,6 +14,8 @@ std::string PushResult::Refusal() const {
       return "Not sent: the device has not yet taken what was sent before";
     case PushStatus::kTooLarge:
       return "Not sent: the block is larger than the send queue";
+    case PushStatus::kDisconnected:
+      return "Not sent: the port is disconnected (Main > Connect opens it again)";
   }
   return {};
 }
@@ -107,7 +109,7 @@ SendQueue::Piece SendQueue::Current() {
     m_waiting.pop_front();
   }
   return {m_pUnderWay->bytes.data() + m_pUnderWay->written,
-          m_pUnderWay->bytes.size() - m_pUnderWay->written};
+          m_pUnderWay->bytes.size() - m_pUnderWay->written, m_pUnderWay->origin};
 }
 
 bool SendQueue::Advance(std::size_t written) {

@@ -34,7 +34,13 @@ struct SendOrigin {
   std::uint64_t owner = 0;
 };
 
-enum class PushStatus : std::uint8_t { kQueued, kEmpty, kFull, kTooLarge };
+enum class PushStatus : std::uint8_t {
+  kQueued,
+  kEmpty,
+  kFull,
+  kTooLarge,
+  kDisconnected,  // refused by the window while the port is let go of
+};
 
 struct PushResult {
   PushStatus status = PushStatus::kQueued;
@@ -91,6 +97,7 @@ class SendQueue {
   struct Piece {
     const std::uint8_t* data = nullptr;
     std::size_t length = 0;
+    SendOrigin origin;  // who pushed the block
   };
   Piece Current();
   // written bytes of the block under way went to the device. True when that

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <set>
+#include <string>
 #include <string_view>
 
 namespace tarnwick {
@@ -62,13 +63,25 @@ TEST(CommandTable, KeysAsListedAndNoneTwice) {
       {ID_EDIT_FIND_NEXT, "F3"},
       {ID_EDIT_FIND_PREVIOUS, "Shift+F3"},
       {ID_EDIT_COPY_SELECTION, "Ctrl+Shift+C"},
+      {ID_EDIT_PASTE_TO_DEVICE, "Ctrl+Shift+V"},
   };
-  std::set<std::string_view> used;
+  std::set<std::string> used;
   for (const CommandInfo& command : Commands()) {
     const auto listed = keys.find(command.id);
     EXPECT_EQ(command.key, listed == keys.end() ? "" : listed->second) << command.id;
     if (!command.key.empty()) {
-      EXPECT_TRUE(used.insert(command.key).second) << command.key;
+      EXPECT_TRUE(used.insert(std::string(command.key)).second) << command.key;
+    }
+  }
+  // The second keys that typing into the view leaves to the view's commands.
+  const std::map<int, std::string> shifted = {{ID_EDIT_FIND, "Ctrl+Shift+F"},
+                                              {ID_CLEAR_SCREEN, "Ctrl+Shift+L"}};
+  for (const CommandInfo& command : Commands()) {
+    const auto listed = shifted.find(command.id);
+    const std::string second = CtrlShiftKey(command);
+    EXPECT_EQ(second, listed == shifted.end() ? "" : listed->second) << command.id;
+    if (!second.empty()) {
+      EXPECT_TRUE(used.insert(second).second) << second;
     }
   }
 }

@@ -43,9 +43,13 @@ TEST(MainFrame, MenusHoldTheirEntriesInOrder) {
        {ID_SCREEN_SETTINGS, "&Screen Settings"},
        {ID_SEND, "&Send"},
        {0, nullptr},
+       {ID_CONNECT, "&Connect"},
+       {ID_DISCONNECT, "&Disconnect"},
+       {0, nullptr},
        {ID_APP_EXIT, "E&xit"}},
       {{ID_COPY_ALL, "Copy All"},
        {ID_EDIT_COPY_SELECTION, "Copy &Selection"},
+       {ID_EDIT_PASTE_TO_DEVICE, "&Paste to Device"},
        {0, nullptr},
        {ID_EDIT_FIND, "&Find..."},
        {ID_EDIT_FIND_NEXT, "Find &Next"},
@@ -56,7 +60,12 @@ TEST(MainFrame, MenusHoldTheirEntriesInOrder) {
        {0, nullptr},
        {ID_VIEW_OPTIONS, "&Options..."},
        {ID_VIEW_PLOT, "&Plot"},
-       {-1, "Te&xt"}},  // a submenu
+       {-1, "Te&xt"},  // a submenu
+       {0, nullptr},
+       {ID_VIEW_SEND_LINE, "Send &line"},
+       {ID_VIEW_MACROS, "&Macros"},
+       {ID_VIEW_TYPE_INTO_VIEW, "T&ype into the view"},
+       {ID_VIEW_LOCAL_ECHO, "Local &echo"}},
       {{ID_LINE_DTR, "&DTR"},
        {ID_LINE_RTS, "&RTS"},
        {0, nullptr},
@@ -86,13 +95,15 @@ TEST(MainFrame, MenusHoldTheirEntriesInOrder) {
   }
 }
 
-TEST(MainFrame, ToolBarHasTheFiveCommandsThenPlotAsLargeIcons) {
+TEST(MainFrame, ToolBarHasTheFiveCommandsThenPlotAndConnectionAsLargeIcons) {
   CMainFrame frame;
   QToolBar* bar = frame.ToolBar();
   const QList<QAction*> buttons = bar->actions();
-  const std::vector<int> expected = {ID_PORT_SETTINGS, ID_SCREEN_SETTINGS, ID_SEND,
-                                     ID_CLEAR_SCREEN,  ID_APP_ABOUT,       0,
-                                     ID_VIEW_PLOT};
+  const std::vector<int> expected = {ID_PORT_SETTINGS, ID_SCREEN_SETTINGS,
+                                     ID_SEND,          ID_CLEAR_SCREEN,
+                                     ID_APP_ABOUT,     0,
+                                     ID_VIEW_PLOT,     0,
+                                     ID_CONNECT,       ID_DISCONNECT};
   ASSERT_EQ(buttons.size(), static_cast<qsizetype>(expected.size()));
   for (std::size_t i = 0; i < expected.size(); ++i) {
     QAction* button = buttons[static_cast<qsizetype>(i)];
@@ -113,8 +124,9 @@ TEST(MainFrame, ToolBarHasTheFiveCommandsThenPlotAsLargeIcons) {
 // Painted icons are drawn at the pixel size asked for, so a 2x screen gets a
 // 64-pixel picture, not a blown-up 32-pixel one.
 TEST(MainFrame, IconsArePaintedAtTheScreensDensity) {
-  for (const QIcon& icon : {ProgramIcon(), PortSettingsIcon(), ScreenSettingsIcon(), SendIcon(),
-                            ClearIcon(), AboutIcon(), PlotIcon()}) {
+  for (const QIcon& icon :
+       {ProgramIcon(), PortSettingsIcon(), ScreenSettingsIcon(), SendIcon(), ClearIcon(),
+        AboutIcon(), PlotIcon(), ConnectIcon(), DisconnectIcon()}) {
     const QImage image = icon.pixmap(QSize(32, 32), 2.0).toImage();
     EXPECT_EQ(image.size(), QSize(64, 64));
     int opaque = 0;

@@ -28,6 +28,8 @@ TEST(PortStatusText, StateAndWords) {
        PortState::kWaiting, "COM3 /dev/ttyUSB0: waiting for the device"},
       {"busy", 0, 0, 3, false, false, "Open Port FAILED !Device or resource busy",
        PortState::kFailed, "COM3 /dev/ttyUSB0: Open Port FAILED !Device or resource busy"},
+      {"disconnected after the device went", 0, 0, 3, false, true, "Disconnected",
+       PortState::kDisconnected, "COM3 /dev/ttyUSB0: Disconnected"},
   };
   for (const auto& c : cases) {
     settings.nParityIndex = c.parity;

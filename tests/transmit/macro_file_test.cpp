@@ -1,8 +1,10 @@
 #include "transmit/macro_file.h"
+#include "transmit/macro_form.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <optional>
 #include <string>
 
 #include "support/temp_dir.h"
@@ -222,6 +224,93 @@ TEST(MacroFile, WhatIsWrittenReadsBackTheSame) {
   ASSERT_TRUE(read.Ok()) << read.error->Describe() << "\n" << MacroText(set);
   EXPECT_EQ(read.set, set) << Summary(read.set) << "\n" << MacroText(set);
 }
+
+// The macro editor's form: read as the file would be, then checked against
+// the other macros. An error names its field (and a step its line).
+struct FormCase {
+  const char* name;
+  MacroForm form;
+  std::optional<MacroPlace> editing;
+  std::string summary;  // the macro read, as Summary shows it; or
+  std::string error{};  // the field and reason
+};
+
+void PrintTo(const FormCase& c, std::ostream* os) { *os << c.name; }
+
+class MacroFormRead_ : public ::testing::TestWithParam<FormCase> {};
+
+TEST_P(MacroFormRead_, GivesTheMacroOrTheFieldAndTheReason) {
+  const FormCase& c = GetParam();
+  const MacroFileRead set = ReadMacroText(std::string(kHeader) +
+                                              "page = A\nmacro = Reset\nkey = Shift+F2\nsend = "
+                                              "ATZ\nmacro = Ping\nsend = AT\npage = Full\n" +
+                                              Macros(12),
+                                          kProgramKeys);
+  ASSERT_TRUE(set.Ok()) << set.error->Describe();
+  const MacroFormRead read = ReadMacroForm(c.form, set.set, c.editing, kProgramKeys);
+  EXPECT_EQ(read.error, c.error);
+  ASSERT_EQ(read.macro.has_value(), c.error.empty());
+  if (read.macro) {
+    EXPECT_EQ(Summary(MacroSet{{MacroPage{"p", {*read.macro}}}}), c.summary);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, MacroFormRead_,
+    ::testing::Values(
+        FormCase{"NewSequence",
+                 {"Boot", "ctrl+f5", "", "send ASCII CR = ATZ\nwait-for 2 s = OK", 0},
+                 std::nullopt,
+                 "p: Boot(Ctrl+F5,0) send ASCII CR [ATZ]; for 2000 stop [OK];\n"},
+        FormCase{"EditedKeepsItsOwnNameAndKey",
+                 {"Reset", "Shift+F2", "1 s", "send = ATZ", 0},
+                 MacroPlace{0, 0},
+                 "p: Reset(Shift+F2,1000) send ASCII [ATZ];\n"},
+        FormCase{"AnotherMacrosKey",
+                 {"Boot", "shift+F2", "", "send = x", 0},
+                 std::nullopt,
+                 {},
+                 "Key: Shift+F2 is already the key of \"Reset\""},
+        FormCase{"AnotherMacrosName",
+                 {"Ping", "", "", "send = x", 0},
+                 MacroPlace{0, 0},
+                 {},
+                 "Name: there is already a macro named \"Ping\""},
+        FormCase{"TheProgramsKey",
+                 {"Boot", "F1", "", "send = x", 0},
+                 std::nullopt,
+                 {},
+                 "Key: F1 is the program's own key"},
+        FormCase{"AStepThatIsNoStep",
+                 {"Boot", "", "", "send = x\nsned = y", 0},
+                 std::nullopt,
+                 {},
+                 "Steps, line 2: unknown setting \"sned\""},
+        FormCase{"NoSteps",
+                 {"Boot", "", "", "", 0},
+                 std::nullopt,
+                 {},
+                 "Steps: give at least one, such as send ASCII CR = ATZ"},
+        FormCase{"ASequenceThatRepeats",
+                 {"Boot", "", "2 s", "send = x\nwait = 1 s", 0},
+                 std::nullopt,
+                 {},
+                 "Repeat: only a macro of one \"send\" repeats; \"Boot\" is a sequence"},
+        FormCase{"AnotherMacroInTheSteps",
+                 {"Boot", "", "", "send = x\nmacro = y\nsend = z", 0},
+                 std::nullopt,
+                 {},
+                 "Steps: only send, wait, wait-for and wait-for-regex lines belong here"},
+        FormCase{"AFullPage",
+                 {"Boot", "", "", "send = x", 1},
+                 std::nullopt,
+                 {},
+                 "Page: \"Full\" holds 12 macros already"},
+        FormCase{"MovedWithinItsFullPage",
+                 {"m3", "", "", "send = y", 1},
+                 MacroPlace{1, 3},
+                 "p: m3(,0) send ASCII [y];\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace tarnwick

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "transmit/display_text.h"
+
 namespace tarnwick {
 namespace {
 
@@ -97,6 +99,50 @@ INSTANTIATE_TEST_SUITE_P(
                      false,
                      {},
                      "Incorrect token ! \"10\xC3\xA9\""}));
+
+}  // namespace
+}  // namespace tarnwick
+
+namespace tarnwick {
+namespace {
+
+// Text typed here in the display's encoding, and received bytes back as text.
+TEST(DisplayText, TypedTextBecomesTheEncodingsBytesAndBack) {
+  const struct {
+    TextEncoding encoding;
+    const char* typed;
+    std::string bytes;
+    bool lacking;  // a character the encoding has no byte for
+  } cases[] = {
+      {TextEncoding::kCp1252, "AT\\0D", "AT\\0D", false},  // ASCII and escapes as they are
+      {TextEncoding::kCp1252, "\xC3\xA9\xE2\x82\xAC", "\xE9\x80", false},  // é, the euro sign
+      {TextEncoding::kCp1252,
+       "a\xE6\x97\xA5"
+       "b",
+       "a?b", true},  // beyond the code page
+      {TextEncoding::kCp1252,
+       "a\xFF"
+       "b",
+       "a?b", true},  // not UTF-8
+      {TextEncoding::kUtf8, "\xC3\xA9\xE6\x97\xA5", "\xC3\xA9\xE6\x97\xA5", false},
+      {TextEncoding::kCp437, "\xC3\xA9\xE2\x82\xAC", "\x82?", true},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(EncodeDisplayText(c.typed, c.encoding), c.bytes) << c.typed;
+    EXPECT_EQ(DisplayTextProblem(c.typed, c.encoding).empty(), !c.lacking) << c.typed;
+  }
+  // A character split between two reads comes out once, whole.
+  ReceivedTextDecoder utf8(TextEncoding::kUtf8);
+  std::string text;
+  const std::uint8_t first[] = {'O', 'K', 0xE2, 0x82}, second[] = {0xAC, 0xFF};
+  utf8.Decode(first, sizeof first, text);
+  utf8.Decode(second, sizeof second, text);
+  EXPECT_EQ(text, "OK\xE2\x82\xAC\xEF\xBF\xBD");
+  ReceivedTextDecoder cp1252;
+  text.clear();
+  cp1252.Decode(first, sizeof first, text);
+  EXPECT_EQ(text, "OK\xC3\xA2\xE2\x80\x9A");
+}
 
 }  // namespace
 }  // namespace tarnwick

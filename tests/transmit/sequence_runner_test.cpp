@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "transmit/macro_file.h"
+#include "transmit/sequence_feed.h"
 
 namespace tarnwick {
 namespace {
@@ -198,6 +201,72 @@ TEST(SequenceRunner, DescribesHowItEnded) {
   runner.OnTime(Clock::time_point{} + std::chrono::seconds(2));
   EXPECT_EQ(runner.Describe("Boot"),
             "Sequence \"Boot\" timed out at step 2, wait for \"OK\" (2 s)");
+}
+
+}  // namespace
+}  // namespace tarnwick
+
+namespace tarnwick {
+namespace {
+
+std::vector<std::uint8_t> Bytes(const char* text) {
+  return std::vector<std::uint8_t>(text, text + std::strlen(text));
+}
+
+BlockDone Done(std::uint64_t id) {
+  BlockDone done;
+  done.id = id;
+  return done;
+}
+
+std::string Summary(const std::vector<FeedEvent>& events) {
+  std::string text;
+  for (const FeedEvent& event : events)
+    text += event.kind == FeedEvent::Kind::kBlockDone ? "#" + std::to_string(event.done.id) + " "
+                                                      : event.bytes + " ";
+  return text;
+}
+
+// What the worker tells the window, step by step: blocks written and, while
+// someone listens, bytes read, kept in the worker's order; the window is
+// told once each time the feed goes from empty to not empty.
+TEST(SequenceFeed, KeepsTheWorkersOrderAndTellsOnceUntilTaken) {
+  SequenceFeed feed;
+  int told = 0;
+  feed.SetNotify([&] { ++told; });
+  std::string taken;
+  const struct {
+    const char* what;
+    std::function<void()> step;
+    int told;           // notifications so far
+    std::string taken;  // what all takes so far gave, "#id" a block, text the bytes
+  } steps[] = {
+      {"bytes while nobody listens go", [&] { feed.OnReceived(Bytes("OK").data(), 2); }, 0, ""},
+      {"a block is always told", [&] { feed.OnBlockDone(Done(7)); }, 1, ""},
+      {"listening from now on", [&] { feed.Listen(true); }, 1, ""},
+      {"reads in a row join",
+       [&] {
+         feed.OnReceived(Bytes("O").data(), 1);
+         feed.OnReceived(Bytes("K").data(), 1);
+       },
+       1, ""},
+      {"then the next block", [&] { feed.OnBlockDone(Done(8)); }, 1, ""},
+      {"taken in order", [&] { taken += Summary(feed.Take()); }, 1, "#7 OK #8 "},
+      {"empty again: told again", [&] { feed.OnReceived(Bytes("A").data(), 1); }, 2, "#7 OK #8 "},
+      {"listening anew drops what was read before",
+       [&] {
+         feed.Listen(false);
+         feed.Listen(true);
+         feed.OnReceived(Bytes("B").data(), 1);
+         taken += Summary(feed.Take());
+       },
+       3, "#7 OK #8 B "},
+  };
+  for (const auto& s : steps) {
+    s.step();
+    EXPECT_EQ(told, s.told) << s.what;
+    EXPECT_EQ(taken, s.taken) << s.what;
+  }
 }
 
 }  // namespace

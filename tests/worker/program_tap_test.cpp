@@ -8,6 +8,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <filesystem>
@@ -23,6 +24,7 @@
 #include "port/scoped_env.h"
 #include "support/pseudo_terminal.h"
 #include "support/temp_dir.h"
+#include "transmit/send_queue.h"
 #include "worker/worker_rig.h"
 
 namespace tarnwick::testing {
@@ -262,6 +264,94 @@ TEST(SecondPort, ItsBytesAndShownSendsAreTheSentDirectionInReadOrder) {
             (std::vector<unsigned char>{'O', 'K', '\r', 'E', 'R', 'R'}));
   EXPECT_EQ(ReadBytes(dir.File("raw.sent")), std::vector<unsigned char>(sent.begin(), sent.end()));
 }
+
+// The writers that share the device: the Send data dialog's block, the tap
+// program's bytes and the send queue's blocks. Two at once, every block
+// arrives whole (nothing of another writer inside it), each byte is counted
+// once, the sink hears all of them in the order written, and the sent raw
+// log holds what is shown as sent: the tap's bytes always, this program's
+// own when "Show sent data" is on.
+struct TwoWriters {
+  const char* name;
+  bool dialog, tap, queue;
+  bool showSent;
+};
+
+void PrintTo(const TwoWriters& c, std::ostream* os) { *os << c.name; }
+
+class SharedLine : public ProgramTap, public ::testing::WithParamInterface<TwoWriters> {};
+
+TEST_P(SharedLine, BlocksArriveWholeAndAreCountedOnce) {
+  const TwoWriters& c = GetParam();
+  SentRecorder recorder;
+  m_worker.SetSentDataSink(&recorder);
+  ConversationOptions options;
+  options.strTapPath = m_tapPath;
+  options.bShowSentData = c.showSent;
+  m_worker.SetConversation(options);
+  const int program = OpenProgram();
+  ASSERT_GE(program, 0);
+
+  // Each queue block is one byte value of its own, 0x80 + n; the dialog's
+  // is 'D'; the tap's 'T'.
+  constexpr int kQueueBlocks = 30;
+  constexpr std::size_t kQueueBlock = 100, kDialogBlock = 3000, kTapBytes = 3000;
+  std::size_t total = 0;
+  if (c.queue) {
+    for (int n = 0; n < kQueueBlocks; ++n) {
+      ASSERT_TRUE(m_worker.Queue().Push(SendOrigin{SendSource::kMacro, 1},
+                                        std::vector<std::uint8_t>(kQueueBlock, 0x80 + n)));
+    }
+    total += kQueueBlocks * kQueueBlock;
+  }
+  if (c.tap) {
+    const std::vector<std::uint8_t> bytes(kTapBytes, 'T');
+    ASSERT_EQ(::write(program, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    total += kTapBytes;
+  }
+  const std::vector<std::uint8_t> block(kDialogBlock, 'D');
+  if (c.dialog) {
+    m_worker.HandOver(block.data(), static_cast<std::int32_t>(block.size()));
+    total += kDialogBlock;
+  }
+  const std::vector<std::uint8_t> line = m_device.ReadWhileFlowing(total, 3000);
+  ASSERT_EQ(line.size(), total);
+  ::close(program);
+
+  // A block is whole when its first and last byte enclose nothing else.
+  const auto whole = [&](std::uint8_t value, std::size_t size) {
+    const auto first = std::find(line.begin(), line.end(), value);
+    const auto last = std::find(line.rbegin(), line.rend(), value).base();
+    return first != line.end() && static_cast<std::size_t>(last - first) == size &&
+           static_cast<std::size_t>(std::count(first, last, value)) == size;
+  };
+  if (c.dialog) {
+    EXPECT_TRUE(whole('D', kDialogBlock)) << "the dialog's block was cut into";
+  }
+  for (int n = 0; c.queue && n < kQueueBlocks; ++n)
+    EXPECT_TRUE(whole(static_cast<std::uint8_t>(0x80 + n), kQueueBlock)) << "queue block " << n;
+  // The count follows the device's write by a moment; it must come to the
+  // total, and stay there.
+  EXPECT_TRUE(Eventually([&] {
+    return m_worker.m_nBytesWritten.load() == static_cast<std::int32_t>(total);
+  })) << m_worker.m_nBytesWritten.load()
+      << " of " << total;
+  m_worker.Stop();
+  EXPECT_EQ(m_worker.m_nBytesWritten.load(), static_cast<std::int32_t>(total));
+  EXPECT_EQ(recorder.Text(), std::string(line.begin(), line.end()));
+  std::string shown;
+  for (const std::uint8_t b : line) {
+    if (c.showSent || b == 'T') shown += static_cast<char>(b);
+  }
+  const auto sentLog = ReadBytes(m_dir.File("raw.sent.bin"));
+  EXPECT_EQ(std::string(sentLog.begin(), sentLog.end()), shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(Writers, SharedLine,
+                         ::testing::Values(TwoWriters{"DialogAndQueue", true, false, true, true},
+                                           TwoWriters{"TapAndQueue", false, true, true, false},
+                                           TwoWriters{"DialogAndTap", true, true, false, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 DCB TapDcb() {
   DCB dcb{};

@@ -74,6 +74,8 @@ QColor PortStatusPane::StateColor(PortState state) {
       return QColor(0xC8, 0xEE, 0xC8);
     case PortState::kWaiting:
       return QColor(0xFF, 0xE0, 0x99);
+    case PortState::kDisconnected:
+      return QColor(0xDD, 0xDD, 0xDD);
     default:
       return QColor(0xFF, 0xB0, 0xB0);
   }
